@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Object.h"
+
+namespace orvane {
+
+// The extended gamepad profile of a controller: triggers 0 to 1, thumbstick x axes -1 to 1.
+class ExtendedGamepad {
+public:
+    virtual ~ExtendedGamepad() = default;
+    virtual float leftTrigger() const = 0;
+    virtual float rightTrigger() const = 0;
+    virtual float leftThumbstickX() const = 0;
+    virtual float rightThumbstickX() const = 0;
+};
+
+// One connected game controller. Handles are compared by identity.
+class GameController : public Object {
+public:
+    // None when the controller does not offer the extended profile, or is gone.
+    virtual ExtendedGamepad* extendedGamepad() = 0;
+    virtual std::optional<std::string> vendorName() const = 0;
+};
+
+using GamepadHandle = std::shared_ptr<GameController>;
+
+// The platform's list of connected controllers. It posts the two notifications below, on the
+// main thread, when a controller connects or disconnects.
+class GamepadSource {
+public:
+    virtual ~GamepadSource() = default;
+    virtual std::vector<GamepadHandle> controllers() = 0;
+};
+
+inline constexpr const char* GCControllerDidConnectNotification = "GCControllerDidConnectNotification";
+inline constexpr const char* GCControllerDidDisconnectNotification = "GCControllerDidDisconnectNotification";
+
+}  // namespace orvane

@@ -1,0 +1,67 @@
+#include "platform/RepeatingTimer.h"
+
+#include "platform/MainQueue.h"
+
+namespace orvane {
+
+RepeatingTimer::RepeatingTimer(Queue queue, std::chrono::nanoseconds interval)
+    : queue_(queue), interval_(interval), state_(std::make_shared<State>()) {}
+
+std::unique_ptr<RepeatingTimer> RepeatingTimer::start(Queue queue, std::chrono::nanoseconds firstDeadline,
+                                                      std::chrono::nanoseconds interval,
+                                                      std::function<void()> handler) {
+    std::unique_ptr<RepeatingTimer> timer(new RepeatingTimer(queue, interval));
+    timer->run(firstDeadline, std::move(handler));
+    return timer;
+}
+
+void RepeatingTimer::run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler) {
+    auto state = state_;
+    auto queue = queue_;
+    auto interval = interval_;
+    auto shared = std::make_shared<std::function<void()>>(std::move(handler));
+    thread_ = std::thread([state, queue, interval, firstDeadline, shared] {
+        auto deadline = std::chrono::steady_clock::now() + firstDeadline;
+        std::unique_lock lock(state->mutex);
+        while (!state->cancelled.load()) {
+            if (state->cv.wait_until(lock, deadline, [&] { return state->cancelled.load(); })) break;
+            // Deadlines advance by the interval; a timer that fell behind skips the missed
+            // firings instead of running them back to back.
+            deadline += interval;
+            const auto now = std::chrono::steady_clock::now();
+            if (deadline < now) deadline = now + interval;
+            lock.unlock();
+            if (queue == Queue::global) {
+                (*shared)();
+            } else if (!state->firingPending.exchange(true)) {
+                // At most one firing waits on the main queue at a time.
+                MainQueue::shared().async([state, shared] {
+                    if (!state->cancelled.load()) (*shared)();
+                    state->firingPending.store(false);
+                });
+            }
+            lock.lock();
+        }
+    });
+}
+
+void RepeatingTimer::cancel() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->cancelled.store(true);
+    }
+    state_->cv.notify_all();
+}
+
+RepeatingTimer::~RepeatingTimer() {
+    cancel();
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            thread_.detach();  // destroyed from its own handler
+        } else {
+            thread_.join();
+        }
+    }
+}
+
+}  // namespace orvane

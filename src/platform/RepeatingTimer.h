@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace orvane {
+
+// A repeating timer with a first deadline and an interval, on the main queue or on a background
+// thread of its own. Its handler never runs twice at the same time: a main-queue timer posts a
+// firing only when the previous one has run, and a background timer runs its handler on its
+// own thread. Destroying the timer (or cancel) stops it; a handler that is running finishes.
+class RepeatingTimer {
+public:
+    enum class Queue { main, global };
+
+    static std::unique_ptr<RepeatingTimer> start(Queue queue, std::chrono::nanoseconds firstDeadline,
+                                                 std::chrono::nanoseconds interval,
+                                                 std::function<void()> handler);
+    ~RepeatingTimer();
+
+    RepeatingTimer(const RepeatingTimer&) = delete;
+    RepeatingTimer& operator=(const RepeatingTimer&) = delete;
+
+    void cancel();
+    Queue queue() const { return queue_; }
+    std::chrono::nanoseconds interval() const { return interval_; }
+
+    // The flag a handler can hand to MainQueue::sync so that a cancel does not wait for the
+    // main queue.
+    const std::atomic<bool>& cancelledFlag() const { return state_->cancelled; }
+
+private:
+    struct State {
+        std::mutex mutex;
+        std::condition_variable cv;
+        std::atomic<bool> cancelled{false};
+        std::atomic<bool> firingPending{false};
+    };
+
+    RepeatingTimer(Queue queue, std::chrono::nanoseconds interval);
+    void run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler);
+
+    Queue queue_;
+    std::chrono::nanoseconds interval_;
+    std::shared_ptr<State> state_;
+    std::thread thread_;
+};
+
+}  // namespace orvane
