@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs the whole test suite: a normal build, then the
+# suite under AddressSanitizer + UndefinedBehaviorSanitizer, then the threaded tests under
+# ThreadSanitizer. Build trees go to build/ (or $ORVANE_BUILD_ROOT).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=${ORVANE_BUILD_ROOT:-build}
+jobs=${ORVANE_JOBS:-2}
+
+bash scripts/install-deps.sh
+
+run_suite() {
+  local dir=$1; shift
+  local label_args=("$@")
+  echo "== tests in $dir"
+  QT_QPA_PLATFORM=offscreen SDL_VIDEODRIVER=dummy \
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" "${label_args[@]}"
+}
+
+# 1. The normal build: everything, the application and benchmarks included.
+cmake -S . -B "$root/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/release" -j "$jobs"
+run_suite "$root/release"
+
+# 2. AddressSanitizer + UndefinedBehaviorSanitizer over the core's tests.
+cmake -S . -B "$root/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=address,undefined \
+  -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null
+cmake --build "$root/asan" -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$root/asan"
+
+# 3. ThreadSanitizer over the threaded tests: platform, device link, console, update.
+cmake -S . -B "$root/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=thread \
+  -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null
+cmake --build "$root/tsan" -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_suite "$root/tsan" -L 'platform|device|console|update'
+
+echo "all test suites passed"

@@ -1,0 +1,15 @@
+#include "app/InformativeError.h"
+
+namespace orvane {
+
+InformativeError::InformativeError(std::string errorDescription, const std::string& recoveryText,
+                                   ErrorRef underlyingError, std::optional<std::string> failureReason)
+    : errorDescription_(std::move(errorDescription)), underlyingError_(std::move(underlyingError)) {
+    const std::string technicalDetails = underlyingError_ ? underlyingError_->localizedDescription() : std::string();
+    failureReason_ = failureReason ? std::move(failureReason) : technicalDetails;
+    recoverySuggestion_ = recoveryText + "\n\nTechnical Details: " + technicalDetails;
+}
+
+std::string InformativeError::localizedDescription() const { return errorDescription_.value_or(std::string()); }
+
+}  // namespace orvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ViewControllerBase.h"
+
+namespace orvane {
+
+class InspectorViewController;
+
+// The window's root content controller: it holds the embedded inspector beside the console.
+class MasterViewController : public PlatformViewController {
+public:
+    std::shared_ptr<InspectorViewController> inspector;
+
+    // "Embed Inspector" sets `inspector` to its destination (none when that is not an inspector).
+    void prepareForSegue(const StoryboardSegue& segue, Object* sender) override;
+};
+
+inline constexpr const char* EmbedInspectorSegue = "Embed Inspector";
+inline constexpr const char* ModalProgressSegue = "Modal Progress";
+inline constexpr const char* SoftwareUpdateInformationSegue = "Software Update Information";
+
+}  // namespace orvane

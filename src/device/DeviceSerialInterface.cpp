@@ -1,0 +1,169 @@
+#include "device/DeviceSerialInterface.h"
+
+#include <cstdio>
+
+#include "platform/GlobalQueue.h"
+
+namespace orvane {
+
+DeviceSerialInterface::DeviceSerialInterface(std::string path)
+    : path_(std::move(path)), port_(std::make_shared<SerialPort>(path_)) {}
+
+DeviceSerialInterface::~DeviceSerialInterface() = default;
+
+void DeviceSerialInterface::connect() {
+    std::lock_guard lifecycle(lifecycleMutex_);
+    if (connected_.load()) return;
+    std::uint64_t generation = 0;
+    {
+        // An earlier loop's port operation has been woken by the close that ended its
+        // connection; wait for it to leave before the port is reopened.
+        std::lock_guard exchange(exchangeMutex_);
+        port_->open(true, true);
+        port_->configure(BaudRate::baud115200, BaudRate::baud115200, 0, 10, ParityType::none, false,
+                         DataBitsSize::bits8, false, false, false);
+        framer_.reset();
+        inputStart_ = inputEnd_ = 0;
+        std::lock_guard state(stateMutex_);
+        generation = ++generation_;
+        connected_.store(true);
+    }
+    GlobalQueue::shared().async([self = shared_from_this(), generation] { self->runExchange(generation); });
+}
+
+void DeviceSerialInterface::disconnect() {
+    std::lock_guard lifecycle(lifecycleMutex_);
+    {
+        std::lock_guard state(stateMutex_);
+        if (!connected_.load()) return;
+        connected_.store(false);
+    }
+    port_->close();
+}
+
+std::uint64_t DeviceSerialInterface::currentGeneration() const {
+    std::lock_guard state(stateMutex_);
+    return generation_;
+}
+
+bool DeviceSerialInterface::isCurrent(std::uint64_t generation) const {
+    std::lock_guard state(stateMutex_);
+    return connected_.load() && generation_ == generation;
+}
+
+// The link of `generation` failed: clear isConnected and close the port, unless the session
+// has since been disconnected or connected again.
+void DeviceSerialInterface::endLink(std::uint64_t generation) {
+    {
+        std::lock_guard state(stateMutex_);
+        if (generation_ != generation || !connected_.load()) return;
+        connected_.store(false);
+    }
+    port_->close();
+}
+
+std::optional<DeviceReport> DeviceSerialInterface::readReport() { return readReport(currentGeneration()); }
+
+std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t generation) {
+    std::lock_guard exchange(exchangeMutex_);
+    if (!isCurrent(generation)) return std::nullopt;
+    try {
+        for (;;) {
+            if (inputStart_ < inputEnd_) {
+                inputStart_ += framer_.feed(std::span(input_.data() + inputStart_, inputEnd_ - inputStart_));
+                if (framer_.hasMessage()) return framer_.takeMessage();
+                if (framer_.failed()) break;
+            }
+            // One read takes whatever has arrived; the framer applies the byte-by-byte rules.
+            inputStart_ = inputEnd_ = 0;
+            ssize_t count = port_->readBuffer(input_.data(), input_.size());
+            if (count > 0) inputEnd_ = static_cast<std::size_t>(count);
+        }
+    } catch (const PortError&) {
+        // Unplugged, closed by disconnect(), or a read error: the link ends below.
+    }
+    framer_.reset();
+    inputStart_ = inputEnd_ = 0;
+    endLink(generation);
+    return std::nullopt;
+}
+
+void DeviceSerialInterface::sendRequest(const std::string& name, const std::map<std::string, std::string>& fields) {
+    sendRequest(currentGeneration(), DeviceReport{name, fields});
+}
+
+void DeviceSerialInterface::sendRequest(std::uint64_t generation, const DeviceReport& message) {
+    std::lock_guard exchange(exchangeMutex_);
+    if (!isCurrent(generation)) return;
+    ssize_t written = -1;
+    try {
+        written = port_->writeText(messageText(message));
+    } catch (const PortError&) {
+        written = -1;
+    }
+    if (written < 1) endLink(generation);
+}
+
+void DeviceSerialInterface::decode(const DeviceReport& report) {
+    MessageObserver observer;
+    {
+        std::lock_guard lock(observerMutex_);
+        observer = observer_;
+    }
+    bool known = false;
+    std::optional<DeviceTelemetry> snapshot;
+    {
+        std::lock_guard lock(telemetryMutex_);
+        known = telemetry_.apply(report);
+        if (observer) snapshot = telemetry_;
+    }
+    decodedMessageCount_.fetch_add(1);
+    if (!known) {
+        std::string line = unknownMessageLogText(report) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+    if (observer) observer(report, *snapshot);
+}
+
+void DeviceSerialInterface::runExchange(std::uint64_t generation) {
+    while (isCurrent(generation)) {
+        sendRequest(generation, controlRequest(requestLateral_.load(), requestLongitudinal_.load()));
+        if (auto report = readReport(generation)) decode(*report);
+    }
+}
+
+void DeviceSerialInterface::setMessageObserver(MessageObserver observer) {
+    std::lock_guard lock(observerMutex_);
+    observer_ = std::move(observer);
+}
+
+DeviceTelemetry DeviceSerialInterface::telemetry() const {
+    std::lock_guard lock(telemetryMutex_);
+    return telemetry_;
+}
+
+double DeviceSerialInterface::steeringWheelAngle() const { return read(&DeviceTelemetry::steeringWheelAngle); }
+TOIStatus DeviceSerialInterface::parkTOI() const { return read(&DeviceTelemetry::parkTOI); }
+TOIStatus DeviceSerialInterface::halfTOI() const { return read(&DeviceTelemetry::halfTOI); }
+double DeviceSerialInterface::steeringAssistanceTorque() const {
+    return read(&DeviceTelemetry::steeringAssistanceTorque);
+}
+double DeviceSerialInterface::steeringDriverTorque() const { return read(&DeviceTelemetry::steeringDriverTorque); }
+std::optional<Version> DeviceSerialInterface::version() const { return read(&DeviceTelemetry::version); }
+std::string DeviceSerialInterface::name() const { return read(&DeviceTelemetry::name); }
+std::optional<std::chrono::system_clock::time_point> DeviceSerialInterface::buildDate() const {
+    return read(&DeviceTelemetry::buildDate);
+}
+std::string DeviceSerialInterface::serialNumber() const { return read(&DeviceTelemetry::serialNumber); }
+LateralControlMethod DeviceSerialInterface::lateralControlMethod() const {
+    return read(&DeviceTelemetry::lateralControlMethod);
+}
+LongitudinalControlMethod DeviceSerialInterface::longitudinalControlMethod() const {
+    return read(&DeviceTelemetry::longitudinalControlMethod);
+}
+std::map<std::int64_t, std::int64_t> DeviceSerialInterface::receivedMessageCountsByChannel() const {
+    return read(&DeviceTelemetry::receivedMessageCountsByChannel);
+}
+
+}  // namespace orvane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "device/DeviceReport.h"
+#include "device/LateralControlMethod.h"
+#include "device/LongitudinalControlMethod.h"
+#include "device/TOIStatus.h"
+#include "update/Version.h"
+
+namespace orvane {
+
+// What the device has reported, as of the last message decoded.
+struct DeviceTelemetry {
+    double steeringWheelAngle = 0;  // degrees
+    TOIStatus parkTOI = TOIStatus::unknown;
+    TOIStatus halfTOI = TOIStatus::unknown;
+    double steeringAssistanceTorque = 0;  // Nm
+    double steeringDriverTorque = 0;      // Nm
+    std::optional<Version> version;
+    std::string name;  // no message sets it
+    std::optional<std::chrono::system_clock::time_point> buildDate;
+    std::string serialNumber;
+    LateralControlMethod lateralControlMethod;
+    LongitudinalControlMethod longitudinalControlMethod;
+    std::map<std::int64_t, std::int64_t> receivedMessageCountsByChannel;
+
+    // Applies a message from the device: "STEERING", "STATE", "DEVICE-INFO" and "STATISTICS"
+    // set every one of their properties (an absent key reads as its default text); "ACK" does
+    // nothing. Gives false for a name it does not know, leaving everything unchanged.
+    bool apply(const DeviceReport& report);
+};
+
+}  // namespace orvane

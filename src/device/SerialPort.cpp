@@ -1,0 +1,385 @@
+#include "device/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace orvane {
+
+namespace {
+
+// While a read waits, the device's presence is checked again at least this often.
+constexpr int kPresenceCheckIntervalMs = 1000;
+
+speed_t speedConstant(BaudRate rate) {
+    switch (rate) {
+        case BaudRate::baud0: return B0;
+        case BaudRate::baud50: return B50;
+        case BaudRate::baud75: return B75;
+        case BaudRate::baud110: return B110;
+        case BaudRate::baud134: return B134;
+        case BaudRate::baud150: return B150;
+        case BaudRate::baud200: return B200;
+        case BaudRate::baud300: return B300;
+        case BaudRate::baud600: return B600;
+        case BaudRate::baud1200: return B1200;
+        case BaudRate::baud1800: return B1800;
+        case BaudRate::baud2400: return B2400;
+        case BaudRate::baud4800: return B4800;
+        case BaudRate::baud9600: return B9600;
+        case BaudRate::baud19200: return B19200;
+        case BaudRate::baud38400: return B38400;
+        case BaudRate::baud57600: return B57600;
+        case BaudRate::baud115200: return B115200;
+        case BaudRate::baud230400: return B230400;
+    }
+    return B0;
+}
+
+tcflag_t sizeFlag(DataBitsSize size) {
+    switch (size) {
+        case DataBitsSize::bits5: return CS5;
+        case DataBitsSize::bits6: return CS6;
+        case DataBitsSize::bits7: return CS7;
+        case DataBitsSize::bits8: return CS8;
+    }
+    return CS8;
+}
+
+bool isRetryable(int error) { return error == EINTR || error == EAGAIN || error == EWOULDBLOCK; }
+
+}  // namespace
+
+int bitsPerSecond(BaudRate rate) {
+    static constexpr int rates[] = {0,    50,   75,   110,  134,   150,   200,   300,    600,   1200,
+                                    1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+    return rates[static_cast<int>(rate)];
+}
+
+bool isWellFormedUTF8(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto length = static_cast<std::int32_t>(bytes.size());
+    if (static_cast<std::size_t>(length) != bytes.size()) return false;
+    std::int32_t index = 0;
+    while (index < length) {
+        UChar32 c;
+        U8_NEXT(data, index, length, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+// One open of the device file. Operations hold a reference while they use the descriptor; the
+// descriptor is closed when the port has let go and the last operation has left.
+struct SerialPort::Handle {
+    Handle(int fileDescriptor, int wakeDescriptor, bool exclusive)
+        : fd(fileDescriptor), wakeFd(wakeDescriptor), exclusiveMode(exclusive) {}
+
+    ~Handle() {
+        if (fd >= 0) {
+            // Exclusive mode belongs to the tty, not to this descriptor: leave it as found for
+            // whoever else has the terminal open.
+            if (exclusiveMode) ::ioctl(fd, TIOCNXCL);
+            ::close(fd);  // also releases the flock
+        }
+        if (wakeFd >= 0) ::close(wakeFd);
+    }
+
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    // Wakes every operation waiting on this open; they then fail with mustBeOpen.
+    void wake() {
+        closed.store(true);
+        if (wakeFd >= 0) {
+            std::uint64_t one = 1;
+            [[maybe_unused]] auto written = ::write(wakeFd, &one, sizeof one);
+        }
+    }
+
+    // The time a read waits for its first byte, as VMIN and VTIME ask: -1 without limit.
+    int readWaitMs() const {
+        int time = vtime.load(std::memory_order_relaxed);
+        if (time > 0) return time * 100;
+        return vmin.load(std::memory_order_relaxed) > 0 ? -1 : 0;
+    }
+
+    const int fd;
+    const int wakeFd;
+    const bool exclusiveMode;
+    std::atomic<bool> closed{false};
+    std::atomic<int> vmin{1};
+    std::atomic<int> vtime{0};
+};
+
+SerialPort::SerialPort(std::string path) : path_(std::move(path)) {}
+
+SerialPort::~SerialPort() { close(); }
+
+std::optional<int> SerialPort::fileDescriptor() const {
+    std::lock_guard lock(mutex_);
+    if (!handle_) return std::nullopt;
+    return handle_->fd;
+}
+
+void SerialPort::open() { open(true, true); }
+
+void SerialPort::open(bool reading, bool writing) {
+    if (path_.empty()) throw PortError(PortError::invalidPath);
+    if (!reading && !writing) throw PortError(PortError::mustReceiveOrTransmit, path_);
+    close();
+
+    int access = reading && writing ? O_RDWR : (reading ? O_RDONLY : O_WRONLY);
+    // Blocking descriptor; waiting is done in poll() so that close() can interrupt it.
+    int fd = ::open(path_.c_str(), access | O_NOCTTY | O_CLOEXEC);
+    int error = errno;
+    bool exclusive = false;
+    if (fd >= 0) {
+        // A port held by another program fails at once instead of waiting for it.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            error = errno;
+            ::close(fd);
+            fd = -1;
+        } else if (::isatty(fd)) {
+            exclusive = ::ioctl(fd, TIOCEXCL) == 0;
+        }
+    }
+    auto handle = std::make_shared<Handle>(fd, fd >= 0 ? ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1, exclusive);
+    if (fd >= 0) {
+        termios attributes{};
+        if (::tcgetattr(fd, &attributes) == 0) {
+            handle->vmin.store(attributes.c_cc[VMIN]);
+            handle->vtime.store(attributes.c_cc[VTIME]);
+        }
+    }
+    {
+        std::lock_guard lock(mutex_);
+        handle_ = handle;
+    }
+    if (fd < 0) throw PortError(PortError::failedToOpen, path_, error);
+}
+
+void SerialPort::configure(BaudRate inputSpeed, BaudRate outputSpeed, std::uint8_t minimumBytes,
+                           std::uint8_t readTimeout, ParityType parity, bool twoStopBits,
+                           DataBitsSize dataBits, bool hardwareFlowControl, bool softwareFlowControl,
+                           bool outputProcessing) {
+    std::shared_ptr<Handle> handle;
+    {
+        std::lock_guard lock(mutex_);
+        handle = handle_;
+    }
+    if (!handle || handle->fd < 0) return;
+
+    termios attributes{};
+    ::tcgetattr(handle->fd, &attributes);
+    ::cfsetispeed(&attributes, speedConstant(inputSpeed));
+    ::cfsetospeed(&attributes, speedConstant(outputSpeed));
+
+    // Parity is replaced, not added to: a PARENB or PARODD left by the last user of the device
+    // would otherwise survive a request for no parity.
+    attributes.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
+    if (parity == ParityType::even) attributes.c_cflag |= PARENB;
+    if (parity == ParityType::odd) attributes.c_cflag |= PARENB | PARODD;
+    if (twoStopBits) {
+        attributes.c_cflag |= CSTOPB;
+    } else {
+        attributes.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+    }
+    attributes.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
+    attributes.c_cflag |= sizeFlag(dataBits);
+    if (hardwareFlowControl) {
+        attributes.c_cflag |= CRTSCTS;
+    } else {
+        attributes.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    }
+    attributes.c_cflag |= CREAD | CLOCAL;
+
+    attributes.c_iflag &= ~static_cast<tcflag_t>(INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+    if (softwareFlowControl) attributes.c_iflag |= IXON | IXOFF | IXANY;
+
+    attributes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHOE | ISIG);
+
+    if (outputProcessing) {
+        attributes.c_oflag |= OPOST;
+    } else {
+        attributes.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    }
+
+    std::memset(attributes.c_cc, 0, sizeof attributes.c_cc);
+    attributes.c_cc[VMIN] = minimumBytes;
+    attributes.c_cc[VTIME] = readTimeout;
+    ::tcsetattr(handle->fd, TCSANOW, &attributes);
+
+    handle->vmin.store(minimumBytes);
+    handle->vtime.store(readTimeout);
+}
+
+void SerialPort::close() {
+    std::shared_ptr<Handle> handle;
+    {
+        std::lock_guard lock(mutex_);
+        handle.swap(handle_);
+    }
+    // The descriptor closes when `handle` and every operation's reference are gone.
+    if (handle) handle->wake();
+}
+
+std::shared_ptr<SerialPort::Handle> SerialPort::acquire() const {
+    std::lock_guard lock(mutex_);
+    if (!handle_) throw PortError(PortError::mustBeOpen, path_);
+    return handle_;
+}
+
+void SerialPort::checkPresence(const Handle& handle) const {
+    struct stat status{};
+    if (::fstat(handle.fd, &status) != 0 || status.st_nlink != 1) {
+        throw PortError(PortError::deviceNotConnected, path_);
+    }
+}
+
+// The presence check, then one wait and one system read. Gives the count, 0 on a time-out
+// or an interrupted call; a hang-up or a read error means the device is gone.
+ssize_t SerialPort::readSome(Handle& handle, std::uint8_t* buffer, std::size_t size) {
+    checkPresence(handle);
+    const int waitMs = handle.readWaitMs();
+    const auto start = std::chrono::steady_clock::now();
+    bool polled = false;
+    bool hangUp = false;
+    for (;;) {
+        if (handle.closed.load()) throw PortError(PortError::mustBeOpen, path_);
+        int sliceMs = kPresenceCheckIntervalMs;
+        if (waitMs >= 0) {
+            auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start).count();
+            long long remaining = waitMs - elapsed;
+            if (remaining <= 0 && polled) return 0;  // the read time-out passed with nothing to read
+            sliceMs = static_cast<int>(std::clamp<long long>(remaining, 0, kPresenceCheckIntervalMs));
+        }
+        pollfd descriptors[2] = {{handle.fd, POLLIN, 0}, {handle.wakeFd, POLLIN, 0}};
+        int ready = ::poll(descriptors, 2, sliceMs);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            throw PortError(PortError::deviceNotConnected, path_, errno);
+        }
+        if (descriptors[1].revents != 0 || handle.closed.load()) throw PortError(PortError::mustBeOpen, path_);
+        const short events = descriptors[0].revents;
+        if (events & POLLNVAL) throw PortError(PortError::deviceNotConnected, path_);
+        if (events & (POLLIN | POLLHUP | POLLERR)) {
+            hangUp = (events & (POLLHUP | POLLERR)) != 0;
+            break;
+        }
+        polled = true;
+        checkPresence(handle);
+    }
+    ssize_t count = ::read(handle.fd, buffer, size);
+    if (count > 0) return count;
+    if (count < 0 && isRetryable(errno) && !hangUp) return 0;
+    if (count == 0 && !hangUp) return 0;
+    // Hung up with nothing left to read (EIO or end of file), or a failing device.
+    throw PortError(PortError::deviceNotConnected, path_, count < 0 ? errno : 0);
+}
+
+ssize_t SerialPort::readBuffer(std::uint8_t* buffer, std::size_t size) {
+    auto handle = acquire();
+    return readSome(*handle, buffer, size);
+}
+
+std::vector<std::uint8_t> SerialPort::readChunk(std::size_t length) {
+    std::vector<std::uint8_t> bytes(length);
+    ssize_t count = readBuffer(bytes.data(), length);
+    bytes.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    return bytes;
+}
+
+std::string SerialPort::readText(std::size_t length) {
+    std::string result;
+    std::size_t remaining = length;
+    while (remaining > 0) {
+        auto chunk = readChunk(remaining);
+        std::string_view text(reinterpret_cast<const char*>(chunk.data()), chunk.size());
+        if (!isWellFormedUTF8(text)) return result;
+        result.append(text);
+        remaining -= chunk.size();
+    }
+    return result;
+}
+
+std::string SerialPort::readTextUntil(std::uint8_t terminator) {
+    std::string gathered;
+    for (;;) {
+        auto handle = acquire();
+        std::uint8_t byte = 0;
+        if (readSome(*handle, &byte, 1) <= 0) continue;
+        if (byte >= 0x80) throw PortError(PortError::unableToConvertByteToCharacter, path_);
+        if (byte == terminator) {
+            if (!isWellFormedUTF8(gathered)) throw PortError(PortError::stringsMustBeUTF8, path_);
+            return gathered;
+        }
+        gathered.push_back(static_cast<char>(byte));
+    }
+}
+
+std::uint8_t SerialPort::readOneByte() {
+    for (;;) {
+        auto handle = acquire();
+        std::uint8_t byte = 0;
+        if (readSome(*handle, &byte, 1) > 0) return byte;
+    }
+}
+
+char32_t SerialPort::readOneCharacter() { return static_cast<char32_t>(readOneByte()); }
+
+ssize_t SerialPort::writeBuffer(const std::uint8_t* buffer, std::size_t size) {
+    auto handle = acquire();
+    if (handle->fd < 0) return ::write(handle->fd, buffer, size);
+    // Wait until the line takes data (flow control may hold it back) or the port is closed.
+    for (;;) {
+        if (handle->closed.load()) throw PortError(PortError::mustBeOpen, path_);
+        pollfd descriptors[2] = {{handle->fd, POLLOUT, 0}, {handle->wakeFd, POLLIN, 0}};
+        int ready = ::poll(descriptors, 2, kPresenceCheckIntervalMs);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready <= 0) continue;
+        if (descriptors[1].revents != 0) throw PortError(PortError::mustBeOpen, path_);
+        if (descriptors[0].revents != 0) break;  // writable, or an error the write will report
+    }
+    for (;;) {
+        ssize_t count = ::write(handle->fd, buffer, size);
+        if (count < 0 && errno == EINTR) continue;
+        return count;
+    }
+}
+
+ssize_t SerialPort::writeChunk(std::span<const std::uint8_t> bytes) {
+    return writeBuffer(bytes.data(), bytes.size());
+}
+
+ssize_t SerialPort::writeText(std::string_view text) {
+    if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);
+    return writeBuffer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+ssize_t SerialPort::writeCharacter(char32_t character) {
+    if (character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF)) {
+        throw PortError(PortError::stringsMustBeUTF8, path_);
+    }
+    std::uint8_t bytes[4];
+    std::int32_t length = 0;
+    UBool isError = false;
+    U8_APPEND(bytes, length, 4, static_cast<UChar32>(character), isError);
+    if (isError) throw PortError(PortError::stringsMustBeUTF8, path_);
+    return writeBuffer(bytes, static_cast<std::size_t>(length));
+}
+
+}  // namespace orvane

@@ -1,0 +1,31 @@
+#include "inspector/InspectorItem.h"
+
+#include "platform/NotificationCenter.h"
+
+namespace orvane {
+
+InspectorItem::InspectorItem(std::string title, Children children)
+    : title_(std::move(title)), children_(std::move(children)) {}
+
+InspectorItem::~InspectorItem() = default;
+
+void InspectorItem::setTitle(std::string title) {
+    if (title == title_) return;
+    title_ = std::move(title);
+    announceChange();
+}
+
+void InspectorItem::setChildren(Children children) {
+    children_ = std::move(children);
+    announceChange();
+}
+
+void InspectorItem::updateValueCellView(TableCellView&) {}
+
+std::string InspectorItem::valueCellIdentifier() const { return TextValueCellIdentifier; }
+
+void InspectorItem::announceChange() {
+    NotificationCenter::defaultCenter().post(InspectorItemValueNeedsUpdateNotification, this);
+}
+
+}  // namespace orvane

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "inspector/Formatter.h"
+#include "inspector/InspectorItem.h"
+#include "platform/Widgets.h"
+
+namespace orvane {
+
+// A row with a value of type T (std::string, std::int64_t, double,
+// std::chrono::system_clock::time_point or Version) and an optional formatter. An absent value,
+// or one the formatter cannot show, reads "Unknown".
+template <typename T>
+class ValueInspectorItem : public InspectorItem {
+public:
+    // Title and children go through their announcing setters; value and formatter are stored
+    // without an announcement.
+    explicit ValueInspectorItem(std::string title = {}, std::optional<T> value = std::nullopt,
+                                std::shared_ptr<const Formatter> formatter = nullptr, Children children = {})
+        : InspectorItem() {
+        setTitle(std::move(title));
+        setChildren(std::move(children));
+        value_ = std::move(value);
+        formatter_ = std::move(formatter);
+    }
+
+    const std::optional<T>& value() const { return value_; }
+
+    // Announces when the value differs: two present values by T's equality; absent equals
+    // absent only.
+    void setValue(std::optional<T> value) {
+        if (value == value_) return;
+        value_ = std::move(value);
+        announceChange();
+    }
+
+    const std::shared_ptr<const Formatter>& formatter() const { return formatter_; }
+    // Never announces; the next rendering uses the new formatter.
+    void setFormatter(std::shared_ptr<const Formatter> formatter) { formatter_ = std::move(formatter); }
+
+    // The value's display text: none when the value is absent or the formatter returns none.
+    std::optional<std::string> valueText() const {
+        if (!value_) return std::nullopt;
+        const FormatterValue value{*value_};
+        if (formatter_) return formatter_->stringForObjectValue(value);
+        return plainValueText(value);
+    }
+
+    void updateValueCellView(TableCellView& cellView) override {
+        if (TextField* textField = cellView.textField()) textField->setStringValue(valueText().value_or("Unknown"));
+    }
+
+private:
+    std::optional<T> value_;
+    std::shared_ptr<const Formatter> formatter_;
+};
+
+}  // namespace orvane

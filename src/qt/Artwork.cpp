@@ -1,0 +1,231 @@
+#include "qt/Artwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <map>
+#include <mutex>
+
+namespace orvane {
+
+namespace {
+
+// Every drawing works in a 100 x 100 design box; this maps the box onto the target rectangle.
+class DesignBox {
+public:
+    DesignBox(QPainter& painter, const QRectF& rect) : painter_(painter) {
+        painter_.save();
+        painter_.setRenderHint(QPainter::Antialiasing, true);
+        painter_.translate(rect.topLeft());
+        painter_.scale(rect.width() / 100.0, rect.height() / 100.0);
+    }
+    ~DesignBox() { painter_.restore(); }
+    DesignBox(const DesignBox&) = delete;
+    DesignBox& operator=(const DesignBox&) = delete;
+
+private:
+    QPainter& painter_;
+};
+
+struct LampColors {
+    QColor light, base, dark;
+};
+
+void drawEmptyLamp(QPainter& painter, const QRectF& rect) {
+    DesignBox box(painter, rect);
+    QRadialGradient fill(QPointF(42, 36), 46);
+    fill.setColorAt(0, QColor(0xf4, 0xf4, 0xf5));
+    fill.setColorAt(1, QColor(0xd4, 0xd6, 0xda));
+    painter.setBrush(fill);
+    painter.setPen(QPen(QColor(0x8e, 0x92, 0x9a), 6));
+    painter.drawEllipse(QPointF(50, 50), 40, 40);
+}
+
+void drawLitLamp(QPainter& painter, const QRectF& rect, const LampColors& colors) {
+    DesignBox box(painter, rect);
+    QRadialGradient fill(QPointF(40, 34), 52);
+    fill.setColorAt(0, colors.light);
+    fill.setColorAt(0.55, colors.base);
+    fill.setColorAt(1, colors.dark);
+    painter.setBrush(fill);
+    painter.setPen(QPen(colors.dark.darker(115), 5));
+    painter.drawEllipse(QPointF(50, 50), 40, 40);
+    // The glint that makes it read as a lamp rather than a dot.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 120));
+    painter.drawEllipse(QRectF(30, 20, 34, 20));
+}
+
+void drawFirmwareUpdate(QPainter& painter, const QRectF& rect) {
+    DesignBox box(painter, rect);
+    // Pins on all four sides of the chip.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x9a, 0xa3, 0xb0));
+    for (int i = 0; i < 4; ++i) {
+        const double along = 25 + i * 14;
+        painter.drawRoundedRect(QRectF(along, 6, 6, 14), 1.5, 1.5);
+        painter.drawRoundedRect(QRectF(along, 80, 6, 14), 1.5, 1.5);
+        painter.drawRoundedRect(QRectF(6, along, 14, 6), 1.5, 1.5);
+        painter.drawRoundedRect(QRectF(80, along, 14, 6), 1.5, 1.5);
+    }
+    // The chip body and its die.
+    QLinearGradient body(QPointF(0, 16), QPointF(0, 84));
+    body.setColorAt(0, QColor(0x46, 0x4f, 0x60));
+    body.setColorAt(1, QColor(0x25, 0x2a, 0x33));
+    painter.setBrush(body);
+    painter.setPen(QPen(QColor(0x1b, 0x1f, 0x26), 1.5));
+    painter.drawRoundedRect(QRectF(16, 16, 68, 68), 9, 9);
+    painter.setBrush(QColor(0x56, 0x62, 0x78));
+    painter.setPen(QPen(QColor(0x6d, 0x7b, 0x94), 1.5));
+    painter.drawRoundedRect(QRectF(29, 29, 34, 34), 4, 4);
+    // The download badge: a blue disc with a white arrow pointing down.
+    painter.setBrush(QColor(0x2f, 0x81, 0xf7));
+    painter.setPen(QPen(Qt::white, 4));
+    painter.drawEllipse(QPointF(70, 70), 24, 24);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawRoundedRect(QRectF(66, 55, 8, 17), 2, 2);
+    QPainterPath head;
+    head.moveTo(57, 69);
+    head.lineTo(83, 69);
+    head.lineTo(70, 84);
+    head.closeSubpath();
+    painter.drawPath(head);
+}
+
+// The steering wheel as seen from the driver's seat: rim, three spokes, hub, and an orange
+// marker at the top so that the turn is easy to read.
+void drawSteeringWheel(QPainter& painter, const QRectF& rect) {
+    DesignBox box(painter, rect);
+    const QPointF centre(50, 50);
+
+    QLinearGradient rimShade(QPointF(0, 6), QPointF(0, 94));
+    rimShade.setColorAt(0, QColor(0x55, 0x5d, 0x6b));
+    rimShade.setColorAt(1, QColor(0x22, 0x26, 0x2d));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QBrush(rimShade), 9.5));
+    painter.drawEllipse(centre, 41.5, 41.5);
+    // A fine edge on the inside and outside of the rim.
+    painter.setPen(QPen(QColor(0x17, 0x1a, 0x1f), 0.8));
+    painter.drawEllipse(centre, 46.3, 46.3);
+    painter.drawEllipse(centre, 36.7, 36.7);
+
+    QPen spoke(QColor(0x3a, 0x40, 0x4b), 10, Qt::SolidLine, Qt::RoundCap);
+    painter.setPen(spoke);
+    painter.drawLine(QPointF(13, 53), QPointF(38, 51));
+    painter.drawLine(QPointF(87, 53), QPointF(62, 51));
+    painter.drawLine(QPointF(50, 62), QPointF(50, 87));
+
+    QRadialGradient hub(QPointF(46, 45), 20);
+    hub.setColorAt(0, QColor(0x5a, 0x64, 0x76));
+    hub.setColorAt(1, QColor(0x2a, 0x2f, 0x38));
+    painter.setBrush(hub);
+    painter.setPen(QPen(QColor(0x17, 0x1a, 0x1f), 1.2));
+    painter.drawEllipse(centre, 15, 15);
+    painter.setBrush(QColor(0x2f, 0x81, 0xf7));
+    painter.setPen(QPen(QColor(0xd6, 0xe6, 0xff), 1.2));
+    painter.drawEllipse(centre, 6, 6);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xf2, 0x8c, 0x28));
+    painter.drawRoundedRect(QRectF(46.5, 3.8, 7, 9.4), 1.5, 1.5);
+}
+
+// The application icon: a white steering wheel on a blue tile (the same picture as
+// resources/orvane-console.svg).
+void drawApplicationIcon(QPainter& painter, const QRectF& rect) {
+    DesignBox box(painter, rect);
+    QLinearGradient tile(QPointF(0, 4), QPointF(0, 96));
+    tile.setColorAt(0, QColor(0x3b, 0x8e, 0xff));
+    tile.setColorAt(1, QColor(0x17, 0x4a, 0xb0));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tile);
+    painter.drawRoundedRect(QRectF(4, 4, 92, 92), 20, 20);
+
+    const QPointF centre(50, 52);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::white, 8));
+    painter.drawEllipse(centre, 29, 29);
+    painter.setPen(QPen(Qt::white, 7, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(24, 55), QPointF(42, 53));
+    painter.drawLine(QPointF(76, 55), QPointF(58, 53));
+    painter.drawLine(QPointF(50, 62), QPointF(50, 78));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre, 10, 10);
+    painter.setBrush(QColor(0xf2, 0x8c, 0x28));
+    painter.drawRoundedRect(QRectF(46, 19, 8, 8), 2, 2);
+}
+
+struct Catalog {
+    std::mutex mutex;
+    std::map<std::string, Artwork::Drawing> drawings;
+
+    Catalog() {
+        drawings["NSStatusNone"] = drawEmptyLamp;
+        drawings["NSStatusUnavailable"] = [](QPainter& p, const QRectF& r) {
+            drawLitLamp(p, r, {QColor(0xff, 0x9a, 0x94), QColor(0xe5, 0x48, 0x4d), QColor(0xa8, 0x1f, 0x24)});
+        };
+        drawings["NSStatusPartiallyAvailable"] = [](QPainter& p, const QRectF& r) {
+            drawLitLamp(p, r, {QColor(0xff, 0xe8, 0x8a), QColor(0xf5, 0xb4, 0x00), QColor(0xb7, 0x80, 0x00)});
+        };
+        drawings["NSStatusAvailable"] = [](QPainter& p, const QRectF& r) {
+            drawLitLamp(p, r, {QColor(0x9c, 0xeb, 0xbd), QColor(0x30, 0xa4, 0x6c), QColor(0x1a, 0x6e, 0x45)});
+        };
+        drawings["FirmwareUpdate"] = drawFirmwareUpdate;
+        drawings["SteeringWheel"] = drawSteeringWheel;
+        drawings["ApplicationIcon"] = drawApplicationIcon;
+    }
+};
+
+Catalog& catalog() {
+    static Catalog instance;
+    return instance;
+}
+
+Artwork::Drawing find(const std::string& name) {
+    Catalog& c = catalog();
+    std::lock_guard lock(c.mutex);
+    auto it = c.drawings.find(name);
+    return it == c.drawings.end() ? Artwork::Drawing{} : it->second;
+}
+
+}  // namespace
+
+bool Artwork::paint(QPainter& painter, const std::string& name, const QRectF& rect) {
+    Drawing drawing = find(name);
+    if (!drawing) return false;
+    drawing(painter, rect);
+    return true;
+}
+
+bool Artwork::contains(const std::string& name) { return static_cast<bool>(find(name)); }
+
+QPixmap Artwork::pixmap(const std::string& name, QSize size, qreal devicePixelRatio) {
+    Drawing drawing = find(name);
+    if (!drawing || size.isEmpty()) return {};
+    QPixmap pixmap(size * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    drawing(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+QIcon Artwork::applicationIcon() {
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addPixmap(pixmap("ApplicationIcon", QSize(side, side)));
+    }
+    return icon;
+}
+
+void Artwork::registerImage(const std::string& name, Drawing drawing) {
+    Catalog& c = catalog();
+    std::lock_guard lock(c.mutex);
+    c.drawings[name] = std::move(drawing);
+}
+
+}  // namespace orvane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QRectF>
+#include <QSize>
+
+#include <functional>
+#include <string>
+
+class QPainter;
+
+namespace orvane {
+
+// The application's named images. Every image is drawn with QPainter as vector artwork, so it is
+// sharp at any size and on any pixel density: a view paints it straight into its own painter,
+// and a pixmap is rendered at the device pixel ratio it is shown at.
+//
+// Names: "NSStatusNone", "NSStatusUnavailable", "NSStatusPartiallyAvailable", "NSStatusAvailable"
+// (the status lamps), "FirmwareUpdate", "SteeringWheel" and "ApplicationIcon".
+class Artwork {
+public:
+    // Draws the image into `rect` (its whole area; the artwork is square). Returns false, and
+    // draws nothing, for an unknown name.
+    using Drawing = std::function<void(QPainter&, const QRectF&)>;
+    static bool paint(QPainter& painter, const std::string& name, const QRectF& rect);
+
+    static bool contains(const std::string& name);
+
+    // A pixmap of `size` logical pixels at `devicePixelRatio`; a null pixmap for an unknown name.
+    static QPixmap pixmap(const std::string& name, QSize size, qreal devicePixelRatio = 1.0);
+
+    // The window and application icon, at the usual icon sizes.
+    static QIcon applicationIcon();
+
+    // Adds or replaces a named image (tests use their own pictures).
+    static void registerImage(const std::string& name, Drawing drawing);
+};
+
+}  // namespace orvane

@@ -1,0 +1,247 @@
+#include "qt/QtControls.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvane {
+
+namespace {
+
+std::optional<EventType>& currentEvent() {
+    static std::optional<EventType> event;
+    return event;
+}
+
+QString toQString(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+std::string toStdString(const QString& text) { return text.toStdString(); }
+
+// Which palette role a widget draws its text with.
+QPalette::ColorRole textRole(const QWidget* widget) {
+    return qobject_cast<const QLabel*>(widget) ? QPalette::WindowText : QPalette::Text;
+}
+
+}  // namespace
+
+// --- current event ---
+
+void QtCurrentEvent::install() { setCurrentEventTypeProvider([] { return QtCurrentEvent::type(); }); }
+
+std::optional<EventType> QtCurrentEvent::type() { return currentEvent(); }
+
+QtCurrentEvent::Scope::Scope(EventType type) : previous_(currentEvent()) { currentEvent() = type; }
+
+QtCurrentEvent::Scope::~Scope() { currentEvent() = previous_; }
+
+// --- connections ---
+
+QtConnections::~QtConnections() {
+    for (const auto& connection : connections_) QObject::disconnect(connection);
+}
+
+// --- text field ---
+
+QtTextField::QtTextField(QWidget* widget) : widget_(widget) {
+    if (widget) labelColor_ = widget->palette().color(textRole(widget));
+    if (auto* label = qobject_cast<QLabel*>(widget)) label->setTextFormat(Qt::PlainText);
+}
+
+void QtTextField::setStringValue(const std::string& text) {
+    const QString value = toQString(text);
+    if (auto* label = qobject_cast<QLabel*>(widget_)) {
+        if (label->text() != value) label->setText(value);
+    } else if (auto* lineEdit = qobject_cast<QLineEdit*>(widget_)) {
+        if (lineEdit->text() != value) lineEdit->setText(value);
+    } else if (auto* textEdit = qobject_cast<QPlainTextEdit*>(widget_)) {
+        if (textEdit->toPlainText() != value) textEdit->setPlainText(value);
+    }
+}
+
+std::string QtTextField::stringValue() const {
+    if (auto* label = qobject_cast<QLabel*>(widget_)) return toStdString(label->text());
+    if (auto* lineEdit = qobject_cast<QLineEdit*>(widget_)) return toStdString(lineEdit->text());
+    if (auto* textEdit = qobject_cast<QPlainTextEdit*>(widget_)) return toStdString(textEdit->toPlainText());
+    return {};
+}
+
+QColor QtTextField::color(Color color, const QColor& labelColor) {
+    switch (color) {
+        case Color::systemRed: return QColor(0xd9, 0x30, 0x25);
+        case Color::systemGreen: return QColor(0x1e, 0x8e, 0x3e);
+        case Color::label: break;
+    }
+    return labelColor;
+}
+
+void QtTextField::setTextColor(Color color) {
+    if (!widget_) return;
+    const QPalette::ColorRole role = textRole(widget_);
+    const QColor wanted = QtTextField::color(color, labelColor_);
+    if (widget_->palette().color(role) == wanted) return;
+    QPalette palette = widget_->palette();
+    palette.setColor(role, wanted);
+    widget_->setPalette(palette);
+}
+
+QColor QtTextField::textColor() const { return widget_ ? widget_->palette().color(textRole(widget_)) : QColor(); }
+
+// --- slider ---
+
+ControlSlider::ControlSlider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
+
+void ControlSlider::mousePressEvent(QMouseEvent* event) {
+    // Set first: a click on the groove moves the slider inside the base handler.
+    if (event->button() == Qt::LeftButton) leftButtonDown_ = true;
+    QSlider::mousePressEvent(event);
+}
+
+void ControlSlider::mouseReleaseEvent(QMouseEvent* event) {
+    QSlider::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && leftButtonDown_) {
+        leftButtonDown_ = false;
+        emit leftButtonReleased();
+    }
+}
+
+QtSlider::QtSlider(ControlSlider* slider) : slider_(slider) {
+    slider->setRange(-100, 100);
+    slider->setValue(0);
+    connections_.add(QObject::connect(slider, &QSlider::valueChanged, slider, [this, slider] {
+        if (settingValue_) return;
+        send(slider->isLeftButtonDown() ? EventType::leftMouseDragged : EventType::other);
+    }));
+    connections_.add(QObject::connect(slider, &ControlSlider::leftButtonReleased, slider,
+                                      [this] { send(EventType::leftMouseUp); }));
+}
+
+void QtSlider::send(EventType type) {
+    if (!action_) return;
+    QtCurrentEvent::Scope scope(type);
+    const std::function<void()> action = action_;
+    action();
+}
+
+double QtSlider::doubleValue() const { return slider_ ? slider_->value() : 0.0; }
+
+void QtSlider::setDoubleValue(double value) {
+    if (!slider_ || std::isnan(value)) return;
+    const int position = int(std::lround(std::clamp(value, double(slider_->minimum()), double(slider_->maximum()))));
+    settingValue_ = true;
+    slider_->setValue(position);
+    settingValue_ = false;
+}
+
+// --- popup button ---
+
+QtPopupButton::QtPopupButton(QComboBox* comboBox) : comboBox_(comboBox) {
+    connections_.add(QObject::connect(comboBox, &QComboBox::activated, comboBox, [this] {
+        if (!action_) return;
+        QtCurrentEvent::Scope scope(EventType::leftMouseUp);
+        const std::function<void()> action = action_;
+        action();
+    }));
+}
+
+void QtPopupButton::removeAllItems() {
+    if (comboBox_) comboBox_->clear();
+}
+
+void QtPopupButton::addItemWithTitle(const std::string& title) {
+    if (!comboBox_) return;
+    const QString text = toQString(title);
+    const int existing = comboBox_->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (existing >= 0) comboBox_->removeItem(existing);
+    comboBox_->addItem(text);
+}
+
+void QtPopupButton::setTitle(const std::string& title) {
+    if (!comboBox_) return;
+    const QString text = toQString(title);
+    int index = comboBox_->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        comboBox_->addItem(text);
+        index = comboBox_->count() - 1;
+    }
+    comboBox_->setCurrentIndex(index);
+}
+
+int QtPopupButton::numberOfItems() const { return comboBox_ ? comboBox_->count() : 0; }
+
+int QtPopupButton::indexOfSelectedItem() const { return comboBox_ ? comboBox_->currentIndex() : -1; }
+
+void QtPopupButton::selectItemAtIndex(int index) {
+    if (!comboBox_) return;
+    comboBox_->setCurrentIndex(index >= 0 && index < comboBox_->count() ? index : -1);
+}
+
+void QtPopupButton::setItemEnabled(int index, bool enabled) {
+    if (!comboBox_) return;
+    if (auto* model = qobject_cast<QStandardItemModel*>(comboBox_->model())) {
+        if (QStandardItem* item = model->item(index)) item->setEnabled(enabled);
+    }
+}
+
+std::string QtPopupButton::itemTitle(int index) const {
+    return comboBox_ && index >= 0 && index < comboBox_->count() ? toStdString(comboBox_->itemText(index)) : std::string();
+}
+
+bool QtPopupButton::isItemEnabled(int index) const {
+    if (!comboBox_) return false;
+    auto* model = qobject_cast<QStandardItemModel*>(comboBox_->model());
+    QStandardItem* item = model ? model->item(index) : nullptr;
+    return item && item->isEnabled();
+}
+
+// --- progress indicator ---
+
+QtProgressIndicator::QtProgressIndicator(QProgressBar* bar) : bar_(bar) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
+}
+
+void QtProgressIndicator::setIndeterminate(bool indeterminate) {
+    indeterminate_ = indeterminate;
+    show();
+}
+
+void QtProgressIndicator::setDoubleValue(double value) {
+    value_ = value;
+    show();
+}
+
+void QtProgressIndicator::show() {
+    if (!bar_) return;
+    if (indeterminate_) {
+        bar_->setRange(0, 0);
+        bar_->setValue(0);
+        return;
+    }
+    bar_->setRange(0, 100);
+    bar_->setValue(std::isnan(value_) ? 0 : int(std::lround(std::clamp(value_, 0.0, 100.0))));
+}
+
+// --- button ---
+
+QtButton::QtButton(QPushButton* button) : button_(button) {
+    connections_.add(QObject::connect(button, &QPushButton::clicked, button, [this] {
+        if (!action_) return;
+        QtCurrentEvent::Scope scope(EventType::leftMouseUp);
+        const std::function<void()> action = action_;
+        action();
+    }));
+}
+
+void QtButton::setTitle(const std::string& title) {
+    if (button_) button_->setText(toQString(title));
+}
+
+}  // namespace orvane

@@ -1,0 +1,240 @@
+#pragma once
+
+// The Qt widgets behind the platform's control interfaces: text fields, sliders, popup buttons,
+// progress indicators, push buttons and the outline's cell views. Each adapter refers to its
+// widget through a QPointer and does nothing once the widget is gone; the widget belongs to its
+// Qt parent as usual.
+
+#include <QColor>
+#include <QPointer>
+#include <QSlider>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "inspector/ActionTableCellView.h"
+#include "platform/Widgets.h"
+#include "qt/QtImageView.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+namespace orvane {
+
+// The event the front end is handling, as the console sees it through currentEventType(): the
+// adapters set it around the actions they send.
+class QtCurrentEvent {
+public:
+    // Makes currentEventType() answer from here.
+    static void install();
+    static std::optional<EventType> type();
+
+    class Scope {
+    public:
+        explicit Scope(EventType type);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        std::optional<EventType> previous_;
+    };
+};
+
+// Signal connections from a widget to its adapter, cut when the adapter goes (the widget may
+// outlive it for a moment, until its parent deletes it).
+class QtConnections {
+public:
+    QtConnections() = default;
+    ~QtConnections();
+    QtConnections(const QtConnections&) = delete;
+    QtConnections& operator=(const QtConnections&) = delete;
+    void add(QMetaObject::Connection connection) { connections_.push_back(std::move(connection)); }
+
+private:
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+// A text field over a QLabel, a QLineEdit or (multi-line) a QPlainTextEdit.
+class QtTextField : public TextField {
+public:
+    explicit QtTextField(QWidget* widget);
+
+    void setStringValue(const std::string& text) override;
+    std::string stringValue() const override;
+    void setTextColor(Color color) override;
+
+    QWidget* widget() const { return widget_; }
+    QColor textColor() const;
+
+    // The colours behind Color::systemRed and Color::systemGreen.
+    static QColor color(Color color, const QColor& labelColor);
+
+private:
+    QPointer<QWidget> widget_;
+    QColor labelColor_;
+};
+
+// A QSlider that tells when the left mouse button is down on it and when it is released, so that
+// its moves can be told apart from keyboard steps.
+class ControlSlider : public QSlider {
+    Q_OBJECT
+public:
+    explicit ControlSlider(Qt::Orientation orientation, QWidget* parent = nullptr);
+    bool isLeftButtonDown() const { return leftButtonDown_; }
+
+signals:
+    void leftButtonReleased();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool leftButtonDown_ = false;
+};
+
+// A slider with positions from -100 to 100. Its action runs for every move the user makes: with
+// the event leftMouseDragged while the mouse moves it, leftMouseUp when the mouse lets go, and
+// other for keyboard steps. Values set through setDoubleValue send no action.
+class QtSlider : public Slider {
+public:
+    explicit QtSlider(ControlSlider* slider);
+
+    double doubleValue() const override;
+    void setDoubleValue(double value) override;
+    void setAction(std::function<void()> action) { action_ = std::move(action); }
+
+    ControlSlider* widget() const { return slider_; }
+
+private:
+    void send(EventType type);
+
+    QPointer<ControlSlider> slider_;
+    std::function<void()> action_;
+    QtConnections connections_;
+    bool settingValue_ = false;
+};
+
+// A popup button over a QComboBox. Like the platform's popup, adding an entry whose title is
+// already there replaces the old entry, and setTitle selects the entry with that title, adding it
+// when there is none. Its action runs when the user picks an entry.
+class QtPopupButton : public PopupButton {
+public:
+    explicit QtPopupButton(QComboBox* comboBox);
+
+    void removeAllItems() override;
+    void addItemWithTitle(const std::string& title) override;
+    void setTitle(const std::string& title) override;
+    int numberOfItems() const override;
+    int indexOfSelectedItem() const override;
+    void selectItemAtIndex(int index) override;
+    void setItemEnabled(int index, bool enabled) override;
+    void setAction(std::function<void()> action) { action_ = std::move(action); }
+
+    QComboBox* widget() const { return comboBox_; }
+    std::string itemTitle(int index) const;
+    bool isItemEnabled(int index) const;
+
+private:
+    QPointer<QComboBox> comboBox_;
+    std::function<void()> action_;
+    QtConnections connections_;
+};
+
+// A progress indicator over a QProgressBar: 0 to 100, or busy (range 0 to 0) when indeterminate.
+class QtProgressIndicator : public ProgressIndicator {
+public:
+    explicit QtProgressIndicator(QProgressBar* bar);
+
+    void setIndeterminate(bool indeterminate) override;
+    void setDoubleValue(double value) override;
+
+    bool isIndeterminate() const { return indeterminate_; }
+    double doubleValue() const { return value_; }
+    QProgressBar* widget() const { return bar_; }
+
+private:
+    void show();
+
+    QPointer<QProgressBar> bar_;
+    bool indeterminate_ = false;
+    double value_ = 0;
+};
+
+class QtButton : public Button {
+public:
+    explicit QtButton(QPushButton* button);
+
+    void setTitle(const std::string& title) override;
+    void setAction(std::function<void()> action) override { action_ = std::move(action); }
+
+    QPushButton* widget() const { return button_; }
+
+private:
+    QPointer<QPushButton> button_;
+    std::function<void()> action_;
+    QtConnections connections_;
+};
+
+// What the outline needs to host a cell view: its prototype identifier and its widget.
+class QtHostedCell {
+public:
+    virtual ~QtHostedCell() = default;
+    virtual const std::string& identifier() const = 0;
+    virtual QWidget* widget() const = 0;
+};
+
+// What every cell view of the outline holds: its widget and, optionally, a text field and an
+// image view inside it.
+template <typename Base>
+class QtCellView : public Base, public QtHostedCell {
+public:
+    QtCellView(std::string identifier, QWidget* widget, std::shared_ptr<QtTextField> textField,
+               std::shared_ptr<QtImageView> imageView)
+        : identifier_(std::move(identifier)),
+          widget_(widget),
+          textField_(std::move(textField)),
+          imageView_(std::move(imageView)) {}
+
+    TextField* textField() override { return textField_.get(); }
+    ImageView* imageView() override { return imageView_.get(); }
+
+    const std::string& identifier() const override { return identifier_; }
+    QWidget* widget() const override { return widget_; }
+    QtTextField* qtTextField() const { return textField_.get(); }
+    QtImageView* qtImageView() const { return imageView_.get(); }
+
+private:
+    std::string identifier_;
+    QPointer<QWidget> widget_;
+    std::shared_ptr<QtTextField> textField_;
+    std::shared_ptr<QtImageView> imageView_;
+};
+
+using QtTableCellView = QtCellView<TableCellView>;
+
+// The value cell of an action row: a text field and a push button.
+class QtActionTableCellView : public QtCellView<ActionTableCellView> {
+public:
+    QtActionTableCellView(std::string identifier, QWidget* widget, std::shared_ptr<QtTextField> textField,
+                          std::shared_ptr<QtButton> button)
+        : QtCellView<ActionTableCellView>(std::move(identifier), widget, std::move(textField), nullptr),
+          button_(std::move(button)) {}
+
+    Button* button() override { return button_.get(); }
+    QtButton* qtButton() const { return button_.get(); }
+
+private:
+    std::shared_ptr<QtButton> button_;
+};
+
+}  // namespace orvane

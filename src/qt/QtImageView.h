@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QPointer>
+#include <QTransform>
+#include <QWidget>
+
+#include <string>
+
+#include "platform/Widgets.h"
+
+namespace orvane {
+
+// A widget that shows a named image (see Artwork) the way a layer-backed image view does: the
+// picture is scaled to the largest centred square that fits, and the layer's anchor point and
+// 3-D transform move it. The model is the platform's:
+// - layer coordinates have y pointing up, the origin at the view's bottom-left corner;
+// - the layer's position stays at that origin, so an anchor point (ax, ay) places the point
+//   (ax * width, ay * height) of the layer there: changing the anchor moves the picture;
+// - the transform (row-vector convention) then acts about the anchor point.
+// Drawing is vector all the way, so the picture is sharp on high-density screens.
+class ImageCanvas : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImageCanvas(QWidget* parent = nullptr);
+
+    void setImageName(const std::string& name);
+    const std::string& imageName() const { return imageName_; }
+    void setAnchorPoint(Point anchor);
+    Point anchorPoint() const { return anchor_; }
+    void setLayerTransform(const Transform3D& transform);
+    const Transform3D& layerTransform() const { return transform_; }
+
+    // The painter transform that takes the view's own (y-down) coordinates of the untransformed
+    // picture to where the layer shows them.
+    QTransform paintTransform() const;
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    std::string imageName_;
+    Point anchor_{0, 0};
+    Transform3D transform_ = Transform3D::identity();
+};
+
+// The platform's image view over an ImageCanvas.
+class QtImageView : public ImageView {
+public:
+    explicit QtImageView(ImageCanvas* canvas);
+
+    void setImageNamed(const std::string& name) override;
+    Rect frame() const override;
+    void setAnchorPoint(Point anchor) override;
+    void setTransform(const Transform3D& transform) override;
+
+    ImageCanvas* widget() const { return canvas_; }
+
+private:
+    QPointer<ImageCanvas> canvas_;
+};
+
+// The 2-D part of a layer transform, for points in the plane z = 0, as a QTransform (both use
+// row vectors, so the entries map one to one).
+QTransform planarTransform(const Transform3D& transform);
+
+}  // namespace orvane

@@ -1,0 +1,309 @@
+#include "update/BossacManager.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <thread>
+
+#include "device/SerialPort.h"
+#include "platform/GlobalQueue.h"
+#include "platform/MainQueue.h"
+#include "update/BossacError.h"
+
+extern char** environ;
+
+namespace orvane {
+
+namespace {
+
+constexpr const char* toolName = "bossac";
+
+bool isExecutableFile(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+// Waits for the child to end. A child that was already reaped elsewhere counts as ended.
+void waitForExit(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// The directory of the running executable.
+std::filesystem::path executableDirectory() {
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : executable.parent_path();
+}
+
+}  // namespace
+
+std::optional<int> BossacManager::pipe() const {
+    std::lock_guard lock(mutex_);
+    return pipe_;
+}
+
+std::string BossacManager::entireLog() const {
+    std::lock_guard lock(mutex_);
+    return entireLog_;
+}
+
+void BossacManager::setToolPath(std::optional<std::filesystem::path> path) {
+    std::lock_guard lock(mutex_);
+    settings_.toolPath = std::move(path);
+}
+
+void BossacManager::setWorkingDirectory(std::optional<std::filesystem::path> directory) {
+    std::lock_guard lock(mutex_);
+    settings_.workingDirectory = std::move(directory);
+}
+
+void BossacManager::setBootloaderKickDelays(std::chrono::milliseconds hold,
+                                             std::chrono::milliseconds settle) {
+    std::lock_guard lock(mutex_);
+    settings_.hold = hold;
+    settings_.settle = settle;
+}
+
+std::vector<std::string> BossacManager::commandArguments(const std::filesystem::path& port,
+                                                         const std::filesystem::path& firmwareFile) {
+    // The port's last path component: the tool opens it relative to its working directory and
+    // then under /dev/.
+    std::string portText = port.string();
+    while (portText.size() > 1 && portText.back() == '/') {
+        portText.pop_back();
+    }
+    const std::string portName = std::filesystem::path(portText).filename().string();
+    return {"--port=" + portName, "--write", "--verify", "--reset", firmwareFile.string(), "--boot"};
+}
+
+std::variant<std::filesystem::path, ErrorRef> BossacManager::locateTool(
+    const std::filesystem::path& executableDirectory, std::string_view searchPath) {
+    if (!executableDirectory.empty()) {
+        const auto beside = executableDirectory / toolName;
+        if (isExecutableFile(beside)) {
+            return beside;
+        }
+    }
+    // Empty PATH entries (the current directory) are skipped: the tool is never taken from
+    // wherever the console happens to be started.
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        std::size_t end = searchPath.find(':', start);
+        if (end == std::string_view::npos) {
+            end = searchPath.size();
+        }
+        const std::string_view directory = searchPath.substr(start, end - start);
+        if (!directory.empty() && directory.front() == '/') {
+            const auto candidate = std::filesystem::path(directory) / toolName;
+            if (isExecutableFile(candidate)) {
+                return candidate;
+            }
+        }
+        start = end + 1;
+    }
+    return std::make_shared<PlatformError>(
+        "POSIX", ENOENT,
+        "The flashing tool bossac was found neither beside the application (" +
+            executableDirectory.string() + ") nor on the PATH. Install bossa-cli or place bossac "
+            "beside the application.");
+}
+
+ErrorRef BossacManager::outcomeOfLog(std::string_view log) {
+    std::string_view lastLine;
+    std::size_t start = 0;
+    while (start < log.size()) {
+        std::size_t end = log.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = log.size();
+        }
+        if (end > start) {
+            lastLine = log.substr(start, end - start);
+        }
+        start = end + 1;
+    }
+    if (lastLine.empty()) {
+        return std::make_shared<BossacError>(BossacError::unknown());
+    }
+    if (lastLine.find("failed") != std::string_view::npos ||
+        lastLine.find("No device") != std::string_view::npos) {
+        return std::make_shared<BossacError>(BossacError::reportedFailure(std::string(lastLine)));
+    }
+    return nullptr;
+}
+
+void BossacManager::kickBootloader(const std::filesystem::path& port, const Settings& settings) {
+    // Opening the port at 1200 baud and closing it again resets the device into its
+    // bootloader. Nothing here is reported: a port that does not open is simply not kicked.
+    SerialPort serialPort(port.string());
+    try {
+        serialPort.open(true, true);
+    } catch (const std::exception&) {
+    }
+    serialPort.configure(BaudRate::baud1200, BaudRate::baud1200, 1, 0, ParityType::none, false,
+                         DataBitsSize::bits8, false, false, false);
+    std::this_thread::sleep_for(settings.hold);
+    serialPort.close();
+    std::this_thread::sleep_for(settings.settle);
+}
+
+void BossacManager::flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile) {
+    auto self = shared_from_this();
+    Settings settings;
+    {
+        std::lock_guard lock(mutex_);
+        if (running_) {
+            dispatchMain([self] {
+                if (self->completionHandler) {
+                    self->completionHandler(std::make_shared<PlatformError>(
+                        "POSIX", EBUSY, "The firmware is already being written to the device."));
+                }
+            });
+            return;
+        }
+        running_ = true;
+        settings = settings_;
+    }
+
+    kickBootloader(port, settings);
+
+    std::filesystem::path tool;
+    if (settings.toolPath) {
+        tool = *settings.toolPath;
+    } else {
+        const char* searchPath = std::getenv("PATH");
+        auto located = locateTool(executableDirectory(), searchPath ? searchPath : "");
+        if (auto* error = std::get_if<ErrorRef>(&located)) {
+            finish(*error);
+            return;
+        }
+        tool = std::get<std::filesystem::path>(located);
+    }
+
+    std::vector<std::string> arguments = commandArguments(port, firmwareFile);
+    std::string toolText = tool.string();
+    std::vector<char*> argv;
+    argv.push_back(toolText.data());
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        finish(makeSystemError("Creating the pipe for the flashing tool failed", errno));
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        pipe_ = ends[0];
+    }
+
+    // Standard output and standard error both go into the pipe; standard input is empty.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
+    if (settings.workingDirectory) {
+        posix_spawn_file_actions_addchdir_np(&actions, settings.workingDirectory->c_str());
+    }
+    // The tool starts with default signal handling and nothing blocked, whatever this
+    // process's threads have set up.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigfillset(&signals);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t child = -1;
+    const int spawnError =
+        ::posix_spawn(&child, toolText.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(ends[1]);  // the child holds the only write ends now, so its exit ends the stream
+
+    if (spawnError != 0) {
+        finish(makeSystemError("Starting the flashing tool " + toolText + " failed", spawnError));
+        return;
+    }
+    const int readEnd = ends[0];
+    dispatchGlobal([self, child, readEnd] { self->readOutput(child, readEnd); });
+}
+
+void BossacManager::readOutput(int child, int readEnd) {
+    auto self = shared_from_this();
+    char buffer[maximumChunkSize];
+    int readError = 0;
+    // The stream is read to its end before the outcome is decided, so output printed just
+    // before the tool exits is never lost.
+    for (;;) {
+        const ssize_t count = ::read(readEnd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            readError = errno;
+            break;
+        }
+        if (count == 0) {
+            break;
+        }
+        // Each chunk is decoded on its own; one that is not valid UTF-8 is dropped.
+        std::string chunk(buffer, static_cast<std::size_t>(count));
+        if (!isWellFormedUTF8(chunk)) {
+            continue;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            entireLog_ += chunk;
+        }
+        dispatchMain([self, chunk = std::move(chunk)] {
+            if (self->logOutputHandler) {
+                self->logOutputHandler(chunk);
+            }
+        });
+    }
+
+    if (readError != 0) {
+        // The run can no longer be followed: stop the tool and report why.
+        ::kill(child, SIGTERM);
+        waitForExit(child);
+        finish(makeSystemError("Reading the output of the flashing tool failed", readError));
+        return;
+    }
+    waitForExit(child);
+    finish(outcomeOfLog(entireLog()));
+}
+
+void BossacManager::finish(ErrorRef outcome) {
+    // State is reset before the completion runs, so the completion sees an idle manager and
+    // may start the next run.
+    {
+        std::lock_guard lock(mutex_);
+        if (pipe_) {
+            ::close(*pipe_);
+            pipe_.reset();
+        }
+        entireLog_.clear();
+        running_ = false;
+    }
+    dispatchMain([self = shared_from_this(), outcome = std::move(outcome)] {
+        if (self->completionHandler) {
+            self->completionHandler(outcome);
+        }
+    });
+}
+
+}  // namespace orvane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Error.h"
+
+namespace orvane {
+
+// A downloaded firmware image whose SHA-256 differs from the one its document announced.
+class ChecksumMismatchError : public Error {
+public:
+    ChecksumMismatchError(std::string expected, std::string actual)
+        : expected_(std::move(expected)), actual_(std::move(actual)) {}
+
+    const std::string& expected() const { return expected_; }
+    const std::string& actual() const { return actual_; }
+
+    std::string localizedDescription() const override {
+        return "The downloaded firmware image does not match its published SHA-256 checksum "
+               "(expected " + expected_ + ", received " + actual_ + ").";
+    }
+    std::string domain() const override { return "orvane.ChecksumMismatchError"; }
+
+private:
+    std::string expected_;
+    std::string actual_;
+};
+
+}  // namespace orvane

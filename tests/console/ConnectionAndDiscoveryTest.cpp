@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "console/ConsoleHarness.h"
+#include "device/DeviceSerialInterface.h"
+#include "support/PtyPeer.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// A device at the far end of a pty that answers every request with a steering report.
+std::unique_ptr<PtyPeer> answeringDevice(std::string answer = "STEERING{angle:12.5\n}") {
+    auto peer = std::make_unique<PtyPeer>();
+    peer->startAnswering([answer](const DeviceReport&) { return answer; });
+    return peer;
+}
+
+bool connected(ConsoleHarness& h) { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }
+
+TEST(ConnectionFlow, ConnectsThenReconnectsTheSameDeviceThroughDisconnect) {
+    auto device = answeringDevice();
+    ConsoleHarness h;
+    h.loadWithoutTimers();
+
+    h.console->connectToDevice(device->devicePath());
+    EXPECT_EQ(h.lastStatusText(), "Connecting to vehicle...");
+    EXPECT_TRUE(h.console->isConnectingToVehicle());
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
+    EXPECT_EQ(h.console->vehicleStatus().state(), StatusIndication::Case::positive);
+    EXPECT_TRUE(device->waitForRequests(1));
+    auto first = h.console->vehicleInterface();
+
+    h.statusTexts.clear();
+    h.console->connectToDevice(device->devicePath());
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
+    EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected", "Connecting to vehicle...",
+                                    "Vehicle connnected"}));
+    EXPECT_FALSE(first->isConnected()) << "the earlier session must be closed";
+    EXPECT_NE(h.console->vehicleInterface(), first);
+    EXPECT_TRUE(h.runUntil([&] { return !h.console->isConnectingToVehicle(); }));
+}
+
+TEST(ConnectionFlow, AChoiceWhileConnectingIsDroppedAndTheRunningAttemptCompletes) {
+    auto first = answeringDevice();
+    auto second = answeringDevice();
+    ConsoleHarness h;
+    h.loadWithoutTimers();
+
+    h.console->connectToDevice(first->devicePath());
+    h.console->connectToDevice(second->devicePath());  // dropped
+    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    EXPECT_EQ(h.console->vehicleInterface()->path(), first->devicePath());
+    EXPECT_EQ(h.statusTexts, (Texts{"Connecting to vehicle...", "Vehicle connnected"}));
+}
+
+TEST(ConnectionFlow, NoPathShowsNoInterfaceAtOnce) {
+    ConsoleHarness h;
+    h.loadWithoutTimers();
+    h.console->connectToDevice(std::nullopt);
+    EXPECT_EQ(h.statusTexts, (Texts{"No interface selected or available."}));
+    EXPECT_EQ(h.console->vehicleStatus().state(), StatusIndication::Case::negative);
+    EXPECT_FALSE(h.console->isConnectingToVehicle());
+}
+
+TEST(ConnectionFlow, AFailedOpenShowsTheReasonAndKeepsTheSelection) {
+    TemporaryDirectory dev;
+    const std::string missing = (dev.path() / "ttyACM7").string();
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.loadWithoutTimers();
+    h.console->setSelectedDevice(missing);
+
+    h.console->connectToDevice(missing);
+    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleStatus().state() == StatusIndication::Case::negative; }));
+    EXPECT_NE(h.lastStatusText().find("No such file"), std::string::npos) << h.lastStatusText();
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr);
+    EXPECT_EQ(h.console->selectedDevice(), missing);
+    ASSERT_TRUE(h.runUntil([&] { return !h.console->isConnectingToVehicle(); }));
+}
+
+TEST(DeviceDiscovery, KeepsSerialDevicesByPrefixAndBuildsThePopup) {
+    TemporaryDirectory dev;
+    for (auto name : {"cu.usbmodem1411", "tty.usbmodem1411", "cu.Bluetooth-Incoming-Port", "ttyACM0", "ttyS0",
+                      "ttyUSB3", "acm"}) {
+        dev.touch(name);
+    }
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.loadWithoutTimers();
+    h.console->scanDevices();
+
+    auto devices = h.console->devices();
+    std::sort(devices.begin(), devices.end());
+    const std::string base = dev.path().string() + "/";
+    EXPECT_EQ(devices, (Texts{base + "cu.usbmodem1411", base + "ttyACM0", base + "ttyUSB3"}));
+
+    auto titles = h.devicesPopup->itemTitles();
+    ASSERT_EQ(titles.size(), 4u);
+    EXPECT_EQ(titles[0], "Discovered 3 devices.");
+    EXPECT_FALSE(h.devicesPopup->items[0].enabled);
+    // Entries follow the listing order of the scan.
+    EXPECT_EQ(Texts(titles.begin() + 1, titles.end()), h.console->devices());
+}
+
+TEST(DeviceDiscovery, AnEmptyOrUnreadableDirectoryShowsNoDevicesFound) {
+    ConsoleHarness h({.deviceDirectory = "/nonexistent-orvane-directory"});
+    h.loadWithoutTimers();
+    h.console->scanDevices();
+    EXPECT_TRUE(h.console->devices().empty());
+    EXPECT_EQ(h.devicesPopup->itemTitles(), (Texts{"No devices found."}));
+    EXPECT_EQ(h.devicesPopup->title, "No devices found.");
+    EXPECT_FALSE(h.devicesPopup->items[0].enabled);
+}
+
+TEST(DeviceDiscovery, AnUnchangedListLeavesThePopupAndSelectionAlone) {
+    TemporaryDirectory dev;
+    dev.touch("ttyACM0");
+    dev.touch("ttyACM1");
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.loadWithoutTimers();
+    h.console->scanDevices();
+    h.devicesPopup->selectItemAtIndex(2);
+    const auto callsBefore = h.devicesPopup->calls.size();
+
+    h.console->scanDevices();
+    EXPECT_EQ(h.devicesPopup->calls.size(), callsBefore);
+    EXPECT_EQ(h.devicesPopup->selectedIndex, 2);
+
+    dev.touch("ttyUSB0");
+    h.console->scanDevices();
+    EXPECT_EQ(h.devicesPopup->itemTitles().front(), "Discovered 3 devices.");
+}
+
+TEST(DeviceDiscovery, ChoosingAnEntrySelectsAndConnectsAndTheHeaderDisconnects) {
+    TemporaryDirectory dev;
+    auto device = answeringDevice();
+    dev.link("ttyACM0", device->devicePath());
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.loadWithoutTimers();
+    h.console->scanDevices();
+    const std::string path = (dev.path() / "ttyACM0").string();
+
+    h.devicesPopup->selectItemAtIndex(1);
+    h.console->didSelectDevice(h.devicesPopup.get());
+    EXPECT_EQ(h.console->selectedDevice(), path);
+    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+
+    h.statusTexts.clear();
+    h.devicesPopup->selectItemAtIndex(0);
+    h.console->didSelectDevice(h.devicesPopup.get());
+    EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
+    EXPECT_EQ(h.devicesPopup->selectedIndex, 0);
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "No interface selected or available."; }));
+    EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected",
+                                    "No interface selected or available."}));
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr);
+}
+
+TEST(DeviceDiscovery, UnpluggingTheConnectedDeviceEndsInNoInterfaceWithinAboutASecond) {
+    TemporaryDirectory dev;
+    auto device = answeringDevice();
+    dev.link("ttyACM0", device->devicePath());
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.appear();  // the device-list timer scans once a second
+    ASSERT_TRUE(h.runUntil([&] { return h.console->devices().size() == 1; }, 2s));
+    h.devicesPopup->selectItemAtIndex(1);
+    h.console->didSelectDevice(h.devicesPopup.get());
+    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+
+    const auto unplugged = std::chrono::steady_clock::now();
+    device->unplug();
+    dev.remove("ttyACM0");
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "No interface selected or available."; }, 3s));
+    const auto took = std::chrono::steady_clock::now() - unplugged;
+    EXPECT_LT(took, 2500ms);
+    EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr);
+    EXPECT_EQ(h.devicesPopup->itemTitles(), (Texts{"No devices found."}));
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include "console/ConsoleHarness.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <stdexcept>
+
+#include "device/DeviceSerialInterface.h"
+#include "inspector/InspectorItem.h"
+
+namespace orvane::testing {
+
+TemporaryDirectory::TemporaryDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvane-console-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void TemporaryDirectory::touch(const std::string& name) const { std::ofstream(path_ / name).put('\n'); }
+
+void TemporaryDirectory::link(const std::string& name, const std::string& target) const {
+    std::filesystem::create_symlink(target, path_ / name);
+}
+
+void TemporaryDirectory::remove(const std::string& name) const {
+    std::error_code ignored;
+    std::filesystem::remove(path_ / name, ignored);
+}
+
+ConsoleHarness::ConsoleHarness(ViewController::Configuration configuration) {
+    MainQueue::shared().bindToCurrentThread();
+    MainQueue::shared().runPending();
+
+    console = std::make_shared<ViewController>(std::move(configuration));
+
+    windowController->devicesPopupButton = devicesPopup;
+    windowController->gamepadsPopupButton = gamepadsPopup;
+    host->fakeWindow = std::make_shared<FakeWindow>();
+    host->fakeWindow->controller = windowController.get();
+    host->appearDestinations = false;
+
+    host->registerDestination(ModalProgressSegue, [] { return std::make_shared<ModalProgressViewController>(); });
+    host->registerDestination(SoftwareUpdateInformationSegue,
+                              [] { return std::make_shared<UpdateInformationViewController>(); });
+    host->onLoadView = [this](PlatformViewController& controller) {
+        if (&controller == console.get()) {
+            console->longControlLabel = longLabel;
+            console->latControlLabel = latLabel;
+            console->longControlSlider = longSlider;
+            console->latControlSlider = latSlider;
+            console->steeringWheelImage = wheel;
+        } else if (auto* sheet = dynamic_cast<ModalProgressViewController*>(&controller)) {
+            sheetLabel = std::make_shared<FakeTextField>();
+            sheetProgress = std::make_shared<FakeProgressIndicator>();
+            sheet->statusLabel = sheetLabel;
+            sheet->progressIndicator = sheetProgress;
+        } else if (auto* updateDialog = dynamic_cast<UpdateInformationViewController*>(&controller)) {
+            dialog = std::static_pointer_cast<UpdateInformationViewController>(updateDialog->shared_from_this());
+            dialogVersion = std::make_shared<FakeTextField>();
+            dialogDate = std::make_shared<FakeTextField>();
+            dialogNotes = std::make_shared<FakeTextField>();
+            updateDialog->versionTextField = dialogVersion;
+            updateDialog->releaseDateTextField = dialogDate;
+            updateDialog->releaseNotesTextField = dialogNotes;
+        } else if (&controller == inspector.get()) {
+            inspector->setOutlineView(outline);
+        }
+    };
+
+    console->setHost(host);
+    master->setHost(host);
+    inspector->setHost(host);
+    console->setParentViewController(master);
+
+    // The window embeds the inspector before the console appears.
+    master->prepareForSegue({EmbedInspectorSegue, master, inspector}, nullptr);
+    inspector->loadViewIfNeeded();
+
+    auto* statusItem = console->inspectorManager().device().connectionStatus.get();
+    statusObserver_ = NotificationCenter::defaultCenter().addObserver(
+        "InspectorItemValueNeedsUpdateNotification", statusItem, NotificationCenter::Delivery::postingThread,
+        [this, statusItem](const Notification&) { statusTexts.push_back(statusItem->status().text()); });
+}
+
+ConsoleHarness::~ConsoleHarness() {
+    statusObserver_.reset();
+    if (console && console->vehicleInterface()) console->vehicleInterface()->disconnect();
+    console.reset();
+    MainQueue::shared().runPending();
+}
+
+void ConsoleHarness::appear() {
+    console->loadViewIfNeeded();
+    console->viewWillAppear();
+    console->viewDidAppear();
+}
+
+void ConsoleHarness::loadWithoutTimers() {
+    console->loadViewIfNeeded();
+    console->viewDidAppear();
+}
+
+bool ConsoleHarness::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return MainQueue::shared().runUntil(done, timeout);
+}
+
+}  // namespace orvane::testing

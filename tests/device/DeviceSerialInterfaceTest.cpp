@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "device/DeviceSerialInterface.h"
+#include "platform/GlobalQueue.h"
+#include "support/PtyPeer.h"
+
+namespace orvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+template <typename Condition>
+bool eventually(Condition condition, std::chrono::milliseconds timeout = 2s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// The exchange loop has ended when nothing but the test holds the session any more.
+bool loopEnds(const std::shared_ptr<DeviceSerialInterface>& session, std::chrono::milliseconds timeout = 2s) {
+    return eventually([&] { return session.use_count() == 1; }, timeout);
+}
+
+const std::string kSteering =
+    "STEERING{angle:12.5\napaTOI:activated\nhalfTOI:temporary-deactivation\nassist-torque:1.25\ndriver-torque:-0.5\n}";
+
+TEST(DeviceSerialInterface, ConnectToMissingFileFails) {
+    auto session = std::make_shared<DeviceSerialInterface>("/nonexistent/ttyACM0");
+    try {
+        session->connect();
+        FAIL() << "connect succeeded";
+    } catch (const PortError& error) {
+        EXPECT_EQ(error.value(), PortError::failedToOpen);
+    }
+    EXPECT_FALSE(session->isConnected());
+    EXPECT_EQ(session.use_count(), 1);  // no loop was started
+    session->disconnect();
+    session->disconnect();
+    EXPECT_FALSE(session->isConnected());
+}
+
+TEST(DeviceSerialInterface, ExchangesRequestsAndDecodesReports) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    EXPECT_EQ(session->path(), peer.devicePath());
+    session->connect();
+    EXPECT_TRUE(session->isConnected());
+
+    auto first = peer.readRequest();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->name, "CONTROL");
+    EXPECT_EQ(first->fields, (std::map<std::string, std::string>{{"lat", "0.0"}, {"long", "0.0"}}));
+
+    session->setRequestLateralControlMagntiude(-0.5);
+    session->setRequestLongitudinalControlMagntiude(0.25);
+    EXPECT_EQ(session->requestLateralControlMagntiude(), -0.5);
+    ASSERT_TRUE(peer.send(kSteering));
+
+    // The next request is built after the reply was decoded, with the magnitudes set above.
+    auto second = peer.readRequestText();
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(*second == "CONTROL{lat:-50.0\nlong:25.0\n}" || *second == "CONTROL{long:25.0\nlat:-50.0\n}")
+        << *second;
+    EXPECT_EQ(session->decodedMessageCount(), 1u);
+    EXPECT_EQ(session->steeringWheelAngle(), 12.5);
+    EXPECT_EQ(session->parkTOI(), TOIStatus::active);
+    EXPECT_EQ(session->halfTOI(), TOIStatus::temporaryDeactivated);
+    EXPECT_EQ(session->steeringAssistanceTorque(), 1.25);
+    EXPECT_EQ(session->steeringDriverTorque(), -0.5);
+
+    ASSERT_TRUE(peer.send("DEVICE-INFO{version:1.1.9.0\nbuild-date:2019-05-14T09:30:00.000Z\nserial-number:OV-1\n}"));
+    ASSERT_TRUE(peer.readRequest());
+    EXPECT_EQ(session->version(), Version(1, 1, 9, 0));
+    EXPECT_TRUE(session->buildDate().has_value());
+    EXPECT_EQ(session->serialNumber(), "OV-1");
+
+    ASSERT_TRUE(peer.send("STATE{lateral-control-method:HALF\nlongitudinal-control-method:DASM\n}"
+                          "STATISTICS{can0-rx-message-count:10\ncan1-rx-message-count:20\n}"));
+    ASSERT_TRUE(peer.readRequest());
+    ASSERT_TRUE(peer.readRequest());
+    const DeviceTelemetry telemetry = session->telemetry();
+    EXPECT_EQ(telemetry.lateralControlMethod.kind, LateralControlMethod::half);
+    EXPECT_EQ(telemetry.longitudinalControlMethod.kind, LongitudinalControlMethod::dasm);
+    EXPECT_EQ(telemetry.receivedMessageCountsByChannel, (std::map<std::int64_t, std::int64_t>{{0, 10}, {1, 20}}));
+    EXPECT_EQ(session->lateralControlMethod(), telemetry.lateralControlMethod);
+    EXPECT_EQ(session->receivedMessageCountsByChannel(), telemetry.receivedMessageCountsByChannel);
+    EXPECT_EQ(telemetry.steeringWheelAngle, 12.5);  // untouched by the other messages
+    EXPECT_EQ(session->name(), "");
+
+    session->disconnect();
+    EXPECT_FALSE(session->isConnected());
+    EXPECT_TRUE(loopEnds(session));
+    EXPECT_FALSE(session->port()->isOpen());
+}
+
+TEST(DeviceSerialInterface, OneRequestPerAckAndOneLoopPerConnection) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    session->connect();  // already connected: no second loop
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(peer.readRequest()) << "request " << i;
+        ASSERT_TRUE(peer.send("ACK{}"));
+    }
+    ASSERT_TRUE(peer.readRequest());
+    // A second loop would have sent a request of its own by now.
+    EXPECT_FALSE(peer.readRequest(300ms));
+    EXPECT_EQ(session->decodedMessageCount(), 20u);
+    const DeviceTelemetry telemetry = session->telemetry();
+    EXPECT_EQ(telemetry.steeringWheelAngle, 0);
+    EXPECT_EQ(telemetry.parkTOI, TOIStatus::unknown);
+    EXPECT_EQ(telemetry.lateralControlMethod.kind, LateralControlMethod::unknown);
+    EXPECT_FALSE(telemetry.version.has_value());
+    EXPECT_TRUE(telemetry.receivedMessageCountsByChannel.empty());
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, UnplugEndsTheLoopAndKeepsTheTelemetry) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    peer.startAnswering([](const DeviceReport&) { return kSteering; });
+    ASSERT_TRUE(peer.waitForRequests(5));
+
+    const auto start = std::chrono::steady_clock::now();
+    peer.unplug();
+    ASSERT_TRUE(eventually([&] { return !session->isConnected(); }, 1500ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1100ms);
+    EXPECT_TRUE(loopEnds(session));
+    EXPECT_FALSE(session->port()->isOpen());
+    EXPECT_EQ(session->steeringWheelAngle(), 12.5);
+    EXPECT_EQ(session->parkTOI(), TOIStatus::active);
+}
+
+TEST(DeviceSerialInterface, DisconnectFromAnotherThreadEndsAWaitingRead) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());  // the device stays silent: the loop waits in its read
+    std::this_thread::sleep_for(50ms);
+
+    const auto start = std::chrono::steady_clock::now();
+    std::thread([session] { session->disconnect(); }).join();
+    EXPECT_FALSE(session->isConnected());
+    EXPECT_TRUE(loopEnds(session, 1500ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_EQ(session->decodedMessageCount(), 0u);
+}
+
+TEST(DeviceSerialInterface, ReconnectStartsOneFreshLoop) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    for (int round = 0; round < 5; ++round) {
+        session->connect();
+        ASSERT_TRUE(peer.readRequest()) << "round " << round;
+        ASSERT_TRUE(peer.send("ACK{}"));
+        ASSERT_TRUE(peer.readRequest()) << "round " << round;
+        // Half a message left behind by this connection must not reach the next one.
+        ASSERT_TRUE(peer.send("STEERING{angle:"));
+        ASSERT_TRUE(eventually([&] { return session->decodedMessageCount() == static_cast<std::uint64_t>(round + 1); }));
+        session->disconnect();
+        session->disconnect();
+        ASSERT_TRUE(loopEnds(session)) << "round " << round;
+    }
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());
+    EXPECT_FALSE(peer.readRequest(300ms));
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
+    const std::string streams[] = {
+        "STEER\xC9NG{}",                                         // high-bit byte in a name
+        "STEERING{angle:1\xB0\n}",                               // ... in a value
+        std::string(ReportFramer::kMaximumTextLength + 10, 'N'),  // a name that never ends
+        "X{k:" + std::string(ReportFramer::kMaximumTextLength + 10, 'v'),
+    };
+    for (const auto& stream : streams) {
+        PtyPeer peer;
+        auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+        session->connect();
+        ASSERT_TRUE(peer.readRequest());
+        ASSERT_TRUE(peer.send(stream));
+        EXPECT_TRUE(eventually([&] { return !session->isConnected(); })) << stream.substr(0, 20);
+        EXPECT_TRUE(loopEnds(session));
+        EXPECT_EQ(session->decodedMessageCount(), 0u);
+    }
+}
+
+TEST(DeviceSerialInterface, HighBitByteAtAFieldStartIsDropped) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());
+    ASSERT_TRUE(peer.send("STEERING{\xFF" "angle:7\n}"));
+    ASSERT_TRUE(peer.readRequest());
+    EXPECT_TRUE(session->isConnected());
+    EXPECT_EQ(session->steeringWheelAngle(), 7);
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, UnknownMessageIsLoggedOnceOnStandardError) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(peer.send("FOO{a:1\n}"));
+    ASSERT_TRUE(peer.readRequest());
+    ASSERT_TRUE(peer.send("ACK{}"));
+    ASSERT_TRUE(peer.readRequest());
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(logged, " FOO:\n{\n    \"a\" = \"1\";\n}\n-------\n");
+    EXPECT_TRUE(session->isConnected());
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, PortHeldByAnotherOpenFailsAsBusy) {
+    PtyPeer peer;
+    SerialPort holder(peer.devicePath());
+    holder.open();
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        session->connect();
+        FAIL() << "connect to a held port succeeded";
+    } catch (const PortError& error) {
+        EXPECT_TRUE(error.isBusy()) << error.localizedDescription();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_FALSE(session->isConnected());
+    holder.close();
+    session->connect();
+    EXPECT_TRUE(session->isConnected());
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, DroppedSessionKeepsExchangingUntilTheLinkEnds) {
+    PtyPeer peer;
+    std::weak_ptr<DeviceSerialInterface> weak;
+    {
+        auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+        session->connect();
+        weak = session;
+    }
+    peer.startAnswering([](const DeviceReport&) { return std::string("ACK{}"); });
+    ASSERT_TRUE(peer.waitForRequests(10));
+    EXPECT_FALSE(weak.expired());
+    peer.unplug();
+    EXPECT_TRUE(eventually([&] { return weak.expired(); }));
+}
+
+TEST(DeviceSerialInterface, ReadersNeverSeeHalfAValue) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    const std::string serialA(300, 'A');
+    const std::string serialB(300, 'B');
+    std::atomic<int> replies{0};
+    session->connect();
+    peer.startAnswering([&](const DeviceReport&) {
+        bool even = replies.fetch_add(1) % 2 == 0;
+        const std::string& serial = even ? serialA : serialB;
+        return "DEVICE-INFO{version:" + std::string(even ? "1.2.3.4" : "5.6.7.8") + "\nserial-number:" + serial +
+               "\n}STATISTICS{can0-rx-message-count:" + std::string(even ? "1" : "2") +
+               "\ncan1-rx-message-count:" + std::string(even ? "1" : "2") + "\n}";
+    });
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        // The console's pattern: many reads of single properties and whole snapshots.
+        while (!stop.load()) {
+            std::string serial = session->serialNumber();
+            if (!serial.empty() && serial != serialA && serial != serialB) torn.fetch_add(1);
+            auto counts = session->receivedMessageCountsByChannel();
+            if (!counts.empty() && counts.at(0) != counts.at(1)) torn.fetch_add(1);
+            DeviceTelemetry telemetry = session->telemetry();
+            if (telemetry.version && *telemetry.version != Version(1, 2, 3, 4) && *telemetry.version != Version(5, 6, 7, 8)) {
+                torn.fetch_add(1);
+            }
+        }
+    });
+    ASSERT_TRUE(peer.waitForRequests(200, 10s));
+    stop.store(true);
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+}  // namespace
+}  // namespace orvane

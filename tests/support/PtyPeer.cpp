@@ -1,0 +1,178 @@
+#include "support/PtyPeer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace orvane {
+
+namespace {
+
+void makeRaw(int fd) {
+    termios attributes{};
+    if (::tcgetattr(fd, &attributes) != 0) return;
+    ::cfmakeraw(&attributes);
+    ::tcsetattr(fd, TCSANOW, &attributes);
+}
+
+}  // namespace
+
+PtyPeer::PtyPeer() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+    char name[128];
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+        int error = errno;
+        ::close(master_);
+        throw std::runtime_error(std::string("pty setup: ") + std::strerror(error));
+    }
+    devicePath_ = name;
+    // Raw on both sides: the line discipline must neither echo nor translate anything.
+    makeRaw(master_);
+    int slave = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0) {
+        makeRaw(slave);
+        ::close(slave);
+    }
+    stopFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+PtyPeer::~PtyPeer() {
+    unplug();
+    if (stopFd_ >= 0) ::close(stopFd_);
+}
+
+// Waits for bytes from the application. While the application has the device closed the master
+// reports a hang-up; that is waited out, as the application may open it again.
+bool PtyPeer::waitReadable(std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        if (master_ < 0) return false;
+        auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        int timeoutMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()) + 1;
+        pollfd descriptors[2] = {{master_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        int ready = ::poll(descriptors, 2, timeoutMs);
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready <= 0) continue;
+        if (descriptors[1].revents != 0) return false;
+        if (descriptors[0].revents & POLLIN) return true;
+        if (descriptors[0].revents & (POLLHUP | POLLERR)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+}
+
+std::optional<std::string> PtyPeer::readRequestText(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string text;
+    for (;;) {
+        if (pendingStart_ < pending_.size()) {
+            std::size_t used = framer_.feed(std::span(pending_.data() + pendingStart_, pending_.size() - pendingStart_));
+            text.append(reinterpret_cast<const char*>(pending_.data() + pendingStart_), used);
+            pendingStart_ += used;
+            if (framer_.hasMessage()) {
+                framer_.takeMessage();
+                return text;
+            }
+            if (framer_.failed()) {
+                // Not a message this peer can frame; keep the bytes for the test to see.
+                framer_.reset();
+                return text;
+            }
+        }
+        pending_.clear();
+        pendingStart_ = 0;
+        if (!waitReadable(deadline)) {
+            // Keep what was read for the next call.
+            pending_.assign(text.begin(), text.end());
+            framer_.reset();
+            return std::nullopt;
+        }
+        std::uint8_t buffer[4096];
+        ssize_t count = ::read(master_, buffer, sizeof buffer);
+        if (count > 0) pending_.assign(buffer, buffer + count);
+    }
+}
+
+std::optional<DeviceReport> PtyPeer::readRequest(std::chrono::milliseconds timeout) {
+    auto text = readRequestText(timeout);
+    if (!text) return std::nullopt;
+    ReportFramer framer;
+    framer.feed(std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
+    if (!framer.hasMessage()) return std::nullopt;
+    return framer.takeMessage();
+}
+
+bool PtyPeer::send(std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        if (master_ < 0) return false;
+        ssize_t count = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+void PtyPeer::startAnswering(std::function<std::string(const DeviceReport& request)> answer) {
+    stopAnswering();
+    answering_.store(true);
+    answerThread_ = std::thread([this, answer = std::move(answer)] {
+        while (answering_.load()) {
+            auto request = readRequest(std::chrono::milliseconds(200));
+            if (!request) continue;
+            {
+                std::lock_guard lock(requestsMutex_);
+                requests_.push_back(*request);
+            }
+            std::string reply = answer(*request);
+            // Counted after the reply is out, so a test that saw the count also sees the reply.
+            if (!reply.empty()) send(reply);
+            requestCount_.fetch_add(1);
+        }
+    });
+}
+
+void PtyPeer::stopAnswering() {
+    if (!answerThread_.joinable()) return;
+    answering_.store(false);
+    std::uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(stopFd_, &one, sizeof one);
+    answerThread_.join();
+    std::uint64_t value = 0;
+    [[maybe_unused]] auto drained = ::read(stopFd_, &value, sizeof value);
+}
+
+std::vector<DeviceReport> PtyPeer::requests() const {
+    std::lock_guard lock(requestsMutex_);
+    return requests_;
+}
+
+bool PtyPeer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (requestCount_.load() < count) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void PtyPeer::unplug() {
+    stopAnswering();
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+}  // namespace orvane
