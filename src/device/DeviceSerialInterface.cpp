@@ -22,6 +22,9 @@ void DeviceSerialInterface::connect() {
         port_->open(true, true);
         port_->configure(BaudRate::baud115200, BaudRate::baud115200, 0, 10, ParityType::none, false,
                          DataBitsSize::bits8, false, false, false);
+        // Bytes that arrived before this connection (the rest of a reply to an earlier one) are
+        // no answer to this connection's first request.
+        port_->discardInput();
         framer_.reset();
         inputStart_ = inputEnd_ = 0;
         std::lock_guard state(stateMutex_);

@@ -236,6 +236,15 @@ void SerialPort::close() {
     if (handle) handle->wake();
 }
 
+void SerialPort::discardInput() {
+    std::shared_ptr<Handle> handle;
+    {
+        std::lock_guard lock(mutex_);
+        handle = handle_;
+    }
+    if (handle && handle->fd >= 0) ::tcflush(handle->fd, TCIFLUSH);
+}
+
 std::shared_ptr<SerialPort::Handle> SerialPort::acquire() const {
     std::lock_guard lock(mutex_);
     if (!handle_) throw PortError(PortError::mustBeOpen, path_);

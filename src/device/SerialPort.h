@@ -72,6 +72,9 @@ public:
     // Safe from any thread and harmless when closed.
     virtual void close();
 
+    // Drops bytes that have arrived but not been read (tcflush TCIFLUSH); nothing when closed.
+    void discardInput();
+
     // One system read of up to `size` bytes, waiting as VMIN and VTIME say. Gives the count,
     // 0 when the read time-out passed with nothing to read.
     ssize_t readBuffer(std::uint8_t* buffer, std::size_t size);

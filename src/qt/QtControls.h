@@ -6,7 +6,10 @@
 // Qt parent as usual.
 
 #include <QColor>
+#include <QComboBox>
 #include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSlider>
 
 #include <functional>
@@ -19,13 +22,6 @@
 #include "platform/Widgets.h"
 #include "qt/QtImageView.h"
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QWidget;
 
 namespace orvane {
 

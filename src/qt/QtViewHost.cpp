@@ -12,6 +12,7 @@
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
 #include "qt/Artwork.h"
+#include "qt/QtOutlineView.h"
 #include "qt/Storyboard.h"
 #include "update/UpdateInformationViewController.h"
 

@@ -58,13 +58,5 @@ TEST(InformativeErrorTest, OptionalNilErrorDescribesTheMissingValue) {
     EXPECT_EQ(OptionalNilError().failureReason(), std::nullopt);
 }
 
-TEST(InformativeErrorTest, CopiesAreIndependentValues) {
-    InformativeError original("First.", "R", underlying("D"));
-    InformativeError copy = original;
-    original = InformativeError("Second.", "S", underlying("E"));
-    EXPECT_EQ(copy.localizedDescription(), "First.");
-    EXPECT_EQ(copy.recoverySuggestion(), std::optional<std::string>("R\n\nTechnical Details: D"));
-}
-
 }  // namespace
 }  // namespace orvane

@@ -98,12 +98,5 @@ TEST_F(SeguePresentationTest, ADestinationOfAnotherTypeIsRefusedWithoutCallingTh
     EXPECT_TRUE(host->presented.empty());
 }
 
-TEST_F(SeguePresentationTest, NonCallbackSendersAreNotHandled) {
-    class PlainSender : public Object {} sender;
-    const StoryboardSegue segue{"Modal Progress", presenter, std::make_shared<OtherController>()};
-    EXPECT_FALSE(handleSegueCallback(segue, &sender));
-    EXPECT_FALSE(handleSegueCallback(segue, nullptr));
-}
-
 }  // namespace
 }  // namespace orvane

@@ -31,7 +31,6 @@ TEST(ConnectionFlow, ConnectsThenReconnectsTheSameDeviceThroughDisconnect) {
 
     h.console->connectToDevice(device->devicePath());
     EXPECT_EQ(h.lastStatusText(), "Connecting to vehicle...");
-    EXPECT_TRUE(h.console->isConnectingToVehicle());
     ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
     EXPECT_EQ(h.console->vehicleStatus().state(), StatusIndication::Case::positive);
     EXPECT_TRUE(device->waitForRequests(1));
@@ -39,7 +38,8 @@ TEST(ConnectionFlow, ConnectsThenReconnectsTheSameDeviceThroughDisconnect) {
 
     h.statusTexts.clear();
     h.console->connectToDevice(device->devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }))
+        << ::testing::PrintToString(h.statusTexts);
     EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected", "Connecting to vehicle...",
                                     "Vehicle connnected"}));
     EXPECT_FALSE(first->isConnected()) << "the earlier session must be closed";

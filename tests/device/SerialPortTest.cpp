@@ -108,7 +108,7 @@ TEST(SerialPort, ClosedPortRefusesReadsAndWrites) {
     EXPECT_EQ(errorOf([&] { port.writeBuffer(&byte, 1); }), PortError::mustBeOpen);
 }
 
-TEST(SerialPort, ConfigureSetsRawLineAndReplacesParity) {
+TEST(SerialPort, ConfigureSetsARawLine) {
     PtyPeer peer;
     SerialPort port(peer.devicePath());
     port.open();
@@ -118,8 +118,7 @@ TEST(SerialPort, ConfigureSetsRawLineAndReplacesParity) {
     termios attributes{};
     ASSERT_EQ(tcgetattr(fd, &attributes), 0);
     EXPECT_EQ(cfgetispeed(&attributes), static_cast<speed_t>(B1200));
-    EXPECT_EQ(attributes.c_cflag & (PARENB | PARODD), static_cast<tcflag_t>(PARENB | PARODD));
-    EXPECT_EQ(attributes.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+    // (A pseudo-terminal keeps CS8 and no parity whatever is asked, so those are not checked here.)
     EXPECT_TRUE(attributes.c_cflag & CSTOPB);
     EXPECT_TRUE(attributes.c_iflag & IXON);
     EXPECT_TRUE(attributes.c_oflag & OPOST);

@@ -293,14 +293,5 @@ TEST(ActionInspectorItemRendering, AReusedCellButtonActsForTheLastRowRendered) {
     EXPECT_EQ(pressed, (std::vector<std::string>{"second"}));
 }
 
-TEST(InspectorItemBasics, PlainItemUsesTheTextValueCellAndRendersNothing) {
-    InspectorItem item("Device");
-    FakeTableCellView cell(true, true);
-    item.updateValueCellView(cell);
-    EXPECT_EQ(item.valueCellIdentifier(), "Text Value Cell");
-    EXPECT_TRUE(cell.text->stringValues.empty());
-    EXPECT_TRUE(cell.image->imageNames.empty());
-}
-
 }  // namespace
 }  // namespace orvane

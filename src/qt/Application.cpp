@@ -1,0 +1,100 @@
+#include "qt/Application.h"
+
+#include <QComboBox>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include "app/MainWindowController.h"
+#include "app/MasterViewController.h"
+#include "console/ViewController.h"
+#include "platform/MainQueue.h"
+#include "qt/MainWindow.h"
+#include "qt/QtControls.h"
+#include "qt/QtViewHost.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr int kGamepadPumpIntervalMs = 10;
+
+}  // namespace
+
+Application::Application(Options options) {
+    QtCurrentEvent::install();
+
+    MainQueue& mainQueue = MainQueue::shared();
+    mainQueue.bindToCurrentThread();
+    mainQueueNotifier_ = std::make_unique<QSocketNotifier>(mainQueue.wakeFd(), QSocketNotifier::Read);
+    QObject::connect(mainQueueNotifier_.get(), &QSocketNotifier::activated, mainQueueNotifier_.get(),
+                     [] { MainQueue::shared().runPending(); });
+
+    if (options.pumpGamepads) {
+        gamepadTimer_ = std::make_unique<QTimer>();
+        gamepadTimer_->setTimerType(Qt::PreciseTimer);
+        QObject::connect(gamepadTimer_.get(), &QTimer::timeout, gamepadTimer_.get(), options.pumpGamepads);
+        gamepadTimer_->start(kGamepadPumpIntervalMs);
+    }
+
+    host_ = std::make_shared<QtViewHost>();
+    window_ = std::make_unique<MainWindow>();
+    windowController_ = std::make_shared<MainWindowController>();
+    auto devices = std::make_shared<QtPopupButton>(window_->devicesComboBox());
+    auto gamepads = std::make_shared<QtPopupButton>(window_->gamepadsComboBox());
+    windowController_->devicesPopupButton = devices;
+    windowController_->gamepadsPopupButton = gamepads;
+    host_->setMainWindow(window_.get(), windowController_);
+
+    // The popups' actions go to the first responder, as the console expects.
+    QtWindow* mainWindow = host_->mainWindow();
+    devices->setAction([mainWindow, sender = devices.get()] {
+        if (auto console = std::dynamic_pointer_cast<ViewController>(mainWindow->firstResponder())) {
+            console->didSelectDevice(sender);
+        }
+    });
+    gamepads->setAction([mainWindow, sender = gamepads.get()] {
+        if (auto console = std::dynamic_pointer_cast<ViewController>(mainWindow->firstResponder())) {
+            console->didSelectGamepad(sender);
+        }
+    });
+
+    master_ = std::make_shared<MasterViewController>();
+    master_->setHost(host_);
+    master_->loadViewIfNeeded();  // embeds the inspector
+    window_->setCentralWidget(host_->viewOf(*master_));
+
+    ViewController::Configuration configuration;
+    configuration.deviceDirectory = options.deviceDirectory;
+    configuration.gamepadSource = options.gamepadSource;
+    configuration.updateProvider = options.updateProvider;
+    configuration.bossac = options.bossac;
+    console_ = std::make_shared<ViewController>(std::move(configuration));
+    console_->setHost(host_);
+    host_->addChildViewController(*master_, console_, 0);  // loads the console's view: viewDidLoad
+}
+
+Application::~Application() {
+    // The host and the controllers hold each other; the console goes first, stopping its timers.
+    host_->releaseControllers();
+    console_.reset();
+    master_.reset();
+    gamepadTimer_.reset();
+}
+
+void Application::show() {
+    master_->viewWillAppear();
+    console_->viewWillAppear();
+    window_->show();
+    master_->viewDidAppear();
+    console_->viewDidAppear();
+}
+
+QtPopupButton& Application::devicesPopupButton() const {
+    return static_cast<QtPopupButton&>(*windowController_->devicesPopupButton);
+}
+
+QtPopupButton& Application::gamepadsPopupButton() const {
+    return static_cast<QtPopupButton&>(*windowController_->gamepadsPopupButton);
+}
+
+}  // namespace orvane

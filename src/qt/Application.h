@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Gamepad.h"
+
+class QSocketNotifier;
+class QTimer;
+
+namespace orvane {
+
+class BossacManager;
+class DeviceUpdateProvider;
+class MainWindow;
+class MainWindowController;
+class MasterViewController;
+class QtPopupButton;
+class QtViewHost;
+class ViewController;
+
+// The application's start-up on a running QApplication, in the order the controllers expect:
+// 1. the main queue is bound to this (the GUI) thread and driven by Qt's event loop;
+// 2. the gamepad source is pumped on this thread by a timer;
+// 3. the main window with its MainWindowController and the two popups;
+// 4. the MasterViewController, whose view embeds the inspector ("Embed Inspector") as it loads;
+// 5. the console: constructed, made the master's child, its view loaded (viewDidLoad).
+// show() then runs viewWillAppear, shows the window and runs viewDidAppear. The popups send
+// their actions to the window's first responder, which the console makes itself on appearing.
+class Application {
+public:
+    struct Options {
+        std::string deviceDirectory = "/dev/";
+        std::shared_ptr<GamepadSource> gamepadSource;
+        std::function<void()> pumpGamepads;  // called about 100 times a second on this thread
+        std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the firmware endpoint's
+        std::shared_ptr<BossacManager> bossac;                 // none: a new flasher
+    };
+
+    explicit Application(Options options);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    void show();
+
+    MainWindow& window() const { return *window_; }
+    QtViewHost& host() const { return *host_; }
+    const std::shared_ptr<ViewController>& console() const { return console_; }
+    const std::shared_ptr<MasterViewController>& master() const { return master_; }
+    QtPopupButton& devicesPopupButton() const;
+    QtPopupButton& gamepadsPopupButton() const;
+
+private:
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<QSocketNotifier> mainQueueNotifier_;
+    std::unique_ptr<QTimer> gamepadTimer_;
+    std::shared_ptr<QtViewHost> host_;
+    std::shared_ptr<MainWindowController> windowController_;
+    std::shared_ptr<MasterViewController> master_;
+    std::shared_ptr<ViewController> console_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QComboBox;
+
+namespace orvane {
+
+// The main window: a toolbar with the device and gamepad popups over the content, which is the
+// master view (the console beside the inspector).
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+
+    QComboBox* devicesComboBox() const { return devices_; }
+    QComboBox* gamepadsComboBox() const { return gamepads_; }
+
+private:
+    QComboBox* devices_;
+    QComboBox* gamepads_;
+};
+
+}  // namespace orvane

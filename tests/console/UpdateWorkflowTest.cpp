@@ -1,0 +1,246 @@
+// The firmware-update workflow end to end over fakes of the widgets: a local firmware endpoint,
+// a device at the far end of a pty that reports its version, and a stand-in flashing tool.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "../update/TestHTTPServer.h"
+#include "app/InformativeError.h"
+#include "console/ConsoleHarness.h"
+#include "device/DeviceSerialInterface.h"
+#include "support/PtyPeer.h"
+#include "update/BossacError.h"
+#include "update/BossacManager.h"
+#include "update/FirmwareDownload.h"
+#include "update/HalvernServerUpdateProvider.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+const std::string kImage(4096, 'F');
+
+struct UpdateWorkflow : ::testing::Test {
+    void SetUp() override {
+        // The download goes to the private firmware directory under this runtime directory.
+        setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        server.server().Get("/devices/orvane/firmware/latest.json",
+                            [this](const httplib::Request&, httplib::Response& response) {
+                                ++documentRequests;
+                                response.set_content(document.dump(), "application/json");
+                            });
+        server.server().Get("/devices/orvane/firmware/fw/image.bin",
+                            [](const httplib::Request&, httplib::Response& response) {
+                                response.set_content(kImage, "application/octet-stream");
+                            });
+        server.start();
+        document = {{"version", "1.2.3.4"},
+                    {"releaseNotes", "Notes"},
+                    {"date", "2019-06-14T10:30:00.000Z"},
+                    {"location", "fw/image.bin"}};
+
+        tool = runtime.path() / "bossac";
+        writeTool("echo \"Verify successful\"\n");
+
+        device.startAnswering([](const DeviceReport&) { return std::string("DEVICE-INFO{version:1.2.3.4\n}"); });
+
+        auto bossac = std::make_shared<BossacManager>();
+        bossac->setToolPath(tool);
+        bossac->setBootloaderKickDelays(1ms, 1ms);
+        h = std::make_unique<ConsoleHarness>(ViewController::Configuration{
+            .updateProvider = std::make_shared<HalvernServerUpdateProvider>(
+                server.url("/devices/orvane/firmware/latest.json")),
+            .bossac = bossac});
+        h->loadWithoutTimers();
+    }
+
+    void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
+
+    // A stand-in flashing tool that records its arguments and what the console showed.
+    void writeTool(const std::string& body) {
+        std::ofstream(tool) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << (runtime.path() / "args").string()
+                            << "\"\n"
+                            << body;
+        chmod(tool.c_str(), 0755);
+    }
+    Texts toolArguments() const {
+        std::ifstream in(runtime.path() / "args");
+        Texts lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    void connectDevice() {
+        h->console->setSelectedDevice(device.devicePath());
+        h->console->connectToDevice(device.devicePath());
+        ASSERT_TRUE(h->runUntil([&] {
+            auto s = h->console->vehicleInterface();
+            return s && s->version().has_value();
+        }));
+    }
+
+    // Presses "Check for Update" and waits for the check to end.
+    void check() {
+        h->console->inspectorManager().device().version->didPressActionButtonWithButton(nullptr);
+        ASSERT_TRUE(h->runUntil([&] {
+            return !h->host->alerts.empty() || !h->host->presentedErrors.empty() || h->dialog != nullptr;
+        }));
+    }
+
+    bool sheetGone() const { return h->console->currentModalProgressViewController() == nullptr; }
+
+    TemporaryDirectory runtime;
+    TestHTTPServer server;
+    nlohmann::json document;
+    std::atomic<int> documentRequests{0};
+    std::filesystem::path tool;
+    PtyPeer device;
+    std::unique_ptr<ConsoleHarness> h;
+};
+
+TEST_F(UpdateWorkflow, WithoutASessionTheButtonDoesNothing) {
+    h->console->inspectorManager().device().version->didPressActionButtonWithButton(nullptr);
+    h->runUntil([] { return false; }, 200ms);
+    EXPECT_TRUE(h->host->performedSegues.empty());
+    EXPECT_EQ(documentRequests.load(), 0);
+}
+
+TEST_F(UpdateWorkflow, EqualVersionsSayNoUpdateIsAvailable) {
+    connectDevice();
+    check();
+    ASSERT_GE(h->host->performedSegues.size(), 1u);
+    EXPECT_EQ(h->host->performedSegues[0].identifier, "Modal Progress");
+    ASSERT_EQ(h->host->alerts.size(), 1u);
+    const auto& shown = h->host->alerts[0];
+    EXPECT_EQ(shown.alert.messageText, "No software update is available.");
+    EXPECT_EQ(shown.alert.informativeText, "Your device is already running the latest version.");
+    EXPECT_EQ(shown.alert.iconName, "FirmwareUpdate");
+    EXPECT_TRUE(shown.asSheetOnWindow);
+    EXPECT_TRUE(sheetGone());
+}
+
+TEST_F(UpdateWorkflow, AnyGreaterComponentOpensTheDialogAndDontUpdateChangesNothing) {
+    document["version"] = "1.1.9.0";  // older, but its revision is greater than the device's 3
+    document["location"] = server.url("/devices/orvane/firmware/fw/image.bin");
+    connectDevice();
+    check();
+    ASSERT_TRUE(h->dialog);
+    EXPECT_EQ(h->dialogVersion->value, "1.1.9");
+    EXPECT_EQ(h->dialogNotes->value, "Notes");
+    EXPECT_FALSE(h->dialogDate->value.empty());
+    EXPECT_TRUE(sheetGone());
+
+    h->dialog->didSelectDontUpdate(nullptr);
+    ASSERT_EQ(h->host->dismissals.size(), 2u);  // the progress sheet, then the dialog
+    EXPECT_EQ(h->host->dismissals[1].presented, h->dialog.get());
+    h->runUntil([] { return false; }, 100ms);
+    EXPECT_TRUE(h->console->vehicleInterface()->isConnected());
+    EXPECT_EQ(h->console->selectedDevice(), device.devicePath());
+    EXPECT_TRUE(toolArguments().empty());
+}
+
+TEST_F(UpdateWorkflow, UpdateNowDownloadsDisconnectsAndFlashes) {
+    document["version"] = "1.2.3.5";
+    connectDevice();
+    check();
+    ASSERT_TRUE(h->dialog);
+    h->statusTexts.clear();
+    h->dialog->didSelectUpdate(nullptr);
+    EXPECT_EQ(h->sheetLabel->value, "Downloading software...");
+
+    ASSERT_TRUE(h->runUntil([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 10s));
+    ASSERT_TRUE(h->host->presentedErrors.empty())
+        << h->host->presentedErrors[0].error->recoverySuggestion().value_or("");
+    EXPECT_EQ(h->host->alerts.back().alert.messageText, "The firmware update completed.");
+    EXPECT_TRUE(h->host->alerts.back().asSheetOnWindow);
+
+    EXPECT_EQ(h->statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected"}));
+    EXPECT_EQ(h->console->vehicleInterface(), nullptr);
+    EXPECT_EQ(h->console->selectedDevice(), std::nullopt);
+    const std::string port = std::filesystem::path(device.devicePath()).filename().string();
+    const auto image = defaultFirmwareDirectory() / "firmware.bin";
+    EXPECT_EQ(toolArguments(), (Texts{"--port=" + port, "--write", "--verify", "--reset", image.string(), "--boot"}));
+    EXPECT_FALSE(h->console->bossac().completionHandler);
+    EXPECT_FALSE(h->console->bossac().logOutputHandler);
+    EXPECT_TRUE(sheetGone());
+}
+
+TEST_F(UpdateWorkflow, AFailedDownloadKeepsTheSessionAndSelection) {
+    document["version"] = "2.0";
+    document["location"] = "fw/missing.bin";
+    connectDevice();
+    check();
+    ASSERT_TRUE(h->dialog);
+    h->dialog->didSelectUpdate(nullptr);
+    ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    const auto& presented = h->host->presentedErrors[0];
+    EXPECT_FALSE(presented.asSheetOnWindow);
+    EXPECT_EQ(presented.error->localizedDescription(), "The software update file could not be downloaded.");
+    const std::string suggestion = presented.error->recoverySuggestion().value_or("");
+    EXPECT_EQ(suggestion.rfind("Make sure you're connected to the internet, and try again.\n\nTechnical Details: ", 0), 0u);
+    EXPECT_NE(suggestion.find("404"), std::string::npos) << suggestion;
+    EXPECT_TRUE(h->console->vehicleInterface()->isConnected());
+    EXPECT_EQ(h->console->selectedDevice(), device.devicePath());
+    EXPECT_TRUE(sheetGone());
+    EXPECT_TRUE(toolArguments().empty());
+}
+
+TEST_F(UpdateWorkflow, AFlashTheToolReportsAsFailedEndsWithTheFlashingError) {
+    document["version"] = "2.0";
+    writeTool("echo 'Erase flash'\necho 'Verify failed at page 3'\n");
+    connectDevice();
+    check();
+    ASSERT_TRUE(h->dialog);
+    h->dialog->didSelectUpdate(nullptr);
+    ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    const auto& presented = h->host->presentedErrors[0];
+    EXPECT_EQ(presented.error->localizedDescription(), "Failed to flash the firmware update.");
+    auto informative = std::dynamic_pointer_cast<const InformativeError>(presented.error);
+    ASSERT_TRUE(informative);
+    auto bossacError = std::dynamic_pointer_cast<const BossacError>(informative->underlyingError());
+    ASSERT_TRUE(bossacError);
+    EXPECT_NE(bossacError->localizedDescription().find("Verify failed at page 3"), std::string::npos);
+    EXPECT_FALSE(h->console->bossac().completionHandler);
+    EXPECT_TRUE(sheetGone());
+}
+
+TEST_F(UpdateWorkflow, NoSelectedDeviceAtTheFlashingStepRunsNothing) {
+    document["version"] = "2.0";
+    connectDevice();
+    check();
+    ASSERT_TRUE(h->dialog);
+    h->console->setSelectedDevice(std::nullopt);  // deselected while the dialog was up
+    h->dialog->didSelectUpdate(nullptr);
+    ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    const auto& presented = h->host->presentedErrors[0];
+    EXPECT_EQ(presented.error->localizedDescription(), "Failed to flash the firmware update.");
+    EXPECT_NE(presented.error->recoverySuggestion().value_or("").find("No device was selected"), std::string::npos);
+    EXPECT_TRUE(toolArguments().empty());
+    EXPECT_TRUE(sheetGone());
+    EXPECT_FALSE(h->console->bossac().completionHandler);
+}
+
+TEST_F(UpdateWorkflow, AnUnreachableEndpointSaysTheCheckFailed) {
+    auto unreachable = std::make_shared<HalvernServerUpdateProvider>("http://127.0.0.1:9/devices/orvane/firmware/latest.json");
+    ConsoleHarness other(ViewController::Configuration{.updateProvider = unreachable});
+    other.loadWithoutTimers();
+    other.console->connectToDevice(device.devicePath());
+    ASSERT_TRUE(other.runUntil([&] { return other.console->vehicleInterface() != nullptr; }));
+    other.console->checkForUpdates();
+    ASSERT_TRUE(other.runUntil([&] { return !other.host->presentedErrors.empty(); }, 10s));
+    const auto& presented = other.host->presentedErrors[0];
+    EXPECT_TRUE(presented.asSheetOnWindow);
+    EXPECT_EQ(presented.error->localizedDescription(), "Unable to check for updates.");
+    EXPECT_EQ(presented.error->recoverySuggestion().value_or("").rfind(
+                  "Check your internet connection and try again.\n\nTechnical Details: ", 0),
+              0u);
+    EXPECT_TRUE(other.console->currentModalProgressViewController() == nullptr);
+}
+
+}  // namespace
