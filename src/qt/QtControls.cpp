@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -96,7 +99,36 @@ QColor QtTextField::textColor() const { return widget_ ? widget_->palette().colo
 
 // --- slider ---
 
-ControlSlider::ControlSlider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
+ControlSlider::ControlSlider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
+    QPalette neutral = palette();
+    fillColor_ = neutral.color(QPalette::Highlight);
+    neutral.setColor(QPalette::Highlight, neutral.color(QPalette::Mid));
+    setPalette(neutral);
+}
+
+void ControlSlider::paintEvent(QPaintEvent* event) {
+    QSlider::paintEvent(event);
+    if (minimum() >= 0 || maximum() <= 0 || value() == 0) return;
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const bool horizontal = orientation() == Qt::Horizontal;
+    const int span = horizontal ? groove.width() - handle.width() : groove.height() - handle.height();
+    const int zero = QStyle::sliderPositionFromValue(minimum(), maximum(), 0, span, !horizontal) +
+                     (horizontal ? groove.x() + handle.width() / 2 : groove.y() + handle.height() / 2);
+    const int at = horizontal ? handle.center().x() : handle.center().y();
+    const int thickness = 4;
+    const QRect bar = horizontal
+                          ? QRect(std::min(zero, at), groove.center().y() - thickness / 2 + 1, std::abs(at - zero), thickness)
+                          : QRect(groove.center().x() - thickness / 2 + 1, std::min(zero, at), thickness, std::abs(at - zero));
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setClipRegion(QRegion(rect()).subtracted(QRegion(handle)));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fillColor_);
+    painter.drawRoundedRect(bar, thickness / 2.0, thickness / 2.0);
+}
 
 void ControlSlider::mousePressEvent(QMouseEvent* event) {
     // Set first: a click on the groove moves the slider inside the base handler.

@@ -80,7 +80,9 @@ private:
 };
 
 // A QSlider that tells when the left mouse button is down on it and when it is released, so that
-// its moves can be told apart from keyboard steps.
+// its moves can be told apart from keyboard steps. A range that spans zero is filled from the
+// zero position to the handle, which reads better for a request in either direction than a fill
+// from the minimum.
 class ControlSlider : public QSlider {
     Q_OBJECT
 public:
@@ -93,9 +95,11 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool leftButtonDown_ = false;
+    QColor fillColor_;
 };
 
 // A slider with positions from -100 to 100. Its action runs for every move the user makes: with

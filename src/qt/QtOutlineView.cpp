@@ -194,8 +194,11 @@ QtOutlineView::QtOutlineView(std::vector<Column> columns, QWidget* parent)
     tree_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     tree_->setIndentation(10);
     tree_->setFrameShape(QFrame::NoFrame);
+    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tree_->header()->setStretchLastSection(true);
     for (std::size_t c = 0; c < columns_.size(); ++c) tree_->setColumnWidth(int(c), columns_[c].initialWidth);
+    // The last column takes whatever width the others leave, never more.
+    if (!columns_.empty()) tree_->header()->setSectionResizeMode(int(columns_.size()) - 1, QHeaderView::Stretch);
 
     tree_->showsOutlineCell = [this](const QModelIndex& index) {
         return delegate_ && delegate_->shouldShowOutlineCellForItem(*this, itemAtIndex(index));
