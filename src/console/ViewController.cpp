@@ -207,11 +207,10 @@ void ViewController::startConnecting(const std::optional<std::string>& path) {
     }
     setVehicleStatus(StatusIndication::warning("Connecting to vehicle..."));
 
+    // The attempt ends on the main queue, in the same step that shows its result, so a choice
+    // made right after "Vehicle connnected" is never dropped as if the attempt still ran.
     auto weak = weakSelf();
-    // The flag outlives the console, so the worker can clear it whatever happens meanwhile.
-    std::shared_ptr<ViewController> keepFlagOwner = std::static_pointer_cast<ViewController>(shared_from_this());
-    auto* flag = &_isConnectingToVehicle;
-    dispatchGlobal([weak, path = *path, flag, keepFlagOwner]() mutable {
+    dispatchGlobal([weak, path = *path] {
         auto session = std::make_shared<DeviceSerialInterface>(path);
         try {
             session->connect();
@@ -228,6 +227,7 @@ void ViewController::startConnecting(const std::optional<std::string>& path) {
                 if (previous && previous != session && previous->isConnected()) {
                     dispatchGlobal([previous] { previous->disconnect(); });
                 }
+                self->_isConnectingToVehicle.store(false);
             });
         } catch (const Error& error) {
             std::string description = error.localizedDescription();
@@ -237,11 +237,9 @@ void ViewController::startConnecting(const std::optional<std::string>& path) {
                 self->setVehicleStatus(StatusIndication::negative(description));
                 if (self->_vehicleInterface) self->_vehicleInterface->disconnect();
                 self->_vehicleInterface = nullptr;
+                self->_isConnectingToVehicle.store(false);
             });
         }
-        flag->store(false);
-        // Release the console on the main queue, never on this worker.
-        dispatchMain([owner = std::move(keepFlagOwner)] {});
     });
 }
 

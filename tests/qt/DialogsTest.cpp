@@ -1,0 +1,166 @@
+// The sheets and dialogs the console presents: the modal progress sheet, error and alert boxes,
+// and the software update dialog, each showing the texts it is given.
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "app/InformativeError.h"
+#include "app/SeguePresentation.h"
+#include "tests/qt/AppHarness.h"
+#include "update/UpdateInformationViewController.h"
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::visibleWindows;
+using testing::waitFor;
+
+QMessageBox* onlyMessageBox() {
+    auto boxes = visibleWindows<QMessageBox>();
+    return boxes.size() == 1 ? boxes.front() : nullptr;
+}
+
+void answer(QMessageBox* box) {
+    QPushButton* ok = qobject_cast<QPushButton*>(box->button(QMessageBox::Ok));
+    ASSERT_NE(ok, nullptr);
+    QTest::mouseClick(ok, Qt::LeftButton);
+}
+
+TEST(Dialogs, TheProgressSheetShowsItsTextAndProgressAndGoesAwayWhenCleared) {
+    AppHarness h;
+    ViewController& console = h.console();
+    console.setModalProgressStatusText("Checking for Updates...");
+    console.setModalProgressStatusProgress(std::nullopt);
+
+    auto* sheet = h.find<QDialog>("modalProgressSheet");
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(sheet->parentWidget(), &h.app->window());
+    auto* status = sheet->findChild<QLabel*>("statusLabel");
+    auto* bar = sheet->findChild<QProgressBar*>("progressIndicator");
+    ASSERT_TRUE(status && bar);
+    EXPECT_EQ(status->text(), "Checking for Updates...");
+    EXPECT_EQ(bar->maximum(), 0) << "no progress value: busy";
+
+    console.setModalProgressStatusText("Downloading software...");
+    console.setModalProgressStatusProgress(0.42);
+    EXPECT_EQ(h.find<QDialog>("modalProgressSheet"), sheet) << "one sheet, updated";
+    EXPECT_EQ(status->text(), "Downloading software...");
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_EQ(bar->value(), 42);
+    console.setModalProgressStatusText("");
+    EXPECT_EQ(status->text(), "Please wait...");
+
+    // The user cannot wave it away.
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_TRUE(sheet->isVisible());
+
+    console.setModalProgressStatusText(std::nullopt);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(console.currentModalProgressViewController(), nullptr);
+    EXPECT_TRUE(h.app->host().presentedViewControllers(console).empty());
+
+    console.setModalProgressStatusText("Flashing new firmware to device...");
+    ASSERT_TRUE(waitFor([&] {
+        auto* again = h.find<QDialog>("modalProgressSheet");
+        return again && again->isVisible() && again->findChild<QLabel*>("statusLabel")->text() ==
+                                                   "Flashing new firmware to device...";
+    }));
+    console.setModalProgressStatusText(std::nullopt);
+}
+
+TEST(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationModal) {
+    AppHarness h;
+    auto underlying = std::make_shared<PlatformError>("Transfer", 7, "Could not connect to the server.");
+    auto error = std::make_shared<InformativeError>("Unable to check for updates.",
+                                                    "Check your internet connection and try again.", underlying);
+    h.console().presentErrorModalForWindow(error);
+    QMessageBox* box = onlyMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Unable to check for updates.");
+    EXPECT_EQ(box->informativeText(),
+              "Check your internet connection and try again.\n\nTechnical Details: Could not connect to the server.");
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->parentWidget(), &h.app->window());
+    answer(box);
+    ASSERT_TRUE(waitFor([] { return visibleWindows<QMessageBox>().empty(); }));
+
+    h.console().presentError(std::make_shared<InformativeError>(
+        "Failed to flash the firmware update.", "Disconnect and reconnect the device's USB connection and try again.",
+        underlying));
+    box = onlyMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Failed to flash the firmware update.");
+    EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+    answer(box);
+}
+
+TEST(Dialogs, AlertsShowTheirTextsAndIconAndCompleteWhenAnswered) {
+    AppHarness h;
+    int completions = 0;
+    h.console().showAlert({"No software update is available.", "Your device is already running the latest version.",
+                           "FirmwareUpdate"},
+                          true, [&] { ++completions; });
+    QMessageBox* box = onlyMessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "No software update is available.");
+    EXPECT_EQ(box->informativeText(), "Your device is already running the latest version.");
+    EXPECT_FALSE(box->iconPixmap().isNull());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(completions, 0) << "the alert does not block, and completes only when answered";
+    answer(box);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST(Dialogs, TheUpdateDialogShowsTheReleaseAndHandsOverTheAnswers) {
+    AppHarness h;
+    DeviceSoftwareUpdateInformation information;
+    information.version = Version("1.2.3.5");
+    information.releaseNotes = "Smoother torque overlay.\nFixes the CAN 1 counter.";
+    information.releaseDate = std::chrono::system_clock::from_time_t(1560508200);
+    std::vector<UpdateSoftwareInformationViewResult> answers;
+    std::shared_ptr<UpdateInformationViewController> dialogController;
+
+    int prepared = 0;
+    performSegueWithHandler<UpdateInformationViewController>(
+        h.console(), SoftwareUpdateInformationSegue, [&](UpdateInformationViewController& dialog) {
+            ++prepared;
+            dialog.setUpdateInformation(information);
+            dialog.resultHandler = [&](UpdateSoftwareInformationViewResult result) { answers.push_back(result); };
+            dialogController = std::static_pointer_cast<UpdateInformationViewController>(dialog.shared_from_this());
+        });
+    ASSERT_EQ(prepared, 1);
+    auto* dialog = h.find<QDialog>("updateInformationDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(dialog->findChild<QLabel*>("versionTextField")->text(), "1.2.3.5");
+    EXPECT_FALSE(dialog->findChild<QLabel*>("releaseDateTextField")->text().isEmpty());
+    auto* notes = dialog->findChild<QPlainTextEdit*>("releaseNotesTextField");
+    EXPECT_TRUE(notes->isReadOnly());
+    EXPECT_EQ(notes->toPlainText(), "Smoother torque overlay.\nFixes the CAN 1 counter.");
+
+    QTest::mouseClick(dialog->findChild<QPushButton*>("updateButton"), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("notNowButton"), Qt::LeftButton);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    const std::vector<UpdateSoftwareInformationViewResult> expected{
+        UpdateSoftwareInformationViewResult::updateNow, UpdateSoftwareInformationViewResult::dontUpdate,
+        UpdateSoftwareInformationViewResult::dontUpdate};
+    EXPECT_EQ(answers, expected);
+    EXPECT_TRUE(dialog->isVisible()) << "the dialog leaves closing to the console";
+
+    h.console().dismissViewController(*dialogController);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_TRUE(h.app->host().presentedViewControllers(h.console()).empty());
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,131 @@
+// The image view draws its picture where a layer with that anchor point and transform would
+// show it: y up, the anchor point at the view's origin, the transform about the anchor point.
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "qt/Artwork.h"
+#include "qt/QtImageView.h"
+
+namespace orvane {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// A test picture: red top half, blue bottom half.
+void registerTopRedPicture() {
+    Artwork::registerImage("TestTopRed", [](QPainter& painter, const QRectF& rect) {
+        painter.fillRect(QRectF(rect.x(), rect.y(), rect.width(), rect.height() / 2), Qt::red);
+        painter.fillRect(QRectF(rect.x(), rect.center().y(), rect.width(), rect.height() / 2), Qt::blue);
+    });
+}
+
+QImage render(ImageCanvas& canvas) {
+    QImage image(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    canvas.render(&image);
+    return image;
+}
+
+// What the console sets for a steering angle: anchor in the middle, translate by half the width,
+// rotate by the angle.
+void turnLikeTheConsole(QtImageView& view, double degrees) {
+    const double w = view.frame().width;
+    view.setAnchorPoint({0.5, 0.5});
+    view.setTransform(Transform3D::identity().translated(w * 0.5, w * 0.5, 0).rotated(degrees * kPi / 180, 0, 0, 1));
+}
+
+struct ImageViewFixture : ::testing::Test {
+    void SetUp() override {
+        registerTopRedPicture();
+        canvas.resize(100, 100);
+        canvas.setImageName("TestTopRed");
+    }
+    ImageCanvas canvas;
+    QtImageView view{&canvas};
+};
+
+TEST_F(ImageViewFixture, UntransformedPictureFillsTheView) {
+    const QImage image = render(canvas);
+    EXPECT_EQ(image.pixelColor(50, 20), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(50, 80), QColor(Qt::blue));
+}
+
+TEST_F(ImageViewFixture, AnchorPointAloneMovesThePictureDownAndLeft) {
+    view.setAnchorPoint({0.5, 0.5});
+    const QImage image = render(canvas);
+    // The picture's centre now sits on the view's bottom-left corner: only its top-right quarter
+    // (red) shows, in the view's bottom-left quarter.
+    EXPECT_EQ(image.pixelColor(25, 75), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(75, 25).alpha(), 0);
+    EXPECT_EQ(image.pixelColor(75, 75).alpha(), 0);
+}
+
+TEST_F(ImageViewFixture, ZeroAngleShowsTheWheelUprightInPlace) {
+    turnLikeTheConsole(view, 0);
+    const QTransform t = canvas.paintTransform();
+    EXPECT_EQ(t.map(QPointF(0, 0)), QPointF(0, 0));
+    EXPECT_EQ(t.map(QPointF(100, 100)), QPointF(100, 100));
+}
+
+TEST_F(ImageViewFixture, PositiveAnglesTurnCounterclockwiseNegativeClockwise) {
+    turnLikeTheConsole(view, 90);
+    QImage image = render(canvas);
+    EXPECT_EQ(image.pixelColor(20, 50), QColor(Qt::red)) << "a quarter turn left puts the top on the left";
+    EXPECT_EQ(image.pixelColor(80, 50), QColor(Qt::blue));
+
+    turnLikeTheConsole(view, -450);  // one and a quarter turns clockwise
+    image = render(canvas);
+    EXPECT_EQ(image.pixelColor(80, 50), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(20, 50), QColor(Qt::blue));
+
+    turnLikeTheConsole(view, 180);
+    image = render(canvas);
+    EXPECT_EQ(image.pixelColor(50, 80), QColor(Qt::red));
+}
+
+TEST_F(ImageViewFixture, PictureStaysSharpAtTwiceThePixelDensity) {
+    // Rendered for a 2x screen, the edge between the halves is still one device pixel wide.
+    turnLikeTheConsole(view, 0);
+    QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(2.0);
+    image.fill(Qt::transparent);
+    canvas.render(&image);
+    EXPECT_EQ(image.pixelColor(100, 99), QColor(Qt::red));
+    EXPECT_EQ(image.pixelColor(100, 100), QColor(Qt::blue));
+}
+
+TEST(Artwork, EveryNamedImageDrawsSomething) {
+    for (const char* name : {"NSStatusNone", "NSStatusUnavailable", "NSStatusPartiallyAvailable", "NSStatusAvailable",
+                             "FirmwareUpdate", "SteeringWheel", "ApplicationIcon"}) {
+        const QImage image = Artwork::pixmap(name, QSize(32, 32), 2.0).toImage();
+        ASSERT_EQ(image.size(), QSize(64, 64)) << name;
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) opaque += image.pixelColor(x, y).alpha() > 200;
+        EXPECT_GT(opaque, 200) << name;
+    }
+    EXPECT_TRUE(Artwork::pixmap("NoSuchImage", QSize(16, 16)).isNull());
+}
+
+TEST(Artwork, TheFourLampsAreEmptyRedYellowGreen) {
+    auto centre = [](const char* name) {
+        return Artwork::pixmap(name, QSize(40, 40)).toImage().pixelColor(22, 26);
+    };
+    const QColor none = centre("NSStatusNone");
+    const QColor red = centre("NSStatusUnavailable");
+    const QColor yellow = centre("NSStatusPartiallyAvailable");
+    const QColor green = centre("NSStatusAvailable");
+    EXPECT_LT(std::abs(none.red() - none.blue()), 30) << "the empty lamp is grey";
+    EXPECT_GT(red.red(), red.green() + 80);
+    EXPECT_GT(yellow.red(), yellow.blue() + 80);
+    EXPECT_GT(yellow.green(), yellow.blue() + 60);
+    EXPECT_GT(green.green(), green.red() + 60);
+}
+
+}  // namespace
+}  // namespace orvane

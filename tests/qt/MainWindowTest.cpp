@@ -1,0 +1,257 @@
+// The main window as the program builds it: the inspector outline, the toolbar popups, the
+// spring-loaded sliders and the wheel, wired to the real console and inspector.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "inspector/InspectorManager.h"
+#include "tests/qt/AppHarness.h"
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+std::string text(const std::shared_ptr<TableCellView>& cell) {
+    return cell && cell->textField() ? cell->textField()->stringValue() : "<none>";
+}
+
+QPoint handleCentre(ControlSlider& slider) {
+    QStyleOptionSlider option;
+    option.initFrom(&slider);
+    option.orientation = slider.orientation();
+    option.minimum = slider.minimum();
+    option.maximum = slider.maximum();
+    option.sliderPosition = slider.sliderPosition();
+    option.sliderValue = slider.value();
+    return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
+}
+
+TEST(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {
+    AppHarness h;
+    ASSERT_NE(h.app->master()->inspector, nullptr);
+    EXPECT_EQ(h.console().parentViewController(), h.app->master());
+    QtOutlineView& outline = h.outline();
+
+    const auto& groups = h.console().inspectorManager().groups();
+    ASSERT_EQ(groups.size(), 3u);
+    const std::vector<std::string> groupTitles{"DEVICE", "STEERING", "STATISTICS"};
+    const std::vector<std::vector<std::string>> rowTitles{
+        {"Firmware Version", "Build Date"},
+        {"Control Method", "Active Park Assist Torque Overlay", "Lane Keep Assist Torque Overlay", "Wheel Angle",
+         "Assist Torque", "Driver Torque"},
+        {"CAN 0 Message Count", "CAN 1 Message Count"}};
+    QTreeView* tree = outline.widget();
+    ASSERT_EQ(outline.model()->rowCount({}), 3);
+    for (int g = 0; g < 3; ++g) {
+        const QModelIndex groupIndex = outline.model()->index(g, 0, {});
+        Object* group = outline.itemAtIndex(groupIndex);
+        EXPECT_EQ(group, groups[std::size_t(g)].get());
+        EXPECT_EQ(text(outline.cellView(group, std::nullopt)), groupTitles[std::size_t(g)]);
+        EXPECT_TRUE(tree->isFirstColumnSpanned(g, {}));
+        EXPECT_FALSE(outline.isGroupRowStyle(group)) << "group rows are drawn like ordinary rows";
+        EXPECT_TRUE(tree->isExpanded(groupIndex));
+
+        std::vector<std::string> titles;
+        for (int r = 0; r < outline.model()->rowCount(groupIndex); ++r) {
+            Object* row = outline.itemAtIndex(outline.model()->index(r, 0, groupIndex));
+            titles.push_back(text(outline.cellView(row, "Title Column")));
+            EXPECT_FALSE(outline.model()->flags(outline.model()->index(r, 0, groupIndex)) & Qt::ItemIsSelectable);
+        }
+        if (g == 0) {
+            ASSERT_EQ(titles.size(), 3u);
+            titles.erase(titles.begin());  // the connection row's title is ours to choose
+        }
+        EXPECT_EQ(titles, rowTitles[std::size_t(g)]);
+    }
+
+    // The value cells of the three kinds, as they read without a device.
+    const InspectorManager& manager = h.console().inspectorManager();
+    ASSERT_TRUE(waitFor([&] { return text(outline.cellView(manager.steering().angle.get(), "Value Column")) == "0.0\u00b0"; }));
+    auto lampCell = outline.cellView(manager.steering().apaTOI.get(), "Value Column");
+    ASSERT_NE(lampCell, nullptr);
+    ASSERT_NE(lampCell->imageView(), nullptr);
+    EXPECT_EQ(static_cast<QtImageView*>(lampCell->imageView())->widget()->imageName(), "NSStatusNone");
+    EXPECT_EQ(text(lampCell), "Unknown");
+    EXPECT_EQ(text(outline.cellView(manager.statistics().canChannel0RxCount.get(), "Value Column")), "0");
+    auto actionCell = std::dynamic_pointer_cast<QtActionTableCellView>(
+        outline.cellView(manager.device().version.get(), "Value Column"));
+    ASSERT_NE(actionCell, nullptr);
+    EXPECT_EQ(text(actionCell), "Unknown");
+    QPushButton* button = actionCell->qtButton()->widget();
+    EXPECT_EQ(button->text(), "Check for Update");
+
+    // The button is wholly inside the outline at the window's default size.
+    const QRect inViewport(button->mapTo(tree->viewport(), QPoint(0, 0)), button->size());
+    EXPECT_TRUE(tree->viewport()->rect().contains(inViewport))
+        << "button at " << inViewport.x() << "," << inViewport.y() << " " << inViewport.width() << "x"
+        << inViewport.height() << " in a viewport " << tree->viewport()->width() << " wide";
+}
+
+TEST(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
+    AppHarness h;
+    QtOutlineView& outline = h.outline();
+    const InspectorManager& manager = h.console().inspectorManager();
+    Object* connection = manager.device().connectionStatus.get();
+    // Let start-up's reloads and the first telemetry refreshes settle.
+    QTest::qWait(300);
+
+    QSignalSpy changed(outline.model(), &QAbstractItemModel::dataChanged);
+    h.console().setVehicleStatus(StatusIndication::warning("Connecting to vehicle..."));
+    ASSERT_TRUE(waitFor([&] { return changed.count() > 0; }));
+    QTest::qWait(200);  // dozens of telemetry refreshes, none of which changes a value
+
+    ASSERT_EQ(changed.count(), 1);
+    const auto topLeft = changed[0][0].value<QModelIndex>();
+    const auto bottomRight = changed[0][1].value<QModelIndex>();
+    EXPECT_EQ(outline.itemAtIndex(topLeft), connection);
+    EXPECT_EQ(topLeft.row(), bottomRight.row());
+    EXPECT_EQ(bottomRight.column(), 1);
+
+    auto cell = outline.cellView(connection, "Value Column");
+    EXPECT_EQ(text(cell), "Connecting to vehicle...");
+    EXPECT_EQ(static_cast<QtImageView*>(cell->imageView())->widget()->imageName(), "NSStatusPartiallyAvailable");
+
+    h.console().setVehicleStatus(StatusIndication::positive("Vehicle connnected"));
+    ASSERT_TRUE(waitFor([&] { return text(outline.cellView(connection, "Value Column")) == "Vehicle connnected"; }));
+    EXPECT_EQ(static_cast<QtImageView*>(outline.cellView(connection, "Value Column")->imageView())->widget()->imageName(),
+              "NSStatusAvailable");
+}
+
+TEST(MainWindow, TheRowButtonRunsItsRowsAction) {
+    AppHarness h;
+    auto& version = *h.console().inspectorManager().device().version;
+    EXPECT_TRUE(version.actionHandler()) << "the console hooks the button up when its view loads";
+    int presses = 0;
+    version.setActionHandler([&] { ++presses; });
+    auto cell = std::dynamic_pointer_cast<QtActionTableCellView>(h.outline().cellView(&version, "Value Column"));
+    ASSERT_NE(cell, nullptr);
+    QTest::mouseClick(cell->qtButton()->widget(), Qt::LeftButton);
+    EXPECT_EQ(presses, 1);
+
+    // Still wired after the row has been reloaded with a new value.
+    version.setValue(Version("1.2.3.4"));
+    ASSERT_TRUE(waitFor([&] { return text(h.outline().cellView(&version, "Value Column")) == "1.2.3.4"; }));
+    cell = std::dynamic_pointer_cast<QtActionTableCellView>(h.outline().cellView(&version, "Value Column"));
+    QTest::mouseClick(cell->qtButton()->widget(), Qt::LeftButton);
+    EXPECT_EQ(presses, 2);
+}
+
+TEST(MainWindow, PopupsListTheDevicesAndGamepadsBehindADisabledHeader) {
+    AppHarness h;
+    QtPopupButton& devices = h.app->devicesPopupButton();
+    QtPopupButton& gamepads = h.app->gamepadsPopupButton();
+    ASSERT_TRUE(waitFor([&] { return devices.numberOfItems() == 3; }));
+    EXPECT_EQ(devices.itemTitle(0), "Discovered 2 devices.");
+    EXPECT_FALSE(devices.isItemEnabled(0));
+    const auto& paths = h.console().devices();
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_EQ(devices.itemTitle(1), paths[0]);
+    EXPECT_EQ(devices.itemTitle(2), paths[1]);
+    EXPECT_EQ(devices.indexOfSelectedItem(), 0);
+
+    ASSERT_EQ(gamepads.numberOfItems(), 3);
+    EXPECT_EQ(gamepads.itemTitle(0), "Discovered 2 gamepads.");
+    EXPECT_FALSE(gamepads.isItemEnabled(0));
+    EXPECT_EQ(gamepads.itemTitle(1), "Pad A");
+    EXPECT_EQ(gamepads.itemTitle(2), "Untitled Gamepad");
+}
+
+TEST(MainWindow, ChoicesInThePopupsReachTheConsole) {
+    AppHarness h;
+    QtPopupButton& devices = h.app->devicesPopupButton();
+    ASSERT_TRUE(waitFor([&] { return devices.numberOfItems() == 3; }));
+    QComboBox* deviceCombo = devices.widget();
+    deviceCombo->setFocus();
+    QTest::keyClick(deviceCombo, Qt::Key_Down);
+    ASSERT_TRUE(h.console().selectedDevice().has_value());
+    EXPECT_EQ(*h.console().selectedDevice(), h.console().devices()[0]);
+    // A plain file is no serial port: the attempt ends in a failure shown as the status.
+    ASSERT_TRUE(waitFor([&] { return h.console().vehicleStatus().state() == StatusIndication::Case::negative; }));
+
+    QComboBox* gamepadCombo = h.app->gamepadsPopupButton().widget();
+    gamepadCombo->setFocus();
+    QTest::keyClick(gamepadCombo, Qt::Key_Down);
+    EXPECT_EQ(h.console().selectedGamepad(), h.padA);
+    h.padA->gamepad.rt = 0.25f;
+    auto* longSlider = h.find<ControlSlider>("longControlSlider");
+    auto* longLabel = h.find<QLabel>("longControlLabel");
+    ASSERT_TRUE(waitFor([&] { return longSlider->value() == 25; }));
+    EXPECT_EQ(longLabel->text(), "25.0% Engine");
+    h.padA->gamepad.rt = 0;
+    h.padA->gamepad.lt = 0.5f;
+    ASSERT_TRUE(waitFor([&] { return longSlider->value() == -50; }));
+    EXPECT_EQ(longLabel->text(), "50.0% Brake");
+}
+
+TEST(MainWindow, SlidersDriveTheRequestsWhileHeldAndSpringBackToZeroOnRelease) {
+    AppHarness h;
+    auto* longSlider = h.find<ControlSlider>("longControlSlider");
+    auto* latSlider = h.find<ControlSlider>("latControlSlider");
+    auto* longLabel = h.find<QLabel>("longControlLabel");
+    auto* latLabel = h.find<QLabel>("latControlLabel");
+    ASSERT_TRUE(longSlider && latSlider && longLabel && latLabel);
+    EXPECT_EQ(longSlider->minimum(), -100);
+    EXPECT_EQ(longSlider->maximum(), 100);
+
+    QPoint start = handleCentre(*longSlider);
+    QTest::mousePress(longSlider, Qt::LeftButton, {}, start);
+    QTest::mouseMove(longSlider, start + QPoint(longSlider->width() / 4, 0));
+    EXPECT_GT(h.console().requestedLongitudinalControl(), 0.2);
+    EXPECT_TRUE(longLabel->text().endsWith("% Engine")) << longLabel->text().toStdString();
+    EXPECT_GT(longSlider->value(), 20);
+    QTest::mouseRelease(longSlider, Qt::LeftButton, {}, start + QPoint(longSlider->width() / 4, 0));
+    EXPECT_EQ(longSlider->value(), 0);
+    EXPECT_EQ(h.console().requestedLongitudinalControl(), 0.0);
+    EXPECT_EQ(longLabel->text(), "No longitudinal control requested.");
+
+    start = handleCentre(*latSlider);
+    QTest::mousePress(latSlider, Qt::LeftButton, {}, start);
+    QTest::mouseMove(latSlider, start - QPoint(latSlider->width() / 4, 0));
+    EXPECT_LT(h.console().requestedLateralControl(), -0.2);
+    EXPECT_TRUE(latLabel->text().endsWith("% Counterclockwise")) << latLabel->text().toStdString();
+    QTest::mouseRelease(latSlider, Qt::LeftButton, {}, start - QPoint(latSlider->width() / 4, 0));
+    EXPECT_EQ(latSlider->value(), 0);
+    EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
+    EXPECT_EQ(latLabel->text(), "No lateral control requested.");
+
+    // A click on the groove without a drag springs back as well.
+    QTest::mouseClick(longSlider, Qt::LeftButton, {}, QPoint(longSlider->width() - 4, longSlider->height() / 2));
+    EXPECT_EQ(longSlider->value(), 0);
+    EXPECT_EQ(h.console().requestedLongitudinalControl(), 0.0);
+}
+
+TEST(MainWindow, TheWheelTurnsInPlaceWithTheConsolesAngle) {
+    AppHarness h;
+    auto* wheel = h.find<ImageCanvas>("steeringWheelImage");
+    ASSERT_NE(wheel, nullptr);
+    EXPECT_EQ(wheel->imageName(), "SteeringWheel");
+    ASSERT_EQ(wheel->width(), wheel->height());
+    const double side = wheel->width();
+
+    h.console().setSteeringWheelAngle(90);
+    QTransform t = wheel->paintTransform();
+    const QPointF top = t.map(QPointF(side / 2, 0));
+    EXPECT_NEAR(top.x(), 0, 1e-6);
+    EXPECT_NEAR(top.y(), side / 2, 1e-6);
+    EXPECT_NEAR(t.map(QPointF(side / 2, side / 2)).x(), side / 2, 1e-6) << "turns about its centre";
+
+    // Without a device the telemetry refresh brings it back upright.
+    ASSERT_TRUE(waitFor([&] {
+        const QPointF p = wheel->paintTransform().map(QPointF(side / 2, 0));
+        return std::abs(p.x() - side / 2) < 1e-6 && std::abs(p.y()) < 1e-6;
+    }));
+}
+
+}  // namespace
+}  // namespace orvane

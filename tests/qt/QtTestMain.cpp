@@ -1,0 +1,16 @@
+// The widget tests run inside one QApplication on Qt's offscreen platform (CTest sets it; it is
+// also the default here, so the test binary can be run by hand and listed at build time).
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    QApplication::setApplicationDisplayName("Orvane Console");
+    return RUN_ALL_TESTS();
+}
