@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
   libicu-dev
   libcpp-httplib-dev

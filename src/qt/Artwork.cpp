@@ -124,9 +124,9 @@ void drawSteeringWheel(QPainter& painter, const QRectF& rect) {
     painter.setBrush(hub);
     painter.setPen(QPen(QColor(0x17, 0x1a, 0x1f), 1.2));
     painter.drawEllipse(centre, 15, 15);
-    painter.setBrush(QColor(0x2f, 0x81, 0xf7));
-    painter.setPen(QPen(QColor(0xd6, 0xe6, 0xff), 1.2));
-    painter.drawEllipse(centre, 6, 6);
+    painter.setBrush(QColor(0x3a, 0x78, 0xd8));
+    painter.setPen(QPen(QColor(0x9d, 0xb8, 0xe6), 1.0));
+    painter.drawEllipse(centre, 4.5, 4.5);
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xf2, 0x8c, 0x28));

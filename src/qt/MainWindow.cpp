@@ -38,7 +38,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     toolbar->setMovable(false);
     toolbar->setFloatable(false);
     toolbar->toggleViewAction()->setVisible(false);
-    toolbar->setContentsMargins(10, 6, 10, 6);
     addToolBar(Qt::TopToolBarArea, toolbar);
 
     devices_ = new QComboBox(toolbar);
@@ -53,11 +52,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     gamepads_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     gamepads_->addItem("No gamepads found.");
 
-    toolbar->addWidget(makeToolbarField("Device", devices_, toolbar));
-    auto* gap = new QWidget(toolbar);
-    gap->setFixedWidth(24);
-    toolbar->addWidget(gap);
-    toolbar->addWidget(makeToolbarField("Gamepad", gamepads_, toolbar));
+    auto* fields = new QWidget(toolbar);
+    auto* layout = new QHBoxLayout(fields);
+    layout->setContentsMargins(12, 6, 12, 6);
+    layout->setSpacing(28);
+    layout->addWidget(makeToolbarField("Device", devices_, fields));
+    layout->addWidget(makeToolbarField("Gamepad", gamepads_, fields));
+    layout->addStretch(1);
+    toolbar->addWidget(fields);
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #include "qt/QtOutlineView.h"
 
 #include <QAbstractItemModel>
+#include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -160,7 +161,26 @@ private:
 
 // --- tree view ---
 
-OutlineTreeView::OutlineTreeView(QWidget* parent) : QTreeView(parent) {}
+OutlineTreeView::OutlineTreeView(QWidget* parent) : QTreeView(parent) {
+    connect(header(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (section < header()->count() - 1) fitLastColumn();
+    });
+}
+
+bool OutlineTreeView::viewportEvent(QEvent* event) {
+    const bool handled = QTreeView::viewportEvent(event);
+    if (event->type() == QEvent::Resize) fitLastColumn();
+    return handled;
+}
+
+void OutlineTreeView::fitLastColumn() {
+    const int last = header()->count() - 1;
+    if (last < 0) return;
+    int used = 0;
+    for (int column = 0; column < last; ++column) used += columnWidth(column);
+    const int width = std::max(header()->minimumSectionSize(), viewport()->width() - used);
+    if (columnWidth(last) != width) setColumnWidth(last, width);
+}
 
 void OutlineTreeView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
     if (showsOutlineCell && showsOutlineCell(index)) QTreeView::drawBranches(painter, rect, index);
@@ -195,10 +215,10 @@ QtOutlineView::QtOutlineView(std::vector<Column> columns, QWidget* parent)
     tree_->setIndentation(10);
     tree_->setFrameShape(QFrame::NoFrame);
     tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    tree_->header()->setStretchLastSection(true);
+    // The last column takes whatever width the others leave, never more (the header is hidden,
+    // so the tree fits it itself).
+    tree_->header()->setStretchLastSection(false);
     for (std::size_t c = 0; c < columns_.size(); ++c) tree_->setColumnWidth(int(c), columns_[c].initialWidth);
-    // The last column takes whatever width the others leave, never more.
-    if (!columns_.empty()) tree_->header()->setSectionResizeMode(int(columns_.size()) - 1, QHeaderView::Stretch);
 
     tree_->showsOutlineCell = [this](const QModelIndex& index) {
         return delegate_ && delegate_->shouldShowOutlineCellForItem(*this, itemAtIndex(index));
@@ -235,6 +255,7 @@ void QtOutlineView::reloadData() {
     pendingReloads_.clear();
     model_->reset();
     makeCellsForChildren(model_->root());
+    fitColumns();
 }
 
 void QtOutlineView::makeCellsForChildren(Node& node) {
@@ -316,11 +337,13 @@ void QtOutlineView::expandItem(Object* item, bool expandChildren) {
         if (expandChildren) {
             for (auto& child : root.children) expandNode(*child, true);
         }
+        fitColumns();
         return;
     }
     std::vector<Node*> nodes;
     findNodes(root, item, nodes);
     for (Node* node : nodes) expandNode(*node, expandChildren);
+    fitColumns();
 }
 
 void QtOutlineView::expandNode(Node& node, bool expandChildren) {
@@ -336,8 +359,30 @@ void QtOutlineView::expandNode(Node& node, bool expandChildren) {
 }
 
 void QtOutlineView::setAutoresizesOutlineColumn(bool autoresizes) {
-    if (!tree_ || columns_.empty()) return;
-    tree_->header()->setSectionResizeMode(0, autoresizes ? QHeaderView::ResizeToContents : QHeaderView::Interactive);
+    autoresizesOutlineColumn_ = autoresizes;
+    fitColumns();
+}
+
+void QtOutlineView::fitColumns() {
+    if (!tree_) return;
+    if (autoresizesOutlineColumn_ && columns_.size() > 1) {
+        // The outline column is as wide as its widest shown cell, indented by its depth.
+        int widest = 0;
+        std::function<void(const Node&, int)> measure = [&](const Node& node, int depth) {
+            for (const auto& child : node.children) {
+                if (!child->rowViewAdded) continue;
+                if (!child->spanned) {
+                    if (QWidget* cell = widgetOf(child->cells[0])) {
+                        widest = std::max(widest, cell->sizeHint().width() + depth * tree_->indentation());
+                    }
+                }
+                measure(*child, depth + 1);
+            }
+        };
+        measure(model_->root(), 0);
+        if (widest > 0) tree_->setColumnWidth(0, widest + 8);
+    }
+    tree_->fitLastColumn();
 }
 
 void QtOutlineView::beginUpdates() { ++updateDepth_; }

@@ -28,7 +28,11 @@ public:
     std::function<bool(const QModelIndex&)> showsOutlineCell;
     std::function<bool(const QModelIndex&)> hasGroupRowStyle;
 
+    // Gives the last column the width the others leave in the viewport.
+    void fitLastColumn();
+
 protected:
+    bool viewportEvent(QEvent* event) override;
     void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
@@ -85,6 +89,7 @@ private:
     long displayRow(const Node& node) const;
     void findNodes(Node& from, Object* item, std::vector<Node*>& found) const;
     void expandNode(Node& node, bool expandChildren);
+    void fitColumns();
 
     std::vector<Column> columns_;
     QPointer<OutlineTreeView> tree_;
@@ -94,6 +99,7 @@ private:
     std::map<std::string, CellFactory> prototypes_;
     // While a row is being reloaded: its former cell views by prototype, for reuse.
     std::map<std::string, std::vector<std::shared_ptr<TableCellView>>>* reusableCells_ = nullptr;
+    bool autoresizesOutlineColumn_ = false;
     int updateDepth_ = 0;
     std::vector<Object*> pendingReloads_;
 };

@@ -201,11 +201,11 @@ void QtViewHost::openMessageBox(QMessageBox* box, PlatformViewController& contro
     box->setStandardButtons(QMessageBox::Ok);
     if (asSheetOnWindow) {
         if (QWidget* parentWindow = windowWidgetFor(controller)) box->setParent(parentWindow, box->windowFlags() | Qt::Dialog);
-        box->setWindowModality(Qt::WindowModal);
+        box->open();  // window-modal
     } else {
         box->setWindowModality(Qt::ApplicationModal);
+        box->show();
     }
-    box->open();
 }
 
 void QtViewHost::presentError(PlatformViewController& controller, const ErrorRef& error, bool asSheetOnWindow) {

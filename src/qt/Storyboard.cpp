@@ -108,8 +108,11 @@ WheelStage::WheelStage(QWidget* parent) : QWidget(parent), canvas_(new ImageCanv
 }
 
 void WheelStage::resizeEvent(QResizeEvent*) {
-    const int side = std::max(0, std::min(width(), height() - pointerHeight - 4));
-    canvas_->setGeometry((width() - side) / 2, pointerHeight + 4, side, side);
+    // The wheel grows with the window up to a comfortable size, and stays centred.
+    const int side = std::max(0, std::min({width(), height() - pointerHeight - 4, maximumSide}));
+    const int top = pointerHeight + 4 + std::max(0, (height() - pointerHeight - 4 - side) / 2);
+    canvas_->setGeometry((width() - side) / 2, top, side, side);
+    pointerTop_ = top - pointerHeight - 4;
 }
 
 void WheelStage::paintEvent(QPaintEvent*) {
@@ -117,9 +120,9 @@ void WheelStage::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     const qreal x = width() / 2.0;
     QPainterPath pointer;
-    pointer.moveTo(x - 7, 0);
-    pointer.lineTo(x + 7, 0);
-    pointer.lineTo(x, pointerHeight);
+    pointer.moveTo(x - 7, pointerTop_);
+    pointer.lineTo(x + 7, pointerTop_);
+    pointer.lineTo(x, pointerTop_ + pointerHeight);
     pointer.closeSubpath();
     painter.fillPath(pointer, mutedTextColor(palette(), 0.45));
 }
@@ -277,7 +280,7 @@ void Storyboard::arrangeMasterView(QSplitter& splitter) {
         const bool inspector = splitter.widget(i)->objectName() == "inspectorOutline";
         splitter.setStretchFactor(i, inspector ? 0 : 1);
     }
-    if (splitter.count() == 2) splitter.setSizes({620, 440});
+    if (splitter.count() == 2) splitter.setSizes({600, 500});
 }
 
 // --- modal progress ---

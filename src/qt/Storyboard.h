@@ -50,7 +50,9 @@ protected:
 
 private:
     static constexpr int pointerHeight = 12;
+    static constexpr int maximumSide = 420;
     ImageCanvas* canvas_;
+    int pointerTop_ = 0;
 };
 
 class Storyboard {

@@ -37,6 +37,15 @@ bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// The characters RFC 3986 allows in a URI reference. The URL parser would quietly
+// percent-encode blanks and other strays in a relative reference; a document that carries them
+// is not well-formed, so it is refused instead.
+bool isURIReferenceText(std::string_view text) {
+    static constexpr std::string_view allowed =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&'()*+,;=%";
+    return text.find_first_not_of(allowed) == std::string_view::npos;
+}
+
 ErrorRef missingValue() { return std::make_shared<OptionalNilError>(); }
 
 }  // namespace
@@ -122,6 +131,10 @@ std::optional<std::string> resolveURLReference(const std::string& base, const st
     struct URLHandleDeleter {
         void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
     };
+    // An empty reference would name the information document itself.
+    if (reference.empty() || !isURIReferenceText(reference)) {
+        return std::nullopt;
+    }
     std::unique_ptr<CURLU, URLHandleDeleter> url(curl_url());
     if (!url || curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
         curl_url_set(url.get(), CURLUPART_URL, reference.c_str(), 0) != CURLUE_OK) {

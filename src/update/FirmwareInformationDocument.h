@@ -24,7 +24,7 @@ namespace orvane {
 std::optional<std::chrono::system_clock::time_point> parseReleaseDate(std::string_view text);
 
 // Resolves a URL reference against `base` by the rules of RFC 3986. Absent when either
-// cannot be read as a URL.
+// cannot be read as a URL, or the reference is empty or has characters a URI cannot contain.
 std::optional<std::string> resolveURLReference(const std::string& base, const std::string& reference);
 
 // Turns the body of the firmware-information document into the record: a JSONError when the

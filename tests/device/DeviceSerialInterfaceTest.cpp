@@ -269,11 +269,15 @@ TEST(DeviceSerialInterface, ReadersNeverSeeHalfAValue) {
     std::atomic<int> replies{0};
     session->connect();
     peer.startAnswering([&](const DeviceReport&) {
-        bool even = replies.fetch_add(1) % 2 == 0;
-        const std::string& serial = even ? serialA : serialB;
-        return "DEVICE-INFO{version:" + std::string(even ? "1.2.3.4" : "5.6.7.8") + "\nserial-number:" + serial +
-               "\n}STATISTICS{can0-rx-message-count:" + std::string(even ? "1" : "2") +
-               "\ncan1-rx-message-count:" + std::string(even ? "1" : "2") + "\n}";
+        // One message per request, taking turns between whole values A and B of each kind.
+        int reply = replies.fetch_add(1);
+        bool even = (reply / 2) % 2 == 0;
+        if (reply % 2 == 0) {
+            return "DEVICE-INFO{version:" + std::string(even ? "1.2.3.4" : "5.6.7.8") +
+                   "\nserial-number:" + (even ? serialA : serialB) + "\n}";
+        }
+        const std::string count = even ? "1" : "2";
+        return "STATISTICS{can0-rx-message-count:" + count + "\ncan1-rx-message-count:" + count + "\n}";
     });
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};

@@ -27,7 +27,7 @@ void registerTopRedPicture() {
 QImage render(ImageCanvas& canvas) {
     QImage image(canvas.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    canvas.render(&image);
+    canvas.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;
 }
 
@@ -94,7 +94,7 @@ TEST_F(ImageViewFixture, PictureStaysSharpAtTwiceThePixelDensity) {
     QImage image(200, 200, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(2.0);
     image.fill(Qt::transparent);
-    canvas.render(&image);
+    canvas.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     EXPECT_EQ(image.pixelColor(100, 99), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(100, 100), QColor(Qt::blue));
 }

@@ -25,18 +25,12 @@ inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
-// The visible top-level widgets of type W.
+// The visible windows of type W (sheets, which have a parent window, included).
 template <typename W>
 std::vector<W*> visibleWindows() {
     std::vector<W*> found;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* typed = qobject_cast<W*>(widget); typed && typed->isVisible()) found.push_back(typed);
-    }
-    // Sheets are children of their window.
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        for (W* child : top->findChildren<W*>(QString(), Qt::FindDirectChildrenOnly)) {
-            if (child->isWindow() && child->isVisible()) found.push_back(child);
-        }
     }
     return found;
 }

@@ -34,6 +34,8 @@ PtyPeer::PtyPeer() {
         throw std::runtime_error(std::string("pty setup: ") + std::strerror(error));
     }
     devicePath_ = name;
+    // Non-blocking, so that a send to an application that stopped reading can give up.
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     // Raw on both sides: the line discipline must neither echo nor translate anything.
     makeRaw(master_);
     int slave = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -96,7 +98,7 @@ std::optional<std::string> PtyPeer::readRequestText(std::chrono::milliseconds ti
             return std::nullopt;
         }
         std::uint8_t buffer[4096];
-        ssize_t count = ::read(master_, buffer, sizeof buffer);
+        ssize_t count = ::read(master_, buffer, sizeof buffer);  // poll said readable
         if (count > 0) pending_.assign(buffer, buffer + count);
     }
 }
@@ -117,7 +119,11 @@ bool PtyPeer::send(std::string_view bytes) {
         ssize_t count = ::write(master_, bytes.data() + done, bytes.size() - done);
         if (count < 0) {
             if (errno == EINTR) continue;
-            return false;
+            if (errno != EAGAIN) return false;
+            // The line is full: wait a while for the application to read, unless told to stop.
+            pollfd descriptors[2] = {{master_, POLLOUT, 0}, {stopFd_, POLLIN, 0}};
+            if (::poll(descriptors, 2, 5000) <= 0 || descriptors[1].revents != 0) return false;
+            continue;
         }
         done += static_cast<std::size_t>(count);
     }

@@ -49,7 +49,8 @@ public:
     // The same, framed into a name and fields.
     std::optional<DeviceReport> readRequest(std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
-    // Writes bytes as the device; false when the peer is unplugged or the write fails.
+    // Writes bytes as the device; false when the peer is unplugged, the write fails, or the
+    // application reads nothing for 5 s while the line is full.
     bool send(std::string_view bytes);
 
     // Answers every request on a thread of its own with the text `answer` gives for it (an

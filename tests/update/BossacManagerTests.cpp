@@ -75,13 +75,6 @@ TEST(BossacOutcome, ComesFromTheLastNonEmptyLine) {
     }
 }
 
-TEST(BossacOutcome, ErrorsDescribeThemselves) {
-    EXPECT_EQ(BossacError::reportedFailure("Verify failed\r").localizedDescription(),
-              "The flashing tool reported a failure: Verify failed");
-    EXPECT_FALSE(BossacError::unknown().localizedDescription().empty());
-    EXPECT_NE(BossacError::unknown().code(), BossacError::reportedFailure("x").code());
-}
-
 TEST(BossacCommandLine, HasTheSixArguments) {
     EXPECT_EQ(BossacManager::commandArguments("/dev/cu.usbmodem14101", "/tmp/x/firmware.bin"),
               (std::vector<std::string>{"--port=cu.usbmodem14101", "--write", "--verify", "--reset",

@@ -76,6 +76,8 @@ TEST(URLReference, ResolvesByRFC3986AgainstTheEndpoint) {
               "https://firmware.example.com/devices/orvane/firmware/fw.bin?token=abc");
 
     EXPECT_FALSE(resolveURLReference(endpoint, "fw/with space.bin").has_value());
+    EXPECT_FALSE(resolveURLReference(endpoint, "fw/caf\xc3\xa9.bin").has_value());
+    EXPECT_FALSE(resolveURLReference(endpoint, "").has_value());
     EXPECT_FALSE(resolveURLReference(endpoint, "http://[::1/x").has_value());
     EXPECT_FALSE(resolveURLReference("not a url", "fw.bin").has_value());
 }
