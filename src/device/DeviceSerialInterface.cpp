@@ -1,6 +1,8 @@
 #include "device/DeviceSerialInterface.h"
 
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 #include "platform/GlobalQueue.h"
 
@@ -13,7 +15,7 @@ DeviceSerialInterface::~DeviceSerialInterface() = default;
 
 void DeviceSerialInterface::connect() {
     std::lock_guard lifecycle(lifecycleMutex_);
-    if (connected_.load()) return;
+    if (isConnected()) return;
     std::uint64_t generation = 0;
     {
         // An earlier loop's port operation has been woken by the close that ended its
@@ -27,42 +29,29 @@ void DeviceSerialInterface::connect() {
         port_->discardInput();
         framer_.reset();
         inputStart_ = inputEnd_ = 0;
-        std::lock_guard state(stateMutex_);
-        generation = ++generation_;
-        connected_.store(true);
+        generation = currentGeneration() + 1;
+        state_.store(generation << 1 | 1);
     }
     GlobalQueue::shared().async([self = shared_from_this(), generation] { self->runExchange(generation); });
 }
 
 void DeviceSerialInterface::disconnect() {
     std::lock_guard lifecycle(lifecycleMutex_);
-    {
-        std::lock_guard state(stateMutex_);
-        if (!connected_.load()) return;
-        connected_.store(false);
+    // The loop may end the link at the same moment: whoever clears the flag closes the port.
+    std::uint64_t state = state_.load();
+    while ((state & 1) != 0) {
+        if (state_.compare_exchange_weak(state, state & ~std::uint64_t{1})) {
+            port_->close();
+            return;
+        }
     }
-    port_->close();
-}
-
-std::uint64_t DeviceSerialInterface::currentGeneration() const {
-    std::lock_guard state(stateMutex_);
-    return generation_;
-}
-
-bool DeviceSerialInterface::isCurrent(std::uint64_t generation) const {
-    std::lock_guard state(stateMutex_);
-    return connected_.load() && generation_ == generation;
 }
 
 // The link of `generation` failed: clear isConnected and close the port, unless the session
 // has since been disconnected or connected again.
 void DeviceSerialInterface::endLink(std::uint64_t generation) {
-    {
-        std::lock_guard state(stateMutex_);
-        if (generation_ != generation || !connected_.load()) return;
-        connected_.store(false);
-    }
-    port_->close();
+    std::uint64_t connected = generation << 1 | 1;
+    if (state_.compare_exchange_strong(connected, generation << 1)) port_->close();
 }
 
 std::optional<DeviceReport> DeviceSerialInterface::readReport() { return readReport(currentGeneration()); }
@@ -92,15 +81,15 @@ std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t gene
 }
 
 void DeviceSerialInterface::sendRequest(const std::string& name, const std::map<std::string, std::string>& fields) {
-    sendRequest(currentGeneration(), DeviceReport{name, fields});
+    sendText(currentGeneration(), messageText(DeviceReport{name, fields}));
 }
 
-void DeviceSerialInterface::sendRequest(std::uint64_t generation, const DeviceReport& message) {
+void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string& text) {
     std::lock_guard exchange(exchangeMutex_);
     if (!isCurrent(generation)) return;
     ssize_t written = -1;
     try {
-        written = port_->writeText(messageText(message));
+        written = port_->writeText(text);
     } catch (const PortError&) {
         written = -1;
     }
@@ -130,9 +119,22 @@ void DeviceSerialInterface::decode(const DeviceReport& report) {
 }
 
 void DeviceSerialInterface::runExchange(std::uint64_t generation) {
+    // The request text is built again only when a magnitude changed: the console sets them
+    // 50 times a second, the device may answer thousands of times a second.
+    std::optional<std::pair<double, double>> requested;
+    std::string request;
     while (isCurrent(generation)) {
-        sendRequest(generation, controlRequest(requestLateral_.load(), requestLongitudinal_.load()));
-        if (auto report = readReport(generation)) decode(*report);
+        const std::pair<double, double> magnitudes{requestLateral_.load(), requestLongitudinal_.load()};
+        if (!requested || std::memcmp(&*requested, &magnitudes, sizeof magnitudes) != 0) {
+            requested = magnitudes;
+            request = messageText(controlRequest(magnitudes.first, magnitudes.second));
+        }
+        sendText(generation, request);
+        if (auto report = readReport(generation)) {
+            decode(*report);
+            std::lock_guard exchange(exchangeMutex_);
+            framer_.recycle(std::move(*report));
+        }
     }
 }
 

@@ -51,7 +51,7 @@ public:
     void connect();
     // Closes the port, which wakes the loop at once; does nothing when not connected.
     void disconnect();
-    bool isConnected() const { return connected_.load(); }
+    bool isConnected() const { return (state_.load() & 1) != 0; }
 
     DeviceTelemetry telemetry() const;
     double steeringWheelAngle() const;
@@ -85,11 +85,11 @@ public:
     void sendRequest(const std::string& name, const std::map<std::string, std::string>& fields);
 
 private:
-    std::uint64_t currentGeneration() const;
-    bool isCurrent(std::uint64_t generation) const;
+    std::uint64_t currentGeneration() const { return state_.load() >> 1; }
+    bool isCurrent(std::uint64_t generation) const { return state_.load() == (generation << 1 | 1); }
     void endLink(std::uint64_t generation);
     std::optional<DeviceReport> readReport(std::uint64_t generation);
-    void sendRequest(std::uint64_t generation, const DeviceReport& message);
+    void sendText(std::uint64_t generation, const std::string& text);
     void decode(const DeviceReport& report);
     void runExchange(std::uint64_t generation);
 
@@ -107,10 +107,9 @@ private:
     // Held around each port operation of the loop; connect() takes it before reopening the port,
     // so a loop of an earlier connection never reads or writes the new one.
     std::mutex exchangeMutex_;
-    // Guards generation_ and changes of connected_; never held while waiting.
-    mutable std::mutex stateMutex_;
-    std::uint64_t generation_ = 0;
-    std::atomic<bool> connected_{false};
+    // The connection's generation (counted up by each connect) times two, plus 1 while that
+    // connection is up. A loop runs while the state is its generation's connected value.
+    std::atomic<std::uint64_t> state_{0};
 
     // Bytes read from the port but not yet framed (guarded by exchangeMutex_).
     ReportFramer framer_;

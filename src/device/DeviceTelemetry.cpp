@@ -6,10 +6,16 @@ namespace orvane {
 
 namespace {
 
-std::string fieldOr(const DeviceReport& report, const std::string& key, const char* absent) {
+// The value of `key`, or the text an absent key reads as.
+const std::string& fieldOr(const DeviceReport& report, const std::string& key, const std::string& absent) {
     auto found = report.fields.find(key);
-    return found == report.fields.end() ? std::string(absent) : found->second;
+    return found == report.fields.end() ? absent : found->second;
 }
+
+const std::string kEmpty;
+const std::string kZero = "0";
+const std::string kZeroPointZero = "0.0";
+const std::string kUnknown = "unknown";
 
 double numberOrZero(const std::string& text) { return parseNumber(text).value_or(0.0); }
 
@@ -17,30 +23,30 @@ double numberOrZero(const std::string& text) { return parseNumber(text).value_or
 
 bool DeviceTelemetry::apply(const DeviceReport& report) {
     if (report.name == "STEERING") {
-        steeringWheelAngle = numberOrZero(fieldOr(report, "angle", "0"));
-        halfTOI = toiStatusFromDeviceText(fieldOr(report, "halfTOI", "unknown"));
-        parkTOI = toiStatusFromDeviceText(fieldOr(report, "apaTOI", "unknown"));
-        steeringAssistanceTorque = numberOrZero(fieldOr(report, "assist-torque", "0.0"));
-        steeringDriverTorque = numberOrZero(fieldOr(report, "driver-torque", "0.0"));
+        steeringWheelAngle = numberOrZero(fieldOr(report, "angle", kZero));
+        halfTOI = toiStatusFromDeviceText(fieldOr(report, "halfTOI", kUnknown));
+        parkTOI = toiStatusFromDeviceText(fieldOr(report, "apaTOI", kUnknown));
+        steeringAssistanceTorque = numberOrZero(fieldOr(report, "assist-torque", kZeroPointZero));
+        steeringDriverTorque = numberOrZero(fieldOr(report, "driver-torque", kZeroPointZero));
         return true;
     }
     if (report.name == "STATE") {
-        lateralControlMethod = LateralControlMethod::fromDeviceText(fieldOr(report, "lateral-control-method", ""));
+        lateralControlMethod = LateralControlMethod::fromDeviceText(fieldOr(report, "lateral-control-method", kEmpty));
         longitudinalControlMethod =
-            LongitudinalControlMethod::fromDeviceText(fieldOr(report, "longitudinal-control-method", ""));
+            LongitudinalControlMethod::fromDeviceText(fieldOr(report, "longitudinal-control-method", kEmpty));
         return true;
     }
     if (report.name == "DEVICE-INFO") {
-        version = Version(fieldOr(report, "version", ""));
-        buildDate = parseInternetDateTime(fieldOr(report, "build-date", ""));
-        serialNumber = fieldOr(report, "serial-number", "");
+        version = Version(fieldOr(report, "version", kEmpty));
+        buildDate = parseInternetDateTime(fieldOr(report, "build-date", kEmpty));
+        serialNumber = fieldOr(report, "serial-number", kEmpty);
         return true;
     }
     if (report.name == "STATISTICS") {
         // The map is replaced only as a whole: a message without both counts as decimal
         // integers leaves the previous counts in place.
-        auto can0 = parseDecimalInteger(fieldOr(report, "can0-rx-message-count", ""));
-        auto can1 = parseDecimalInteger(fieldOr(report, "can1-rx-message-count", ""));
+        auto can0 = parseDecimalInteger(fieldOr(report, "can0-rx-message-count", kEmpty));
+        auto can1 = parseDecimalInteger(fieldOr(report, "can1-rx-message-count", kEmpty));
         if (can0 && can1) receivedMessageCountsByChannel = {{0, *can0}, {1, *can1}};
         return true;
     }

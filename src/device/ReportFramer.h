@@ -5,6 +5,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "device/DeviceReport.h"
 
@@ -41,11 +42,18 @@ public:
     // Drops any partial message and failure: a new connection starts from a clean state.
     void reset();
 
+    // Hands back a message that is no longer needed, so that its fields' storage serves the
+    // next messages instead of being allocated anew for each one.
+    void recycle(DeviceReport&& message);
+
 private:
     enum class State { name, fieldStart, key, value };
 
     bool fail(Failure failure);
-    bool append(std::string& text, std::uint8_t byte);
+    void storeField();
+
+    using FieldNode = std::map<std::string, std::string>::node_type;
+    static constexpr std::size_t kMaximumRecycledFields = 32;
 
     State state_ = State::name;
     DeviceReport message_;
@@ -54,6 +62,7 @@ private:
     std::size_t messageLength_ = 0;
     bool complete_ = false;
     Failure failure_ = Failure::none;
+    std::vector<FieldNode> recycled_;
 };
 
 }  // namespace orvane

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -10,18 +9,19 @@
 #include <unistd.h>
 #include <unicode/utf8.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
+#include <limits>
+#include <cerrno>
 #include <cstring>
 
 namespace orvane {
 
 namespace {
 
-// While a read waits, the device's presence is checked again at least this often.
-constexpr int kPresenceCheckIntervalMs = 1000;
+constexpr auto kNeverChecked = std::numeric_limits<std::chrono::steady_clock::rep>::min() / 2;
+constexpr auto kPresenceCheckInterval =
+    std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::milliseconds(100)).count();
 
 speed_t speedConstant(BaudRate rate) {
     switch (rate) {
@@ -82,10 +82,10 @@ bool isWellFormedUTF8(std::string_view bytes) {
 }
 
 // One open of the device file. Operations hold a reference while they use the descriptor; the
-// descriptor is closed when the port has let go and the last operation has left.
+// descriptor is closed when the port has let go and the last operation has left, so its number
+// is never reused under a reader.
 struct SerialPort::Handle {
-    Handle(int fileDescriptor, int wakeDescriptor, bool exclusive)
-        : fd(fileDescriptor), wakeFd(wakeDescriptor), exclusiveMode(exclusive) {}
+    Handle(int fileDescriptor, bool exclusive) : fd(fileDescriptor), exclusiveMode(exclusive) {}
 
     ~Handle() {
         if (fd >= 0) {
@@ -94,35 +94,54 @@ struct SerialPort::Handle {
             if (exclusiveMode) ::ioctl(fd, TIOCNXCL);
             ::close(fd);  // also releases the flock
         }
-        if (wakeFd >= 0) ::close(wakeFd);
     }
 
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 
-    // Wakes every operation waiting on this open; they then fail with mustBeOpen.
-    void wake() {
+    // Ends every operation on this open; they fail with mustBeOpen. A read or write that waits
+    // inside the terminal's line discipline is woken at once: the open file is made
+    // non-blocking, and the terminal attributes are applied again, unchanged, which wakes the
+    // line discipline's waiters; a woken wait checks O_NONBLOCK again and returns EAGAIN.
+    // (Without that wake a read would still end at its VTIME time-out.)
+    void interrupt() {
         closed.store(true);
-        if (wakeFd >= 0) {
-            std::uint64_t one = 1;
-            [[maybe_unused]] auto written = ::write(wakeFd, &one, sizeof one);
-        }
-    }
-
-    // The time a read waits for its first byte, as VMIN and VTIME ask: -1 without limit.
-    int readWaitMs() const {
-        int time = vtime.load(std::memory_order_relaxed);
-        if (time > 0) return time * 100;
-        return vmin.load(std::memory_order_relaxed) > 0 ? -1 : 0;
+        if (fd < 0 || inside.load() == 0) return;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        termios attributes{};
+        if (::tcgetattr(fd, &attributes) == 0) ::tcsetattr(fd, TCSANOW, &attributes);
     }
 
     const int fd;
-    const int wakeFd;
     const bool exclusiveMode;
     std::atomic<bool> closed{false};
-    std::atomic<int> vmin{1};
-    std::atomic<int> vtime{0};
+    // Operations inside a system read or write. Entering counts first and then checks
+    // `closed`; interrupt() sets `closed` and then looks at the count: one of them sees the other.
+    std::atomic<int> inside{0};
+    // steady_clock ticks of the last presence check that found the device.
+    std::atomic<std::chrono::steady_clock::rep> lastPresenceCheck{kNeverChecked};
 };
+
+namespace {
+
+class Inside {
+public:
+    explicit Inside(std::atomic<int>& count) : count_(count) { count_.fetch_add(1); }
+    ~Inside() { count_.fetch_sub(1); }
+    Inside(const Inside&) = delete;
+    Inside& operator=(const Inside&) = delete;
+
+private:
+    std::atomic<int>& count_;
+};
+
+// A line that hung up (a pty whose master closed, an unplugged USB device) reads as end of file.
+bool hasHungUp(int fd) {
+    pollfd descriptor{fd, POLLIN, 0};
+    return ::poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+}  // namespace
 
 SerialPort::SerialPort(std::string path) : path_(std::move(path)) {}
 
@@ -142,7 +161,6 @@ void SerialPort::open(bool reading, bool writing) {
     close();
 
     int access = reading && writing ? O_RDWR : (reading ? O_RDONLY : O_WRONLY);
-    // Blocking descriptor; waiting is done in poll() so that close() can interrupt it.
     int fd = ::open(path_.c_str(), access | O_NOCTTY | O_CLOEXEC);
     int error = errno;
     bool exclusive = false;
@@ -156,14 +174,7 @@ void SerialPort::open(bool reading, bool writing) {
             exclusive = ::ioctl(fd, TIOCEXCL) == 0;
         }
     }
-    auto handle = std::make_shared<Handle>(fd, fd >= 0 ? ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK) : -1, exclusive);
-    if (fd >= 0) {
-        termios attributes{};
-        if (::tcgetattr(fd, &attributes) == 0) {
-            handle->vmin.store(attributes.c_cc[VMIN]);
-            handle->vtime.store(attributes.c_cc[VTIME]);
-        }
-    }
+    auto handle = std::make_shared<Handle>(fd, exclusive);
     {
         std::lock_guard lock(mutex_);
         handle_ = handle;
@@ -221,9 +232,6 @@ void SerialPort::configure(BaudRate inputSpeed, BaudRate outputSpeed, std::uint8
     attributes.c_cc[VMIN] = minimumBytes;
     attributes.c_cc[VTIME] = readTimeout;
     ::tcsetattr(handle->fd, TCSANOW, &attributes);
-
-    handle->vmin.store(minimumBytes);
-    handle->vtime.store(readTimeout);
 }
 
 void SerialPort::close() {
@@ -233,7 +241,7 @@ void SerialPort::close() {
         handle.swap(handle_);
     }
     // The descriptor closes when `handle` and every operation's reference are gone.
-    if (handle) handle->wake();
+    if (handle) handle->interrupt();
 }
 
 void SerialPort::discardInput() {
@@ -251,53 +259,37 @@ std::shared_ptr<SerialPort::Handle> SerialPort::acquire() const {
     return handle_;
 }
 
-void SerialPort::checkPresence(const Handle& handle) const {
+void SerialPort::checkPresence(Handle& handle) const {
+    // While data flows the check is made at most every kPresenceCheckInterval: a read that
+    // follows a time-out (a silent line) always checks, so a removed device file still fails
+    // the next read within one read time-out.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    if (now - handle.lastPresenceCheck.load(std::memory_order_relaxed) < kPresenceCheckInterval) return;
     struct stat status{};
     if (::fstat(handle.fd, &status) != 0 || status.st_nlink != 1) {
         throw PortError(PortError::deviceNotConnected, path_);
     }
+    handle.lastPresenceCheck.store(now, std::memory_order_relaxed);
 }
 
-// The presence check, then one wait and one system read. Gives the count, 0 on a time-out
-// or an interrupted call; a hang-up or a read error means the device is gone.
+// The presence check, then one system read, which waits as VMIN and VTIME say. Gives the
+// count, 0 on a time-out or an interrupted call; a hang-up or a read error means the device
+// is gone.
 ssize_t SerialPort::readSome(Handle& handle, std::uint8_t* buffer, std::size_t size) {
     checkPresence(handle);
-    const int waitMs = handle.readWaitMs();
-    const auto start = std::chrono::steady_clock::now();
-    bool polled = false;
-    bool hangUp = false;
-    for (;;) {
-        if (handle.closed.load()) throw PortError(PortError::mustBeOpen, path_);
-        int sliceMs = kPresenceCheckIntervalMs;
-        if (waitMs >= 0) {
-            auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start).count();
-            long long remaining = waitMs - elapsed;
-            if (remaining <= 0 && polled) return 0;  // the read time-out passed with nothing to read
-            sliceMs = static_cast<int>(std::clamp<long long>(remaining, 0, kPresenceCheckIntervalMs));
-        }
-        pollfd descriptors[2] = {{handle.fd, POLLIN, 0}, {handle.wakeFd, POLLIN, 0}};
-        int ready = ::poll(descriptors, 2, sliceMs);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            throw PortError(PortError::deviceNotConnected, path_, errno);
-        }
-        if (descriptors[1].revents != 0 || handle.closed.load()) throw PortError(PortError::mustBeOpen, path_);
-        const short events = descriptors[0].revents;
-        if (events & POLLNVAL) throw PortError(PortError::deviceNotConnected, path_);
-        if (events & (POLLIN | POLLHUP | POLLERR)) {
-            hangUp = (events & (POLLHUP | POLLERR)) != 0;
-            break;
-        }
-        polled = true;
-        checkPresence(handle);
-    }
-    ssize_t count = ::read(handle.fd, buffer, size);
+    Inside inside(handle.inside);
+    if (handle.closed.load()) throw PortError(PortError::mustBeOpen, path_);
+    const ssize_t count = ::read(handle.fd, buffer, size);
+    const int error = errno;
     if (count > 0) return count;
-    if (count < 0 && isRetryable(errno) && !hangUp) return 0;
-    if (count == 0 && !hangUp) return 0;
-    // Hung up with nothing left to read (EIO or end of file), or a failing device.
-    throw PortError(PortError::deviceNotConnected, path_, count < 0 ? errno : 0);
+    if (handle.closed.load()) throw PortError(PortError::mustBeOpen, path_);
+    if (count < 0) {
+        if (isRetryable(error)) return 0;
+        throw PortError(PortError::deviceNotConnected, path_, error);  // EIO: the line hung up
+    }
+    if (hasHungUp(handle.fd)) throw PortError(PortError::deviceNotConnected, path_);
+    handle.lastPresenceCheck.store(kNeverChecked, std::memory_order_relaxed);
+    return 0;  // the read time-out passed with nothing to read
 }
 
 ssize_t SerialPort::readBuffer(std::uint8_t* buffer, std::size_t size) {
@@ -352,21 +344,14 @@ char32_t SerialPort::readOneCharacter() { return static_cast<char32_t>(readOneBy
 
 ssize_t SerialPort::writeBuffer(const std::uint8_t* buffer, std::size_t size) {
     auto handle = acquire();
-    if (handle->fd < 0) return ::write(handle->fd, buffer, size);
-    // Wait until the line takes data (flow control may hold it back) or the port is closed.
+    Inside inside(handle->inside);
+    if (handle->closed.load()) throw PortError(PortError::mustBeOpen, path_);
     for (;;) {
+        const ssize_t count = ::write(handle->fd, buffer, size);
+        if (count >= 0) return count;
+        // A write held back by flow control ends when the port is closed.
         if (handle->closed.load()) throw PortError(PortError::mustBeOpen, path_);
-        pollfd descriptors[2] = {{handle->fd, POLLOUT, 0}, {handle->wakeFd, POLLIN, 0}};
-        int ready = ::poll(descriptors, 2, kPresenceCheckIntervalMs);
-        if (ready < 0 && errno != EINTR) break;
-        if (ready <= 0) continue;
-        if (descriptors[1].revents != 0) throw PortError(PortError::mustBeOpen, path_);
-        if (descriptors[0].revents != 0) break;  // writable, or an error the write will report
-    }
-    for (;;) {
-        ssize_t count = ::write(handle->fd, buffer, size);
-        if (count < 0 && errno == EINTR) continue;
-        return count;
+        if (errno != EINTR) return count;
     }
 }
 

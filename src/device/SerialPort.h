@@ -34,13 +34,13 @@ enum class ParityType { none, even, odd };
 // Exclusive access: the open takes flock(LOCK_EX|LOCK_NB) and sets TIOCEXCL, so a port held
 // by another program (or another SerialPort) fails to open at once with a "busy" error.
 //
-// Reads wait in poll() on the port and on a wake-up eventfd. close() may be called from any
-// thread: it wakes a waiting read or write, which then fails with mustBeOpen, and the
-// descriptor itself is closed only when the last operation using it has left, so its number
-// can never be reused under a reader. Before every read attempt (and at least once a second
-// while waiting) the port checks that the device is still present: the device file must still
-// have exactly one link; a hang-up (an unplugged USB device, a pty whose master closed) counts
-// as absent as well.
+// Reads wait in the system read, as VMIN and VTIME say. close() may be called from any thread:
+// it wakes a read or write that waits in the terminal at once (which then fails with
+// mustBeOpen), and the descriptor itself is closed only when the last operation using it has
+// left, so its number can never be reused under a reader. The port checks that the device is
+// still present before reading (the device file must still have exactly one link): before
+// every read that follows a time-out, and at least every 0.1 s while data flows. A line that
+// hung up (an unplugged USB device, a pty whose master closed) counts as absent too.
 class SerialPort {
 public:
     explicit SerialPort(std::string path);
@@ -104,7 +104,7 @@ private:
 
     std::shared_ptr<Handle> acquire() const;
     ssize_t readSome(Handle& handle, std::uint8_t* buffer, std::size_t size);
-    void checkPresence(const Handle& handle) const;
+    void checkPresence(Handle& handle) const;
 
     const std::string path_;
     mutable std::mutex mutex_;

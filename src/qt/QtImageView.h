@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPixmap>
 #include <QPointer>
 #include <QTransform>
 #include <QWidget>
@@ -17,7 +18,8 @@ namespace orvane {
 // - the layer's position stays at that origin, so an anchor point (ax, ay) places the point
 //   (ax * width, ay * height) of the layer there: changing the anchor moves the picture;
 // - the transform (row-vector convention) then acts about the anchor point.
-// Drawing is vector all the way, so the picture is sharp on high-density screens.
+// The picture is rendered at the pixel density it is shown at, so it is sharp on high-density
+// screens.
 class ImageCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +45,10 @@ private:
     std::string imageName_;
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
+    QPixmap cache_;
+    std::string cacheName_;
+    int cacheSide_ = 0;
+    qreal cacheDensity_ = 0;
 };
 
 // The platform's image view over an ImageCanvas.

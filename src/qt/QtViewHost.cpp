@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSplitter>
 
@@ -197,6 +198,13 @@ Window* QtViewHost::window(PlatformViewController& controller) {
 
 void QtViewHost::openMessageBox(QMessageBox* box, PlatformViewController& controller, bool asSheetOnWindow) {
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // The message in bold over the informative text, and room for a few lines of details.
+    if (auto* message = box->findChild<QLabel*>("qt_msgbox_label")) {
+        QFont font = message->font();
+        font.setBold(true);
+        message->setFont(font);
+    }
+    box->setStyleSheet("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 360px; }");
     box->setWindowTitle(QApplication::applicationDisplayName());
     box->setStandardButtons(QMessageBox::Ok);
     if (asSheetOnWindow) {

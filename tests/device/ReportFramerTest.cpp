@@ -37,7 +37,12 @@ FrameResult frameInChunks(const std::string& stream, const std::vector<std::size
         while (offset < chunk.size()) {
             std::size_t used = framer.feed(chunk.subspan(offset));
             offset += used;
-            if (framer.hasMessage()) result.messages.push_back(framer.takeMessage());
+            if (framer.hasMessage()) {
+                // Handing each message back must not change any later one.
+                DeviceReport message = framer.takeMessage();
+                result.messages.push_back(message);
+                framer.recycle(std::move(message));
+            }
             if (framer.failed()) {
                 result.failed = true;
                 break;
@@ -201,6 +206,14 @@ TEST(ReportFramer, BoundsNameKeyValueAndMessageLength) {
     EXPECT_TRUE(framer.failed());
     EXPECT_EQ(framer.failure(), ReportFramer::Failure::textTooLong);
     EXPECT_EQ(used, limit + 1);
+    // The same bound, wherever the chunks happen to split the stream.
+    for (std::size_t chunk : {1u, 7u, 4096u}) {
+        auto chunked = frameInChunks(endless, {chunk});
+        EXPECT_TRUE(chunked.failed);
+        EXPECT_EQ(chunked.consumed, limit + 1) << "chunks of " << chunk;
+        chunked = frameInChunks("X{k:" + endless, {chunk});
+        EXPECT_EQ(chunked.consumed, 4 + limit + 1) << "chunks of " << chunk;
+    }
 
     // Endless distinct fields cannot grow the message without limit either.
     std::string many = "X{";
@@ -208,6 +221,16 @@ TEST(ReportFramer, BoundsNameKeyValueAndMessageLength) {
     auto result = frame(many + "}");
     EXPECT_TRUE(result.failed);
     EXPECT_TRUE(result.messages.empty());
+}
+
+TEST(ReportFramer, RecycledFieldsCarryNoOldKeysOrValues) {
+    ReportFramer framer;
+    framer.feed(bytesOf("A{k1:a long value that does not fit inline\nk2:x\nk3:y\n}"));
+    ASSERT_TRUE(framer.hasMessage());
+    framer.recycle(framer.takeMessage());
+    framer.feed(bytesOf("B{k2:1\nk2:2\nz:\n}"));
+    ASSERT_TRUE(framer.hasMessage());
+    EXPECT_EQ(framer.takeMessage(), (DeviceReport{"B", {{"k2", "2"}, {"z", ""}}}));
 }
 
 TEST(ReportFramer, ResetDropsAPartialMessageAndAFailure) {

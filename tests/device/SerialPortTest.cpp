@@ -274,6 +274,29 @@ TEST(SerialPort, CloseFromAnotherThreadWakesABlockedRead) {
     EXPECT_NO_THROW(port.open());
 }
 
+TEST(SerialPort, CloseFromAnotherThreadEndsAWriteHeldBack) {
+    PtyPeer peer;  // never reads: the line fills up and the write waits
+    SerialPort port(peer.devicePath());
+    port.open();
+    configureLikeTheSession(port);
+    const std::vector<std::uint8_t> bytes(4 << 20, 'x');
+    auto writer = std::async(std::launch::async, [&]() -> std::optional<ssize_t> {
+        try {
+            return port.writeChunk(bytes);
+        } catch (const PortError& error) {
+            EXPECT_EQ(error.value(), PortError::mustBeOpen);
+            return std::nullopt;
+        }
+    });
+    ASSERT_EQ(writer.wait_for(200ms), std::future_status::timeout) << "the write did not wait";
+    port.close();
+    ASSERT_EQ(writer.wait_for(1s), std::future_status::ready);
+    auto written = writer.get();
+    if (written) {
+        EXPECT_LT(*written, static_cast<ssize_t>(bytes.size()));  // a partial write reports its count
+    }
+}
+
 TEST(SerialPort, DeferredCloseReleasesTheDescriptorOnceTheReaderLeaves) {
     PtyPeer peer;
     SerialPort port(peer.devicePath());

@@ -57,7 +57,7 @@ public:
     // empty text sends nothing). Requests are recorded; see requests().
     void startAnswering(std::function<std::string(const DeviceReport& request)> answer);
     void stopAnswering();
-    // Requests answered so far, and their number.
+    // Requests answered so far (the first kMaximumRecordedRequests of them), and their number.
     std::vector<DeviceReport> requests() const;
     std::size_t requestCount() const { return requestCount_.load(); }
     // Waits until at least `count` requests were answered; false on time-out.
@@ -66,6 +66,8 @@ public:
     // Closes the master, as pulling the cable would: the device file disappears, and the
     // application's reads see a hang-up.
     void unplug();
+
+    static constexpr std::size_t kMaximumRecordedRequests = 10000;
 
 private:
     bool waitReadable(std::chrono::steady_clock::time_point deadline);

@@ -187,6 +187,16 @@ public:
     }
 
     bool open() {
+        if (!options_.linkPath.empty()) {
+            // A link left behind by a simulator that was killed points nowhere: replace it.
+            // (Checked before this simulator's own pty exists, which may get the same name.)
+            const char* link = options_.linkPath.c_str();
+            struct stat status{};
+            if (::lstat(link, &status) == 0 && S_ISLNK(status.st_mode) && ::stat(link, &status) != 0 &&
+                errno == ENOENT) {
+                ::unlink(link);
+            }
+        }
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
         char name[128];
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||

@@ -1,0 +1,171 @@
+// orvane-monitor: connects to the device, drives the exchange with fixed request magnitudes,
+// and prints the session's telemetry as one JSON object per line after each message is read
+// and decoded.
+//
+// Exit status: 0 after --count messages, 2 when the link ends, 1 when the connection cannot
+// be made, 64 for a usage error.
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "device/DeviceSerialInterface.h"
+#include "device/ValueSyntax.h"
+
+namespace {
+
+using orvane::DeviceReport;
+using orvane::DeviceTelemetry;
+using Json = nlohmann::ordered_json;
+
+const char* const kUsage =
+    "usage: orvane-monitor [--lat X] [--long Y] [--count N] PATH\n"
+    "  --lat X     lateral request magnitude, -1 to 1 (default 0)\n"
+    "  --long Y    longitudinal request magnitude, -1 to 1 (default 0)\n"
+    "  --count N   stop after N messages (default: run until the link ends)\n"
+    "exit status: 0 after N messages, 2 when the link ends, 1 when connecting fails\n";
+
+struct Options {
+    double lateral = 0;
+    double longitudinal = 0;
+    std::optional<std::int64_t> count;
+    std::string path;
+};
+
+bool parseMagnitude(const char* text, double& magnitude) {
+    auto value = orvane::parseNumber(text ? text : "");
+    if (!value || !(*value >= -1 && *value <= 1)) return false;
+    magnitude = *value;
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (argument == "--lat") {
+            if (!parseMagnitude(next(), options.lateral)) return false;
+        } else if (argument == "--long") {
+            if (!parseMagnitude(next(), options.longitudinal)) return false;
+        } else if (argument == "--count") {
+            const char* text = next();
+            auto value = orvane::parseDecimalInteger(text ? text : "");
+            if (!value || *value < 1) return false;
+            options.count = *value;
+        } else if (!argument.empty() && argument[0] == '-' && argument != "-") {
+            return false;
+        } else if (options.path.empty()) {
+            options.path = argument;
+        } else {
+            return false;
+        }
+    }
+    return !options.path.empty();
+}
+
+// JSON has no nan or infinity: those print as the strings "nan", "inf" and "-inf".
+Json number(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    return value;
+}
+
+template <typename Method>
+std::string methodText(const Method& method) {
+    return method.kind == Method::other ? "other:" + method.otherText : orvane::caseName(method);
+}
+
+Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std::string& message) {
+    Json counts = Json::object();
+    for (const auto& [channel, received] : telemetry.receivedMessageCountsByChannel) {
+        counts[std::to_string(channel)] = received;
+    }
+    Json line;
+    line["steeringWheelAngle"] = number(telemetry.steeringWheelAngle);
+    line["parkTOI"] = orvane::caseName(telemetry.parkTOI);
+    line["halfTOI"] = orvane::caseName(telemetry.halfTOI);
+    line["steeringAssistanceTorque"] = number(telemetry.steeringAssistanceTorque);
+    line["steeringDriverTorque"] = number(telemetry.steeringDriverTorque);
+    line["version"] = telemetry.version ? Json(telemetry.version->description()) : Json(nullptr);
+    line["buildDate"] = telemetry.buildDate ? Json(orvane::internetDateTimeText(*telemetry.buildDate)) : Json(nullptr);
+    line["serialNumber"] = telemetry.serialNumber;
+    line["lateralControlMethod"] = methodText(telemetry.lateralControlMethod);
+    line["longitudinalControlMethod"] = methodText(telemetry.longitudinalControlMethod);
+    line["receivedMessageCountsByChannel"] = counts;
+    line["isConnected"] = isConnected;
+    line["message"] = message;
+    return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 64;
+    }
+
+    auto session = std::make_shared<orvane::DeviceSerialInterface>(options.path);
+    session->setRequestLateralControlMagntiude(options.lateral);
+    session->setRequestLongitudinalControlMagntiude(options.longitudinal);
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::int64_t printed = 0;
+    bool done = false;
+    std::weak_ptr<orvane::DeviceSerialInterface> weakSession = session;
+    // Runs on the exchange thread, after each message was read and decoded.
+    session->setMessageObserver([&, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
+        auto current = weakSession.lock();
+        std::lock_guard lock(mutex);
+        if (done || !current) return;
+        // Messages a device sends are 7-bit text; replace anything else rather than fail.
+        std::string line = telemetryLine(telemetry, current->isConnected(), message.name)
+                               .dump(-1, ' ', false, Json::error_handler_t::replace);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+        if (options.count && ++printed >= *options.count) {
+            done = true;
+            finished.notify_all();
+        }
+    });
+
+    try {
+        session->connect();
+    } catch (const orvane::PortError& error) {
+        std::fprintf(stderr, "orvane-monitor: %s\n", error.localizedDescription().c_str());
+        return 1;
+    }
+
+    int status = 0;
+    {
+        std::unique_lock lock(mutex);
+        // The session clears isConnected when the link ends; look every 10 ms.
+        while (!done) {
+            if (finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; })) break;
+            if (!session->isConnected()) {
+                status = 2;
+                done = true;
+            }
+        }
+    }
+    if (status == 2) std::fprintf(stderr, "orvane-monitor: the link to %s ended\n", options.path.c_str());
+
+    session->disconnect();
+    session->setMessageObserver(nullptr);
+    // Let the exchange loop let go of the session before the process ends.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return status;
+}
