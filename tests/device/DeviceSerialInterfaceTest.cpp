@@ -195,19 +195,6 @@ TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
     }
 }
 
-TEST(DeviceSerialInterface, HighBitByteAtAFieldStartIsDropped) {
-    PtyPeer peer;
-    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
-    session->connect();
-    ASSERT_TRUE(peer.readRequest());
-    ASSERT_TRUE(peer.send("STEERING{\xFF" "angle:7\n}"));
-    ASSERT_TRUE(peer.readRequest());
-    EXPECT_TRUE(session->isConnected());
-    EXPECT_EQ(session->steeringWheelAngle(), 7);
-    session->disconnect();
-    EXPECT_TRUE(loopEnds(session));
-}
-
 TEST(DeviceSerialInterface, UnknownMessageIsLoggedOnceOnStandardError) {
     PtyPeer peer;
     auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
