@@ -22,6 +22,7 @@ std::string describe(PortError::Code code, const std::string& path, int systemEr
             if (isBusyErrno(systemError)) {
                 return "Could not open " + name + ": the port is busy, it is in use by another program.";
             }
+            if (systemError == ENOTTY) return "Could not open " + name + ": it is not a serial device.";
             if (systemError != 0) return "Could not open " + name + ": " + std::strerror(systemError) + ".";
             return "Could not open " + name + ".";
         }

@@ -89,11 +89,19 @@ struct SerialPort::Handle {
 
     ~Handle() {
         if (fd >= 0) {
-            // Exclusive mode belongs to the tty, not to this descriptor: leave it as found for
-            // whoever else has the terminal open.
-            if (exclusiveMode) ::ioctl(fd, TIOCNXCL);
-            ::close(fd);  // also releases the flock
+            releaseExclusiveAccess();
+            ::close(fd);
         }
+    }
+
+    // Gives up the claim on the device as soon as the port is closed, even while a woken reader
+    // still holds the descriptor for a moment: a new open of the same device right after a
+    // close must not find it busy, and a late release must not clear a newer open's exclusive
+    // mode (exclusive mode belongs to the tty, not to this descriptor).
+    void releaseExclusiveAccess() {
+        if (fd < 0 || released.exchange(true)) return;
+        if (exclusiveMode) ::ioctl(fd, TIOCNXCL);
+        ::flock(fd, LOCK_UN);
     }
 
     Handle(const Handle&) = delete;
@@ -106,6 +114,7 @@ struct SerialPort::Handle {
     // (Without that wake a read would still end at its VTIME time-out.)
     void interrupt() {
         closed.store(true);
+        releaseExclusiveAccess();
         if (fd < 0 || inside.load() == 0) return;
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         termios attributes{};
@@ -115,6 +124,7 @@ struct SerialPort::Handle {
     const int fd;
     const bool exclusiveMode;
     std::atomic<bool> closed{false};
+    std::atomic<bool> released{false};
     // Operations inside a system read or write. Entering counts first and then checks
     // `closed`; interrupt() sets `closed` and then looks at the count: one of them sees the other.
     std::atomic<int> inside{0};
@@ -170,7 +180,13 @@ void SerialPort::open(bool reading, bool writing) {
             error = errno;
             ::close(fd);
             fd = -1;
-        } else if (::isatty(fd)) {
+        } else if (!::isatty(fd)) {
+            // Anything but a terminal (a regular file under a device name) would take the
+            // settings without complaint and then never answer: refuse it here.
+            error = ENOTTY;
+            ::close(fd);
+            fd = -1;
+        } else {
             exclusive = ::ioctl(fd, TIOCEXCL) == 0;
         }
     }

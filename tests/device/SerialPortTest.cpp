@@ -321,5 +321,48 @@ TEST(SerialPort, DeferredCloseReleasesTheDescriptorOnceTheReaderLeaves) {
         << "descriptor of a closed port still open";
 }
 
+TEST(SerialPort, ClosingWhileAReaderWaitsFreesTheDeviceAtOnce) {
+    // The reader still holds the descriptor for a moment after close(); a new open of the same
+    // device in that moment must not find it busy, and the late release must not undo the new
+    // open's exclusive claim.
+    PtyPeer peer;
+    for (int round = 0; round < 20; ++round) {
+        SerialPort first(peer.devicePath());
+        first.open();
+        configureLikeTheSession(first);
+        auto reader = std::async(std::launch::async, [&] {
+            try {
+                first.readTextUntil('{');
+            } catch (const PortError&) {
+            }
+        });
+        std::this_thread::sleep_for(2ms);
+        first.close();
+        SerialPort second(peer.devicePath());
+        ASSERT_NO_THROW(second.open()) << "round " << round;
+        reader.get();
+        SerialPort third(peer.devicePath());
+        EXPECT_EQ(errorOf([&] { third.open(); }), PortError::failedToOpen) << "round " << round;
+        second.close();
+    }
+}
+
+TEST(SerialPort, AFileThatIsNotATerminalIsRefused) {
+    char name[] = "/tmp/orvane-not-a-tty-XXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    SerialPort port(name);
+    try {
+        port.open();
+        FAIL() << "a regular file opened as a serial port";
+    } catch (const PortError& error) {
+        EXPECT_EQ(error.value(), PortError::failedToOpen);
+        EXPECT_NE(error.localizedDescription().find("not a serial device"), std::string::npos);
+    }
+    unlink(name);
+}
+
+
 }  // namespace
 }  // namespace orvane
