@@ -33,9 +33,11 @@ using orvane::DeviceReport;
 using Clock = std::chrono::steady_clock;
 
 const char* const kUsage =
-    "usage: orvane-sim [--link PATH] [--version X] [--unplug-after N] [--silent]\n"
+    "usage: orvane-sim [--link PATH] [--version X] [--rate N] [--unplug-after N] [--silent]\n"
     "                  [--high-bit-after N] [--endless-name-after N]\n"
     "  --link PATH             place a symbolic link to the device at PATH (removed on exit)\n"
+    "  --rate N                answer at most N messages a second, as the device's bus cycle\n"
+    "                          paces it (default 100; 0: answer every request at once)\n"
     "  --version X             firmware version to report (default 1.1.9.0)\n"
     "  --unplug-after N        after N messages, close the device and remove the link, then exit\n"
     "  --silent                read requests but never answer\n"
@@ -45,6 +47,7 @@ const char* const kUsage =
 struct Options {
     std::string linkPath;
     std::string version = "1.1.9.0";
+    long rate = 100;
     std::optional<long> unplugAfter;
     bool silent = false;
     std::optional<long> highBitAfter;
@@ -76,6 +79,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             const char* version = next();
             if (!version) return false;
             options.version = version;
+        } else if (argument == "--rate") {
+            auto rate = count(next());
+            if (!rate) return false;
+            options.rate = *rate;
         } else if (argument == "--unplug-after") {
             if (!(options.unplugAfter = count(next()))) return false;
         } else if (argument == "--high-bit-after") {
@@ -310,6 +317,7 @@ private:
             endlessDone_ = true;
             return true;
         }
+        pace();
         std::string text = orvane::messageText(vehicle_.nextMessage());
         if (options_.highBitAfter && sent_ == *options_.highBitAfter) {
             text.insert(text.begin() + 2, '\xC9');
@@ -328,6 +336,15 @@ private:
             return false;
         }
         return true;
+    }
+
+    // Spaces the answers as the device's reporting cycle would.
+    void pace() {
+        if (options_.rate <= 0) return;
+        const auto period = std::chrono::nanoseconds(1'000'000'000 / options_.rate);
+        const auto now = Clock::now();
+        if (now < nextAnswer_) std::this_thread::sleep_for(nextAnswer_ - now);
+        nextAnswer_ = std::max(now, nextAnswer_) + period;
     }
 
     void write(const std::string& text) {
@@ -360,6 +377,7 @@ private:
     bool endless_ = false;
     bool endlessDone_ = false;
     long sent_ = 0;
+    Clock::time_point nextAnswer_{};
 };
 
 }  // namespace
