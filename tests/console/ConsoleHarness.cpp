@@ -10,28 +10,6 @@
 
 namespace orvane::testing {
 
-TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvane-console-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void TemporaryDirectory::touch(const std::string& name) const { std::ofstream(path_ / name).put('\n'); }
-
-void TemporaryDirectory::link(const std::string& name, const std::string& target) const {
-    std::filesystem::create_symlink(target, path_ / name);
-}
-
-void TemporaryDirectory::remove(const std::string& name) const {
-    std::error_code ignored;
-    std::filesystem::remove(path_ / name, ignored);
-}
-
 ConsoleHarness::ConsoleHarness(ViewController::Configuration configuration) {
     MainQueue::shared().bindToCurrentThread();
     MainQueue::shared().runPending();

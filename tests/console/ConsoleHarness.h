@@ -17,50 +17,12 @@
 #include "platform/Gamepad.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
+#include "support/FakeGamepads.h"
 #include "support/FakeWidgets.h"
+#include "support/TemporaryDirectory.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane::testing {
-
-// A gamepad whose inputs the test sets; `gone` makes it read as detached.
-class FakeGameController : public GameController, public ExtendedGamepad {
-public:
-    explicit FakeGameController(std::optional<std::string> vendor = "Test Pad", bool extended = true)
-        : vendor_(std::move(vendor)), extended_(extended) {}
-    ExtendedGamepad* extendedGamepad() override { return extended_ && !gone ? this : nullptr; }
-    std::optional<std::string> vendorName() const override { return vendor_; }
-    float leftTrigger() const override { return lt; }
-    float rightTrigger() const override { return rt; }
-    float leftThumbstickX() const override { return lx; }
-    float rightThumbstickX() const override { return rx; }
-
-    float lt = 0, rt = 0, lx = 0, rx = 0;
-    bool gone = false;
-
-private:
-    std::optional<std::string> vendor_;
-    bool extended_;
-};
-
-class FakeGamepadSource : public GamepadSource {
-public:
-    std::vector<GamepadHandle> controllers() override { return list; }
-    std::vector<GamepadHandle> list;
-};
-
-// A temporary directory that plays "/dev/".
-class TemporaryDirectory {
-public:
-    TemporaryDirectory();
-    ~TemporaryDirectory();
-    const std::filesystem::path& path() const { return path_; }
-    void touch(const std::string& name) const;
-    void link(const std::string& name, const std::string& target) const;
-    void remove(const std::string& name) const;
-
-private:
-    std::filesystem::path path_;
-};
 
 struct ConsoleHarness {
     explicit ConsoleHarness(ViewController::Configuration configuration = {});

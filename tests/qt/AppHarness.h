@@ -27,10 +27,10 @@ public:
         padA = std::make_shared<ScriptedController>("Pad A", true);
         untitled = std::make_shared<ScriptedController>(std::nullopt, true);
         plainJoystick = std::make_shared<ScriptedController>("Joystick", false);
-        gamepads->attached = {padA, plainJoystick, untitled};
-        devices.file("ttyACM0");
-        devices.file("ttyUSB3");
-        devices.file("tty0");
+        gamepads->list = {padA, plainJoystick, untitled};
+        devices.touch("ttyACM0");
+        devices.touch("ttyUSB3");
+        devices.touch("tty0");
 
         Application::Options options;
         options.deviceDirectory = devices.path().string();

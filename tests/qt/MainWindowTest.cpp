@@ -188,13 +188,13 @@ TEST(MainWindow, ChoicesInThePopupsReachTheConsole) {
     gamepadCombo->setFocus();
     QTest::keyClick(gamepadCombo, Qt::Key_Down);
     EXPECT_EQ(h.console().selectedGamepad(), h.padA);
-    h.padA->gamepad.rt = 0.25f;
+    h.padA->rt = 0.25f;
     auto* longSlider = h.find<ControlSlider>("longControlSlider");
     auto* longLabel = h.find<QLabel>("longControlLabel");
     ASSERT_TRUE(waitFor([&] { return longSlider->value() == 25; }));
     EXPECT_EQ(longLabel->text(), "25.0% Engine");
-    h.padA->gamepad.rt = 0;
-    h.padA->gamepad.lt = 0.5f;
+    h.padA->rt = 0;
+    h.padA->lt = 0.5f;
     ASSERT_TRUE(waitFor([&] { return longSlider->value() == -50; }));
     EXPECT_EQ(longLabel->text(), "50.0% Brake");
 }

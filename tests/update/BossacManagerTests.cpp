@@ -15,6 +15,7 @@
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
 #include "update/BossacError.h"
+#include "support/TemporaryDirectory.h"
 #include "update/BossacManager.h"
 
 namespace orvane {
@@ -82,29 +83,7 @@ TEST(BossacCommandLine, HasTheSixArguments) {
     EXPECT_EQ(BossacManager::commandArguments("/dev/ttyACM0/", "fw.bin").front(), "--port=ttyACM0");
 }
 
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
-        char pattern[] = "/tmp/orvane-bossac-test-XXXXXX";
-        path_ = ::mkdtemp(pattern);
-    }
-    ~TemporaryDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-    // A shell script with the given body; executable unless asked otherwise.
-    fs::path script(const std::string& name, const std::string& body, bool executable = true) const {
-        const fs::path file = path_ / name;
-        std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
-        ::chmod(file.c_str(), executable ? 0755 : 0644);
-        return file;
-    }
-
-private:
-    fs::path path_;
-};
+using testing::TemporaryDirectory;
 
 TEST(BossacLocation, BesideTheExecutableFirstThenOnPath) {
     TemporaryDirectory directory;
