@@ -116,9 +116,14 @@ std::optional<std::chrono::system_clock::time_point> parseInternetDateTime(std::
                               std::chrono::day{static_cast<unsigned>(*day)}};
     if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
 
-    auto local = sys_days{date} + hours{*hour} + minutes{*minute} + seconds{*second} + nanoseconds{fractionNanoseconds};
-    auto utc = local - minutes{offsetMinutes};
-    return time_point_cast<system_clock::duration>(utc);
+    // The local time minus its offset is the UTC instant; it must fit the system clock.
+    const sys_seconds instant =
+        sys_days{date} + hours{*hour} + minutes{*minute} + seconds{*second} - minutes{offsetMinutes};
+    const auto earliest = duration_cast<seconds>(system_clock::time_point::min().time_since_epoch());
+    const auto latest = duration_cast<seconds>(system_clock::time_point::max().time_since_epoch());
+    if (instant.time_since_epoch() <= earliest || instant.time_since_epoch() >= latest) return std::nullopt;
+    return system_clock::time_point{duration_cast<system_clock::duration>(instant.time_since_epoch()) +
+                                    duration_cast<system_clock::duration>(nanoseconds{fractionNanoseconds})};
 }
 
 std::string internetDateTimeText(std::chrono::system_clock::time_point time) {

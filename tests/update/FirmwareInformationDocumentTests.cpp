@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/OptionalNilError.h"
+#include "device/ValueSyntax.h"
 #include "update/FirmwareInformationDocument.h"
 #include "update/JSONError.h"
 
@@ -19,14 +20,14 @@ constexpr const char* endpoint = "https://firmware.example.com/devices/orvane/fi
 const system_clock::time_point june14 = system_clock::time_point{seconds{1560508200}};
 
 TEST(ReleaseDate, AcceptsTheStrictFormWithAnyZone) {
-    EXPECT_EQ(parseReleaseDate("2019-06-14T10:30:00.000Z"), june14);
-    EXPECT_EQ(parseReleaseDate("2019-06-14T12:30:00.000+02:00"), june14);
-    EXPECT_EQ(parseReleaseDate("2019-06-14T05:00:00.000-05:30"), june14);
-    EXPECT_EQ(parseReleaseDate("2019-06-15T00:30:00.0+14:00"), june14);
-    EXPECT_EQ(parseReleaseDate("2019-06-14T10:30:00.5Z"), june14 + milliseconds{500});
-    EXPECT_EQ(parseReleaseDate("2019-06-14T10:30:00.123456789Z"), june14 + nanoseconds{123456789});
-    EXPECT_EQ(parseReleaseDate("2020-02-29T00:00:00.000Z"), system_clock::time_point{seconds{1582934400}});
-    EXPECT_EQ(parseReleaseDate("1969-12-31T23:59:59.000Z"), system_clock::time_point{seconds{-1}});
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T10:30:00.000Z"), june14);
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T12:30:00.000+02:00"), june14);
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T05:00:00.000-05:30"), june14);
+    EXPECT_EQ(parseInternetDateTime("2019-06-15T00:30:00.0+14:00"), june14);
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T10:30:00.5Z"), june14 + milliseconds{500});
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T10:30:00.123456789Z"), june14 + nanoseconds{123456789});
+    EXPECT_EQ(parseInternetDateTime("2020-02-29T00:00:00.000Z"), system_clock::time_point{seconds{1582934400}});
+    EXPECT_EQ(parseInternetDateTime("1969-12-31T23:59:59.000Z"), system_clock::time_point{seconds{-1}});
 }
 
 TEST(ReleaseDate, RejectsEveryOtherForm) {
@@ -58,7 +59,7 @@ TEST(ReleaseDate, RejectsEveryOtherForm) {
              "1600-01-01T00:00:00.000Z",
              "",
          }) {
-        EXPECT_FALSE(parseReleaseDate(text).has_value()) << text;
+        EXPECT_FALSE(parseInternetDateTime(text).has_value()) << text;
     }
 }
 
