@@ -71,8 +71,9 @@ class PlatformViewController : public Object, public std::enable_shared_from_thi
 public:
     ~PlatformViewController() override = default;
 
-    void setHost(std::shared_ptr<ViewHost> host) { host_ = std::move(host); }
-    const std::shared_ptr<ViewHost>& host() const { return host_; }
+    // The host is held weakly: it owns the controllers it presents, and it outlives them.
+    void setHost(const std::shared_ptr<ViewHost>& host) { host_ = host; }
+    std::shared_ptr<ViewHost> host() const { return host_.lock(); }
 
     // Loads the view once (the host creates it and connects the outlets), then viewDidLoad.
     void loadViewIfNeeded();
@@ -97,7 +98,7 @@ public:
     void showAlert(const Alert& alert, bool asSheetOnWindow, std::function<void()> completion);
 
 private:
-    std::shared_ptr<ViewHost> host_;
+    std::weak_ptr<ViewHost> host_;
     std::weak_ptr<PlatformViewController> parent_;
     bool viewLoaded_ = false;
 };

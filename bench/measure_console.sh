@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Measures the desktop console as a user runs it, under Xvfb beside orvane-sim:
+#   - time from start to the first painted main window (five starts),
+#   - resident memory after it has run connected for a while,
+#   - CPU use over 10 s connected, with the telemetry unchanged (a silent device) and with it
+#     changing (the simulator reporting 100 messages a second).
+#
+#   bench/measure_console.sh [build-dir]      (default build/release; builds what it needs)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j 2 --target orvane-console orvane-sim >/dev/null
+console="$build/src/qt/orvane-console"
+sim="$build/tools/orvane-sim"
+scratch=$(mktemp -d -t orvane-measure.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+
+echo "== start-up (ms from main() to the first paint of the main window)"
+for run in 1 2 3 4 5; do
+  ORVANE_DEVICE_DIR="$scratch" ORVANE_REPORT_STARTUP=1 ORVANE_SCREENSHOT="$scratch/shot.png" ORVANE_SCREENSHOT_DELAY=1 \
+    xvfb-run -a "$console" 2>&1 | sed -n 's/.*first painted \([0-9]*\) ms.*/\1/p'
+done | paste -sd' '
+
+measure() {
+  local label=$1; shift
+  "$sim" --link "$scratch/ttyACM0" "$@" >"$scratch/sim.out" 2>/dev/null &
+  local sim_pid=$!
+  pids+=("$sim_pid")
+  for _ in $(seq 100); do [ -s "$scratch/sim.out" ] && break; sleep 0.05; done
+  ORVANE_DEVICE_DIR="$scratch" ORVANE_AUTOCONNECT="$scratch/ttyACM0" xvfb-run -a "$console" >/dev/null 2>&1 &
+  local runner=$!
+  pids+=("$runner")
+  local app=""
+  for _ in $(seq 100); do
+    app=$(pgrep -n -f "^$console" || true)
+    [ -n "$app" ] && break
+    sleep 0.1
+  done
+  sleep 5
+  local t0 c0 t1 c1
+  t0=$(date +%s.%N); c0=$(ticks "$app")
+  sleep 10
+  t1=$(date +%s.%N); c1=$(ticks "$app")
+  local rss
+  rss=$(awk '/VmRSS/ {print $2}' "/proc/$app/status")
+  awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" -v hz="$hz" -v rss="$rss" -v label="$label" \
+    'BEGIN { printf "%-36s CPU %5.1f%% of one core   RSS %.1f MB\n", label, 100 * (c1 - c0) / hz / (t1 - t0), rss / 1024 }'
+  kill "$app" "$sim_pid" 2>/dev/null || true
+  wait "$runner" 2>/dev/null || true
+  wait "$sim_pid" 2>/dev/null || true
+  rm -f "$scratch/ttyACM0"
+}
+
+echo "== connected to orvane-sim, 10 s"
+measure "unchanged telemetry (silent device)" --silent
+measure "changing telemetry (100 messages/s)"
