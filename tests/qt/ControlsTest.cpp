@@ -19,19 +19,8 @@
 namespace orvane {
 namespace {
 
+using testing::handleCentre;
 using testing::waitFor;
-
-QPoint handleCentre(ControlSlider& slider) {
-    QStyleOptionSlider option;
-    option.initFrom(&slider);
-    option.orientation = slider.orientation();
-    option.minimum = slider.minimum();
-    option.maximum = slider.maximum();
-    option.sliderPosition = slider.sliderPosition();
-    option.sliderValue = slider.value();
-    option.subControls = QStyle::SC_All;
-    return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
-}
 
 struct SliderFixture : ::testing::Test {
     void SetUp() override {

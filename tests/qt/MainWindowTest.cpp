@@ -20,21 +20,11 @@ namespace orvane {
 namespace {
 
 using testing::AppHarness;
+using testing::handleCentre;
 using testing::waitFor;
 
 std::string text(const std::shared_ptr<TableCellView>& cell) {
     return cell && cell->textField() ? cell->textField()->stringValue() : "<none>";
-}
-
-QPoint handleCentre(ControlSlider& slider) {
-    QStyleOptionSlider option;
-    option.initFrom(&slider);
-    option.orientation = slider.orientation();
-    option.minimum = slider.minimum();
-    option.maximum = slider.maximum();
-    option.sliderPosition = slider.sliderPosition();
-    option.sliderValue = slider.value();
-    return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
 }
 
 TEST(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <filesystem>
@@ -35,6 +38,19 @@ std::vector<W*> visibleWindows() {
         if (auto* typed = qobject_cast<W*>(widget); typed && typed->isVisible()) found.push_back(typed);
     }
     return found;
+}
+
+// Where a user grabs the slider's handle.
+inline QPoint handleCentre(QSlider& slider) {
+    QStyleOptionSlider option;
+    option.initFrom(&slider);
+    option.orientation = slider.orientation();
+    option.minimum = slider.minimum();
+    option.maximum = slider.maximum();
+    option.sliderPosition = slider.sliderPosition();
+    option.sliderValue = slider.value();
+    option.subControls = QStyle::SC_All;
+    return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
 }
 
 // The shared fakes, under the names these tests use.

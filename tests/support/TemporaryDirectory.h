@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -57,5 +58,13 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The whole content of a file, or empty text when it cannot be read.
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << stream.rdbuf();
+    return contents.str();
+}
 
 }  // namespace orvane::testing

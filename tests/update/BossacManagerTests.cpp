@@ -23,13 +23,8 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using testing::readFile;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << stream.rdbuf();
-    return contents.str();
-}
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;

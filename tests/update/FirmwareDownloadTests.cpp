@@ -12,6 +12,7 @@
 
 #include "TestHTTPServer.h"
 #include "update/ChecksumMismatchError.h"
+#include "support/TemporaryDirectory.h"
 #include "update/FirmwareDownload.h"
 #include "update/TransferError.h"
 
@@ -20,13 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using testing::readFile;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << stream.rdbuf();
-    return contents.str();
-}
 
 void writeFile(const fs::path& path, const std::string& contents) {
     std::ofstream(path, std::ios::binary) << contents;
