@@ -33,6 +33,14 @@ std::string flooredText(double value) {
     return std::to_string(static_cast<long long>(floored)) + ".0";
 }
 
+// The popup entry that stands for `item`: entry 0 is the header, entry i + 1 is list[i]; the
+// header when the item is not listed.
+template <typename T>
+int popupEntryOf(const std::vector<T>& list, const T& item) {
+    auto found = std::find(list.begin(), list.end(), item);
+    return found == list.end() ? 0 : static_cast<int>(found - list.begin()) + 1;
+}
+
 StatusIndication statusForTOI(std::optional<TOIStatus> status) {
     if (!status) return StatusIndication::unknown("Unknown");
     switch (*status) {
@@ -81,6 +89,16 @@ std::weak_ptr<ViewController> ViewController::weakSelf() {
 MainWindowController* ViewController::mainWindowController() {
     Window* w = window();
     return w ? dynamic_cast<MainWindowController*>(w->windowController()) : nullptr;
+}
+
+PopupButton* ViewController::devicesPopup() {
+    MainWindowController* windowController = mainWindowController();
+    return windowController ? windowController->devicesPopupButton.get() : nullptr;
+}
+
+PopupButton* ViewController::gamepadsPopup() {
+    MainWindowController* windowController = mainWindowController();
+    return windowController ? windowController->gamepadsPopupButton.get() : nullptr;
 }
 
 std::shared_ptr<InspectorViewController> ViewController::inspector() {
@@ -310,8 +328,7 @@ void ViewController::scanDevices() {
 
 void ViewController::setDevices(std::vector<std::string> devices) {
     const std::vector<std::string> previous = std::exchange(devices_, std::move(devices));
-    MainWindowController* windowController = mainWindowController();
-    PopupButton* popup = windowController ? windowController->devicesPopupButton.get() : nullptr;
+    PopupButton* popup = devicesPopup();
 
     if (devices_ == previous && popup && popup->numberOfItems() >= 1) return;
 
@@ -343,20 +360,13 @@ void ViewController::setSelectedDevice(std::optional<std::string> device) {
 }
 
 void ViewController::selectDevicePopupEntry() {
-    MainWindowController* windowController = mainWindowController();
-    PopupButton* popup = windowController ? windowController->devicesPopupButton.get() : nullptr;
-    if (!popup) return;
-    int index = 0;
-    if (selectedDevice_) {
-        auto found = std::find(devices_.begin(), devices_.end(), *selectedDevice_);
-        if (found != devices_.end()) index = static_cast<int>(found - devices_.begin()) + 1;
+    if (PopupButton* popup = devicesPopup()) {
+        popup->selectItemAtIndex(selectedDevice_ ? popupEntryOf(devices_, *selectedDevice_) : 0);
     }
-    popup->selectItemAtIndex(index);
 }
 
 void ViewController::didSelectDevice(Object*) {
-    MainWindowController* windowController = mainWindowController();
-    PopupButton* popup = windowController ? windowController->devicesPopupButton.get() : nullptr;
+    PopupButton* popup = devicesPopup();
     const int index = popup ? popup->indexOfSelectedItem() : 0;
     if (index > 0 && static_cast<std::size_t>(index - 1) < devices_.size()) {
         setSelectedDevice(devices_[index - 1]);
@@ -377,8 +387,7 @@ void ViewController::refreshGamepads() {
     }
     setGamepads(std::move(usable));
 
-    MainWindowController* windowController = mainWindowController();
-    PopupButton* popup = windowController ? windowController->gamepadsPopupButton.get() : nullptr;
+    PopupButton* popup = gamepadsPopup();
     if (!popup) return;
     popup->removeAllItems();
     if (!gamepads_.empty()) {
@@ -401,20 +410,13 @@ void ViewController::setSelectedGamepad(GamepadHandle gamepad) {
 }
 
 void ViewController::selectGamepadPopupEntry() {
-    MainWindowController* windowController = mainWindowController();
-    PopupButton* popup = windowController ? windowController->gamepadsPopupButton.get() : nullptr;
-    if (!popup) return;
-    int index = 0;
-    if (selectedGamepad_) {
-        auto found = std::find(gamepads_.begin(), gamepads_.end(), selectedGamepad_);
-        if (found != gamepads_.end()) index = static_cast<int>(found - gamepads_.begin()) + 1;
+    if (PopupButton* popup = gamepadsPopup()) {
+        popup->selectItemAtIndex(selectedGamepad_ ? popupEntryOf(gamepads_, selectedGamepad_) : 0);
     }
-    popup->selectItemAtIndex(index);
 }
 
 void ViewController::didSelectGamepad(Object*) {
-    MainWindowController* windowController = mainWindowController();
-    PopupButton* popup = windowController ? windowController->gamepadsPopupButton.get() : nullptr;
+    PopupButton* popup = gamepadsPopup();
     if (!popup) {
         setSelectedGamepad(nullptr);
         return;

@@ -123,6 +123,8 @@ private:
     void selectDevicePopupEntry();
     void selectGamepadPopupEntry();
     MainWindowController* mainWindowController();
+    PopupButton* devicesPopup();
+    PopupButton* gamepadsPopup();
     std::shared_ptr<InspectorViewController> inspector();
     std::weak_ptr<ViewController> weakSelf();
 
