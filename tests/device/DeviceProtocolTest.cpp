@@ -2,11 +2,14 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
 #include "device/ValueSyntax.h"
+#include "support/TemporaryDirectory.h"
 
 namespace orvane {
 namespace {
@@ -43,10 +46,31 @@ TEST(ValueSyntax, NumberIgnoresTheProcessLocale) {
             break;
         }
     }
-    if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    // No such locale installed: compile one into a scratch directory (glibc's localedef, from
+    // the locales package) and point the C library at it.
+    testing::TemporaryDirectory compiled;
+    const char* previousLocPath = std::getenv("LOCPATH");
+    const std::string savedLocPath = previousLocPath ? previousLocPath : "";
+    if (!comma) {
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 '" + (compiled.path() / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) == 0) {
+            ::setenv("LOCPATH", compiled.path().c_str(), 1);
+            if (std::setlocale(LC_ALL, "de_DE.UTF-8")) comma = "de_DE.UTF-8";
+        }
+    }
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed, and localedef could not make one";
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", 12.5);
+    EXPECT_STREQ(printed, "12,5") << "the locale in force must really use a decimal comma";
     EXPECT_EQ(parseNumber("12.5"), 12.5);
     EXPECT_FALSE(parseNumber("12,5").has_value());
     std::setlocale(LC_ALL, saved.c_str());
+    if (previousLocPath) {
+        ::setenv("LOCPATH", savedLocPath.c_str(), 1);
+    } else {
+        ::unsetenv("LOCPATH");
+    }
 }
 
 TEST(ValueSyntax, DecimalIntegerIsSignAndDigitsWithin64Bits) {
