@@ -93,6 +93,15 @@ struct UpdateWorkflow : ::testing::Test {
         }));
     }
 
+    // Checks, answers "Update" in the dialog, and waits for the error that ends the workflow.
+    void updateUntilAnError() {
+        connectDevice();
+        check();
+        ASSERT_TRUE(h->dialog);
+        h->dialog->didSelectUpdate(nullptr);
+        ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    }
+
     bool sheetGone() const { return h->console->currentModalProgressViewController() == nullptr; }
 
     TemporaryDirectory runtime;
@@ -174,11 +183,7 @@ TEST_F(UpdateWorkflow, UpdateNowDownloadsDisconnectsAndFlashes) {
 TEST_F(UpdateWorkflow, AFailedDownloadKeepsTheSessionAndSelection) {
     document["version"] = "2.0";
     document["location"] = "fw/missing.bin";
-    connectDevice();
-    check();
-    ASSERT_TRUE(h->dialog);
-    h->dialog->didSelectUpdate(nullptr);
-    ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    ASSERT_NO_FATAL_FAILURE(updateUntilAnError());
     const auto& presented = h->host->presentedErrors[0];
     EXPECT_FALSE(presented.asSheetOnWindow);
     EXPECT_EQ(presented.error->localizedDescription(), "The software update file could not be downloaded.");
@@ -194,11 +199,7 @@ TEST_F(UpdateWorkflow, AFailedDownloadKeepsTheSessionAndSelection) {
 TEST_F(UpdateWorkflow, AFlashTheToolReportsAsFailedEndsWithTheFlashingError) {
     document["version"] = "2.0";
     writeTool("echo 'Erase flash'\necho 'Verify failed at page 3'\n");
-    connectDevice();
-    check();
-    ASSERT_TRUE(h->dialog);
-    h->dialog->didSelectUpdate(nullptr);
-    ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    ASSERT_NO_FATAL_FAILURE(updateUntilAnError());
     const auto& presented = h->host->presentedErrors[0];
     EXPECT_EQ(presented.error->localizedDescription(), "Failed to flash the firmware update.");
     auto informative = std::dynamic_pointer_cast<const InformativeError>(presented.error);
