@@ -28,10 +28,10 @@ cmake -S . -B "$root/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=a
 cmake --build "$root/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$root/asan"
 
-# 3. ThreadSanitizer over the threaded tests: platform, device link, console, update.
+# 3. ThreadSanitizer over the threaded tests: platform, serial port, device link, console, update.
 cmake -S . -B "$root/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=thread \
   -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$root/tsan" -j "$jobs"
-TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" run_suite "$root/tsan" -L 'platform|device|console|update'
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" run_suite "$root/tsan" -L 'platform|serial|device|console|update'
 
 echo "all test suites passed"

@@ -7,6 +7,9 @@
 
 namespace orvane {
 
+// The segue that presents the modal progress sheet from the console.
+inline constexpr const char* ModalProgressSegue = "Modal Progress";
+
 // The modal progress sheet: a status text and a progress bar (0 to 100). It has no behaviour of
 // its own; the console writes into both outlets.
 class ModalProgressViewController : public PlatformViewController {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "console/ControlInput.h"
+#include "console/DeviceConnection.h"
+#include "console/DeviceDiscovery.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
 #include "inspector/InspectorManager.h"
@@ -17,29 +19,31 @@
 #include "platform/ViewControllerBase.h"
 #include "platform/Widgets.h"
 #include "update/DeviceUpdateProvider.h"
+#include "update/UpdateWorkflow.h"
 
 namespace orvane {
 
 class DeviceSerialInterface;
 class BossacManager;
-class MainWindowController;
 class InspectorViewController;
-class UpdateInformationViewController;
 
-// The console: the controller of the main window's working area. It owns the device session,
-// the inspector's model, the firmware-update provider and flasher and the lateral smoothing;
-// it runs the device-list and control timers, the connection flow, the gamepad and slider
-// control, the telemetry display and the firmware-update workflow.
+// The console: the controller of the main window's working area and the coordinator of its
+// parts. It is handed the device and gamepad popups, the inspector, the update provider and the
+// flasher; it owns the device connection, the inspector's model, the gamepad control and the
+// update workflow, and runs the device-list and control timers.
 //
 // Every property assignment runs its handling at once, changed or not. Everything runs on the
 // main queue except the marked worker steps.
-class ViewController : public PlatformViewController {
+class ViewController : public PlatformViewController, public UpdateWorkflowHost {
 public:
     struct Configuration {
-        std::string deviceDirectory = "/dev/";               // where the device scan looks
-        std::shared_ptr<GamepadSource> gamepadSource;        // none: no gamepads
+        std::string deviceDirectory = "/dev/";                 // where the device scan looks
+        std::shared_ptr<GamepadSource> gamepadSource;          // none: no gamepads
         std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the firmware endpoint's
-        std::shared_ptr<BossacManager> bossac;               // none: a new flasher
+        std::shared_ptr<BossacManager> bossac;                 // none: a new flasher
+        std::shared_ptr<PopupButton> devicesPopup;             // the toolbar's device list
+        std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
+        std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
     };
 
     ViewController();
@@ -96,25 +100,36 @@ public:
     const StatusIndication& vehicleStatus() const { return vehicleStatus_; }
     void setVehicleStatus(StatusIndication status);
     const std::optional<std::string>& modalProgressStatusText() const { return modalProgressStatusText_; }
-    void setModalProgressStatusText(std::optional<std::string> text);
+    void setModalProgressStatusText(std::optional<std::string> text) override;
     const std::optional<double>& modalProgressStatusProgress() const { return modalProgressStatusProgress_; }
-    void setModalProgressStatusProgress(std::optional<double> progress);
+    void setModalProgressStatusProgress(std::optional<double> progress) override;
     void updateModalProgress();
 
     InspectorManager& inspectorManager() { return *inspectorManager_; }
-    const std::shared_ptr<DeviceSerialInterface>& vehicleInterface() const { return _vehicleInterface; }
-    bool isConnectingToVehicle() const { return _isConnectingToVehicle.load(); }
+    const std::shared_ptr<DeviceSerialInterface>& vehicleInterface() const { return connection_->session(); }
+    bool isConnectingToVehicle() const { return connection_->isConnecting(); }
     const std::shared_ptr<ModalProgressViewController>& currentModalProgressViewController() const {
         return _currentModalProgressViewController;
     }
-    BossacManager& bossac() { return *_bossac; }
-    const MovingAverage& lateralAverage() const { return *_lateralAverage; }
+    BossacManager& bossac() { return updateWorkflow_->bossac(); }
+    const MovingAverage& lateralAverage() const { return gamepadControl_.lateralAverage(); }
     bool hasControlTimer() const { return _controlUpdateTimer != nullptr; }
     const RepeatingTimer* deviceListTimer() const { return _deviceListUpdateTimer.get(); }
 
+    // What the update workflow asks of the console.
+    void presentUpdateInformationDialog(std::function<void(UpdateInformationViewController&)> prepare) override;
+    void dismissUpdateInformationDialog(UpdateInformationViewController& dialog) override;
+    void presentError(const ErrorRef& error) override { PlatformViewController::presentError(error); }
+    void presentErrorModalForWindow(const ErrorRef& error) override {
+        PlatformViewController::presentErrorModalForWindow(error);
+    }
+    void showAlertModalForWindow(const Alert& alert) override { showAlert(alert, true, [] {}); }
+    bool hasDeviceSession() const override { return vehicleInterface() != nullptr; }
+    std::optional<Version> deviceVersion() const override;
+    std::optional<std::string> takeSelectedDevice() override;
+    void disconnectDeviceFirst(std::function<void()> then) override;
+
 private:
-    void startConnecting(const std::optional<std::string>& path);
-    void disconnectFirst(std::function<void()> then);
     void startDeviceListTimer();
     void startControlTimer();
     void updateSteeringWheel();
@@ -122,31 +137,17 @@ private:
     void handleLateralControl(double value);
     void selectDevicePopupEntry();
     void selectGamepadPopupEntry();
-    MainWindowController* mainWindowController();
-    PopupButton* devicesPopup();
-    PopupButton* gamepadsPopup();
-    std::shared_ptr<InspectorViewController> inspector();
     std::weak_ptr<ViewController> weakSelf();
-
-    // Update workflow steps.
-    void didReceiveUpdateInformation(const UpdateInformationResult& result);
-    void prepareUpdateInformationDialog(UpdateInformationViewController& dialog,
-                                        const DeviceSoftwareUpdateInformation& information);
-    void didDownloadUpdate(const std::string& file, const ErrorRef& error);
-    void flashFirmware(const std::optional<std::string>& devicePath, const std::string& file);
-    void didFinishFlashing(const ErrorRef& error);
 
     Configuration configuration_;
 
-    std::shared_ptr<DeviceSerialInterface> _vehicleInterface;
-    std::atomic<bool> _isConnectingToVehicle{false};
+    std::shared_ptr<DeviceConnection> connection_;
+    std::shared_ptr<UpdateWorkflow> updateWorkflow_;
     std::unique_ptr<RepeatingTimer> _deviceListUpdateTimer;
     std::unique_ptr<RepeatingTimer> _controlUpdateTimer;
     std::shared_ptr<std::atomic<bool>> controlTimerCancelled_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<ModalProgressViewController> _currentModalProgressViewController;
-    std::shared_ptr<DeviceUpdateProvider> _updateProvider;
-    std::shared_ptr<BossacManager> _bossac;
-    std::unique_ptr<MovingAverage> _lateralAverage;
+    GamepadControl gamepadControl_;
     std::unique_ptr<InspectorManager> inspectorManager_;
     ObserverToken _observerGamepadConnect;
     ObserverToken _observerGamepadDisconnect;
@@ -162,11 +163,5 @@ private:
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
 };
-
-// The prefixes of the names of serial devices that the console lists.
-inline const std::vector<std::string>& deviceNamePrefixes() {
-    static const std::vector<std::string> prefixes{"cu.usb", "ttyACM", "ttyUSB"};
-    return prefixes;
-}
 
 }  // namespace orvane

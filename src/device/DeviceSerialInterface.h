@@ -15,7 +15,7 @@
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
 #include "device/ReportFramer.h"
-#include "device/SerialPort.h"
+#include "serial/SerialPort.h"
 
 namespace orvane {
 

@@ -10,7 +10,7 @@
 #include "device/LateralControlMethod.h"
 #include "device/LongitudinalControlMethod.h"
 #include "device/TOIStatus.h"
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 

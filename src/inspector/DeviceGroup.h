@@ -7,7 +7,7 @@
 #include "inspector/ActionInspectorItem.h"
 #include "inspector/StatusInspectorItem.h"
 #include "inspector/ValueInspectorItem.h"
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 

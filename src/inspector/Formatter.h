@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 

@@ -4,13 +4,16 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include "app/MainWindowController.h"
-#include "app/MasterViewController.h"
+#include "qt/MainWindowController.h"
+#include "qt/MasterViewController.h"
 #include "console/ViewController.h"
 #include "platform/MainQueue.h"
 #include "qt/MainWindow.h"
 #include "qt/QtControls.h"
 #include "qt/QtViewHost.h"
+#include "update/BossacManager.h"
+#include "update/FirmwareEndpoint.h"
+#include "update/HalvernServerUpdateProvider.h"
 
 namespace orvane {
 
@@ -45,31 +48,34 @@ Application::Application(Options options) {
     windowController_->gamepadsPopupButton = gamepads;
     host_->setMainWindow(window_.get(), windowController_);
 
-    // The popups' actions go to the first responder, as the console expects.
-    QtWindow* mainWindow = host_->mainWindow();
-    devices->setAction([mainWindow, sender = devices.get()] {
-        if (auto console = std::dynamic_pointer_cast<ViewController>(mainWindow->firstResponder())) {
-            console->didSelectDevice(sender);
-        }
-    });
-    gamepads->setAction([mainWindow, sender = gamepads.get()] {
-        if (auto console = std::dynamic_pointer_cast<ViewController>(mainWindow->firstResponder())) {
-            console->didSelectGamepad(sender);
-        }
-    });
-
     master_ = std::make_shared<MasterViewController>();
     master_->setHost(host_);
     master_->loadViewIfNeeded();  // embeds the inspector
     window_->setCentralWidget(host_->viewOf(*master_));
 
+    // The console is handed its parts: the popups, the inspector, the update provider and the
+    // flasher.
     ViewController::Configuration configuration;
     configuration.deviceDirectory = options.deviceDirectory;
     configuration.gamepadSource = options.gamepadSource;
-    configuration.updateProvider = options.updateProvider;
-    configuration.bossac = options.bossac;
+    configuration.updateProvider = options.updateProvider
+                                       ? options.updateProvider
+                                       : std::make_shared<HalvernServerUpdateProvider>(firmwareInformationEndpoint());
+    configuration.bossac = options.bossac ? options.bossac : std::make_shared<BossacManager>();
+    configuration.devicesPopup = devices;
+    configuration.gamepadsPopup = gamepads;
+    configuration.inspector = master_->inspector;
     console_ = std::make_shared<ViewController>(std::move(configuration));
     console_->setHost(host_);
+
+    std::weak_ptr<ViewController> console = console_;
+    devices->setAction([console, sender = devices.get()] {
+        if (auto target = console.lock()) target->didSelectDevice(sender);
+    });
+    gamepads->setAction([console, sender = gamepads.get()] {
+        if (auto target = console.lock()) target->didSelectGamepad(sender);
+    });
+
     host_->addChildViewController(*master_, console_, 0);  // loads the console's view: viewDidLoad
 }
 

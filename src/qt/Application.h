@@ -25,17 +25,17 @@ class ViewController;
 // 2. the gamepad source is pumped on this thread by a timer;
 // 3. the main window with its MainWindowController and the two popups;
 // 4. the MasterViewController, whose view embeds the inspector ("Embed Inspector") as it loads;
-// 5. the console: constructed, made the master's child, its view loaded (viewDidLoad).
-// show() then runs viewWillAppear, shows the window and runs viewDidAppear. The popups send
-// their actions to the window's first responder, which the console makes itself on appearing.
+// 5. the console, handed the popups, the inspector, the update provider and the flasher; made
+//    the master's child and its view loaded (viewDidLoad). The popups send their actions to it.
+// show() then runs viewWillAppear, shows the window and runs viewDidAppear.
 class Application {
 public:
     struct Options {
         std::string deviceDirectory = "/dev/";
         std::shared_ptr<GamepadSource> gamepadSource;
         std::function<void()> pumpGamepads;  // called about 100 times a second on this thread
-        std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the firmware endpoint's
-        std::shared_ptr<BossacManager> bossac;                 // none: a new flasher
+        std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the built-in firmware endpoint's
+        std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
     };
 
     explicit Application(Options options);

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/MasterViewController.h"
+#include "qt/MasterViewController.h"
 #include "console/ModalProgressViewController.h"
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"

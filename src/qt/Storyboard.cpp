@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-#include "app/MasterViewController.h"
+#include "qt/MasterViewController.h"
 #include "console/ModalProgressViewController.h"
 #include "console/ViewController.h"
 #include "inspector/InspectorItem.h"

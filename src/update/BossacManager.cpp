@@ -11,7 +11,7 @@
 #include <exception>
 #include <thread>
 
-#include "device/SerialPort.h"
+#include "serial/SerialPort.h"
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
 #include "update/BossacError.h"

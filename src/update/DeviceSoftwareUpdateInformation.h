@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 

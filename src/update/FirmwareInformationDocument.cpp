@@ -6,7 +6,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "app/OptionalNilError.h"
+#include "platform/OptionalNilError.h"
 #include "device/ValueSyntax.h"
 #include "update/JSONError.h"
 

@@ -10,6 +10,9 @@
 
 namespace orvane {
 
+// The segue that presents the update-information dialog from the console.
+inline constexpr const char* SoftwareUpdateInformationSegue = "Software Update Information";
+
 enum class UpdateSoftwareInformationViewResult { updateNow, dontUpdate };
 
 // The update-information dialog: the announced version, its release date and notes, and two

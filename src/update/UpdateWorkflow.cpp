@@ -1,15 +1,10 @@
-// The firmware-update workflow of the console: check, dialog, download, disconnect, flash,
-// closing alert. Every step after the first starts from the completion of the one before; all
-// steps run on the main queue except the download, the disconnect and the flash.
+#include "update/UpdateWorkflow.h"
 
+#include <filesystem>
 #include <variant>
 
-#include "app/InformativeError.h"
-#include "app/MasterViewController.h"
-#include "app/SeguePresentation.h"
-#include "console/ViewController.h"
-#include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
+#include "platform/InformativeError.h"
 #include "platform/MainQueue.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareDownload.h"
@@ -34,97 +29,99 @@ public:
 
 }  // namespace
 
-void ViewController::checkForUpdates() {
-    if (!_vehicleInterface) return;
-    setModalProgressStatusText(std::string("Checking for Updates..."));
-    setModalProgressStatusProgress(std::nullopt);
-    auto weak = weakSelf();
+UpdateWorkflow::UpdateWorkflow(std::shared_ptr<DeviceUpdateProvider> provider, std::shared_ptr<BossacManager> bossac)
+    : _updateProvider(std::move(provider)), _bossac(std::move(bossac)) {}
+
+void UpdateWorkflow::checkForUpdates() {
+    auto host = host_.lock();
+    if (!host || !host->hasDeviceSession()) return;
+    host->setModalProgressStatusText(std::string("Checking for Updates..."));
+    host->setModalProgressStatusProgress(std::nullopt);
+    auto weak = weak_from_this();
     _updateProvider->fetchUpdateInformation([weak](UpdateInformationResult result) {
         if (auto self = weak.lock()) self->didReceiveUpdateInformation(result);
     });
 }
 
-void ViewController::didReceiveUpdateInformation(const UpdateInformationResult& result) {
-    setModalProgressStatusText(std::nullopt);
+void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& result) {
+    auto host = host_.lock();
+    if (!host) return;
+    host->setModalProgressStatusText(std::nullopt);
     if (const auto* error = std::get_if<ErrorRef>(&result)) {
-        presentErrorModalForWindow(std::make_shared<InformativeError>(
+        host->presentErrorModalForWindow(std::make_shared<InformativeError>(
             "Unable to check for updates.", "Check your internet connection and try again.", *error));
         return;
     }
     const auto& information = std::get<DeviceSoftwareUpdateInformation>(result);
-    std::optional<Version> reported = _vehicleInterface ? _vehicleInterface->version() : std::nullopt;
-    const Version deviceVersion = reported.value_or(Version(0, 0, 0, 0));
+    const Version deviceVersion = host->deviceVersion().value_or(Version(0, 0, 0, 0));
 
     if (information.version.hasGreaterComponent(deviceVersion)) {
-        auto weak = weakSelf();
-        performSegueWithHandler<UpdateInformationViewController>(
-            *this, SoftwareUpdateInformationSegue, [weak, information](UpdateInformationViewController& dialog) {
-                if (auto self = weak.lock()) self->prepareUpdateInformationDialog(dialog, information);
-            });
+        auto weak = weak_from_this();
+        host->presentUpdateInformationDialog([weak, information](UpdateInformationViewController& dialog) {
+            if (auto self = weak.lock()) self->prepareUpdateInformationDialog(dialog, information);
+        });
     } else {
-        showAlert({"No software update is available.", "Your device is already running the latest version.",
-                   kFirmwareUpdateIcon},
-                  true, [] {});
+        host->showAlertModalForWindow({"No software update is available.",
+                                       "Your device is already running the latest version.", kFirmwareUpdateIcon});
     }
 }
 
-void ViewController::prepareUpdateInformationDialog(UpdateInformationViewController& dialog,
+void UpdateWorkflow::prepareUpdateInformationDialog(UpdateInformationViewController& dialog,
                                                     const DeviceSoftwareUpdateInformation& information) {
     dialog.setUpdateInformation(information);
-    auto weak = weakSelf();
+    auto weak = weak_from_this();
     auto weakDialog = std::weak_ptr<PlatformViewController>(dialog.shared_from_this());
     dialog.resultHandler = [weak, weakDialog, information](UpdateSoftwareInformationViewResult answer) {
         auto self = weak.lock();
-        if (!self) return;
-        if (auto shown = weakDialog.lock()) self->dismissViewController(*shown);
+        auto host = self ? self->host_.lock() : nullptr;
+        if (!host) return;
+        if (auto shown = weakDialog.lock()) {
+            host->dismissUpdateInformationDialog(static_cast<UpdateInformationViewController&>(*shown));
+        }
         if (answer == UpdateSoftwareInformationViewResult::dontUpdate) return;
 
-        self->setModalProgressStatusText(std::string("Downloading software..."));
-        self->setModalProgressStatusProgress(std::nullopt);
+        host->setModalProgressStatusText(std::string("Downloading software..."));
+        host->setModalProgressStatusProgress(std::nullopt);
         dispatchGlobal([weak, information] {
             FirmwareDownloadResult download = downloadFirmware(information);
             dispatchMain([weak, download] {
-                auto console = weak.lock();
-                if (!console) return;
+                auto workflow = weak.lock();
+                if (!workflow) return;
                 if (const auto* error = std::get_if<ErrorRef>(&download)) {
-                    console->didDownloadUpdate({}, *error);
+                    workflow->didDownloadUpdate({}, *error);
                 } else {
-                    console->didDownloadUpdate(std::get<std::filesystem::path>(download).string(), nullptr);
+                    workflow->didDownloadUpdate(std::get<std::filesystem::path>(download).string(), nullptr);
                 }
             });
         });
     };
 }
 
-void ViewController::didDownloadUpdate(const std::string& file, const ErrorRef& error) {
+void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& error) {
+    auto host = host_.lock();
+    if (!host) return;
     if (error) {
-        setModalProgressStatusText(std::nullopt);
-        presentError(std::make_shared<InformativeError>("The software update file could not be downloaded.",
-                                                        "Make sure you're connected to the internet, and try again.",
-                                                        error));
+        host->setModalProgressStatusText(std::nullopt);
+        host->presentError(std::make_shared<InformativeError>(
+            "The software update file could not be downloaded.",
+            "Make sure you're connected to the internet, and try again.", error));
         return;
     }
-    setModalProgressStatusText(std::string("Flashing new firmware to device..."));
-    setModalProgressStatusProgress(std::nullopt);
+    host->setModalProgressStatusText(std::string("Flashing new firmware to device..."));
+    host->setModalProgressStatusProgress(std::nullopt);
 
-    auto weak = weakSelf();
+    auto weak = weak_from_this();
     _bossac->completionHandler = [weak](ErrorRef outcome) {
         if (auto self = weak.lock()) self->didFinishFlashing(outcome);
     };
 
-    const std::optional<std::string> devicePath = selectedDevice_;
-    setSelectedDevice(std::nullopt);
-
-    if (_vehicleInterface && _vehicleInterface->isConnected()) {
-        disconnectFirst([weak, devicePath, file] {
-            if (auto self = weak.lock()) self->flashFirmware(devicePath, file);
-        });
-    } else {
-        flashFirmware(devicePath, file);
-    }
+    const std::optional<std::string> devicePath = host->takeSelectedDevice();
+    host->disconnectDeviceFirst([weak, devicePath, file] {
+        if (auto self = weak.lock()) self->flashFirmware(devicePath, file);
+    });
 }
 
-void ViewController::flashFirmware(const std::optional<std::string>& devicePath, const std::string& file) {
+void UpdateWorkflow::flashFirmware(const std::optional<std::string>& devicePath, const std::string& file) {
     if (!devicePath) {
         // Nothing to write to: end with the flashing alert instead of running the tool.
         didFinishFlashing(std::make_shared<NoDeviceSelectedError>());
@@ -134,20 +131,22 @@ void ViewController::flashFirmware(const std::optional<std::string>& devicePath,
     dispatchGlobal([bossac, port = *devicePath, file] { bossac->flash(port, file); });
 }
 
-void ViewController::didFinishFlashing(const ErrorRef& error) {
-    setModalProgressStatusText(std::nullopt);
+void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     _bossac->logOutputHandler = nullptr;
     _bossac->completionHandler = nullptr;
+    auto host = host_.lock();
+    if (!host) return;
+    host->setModalProgressStatusText(std::nullopt);
     if (error) {
-        presentError(std::make_shared<InformativeError>(
+        host->presentError(std::make_shared<InformativeError>(
             "Failed to flash the firmware update.",
             "Disconnect and reconnect the device's USB connection and try again.", error));
     } else {
-        showAlert({"The firmware update completed.",
-                   "Your device should reappear in the device list.  If the status indicator on the device is "
-                   "not pulsing or flashing, disconnect and reconnect the device.",
-                   kFirmwareUpdateIcon},
-                  true, [] {});
+        host->showAlertModalForWindow(
+            {"The firmware update completed.",
+             "Your device should reappear in the device list.  If the status indicator on the device is "
+             "not pulsing or flashing, disconnect and reconnect the device.",
+             kFirmwareUpdateIcon});
     }
 }
 

@@ -14,12 +14,13 @@ ConsoleHarness::ConsoleHarness(ViewController::Configuration configuration) {
     MainQueue::shared().bindToCurrentThread();
     MainQueue::shared().runPending();
 
+    // The console is handed its parts as the application hands them.
+    configuration.devicesPopup = devicesPopup;
+    configuration.gamepadsPopup = gamepadsPopup;
+    configuration.inspector = inspector;
     console = std::make_shared<ViewController>(std::move(configuration));
 
-    windowController->devicesPopupButton = devicesPopup;
-    windowController->gamepadsPopupButton = gamepadsPopup;
     host->fakeWindow = std::make_shared<FakeWindow>();
-    host->fakeWindow->controller = windowController.get();
     host->appearDestinations = false;
 
     host->registerDestination(ModalProgressSegue, [] { return std::make_shared<ModalProgressViewController>(); });
@@ -51,12 +52,9 @@ ConsoleHarness::ConsoleHarness(ViewController::Configuration configuration) {
     };
 
     console->setHost(host);
-    master->setHost(host);
     inspector->setHost(host);
-    console->setParentViewController(master);
 
-    // The window embeds the inspector before the console appears.
-    master->prepareForSegue({EmbedInspectorSegue, master, inspector}, nullptr);
+    // The window loads the inspector before the console appears.
     inspector->loadViewIfNeeded();
 
     auto* statusItem = console->inspectorManager().device().connectionStatus.get();

@@ -1,16 +1,14 @@
 #pragma once
 
-// A console assembled as the application assembles it, but over recording fakes: a main window
-// controller with two fake popups, a master controller with the inspector embedded over a fake
-// outline, the console with fake outlets, and a fake host for segues, sheets and alerts.
+// A console assembled as the application assembles it, but over recording fakes: the console
+// handed two fake popups and an inspector over a fake outline, with fake outlets, and a fake
+// host for segues, sheets and alerts.
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/MainWindowController.h"
-#include "app/MasterViewController.h"
 #include "console/ModalProgressViewController.h"
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
@@ -43,10 +41,8 @@ struct ConsoleHarness {
     std::string lastStatusText() const { return statusTexts.empty() ? std::string() : statusTexts.back(); }
 
     std::shared_ptr<FakeViewHost> host = std::make_shared<FakeViewHost>();
-    std::shared_ptr<MainWindowController> windowController = std::make_shared<MainWindowController>();
     std::shared_ptr<FakePopupButton> devicesPopup = std::make_shared<FakePopupButton>();
     std::shared_ptr<FakePopupButton> gamepadsPopup = std::make_shared<FakePopupButton>();
-    std::shared_ptr<MasterViewController> master = std::make_shared<MasterViewController>();
     std::shared_ptr<InspectorViewController> inspector = std::make_shared<InspectorViewController>();
     std::shared_ptr<FakeOutlineView> outline = std::make_shared<FakeOutlineView>();
     std::shared_ptr<ViewController> console;

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "../update/TestHTTPServer.h"
-#include "app/InformativeError.h"
+#include "support/TestHTTPServer.h"
+#include "platform/InformativeError.h"
 #include "console/ConsoleHarness.h"
 #include "device/DeviceSerialInterface.h"
 #include "support/PtyPeer.h"

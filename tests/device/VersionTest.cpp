@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 namespace {

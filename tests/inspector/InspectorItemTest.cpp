@@ -12,7 +12,7 @@
 #include "inspector/ValueInspectorItem.h"
 #include "platform/NotificationCenter.h"
 #include "support/FakeWidgets.h"
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 namespace {

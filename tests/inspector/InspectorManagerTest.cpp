@@ -6,7 +6,7 @@
 
 #include "inspector/InspectorManager.h"
 #include "support/FakeWidgets.h"
-#include "update/Version.h"
+#include "device/Version.h"
 
 namespace orvane {
 namespace {

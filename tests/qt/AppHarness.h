@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/MasterViewController.h"
+#include "qt/MasterViewController.h"
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
 #include "qt/Application.h"

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/InformativeError.h"
-#include "app/SeguePresentation.h"
+#include "platform/InformativeError.h"
+#include "platform/SeguePresentation.h"
 #include "tests/qt/AppHarness.h"
 #include "update/UpdateInformationViewController.h"
 

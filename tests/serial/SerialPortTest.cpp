@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "device/SerialPort.h"
+#include "serial/SerialPort.h"
 #include "support/PtyPeer.h"
 
 namespace orvane {

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "TestHTTPServer.h"
-#include "app/OptionalNilError.h"
+#include "support/TestHTTPServer.h"
+#include "platform/OptionalNilError.h"
 #include "platform/MainQueue.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "app/InformativeError.h"
-#include "app/OptionalNilError.h"
+#include "platform/InformativeError.h"
+#include "platform/OptionalNilError.h"
 #include "platform/Error.h"
 
 namespace orvane {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "device/PortError.h"
+#include "serial/PortError.h"
 
 namespace orvane {
 

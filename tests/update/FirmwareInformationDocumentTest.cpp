@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/OptionalNilError.h"
+#include "platform/OptionalNilError.h"
 #include "device/ValueSyntax.h"
 #include "update/FirmwareInformationDocument.h"
 #include "update/JSONError.h"

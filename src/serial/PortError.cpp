@@ -1,4 +1,4 @@
-#include "device/PortError.h"
+#include "serial/PortError.h"
 
 #include <cerrno>
 #include <cstring>

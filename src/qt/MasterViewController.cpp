@@ -1,4 +1,4 @@
-#include "app/MasterViewController.h"
+#include "qt/MasterViewController.h"
 
 #include "inspector/InspectorViewController.h"
 

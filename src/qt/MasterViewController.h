@@ -9,6 +9,7 @@ namespace orvane {
 class InspectorViewController;
 
 // The window's root content controller: it holds the embedded inspector beside the console.
+// The application hands the inspector it embeds to the console.
 class MasterViewController : public PlatformViewController {
 public:
     std::shared_ptr<InspectorViewController> inspector;
@@ -18,7 +19,5 @@ public:
 };
 
 inline constexpr const char* EmbedInspectorSegue = "Embed Inspector";
-inline constexpr const char* ModalProgressSegue = "Modal Progress";
-inline constexpr const char* SoftwareUpdateInformationSegue = "Software Update Information";
 
 }  // namespace orvane

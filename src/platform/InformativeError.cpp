@@ -1,4 +1,4 @@
-#include "app/InformativeError.h"
+#include "platform/InformativeError.h"
 
 namespace orvane {
 

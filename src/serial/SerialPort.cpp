@@ -1,4 +1,4 @@
-#include "device/SerialPort.h"
+#include "serial/SerialPort.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/SegueCallbackPresenter.h"
+#include "platform/SegueCallbackPresenter.h"
 #include "platform/ViewControllerBase.h"
 
 namespace orvane {

@@ -1,4 +1,4 @@
-#include "update/Version.h"
+#include "device/Version.h"
 
 #include <charconv>
 #include <vector>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SeguePresentation.h"
+#include "platform/SeguePresentation.h"
 #include "support/FakeWidgets.h"
 
 namespace orvane {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "TestHTTPServer.h"
+#include "support/TestHTTPServer.h"
 #include "update/ChecksumMismatchError.h"
 #include "support/TemporaryDirectory.h"
 #include "update/FirmwareDownload.h"

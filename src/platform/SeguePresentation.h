@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "app/SegueCallbackPresenter.h"
-#include "app/SeguePresentingState.h"
+#include "platform/SegueCallbackPresenter.h"
+#include "platform/SeguePresentingState.h"
 #include "platform/ViewControllerBase.h"
 
 namespace orvane {

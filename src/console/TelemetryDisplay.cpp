@@ -1,0 +1,63 @@
+#include "console/TelemetryDisplay.h"
+
+#include "device/NumberText.h"
+#include "inspector/InspectorManager.h"
+
+namespace orvane {
+
+namespace {
+
+StatusIndication statusForTOI(std::optional<TOIStatus> status) {
+    if (!status) return StatusIndication::unknown("Unknown");
+    switch (*status) {
+        case TOIStatus::unknown: return StatusIndication::unknown("Unknown");
+        case TOIStatus::inactive: return StatusIndication::none("Not Active");
+        case TOIStatus::faulted: return StatusIndication::negative("Faulted");
+        case TOIStatus::active: return StatusIndication::positive("Activated");
+        case TOIStatus::temporaryDeactivated: return StatusIndication::warning("Temporarily Deactivated");
+    }
+    return StatusIndication::unknown("Unknown");
+}
+
+}  // namespace
+
+void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorManager& inspector) {
+    auto& device = inspector.device();
+    auto& steering = inspector.steering();
+    auto& statistics = inspector.statistics();
+
+    device.version->setValue(telemetry ? telemetry->version : std::nullopt);
+    device.buildDate->setValue(telemetry ? telemetry->buildDate : std::nullopt);
+
+    if (!telemetry) {
+        steering.controlMethod->setValue(std::string("Unknown"));
+    } else if (telemetry->lateralControlMethod.kind == LateralControlMethod::configuring) {
+        steering.controlMethod->setValue(std::string("Learning vehicle configuration..."));
+    } else {
+        steering.controlMethod->setValue(description(telemetry->lateralControlMethod));
+    }
+
+    steering.apaTOI->setStatus(statusForTOI(telemetry ? std::optional(telemetry->parkTOI) : std::nullopt));
+    steering.halfTOI->setStatus(statusForTOI(telemetry ? std::optional(telemetry->halfTOI) : std::nullopt));
+
+    const double angle = telemetry ? telemetry->steeringWheelAngle : 0.0;
+    steering.angle->setValue(numberText(angle) + "°");
+    steering.assistTorque->setValue(numberText(telemetry ? telemetry->steeringAssistanceTorque : 0.0) + " Nm");
+    steering.driverTorque->setValue(numberText(telemetry ? telemetry->steeringDriverTorque : 0.0) + " Nm");
+
+    auto count = [&](int64_t channel) -> int64_t {
+        if (!telemetry) return 0;
+        auto found = telemetry->receivedMessageCountsByChannel.find(channel);
+        return found == telemetry->receivedMessageCountsByChannel.end() ? 0 : found->second;
+    };
+    statistics.canChannel0RxCount->setValue(count(0));
+    statistics.canChannel1RxCount->setValue(count(1));
+}
+
+Transform3D steeringWheelTransform(double degrees, double width) {
+    return Transform3D::identity()
+        .translated(width * 0.5, width * 0.5, 0)
+        .rotated(degrees * 3.141592653589793 / 180, 0, 0, 1);
+}
+
+}  // namespace orvane
