@@ -14,7 +14,12 @@
 #include "inspector/InspectorViewController.h"
 #include "qt/Artwork.h"
 #include "qt/QtOutlineView.h"
-#include "qt/Storyboard.h"
+#include "qt/ConsoleView.h"
+#include "qt/InspectorView.h"
+#include "qt/MasterView.h"
+#include "qt/ProgressSheet.h"
+#include "qt/SheetDialog.h"
+#include "qt/UpdateInformationDialog.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane {
@@ -91,20 +96,20 @@ void QtViewHost::loadView(PlatformViewController& controller) {
     Record& entry = record(controller);
     if (entry.view) return;
     if (auto* console = dynamic_cast<ViewController*>(&controller)) {
-        entry.view = Storyboard::makeConsoleView(*console);
+        entry.view = makeConsoleView(*console);
     } else if (auto* inspector = dynamic_cast<InspectorViewController*>(&controller)) {
-        auto outline = Storyboard::makeInspectorView(*inspector);
+        auto outline = makeInspectorView(*inspector);
         entry.view = outline->widget();
         // The inspector holds its outline weakly; the view hierarchy keeps it here.
         entry.resources.push_back(outline);
     } else if (auto* master = dynamic_cast<MasterViewController*>(&controller)) {
-        entry.view = Storyboard::makeMasterView(*master);
+        entry.view = makeMasterView(*master);
         // The inspector is embedded as the master's view loads, before anything appears.
         performSegue(*master, EmbedInspectorSegue, nullptr);
     } else if (auto* progress = dynamic_cast<ModalProgressViewController*>(&controller)) {
-        entry.view = Storyboard::makeModalProgressView(*progress);
+        entry.view = makeModalProgressView(*progress);
     } else if (auto* update = dynamic_cast<UpdateInformationViewController*>(&controller)) {
-        entry.view = Storyboard::makeUpdateInformationView(*update);
+        entry.view = makeUpdateInformationView(*update);
     }
 }
 
@@ -149,7 +154,7 @@ void QtViewHost::embed(PlatformViewController& source, const std::shared_ptr<Pla
     QWidget* childView = viewOf(*destination);
     if (auto* splitter = qobject_cast<QSplitter*>(sourceEntry.view.data()); splitter && childView) {
         splitter->insertWidget(position < 0 ? splitter->count() : position, childView);
-        Storyboard::arrangeMasterView(*splitter);
+        arrangeMasterView(*splitter);
     }
 }
 
@@ -180,7 +185,7 @@ void QtViewHost::dismissViewController(PlatformViewController& presenter, Platfo
     const std::shared_ptr<PlatformViewController> keep = *found;
     entry.presented.erase(found);
     if (auto* dialog = qobject_cast<QDialog*>(viewOf(presented))) {
-        Storyboard::closeWithoutAnswer(*dialog);
+        SheetDialog::closeWithoutAnswer(*dialog);
         dialog->deleteLater();
     }
 }

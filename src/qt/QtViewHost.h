@@ -36,7 +36,7 @@ private:
 };
 
 // The toolkit side of the view controllers: it builds each controller's views (the layout lives
-// in Storyboard), performs the three segues, presents and dismisses sheets, and shows alerts.
+// in the view files), performs the three segues, presents and dismisses sheets, and shows alerts.
 //
 // Segues:
 // - "Embed Inspector": a new InspectorViewController, embedded beside the console in the

@@ -1,0 +1,106 @@
+#include "qt/ConsoleView.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "console/ViewController.h"
+#include "qt/QtControls.h"
+#include "qt/QtImageView.h"
+#include "qt/ViewStyle.h"
+
+namespace orvane {
+
+WheelStage::WheelStage(QWidget* parent) : QWidget(parent), canvas_(new ImageCanvas(this)) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void WheelStage::resizeEvent(QResizeEvent*) {
+    // The wheel grows with the window up to a comfortable size, and stays centred.
+    const int side = std::max(0, std::min({width(), height() - pointerHeight - 4, maximumSide}));
+    const int top = pointerHeight + 4 + std::max(0, (height() - pointerHeight - 4 - side) / 2);
+    canvas_->setGeometry((width() - side) / 2, top, side, side);
+    pointerTop_ = top - pointerHeight - 4;
+}
+
+void WheelStage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const qreal x = width() / 2.0;
+    QPainterPath pointer;
+    pointer.moveTo(x - 7, pointerTop_);
+    pointer.lineTo(x + 7, pointerTop_);
+    pointer.lineTo(x, pointerTop_ + pointerHeight);
+    pointer.closeSubpath();
+    painter.fillPath(pointer, mutedTextColor(palette(), 0.45));
+}
+
+QWidget* makeConsoleView(ViewController& console) {
+    auto* view = new QWidget();
+    view->setObjectName("consoleView");
+    auto* layout = new QVBoxLayout(view);
+    layout->setContentsMargins(28, 20, 28, 22);
+    layout->setSpacing(18);
+
+    auto* stage = new WheelStage(view);
+    stage->canvas()->setObjectName("steeringWheelImage");
+    stage->canvas()->setImageName("SteeringWheel");
+    layout->addWidget(stage, 1);
+
+    auto* controls = new QGridLayout();
+    controls->setHorizontalSpacing(10);
+    controls->setVerticalSpacing(2);
+    controls->setColumnStretch(2, 1);
+    layout->addLayout(controls);
+
+    auto addSlider = [&](int row, const QString& title, const QString& minimum, const QString& maximum,
+                         const char* sliderName, const char* labelName, const QString& idleText) {
+        auto* heading = new QLabel(title, view);
+        heading->setFont(scaledFont(heading->font(), 1.0, QFont::DemiBold));
+        controls->addWidget(heading, row, 0, Qt::AlignVCenter);
+        controls->addWidget(makeCaption(minimum, view), row, 1, Qt::AlignRight | Qt::AlignVCenter);
+        auto* slider = new ControlSlider(Qt::Horizontal, view);
+        slider->setObjectName(sliderName);
+        slider->setTickPosition(QSlider::TicksBelow);
+        slider->setTickInterval(50);
+        slider->setPageStep(10);
+        slider->setMinimumWidth(220);
+        controls->addWidget(slider, row, 2);
+        controls->addWidget(makeCaption(maximum, view), row, 3, Qt::AlignLeft | Qt::AlignVCenter);
+        auto* label = new QLabel(idleText, view);
+        label->setObjectName(labelName);
+        label->setAlignment(Qt::AlignHCenter);
+        controls->addWidget(label, row + 1, 2);
+        controls->setRowMinimumHeight(row + 2, 12);
+        return std::make_pair(slider, label);
+    };
+    auto [longSlider, longLabel] = addSlider(0, "Longitudinal", "Brake", "Engine", "longControlSlider",
+                                             "longControlLabel", "No longitudinal control requested.");
+    auto [latSlider, latLabel] = addSlider(3, "Lateral", "Counterclockwise", "Clockwise", "latControlSlider",
+                                           "latControlLabel", "No lateral control requested.");
+
+    auto longControl = std::make_shared<QtSlider>(longSlider);
+    auto latControl = std::make_shared<QtSlider>(latSlider);
+    auto target = weakController(console);
+    longControl->setAction([target, sender = longControl.get()] {
+        if (auto controller = target.lock()) controller->didChangeLongSlider(sender);
+    });
+    latControl->setAction([target, sender = latControl.get()] {
+        if (auto controller = target.lock()) controller->didChangeLatSlider(sender);
+    });
+
+    console.longControlSlider = longControl;
+    console.latControlSlider = latControl;
+    console.longControlLabel = std::make_shared<QtTextField>(longLabel);
+    console.latControlLabel = std::make_shared<QtTextField>(latLabel);
+    console.steeringWheelImage = std::make_shared<QtImageView>(stage->canvas());
+    return view;
+}
+
+// --- inspector ---
+
+}  // namespace orvane

@@ -1,0 +1,111 @@
+#include "qt/InspectorView.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "inspector/InspectorItem.h"
+#include "inspector/InspectorViewController.h"
+#include "qt/QtControls.h"
+#include "qt/QtImageView.h"
+#include "qt/QtOutlineView.h"
+#include "qt/ViewStyle.h"
+
+namespace orvane {
+
+namespace {
+
+// The cell of a row: a horizontal strip with the given margins.
+QWidget* makeCellWidget(QHBoxLayout*& layout, const QMargins& margins) {
+    auto* cell = new QWidget();
+    layout = new QHBoxLayout(cell);
+    layout->setContentsMargins(margins);
+    layout->setSpacing(6);
+    return cell;
+}
+
+QLabel* makeCellLabel(QWidget* cell) {
+    auto* label = new QLabel(cell);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return label;
+}
+
+const QMargins kCellMargins(6, 3, 10, 3);
+
+
+}  // namespace
+
+std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspector) {
+    auto outline = std::make_shared<QtOutlineView>(std::vector<QtOutlineView::Column>{
+        {InspectorViewController::titleColumnIdentifier, 210},
+        {InspectorViewController::valueColumnIdentifier, 240},
+    });
+    QTreeView* tree = outline->widget();
+    tree->setObjectName("inspectorOutline");
+    tree->setMinimumWidth(380);
+
+    outline->registerCellPrototype(InspectorViewController::titleCellIdentifier, [] {
+        QHBoxLayout* layout = nullptr;
+        QWidget* cell = makeCellWidget(layout, kCellMargins);
+        QLabel* label = makeCellLabel(cell);
+        setTextColor(label, mutedTextColor(label->palette()));
+        layout->addWidget(label);
+        return std::make_shared<QtTableCellView>(InspectorViewController::titleCellIdentifier, cell,
+                                                 std::make_shared<QtTextField>(label), nullptr);
+    });
+    outline->registerCellPrototype(InspectorViewController::groupCellIdentifier, [] {
+        QHBoxLayout* layout = nullptr;
+        QWidget* cell = makeCellWidget(layout, QMargins(6, 12, 10, 4));
+        QLabel* label = makeCellLabel(cell);
+        QFont font = scaledFont(label->font(), 0.82, QFont::Bold);
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 0.8);
+        label->setFont(font);
+        setTextColor(label, mutedTextColor(label->palette(), 0.72));
+        layout->addWidget(label);
+        return std::make_shared<QtTableCellView>(InspectorViewController::groupCellIdentifier, cell,
+                                                 std::make_shared<QtTextField>(label), nullptr);
+    });
+    outline->registerCellPrototype(TextValueCellIdentifier, [] {
+        QHBoxLayout* layout = nullptr;
+        QWidget* cell = makeCellWidget(layout, kCellMargins);
+        QLabel* label = makeCellLabel(cell);
+        layout->addWidget(label);
+        return std::make_shared<QtTableCellView>(TextValueCellIdentifier, cell, std::make_shared<QtTextField>(label),
+                                                 nullptr);
+    });
+    outline->registerCellPrototype(IndicatorTextValueCellIdentifier, [] {
+        QHBoxLayout* layout = nullptr;
+        QWidget* cell = makeCellWidget(layout, kCellMargins);
+        auto* lamp = new ImageCanvas(cell);
+        lamp->setObjectName("statusLamp");
+        lamp->setFixedSize(13, 13);
+        QLabel* label = makeCellLabel(cell);
+        layout->addWidget(lamp, 0, Qt::AlignVCenter);
+        layout->addWidget(label);
+        return std::make_shared<QtTableCellView>(IndicatorTextValueCellIdentifier, cell,
+                                                 std::make_shared<QtTextField>(label),
+                                                 std::make_shared<QtImageView>(lamp));
+    });
+    outline->registerCellPrototype(ActionTextValueCellIdentifier, [] {
+        QHBoxLayout* layout = nullptr;
+        QWidget* cell = makeCellWidget(layout, QMargins(6, 1, 10, 1));
+        QLabel* label = makeCellLabel(cell);
+        auto* button = new QPushButton(cell);
+        button->setObjectName("actionButton");
+        button->setFont(scaledFont(button->font(), 0.9));
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        button->setFocusPolicy(Qt::NoFocus);
+        layout->addWidget(label);
+        layout->addWidget(button);
+        return std::make_shared<QtActionTableCellView>(ActionTextValueCellIdentifier, cell,
+                                                       std::make_shared<QtTextField>(label),
+                                                       std::make_shared<QtButton>(button));
+    });
+
+    inspector.setOutlineView(outline);
+    return outline;
+}
+
+}  // namespace orvane

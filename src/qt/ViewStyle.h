@@ -1,0 +1,30 @@
+#pragma once
+
+// The look the views share: muted secondary text, scaled fonts, captions.
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+#include <memory>
+
+class QLabel;
+class QString;
+class QWidget;
+
+namespace orvane {
+
+// Secondary text: the text colour faded towards the background.
+QColor mutedTextColor(const QPalette& palette, qreal strength = 0.58);
+void setTextColor(QWidget* widget, const QColor& color);
+QFont scaledFont(const QFont& font, qreal factor, QFont::Weight weight = QFont::Normal);
+// A small label in the muted colour.
+QLabel* makeCaption(const QString& text, QWidget* parent);
+
+// A weak reference to a controller that an action can call while the controller lives.
+template <typename Controller>
+std::weak_ptr<Controller> weakController(Controller& controller) {
+    return std::static_pointer_cast<Controller>(controller.shared_from_this());
+}
+
+}  // namespace orvane
