@@ -34,7 +34,7 @@ struct ConsoleHarness {
     void loadWithoutTimers();
 
     // Runs the main queue until `done` holds.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
     // Every vehicle status text shown in the connection-status row, in order.
     std::vector<std::string> statusTexts;

@@ -95,8 +95,19 @@ TEST(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
     QtOutlineView& outline = h.outline();
     const InspectorManager& manager = h.console().inspectorManager();
     Object* connection = manager.device().connectionStatus.get();
-    // Let start-up's reloads and the first telemetry refreshes settle.
-    QTest::qWait(300);
+    // Let start-up's reloads and the first telemetry refresh settle: after one refresh without a
+    // device no refresh changes a value, so the outline falls quiet however slow the machine is.
+    h.console().refreshTelemetry();
+    {
+        QSignalSpy settling(outline.model(), &QAbstractItemModel::dataChanged);
+        int quiet = 0;
+        for (int waited = 0; quiet < 3 && waited < 100; ++waited) {
+            const auto before = settling.count();
+            QTest::qWait(100);
+            quiet = settling.count() == before ? quiet + 1 : 0;
+        }
+        ASSERT_EQ(quiet, 3) << "the outline kept reloading";
+    }
 
     QSignalSpy changed(outline.model(), &QAbstractItemModel::dataChanged);
     h.console().setVehicleStatus(StatusIndication::warning("Connecting to vehicle..."));

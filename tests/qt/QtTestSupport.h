@@ -26,7 +26,7 @@
 namespace orvane::testing {
 
 // Runs Qt's event loop until `condition` holds or `timeoutMs` passes; returns whether it held.
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000) {
+inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000) {
     return QTest::qWaitFor(condition, timeoutMs);
 }
 

@@ -45,9 +45,9 @@ public:
 
     // The next whole message from the application, as sent, bytes for bytes; nothing when none
     // arrives within the time-out or the peer was unplugged.
-    std::optional<std::string> readRequestText(std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    std::optional<std::string> readRequestText(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // The same, framed into a name and fields.
-    std::optional<DeviceReport> readRequest(std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    std::optional<DeviceReport> readRequest(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
     // Writes bytes as the device; false when the peer is unplugged, the write fails, or the
     // application reads nothing for 5 s while the line is full.
@@ -61,7 +61,7 @@ public:
     std::vector<DeviceReport> requests() const;
     std::size_t requestCount() const { return requestCount_.load(); }
     // Waits until at least `count` requests were answered; false on time-out.
-    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(3)) const;
+    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
     // Closes the master, as pulling the cable would: the device file disappears, and the
     // application's reads see a hang-up.
