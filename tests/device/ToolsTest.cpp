@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -26,17 +32,21 @@ namespace fs = std::filesystem;
 
 const fs::path kTools = fs::path(ORVANE_BINARY_DIR) / "tools";
 
-// A child process with its standard output on a pipe.
+// A child process with its standard output on a pipe, and its standard error too if asked.
 class Child {
 public:
-    explicit Child(std::vector<std::string> arguments) {
+    explicit Child(std::vector<std::string> arguments, bool withErrors = false) {
         int pipeFds[2];
         if (::pipe(pipeFds) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        if (withErrors) {
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        }
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
@@ -88,6 +98,23 @@ public:
         std::vector<std::string> lines;
         while (auto line = readLine()) lines.push_back(*line);
         return lines;
+    }
+
+    // What it printed until it closed its output, or until `timeout` passed.
+    std::string readAll(std::chrono::milliseconds timeout) {
+        std::string text;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            pollfd readable{output_, POLLIN, 0};
+            if (left <= 0 || ::poll(&readable, 1, static_cast<int>(left)) <= 0) break;
+            char buffer[4096];
+            const ssize_t count = ::read(output_, buffer, sizeof buffer);
+            if (count <= 0) break;
+            text.append(buffer, static_cast<std::size_t>(count));
+        }
+        return text;
     }
 
     // The exit status, or nothing if it is still running after `timeout`.
@@ -237,6 +264,189 @@ TEST_F(ToolsTest, MonitorReportsAFailedConnect) {
     auto monitor = startMonitor({(directory_ / "ttyACM9").string()});
     EXPECT_TRUE(monitor->readLines().empty());
     EXPECT_EQ(monitor->wait(15s), 1);
+}
+
+// The device's side of a firmware update, flashed by the real bossac as the console runs it.
+class BootloaderSimTest : public ToolsTest {
+protected:
+    static constexpr const char* kBossac = "/usr/bin/bossac";
+
+    void SetUp() override {
+        ToolsTest::SetUp();
+        if (IsSkipped()) return;
+        if (!fs::exists(kBossac)) GTEST_SKIP() << "bossac is not installed";
+    }
+
+    static std::string linkTarget(const std::string& link) {
+        std::error_code error;
+        auto target = fs::read_symlink(link, error);
+        return error ? std::string() : target.string();
+    }
+
+    static bool eventually(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+
+    // Waits until `link` names a pty other than `previous`.
+    static bool repointed(const std::string& link, const std::string& previous) {
+        return eventually([&] {
+            const auto target = linkTarget(link);
+            return !target.empty() && target != previous;
+        });
+    }
+
+    // What the console does before flashing: open the port, set 1200 baud, wait, close.
+    static void kick(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0) << path;
+        termios attributes{};
+        ASSERT_EQ(::tcgetattr(fd, &attributes), 0);
+        ::cfsetispeed(&attributes, B1200);
+        ::cfsetospeed(&attributes, B1200);
+        ASSERT_EQ(::tcsetattr(fd, TCSANOW, &attributes), 0);
+        std::this_thread::sleep_for(200ms);
+        ::close(fd);
+    }
+
+    struct Run {
+        std::optional<int> status;
+        std::string output;
+    };
+
+    // bossac with the console's command line; its standard output and error together.
+    static Run flash(const std::string& port, const fs::path& image) {
+        Child bossac({kBossac, "--port=" + port, "--write", "--verify", "--reset", image.string(), "--boot"}, true);
+        Run run;
+        run.output = bossac.readAll(60s);
+        run.status = bossac.wait(5s);
+        return run;
+    }
+
+    // Random bytes with the version marker a third of the way in, unless `version` is empty.
+    fs::path writeImage(const std::string& name, std::size_t size, const std::string& version) {
+        std::mt19937 random(static_cast<unsigned>(size));
+        std::string image(size, '\0');
+        for (auto& byte : image) byte = static_cast<char>(random());
+        if (!version.empty()) {
+            const std::string marker = "ORVANE-FIRMWARE-VERSION=" + version + '\0';
+            image.replace(size / 3, marker.size(), marker);
+        }
+        const auto path = directory_ / name;
+        std::ofstream(path, std::ios::binary) << image;
+        return path;
+    }
+
+    static std::string contents(const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    // Where the dump first differs from the image (the shorter one's length if one is cut
+    // short), or npos when they are equal.
+    static std::size_t firstDifference(const fs::path& dump, const fs::path& image) {
+        const auto dumped = contents(dump);
+        const auto expected = contents(image);
+        const auto [at, _] = std::mismatch(dumped.begin(), dumped.end(), expected.begin(), expected.end());
+        return dumped == expected ? std::string::npos : static_cast<std::size_t>(at - dumped.begin());
+    }
+
+    // The version the device reports, as the console shows it.
+    std::string reportedVersion(const std::string& link) {
+        auto monitor = startMonitor({"--count", "1", link});
+        const auto output = monitor->readAll(20s);
+        EXPECT_EQ(monitor->wait(5s), 0) << output;
+        const auto line = nlohmann::json::parse(output, nullptr, false);
+        return line.is_object() && line.contains("version") ? line["version"].get<std::string>() : output;
+    }
+
+    // Starts a simulator, kicks it into its bootloader and returns it with the bootloader's path.
+    std::unique_ptr<Child> startBootloader(std::vector<std::string> options, std::string& bootloader) {
+        auto simulator = startSimulator(std::move(options));
+        const auto device = linkTarget(link_);
+        kick(link_);
+        EXPECT_TRUE(repointed(link_, device)) << "the device did not come back as its bootloader";
+        bootloader = linkTarget(link_);
+        return simulator;
+    }
+};
+
+TEST_F(BootloaderSimTest, BossacFlashesTheImageAndTheDeviceComesBackWithItsVersion) {
+    const auto dump = directory_ / "flash.bin";
+    std::string bootloader;
+    auto simulator = startBootloader({"--flash-dump", dump.string()}, bootloader);
+
+    // An image that ends inside a flash page.
+    const auto marked = writeImage("marked.bin", 4000, "2.7.1.3");
+    auto run = flash(link_, marked);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Verify successful"), std::string::npos) << run.output;
+    ASSERT_TRUE(repointed(link_, bootloader)) << "the bootloader did not reset";
+    EXPECT_EQ(firstDifference(dump, marked), std::string::npos) << fs::file_size(dump) << " bytes dumped";
+    EXPECT_EQ(reportedVersion(link_), "2.7.1.3");
+
+    // A second update, from the device the first one left, with a shorter image without a
+    // version: the old image's marker still lies in flash beyond it and must not count.
+    const auto device = linkTarget(link_);
+    kick(link_);
+    ASSERT_TRUE(repointed(link_, device));
+    bootloader = linkTarget(link_);
+    const auto unmarked = writeImage("unmarked.bin", 640, "");
+    run = flash(link_, unmarked);
+    EXPECT_EQ(run.status, 0) << run.output;
+    ASSERT_TRUE(repointed(link_, bootloader));
+    EXPECT_EQ(firstDifference(dump, unmarked), std::string::npos) << fs::file_size(dump) << " bytes dumped";
+    EXPECT_EQ(reportedVersion(link_), "0.0");  // 0.0.0.0 as the console prints it
+
+    simulator->signal(SIGTERM);
+    EXPECT_EQ(simulator->wait(5s), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link_)));
+}
+
+TEST_F(BootloaderSimTest, BootloaderCanAppearUnderAnotherName) {
+    const auto renamed = (directory_ / "ttyACM1").string();
+    auto simulator = startSimulator({"--bootloader-link", renamed});
+    kick(link_);
+    ASSERT_TRUE(eventually([&] { return !linkTarget(renamed).empty(); }));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link_)));
+
+    auto run = flash(renamed, writeImage("image.bin", 1024, "3.0.0.1"));
+    EXPECT_EQ(run.status, 0) << run.output;
+    ASSERT_TRUE(eventually([&] { return !linkTarget(link_).empty(); }));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(renamed)));
+    EXPECT_EQ(reportedVersion(link_), "3.0.0.1");
+}
+
+TEST_F(BootloaderSimTest, BossacFailsOnAFaultyBootloader) {
+    const auto image = writeImage("image.bin", 4096, "2.0.0.0");
+    std::string bootloader;
+    {
+        auto simulator = startBootloader({"--flip-bit-after-write"}, bootloader);
+        const auto run = flash(link_, image);
+        ASSERT_TRUE(run.status.has_value()) << run.output;
+        EXPECT_NE(*run.status, 0);
+        EXPECT_NE(run.output.find("Verify failed"), std::string::npos) << run.output;
+    }
+    {
+        auto simulator = startBootloader({"--vanish-during-write"}, bootloader);
+        const auto run = flash(link_, image);
+        ASSERT_TRUE(run.status.has_value()) << "bossac still runs after the bootloader vanished:\n" << run.output;
+        EXPECT_NE(*run.status, 0);
+        EXPECT_EQ(run.output.find("Verify"), std::string::npos) << run.output;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(link_)));
+        EXPECT_EQ(simulator->wait(20s), 0);
+    }
+    {
+        auto simulator = startBootloader({"--bootloader-silent"}, bootloader);
+        const auto run = flash(link_, image);
+        ASSERT_TRUE(run.status.has_value()) << run.output;
+        EXPECT_NE(*run.status, 0);
+        EXPECT_NE(run.output.find("No device found"), std::string::npos) << run.output;
+    }
 }
 
 }  // namespace

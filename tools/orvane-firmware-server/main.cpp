@@ -8,6 +8,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -48,8 +49,11 @@ int main(int argc, char** argv) {
         else return usage();
     }
 
-    // A recognisable, deterministic image: the version text repeated.
-    std::string image;
+    // A recognisable, deterministic image. It opens with the version marker the device's firmware
+    // carries, "ORVANE-FIRMWARE-VERSION=" + version + NUL (orvane-sim reports that version after
+    // flashing it), then the version text repeated; it is never cut shorter than the marker.
+    std::string image = "ORVANE-FIRMWARE-VERSION=" + version + '\0';
+    imageSize = std::max(imageSize, image.size());
     image.reserve(imageSize);
     while (image.size() < imageSize) image += "ORVANE-FIRMWARE-" + version + "\n";
     image.resize(imageSize);

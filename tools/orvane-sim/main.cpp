@@ -3,12 +3,16 @@
 // Prints the device path (the pty's slave) on the first line of standard output, answers each
 // "CONTROL" request with one message from a moving vehicle, and can misbehave on purpose.
 // Runs until SIGINT or SIGTERM, or until it unplugs itself.
+//
+// Like the real board, a host that opens the device at 1200 baud and closes it again makes it
+// reboot into its serial bootloader, which takes a firmware image from bossac; the bootloader's
+// reset brings the device back with the version the image carries. Each reboot replaces the pty
+// by a new one and prints its path as a further line.
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,15 +30,23 @@
 #include "device/NumberText.h"
 #include "device/ReportFramer.h"
 #include "device/ValueSyntax.h"
+#include "Bootloader.h"
+#include "UsbPort.h"
 
 namespace {
 
 using orvane::DeviceReport;
+using orvane::sim::Bootloader;
+using orvane::sim::BootloaderFaults;
+using orvane::sim::Flash;
+using orvane::sim::UsbPort;
 using Clock = std::chrono::steady_clock;
 
 const char* const kUsage =
     "usage: orvane-sim [--link PATH] [--version X] [--rate N] [--unplug-after N] [--silent]\n"
     "                  [--high-bit-after N] [--endless-name-after N]\n"
+    "                  [--bootloader-link PATH] [--flash-dump FILE] [--flip-bit-after-write]\n"
+    "                  [--vanish-during-write] [--bootloader-silent]\n"
     "  --link PATH             place a symbolic link to the device at PATH (removed on exit)\n"
     "  --rate N                answer at most N messages a second, as the device's bus cycle\n"
     "                          paces it (default 100; 0: answer every request at once)\n"
@@ -42,7 +54,23 @@ const char* const kUsage =
     "  --unplug-after N        after N messages, close the device and remove the link, then exit\n"
     "  --silent                read requests but never answer\n"
     "  --high-bit-after N      make message N+1 carry a byte with the high bit set\n"
-    "  --endless-name-after N  after N messages, send a name that never ends\n";
+    "  --endless-name-after N  after N messages, send a name that never ends\n"
+    "Opened at 1200 baud and closed, the device reboots into its bootloader (an ATSAMD21G18A's\n"
+    "SAM-BA monitor, for bossac) on a new pty, linked from the --link PATH; its reset brings the\n"
+    "device back on a new pty, reporting the version in the image's \"ORVANE-FIRMWARE-VERSION=V\"\n"
+    "marker (NUL-terminated), or 0.0.0.0 for an image without one. Each new pty's path is printed.\n"
+    "  --bootloader-link PATH  link the bootloader from PATH instead, and remove the device's link\n"
+    "  --flash-dump FILE       at a reset after a write, save the written flash to FILE: from the\n"
+    "                          lowest written address (0 with bossac's defaults) to the last byte\n"
+    "                          the host sent, so exactly the image bossac wrote\n"
+    "  --flip-bit-after-write  flip one bit of the written flash before it is read back\n"
+    "  --vanish-during-write   after 16 pages (1 KiB) were written, the bootloader's link goes\n"
+    "                          and it answers nothing; its pty goes when the host closes it\n"
+    "                          (at most 20 s later), and the simulator exits\n"
+    "  --bootloader-silent     the bootloader reads everything and answers nothing\n";
+
+// What a device whose flashed image carries no version marker reports.
+const char* const kUnmarkedFirmwareVersion = "0.0.0.0";
 
 struct Options {
     std::string linkPath;
@@ -52,6 +80,9 @@ struct Options {
     bool silent = false;
     std::optional<long> highBitAfter;
     std::optional<long> endlessNameAfter;
+    std::string bootloaderLinkPath;
+    std::string flashDumpPath;
+    BootloaderFaults faults;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -91,6 +122,16 @@ bool parseOptions(int argc, char** argv, Options& options) {
             if (!(options.endlessNameAfter = count(next()))) return false;
         } else if (argument == "--silent") {
             options.silent = true;
+        } else if (argument == "--bootloader-link" || argument == "--flash-dump") {
+            const char* path = next();
+            if (!path || !*path) return false;
+            (argument == "--flash-dump" ? options.flashDumpPath : options.bootloaderLinkPath) = path;
+        } else if (argument == "--flip-bit-after-write") {
+            options.faults.flipBitAfterWrite = true;
+        } else if (argument == "--vanish-during-write") {
+            options.faults.vanishDuringWrite = true;
+        } else if (argument == "--bootloader-silent") {
+            options.faults.silent = true;
         } else {
             return false;
         }
@@ -114,6 +155,8 @@ public:
 
     // A new client starts with the device information, the state and the statistics.
     void restart() { index_ = 0; }
+
+    void setVersion(std::string version) { version_ = std::move(version); }
 
     DeviceReport nextMessage() {
         advance();
@@ -188,55 +231,15 @@ class Simulator {
 public:
     explicit Simulator(Options options) : options_(std::move(options)), vehicle_(options_.version) {}
 
-    ~Simulator() {
-        removeLink();
-        if (master_ >= 0) ::close(master_);
-    }
-
-    bool open() {
-        if (!options_.linkPath.empty()) {
-            // A link left behind by a simulator that was killed points nowhere: replace it.
-            // (Checked before this simulator's own pty exists, which may get the same name.)
-            const char* link = options_.linkPath.c_str();
-            struct stat status{};
-            if (::lstat(link, &status) == 0 && S_ISLNK(status.st_mode) && ::stat(link, &status) != 0 &&
-                errno == ENOENT) {
-                ::unlink(link);
-            }
-        }
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        char name[128];
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-            ::ptsname_r(master_, name, sizeof name) != 0) {
-            std::fprintf(stderr, "orvane-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
-            return false;
-        }
-        devicePath_ = name;
-        makeRaw(master_);
-        // The slave is set raw once and closed again: the simulator never holds it, so the
-        // console's exclusive open (flock and TIOCEXCL) meets no one else.
-        int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave >= 0) {
-            makeRaw(slave);
-            ::close(slave);
-        }
-        if (!options_.linkPath.empty()) {
-            if (::symlink(name, options_.linkPath.c_str()) != 0) {
-                std::fprintf(stderr, "orvane-sim: cannot link %s: %s\n", options_.linkPath.c_str(), std::strerror(errno));
-                return false;
-            }
-            linked_ = true;
-        }
-        std::printf("%s\n", name);
-        std::fflush(stdout);
-        return true;
-    }
+    bool open() { return port_.attach(options_.linkPath); }
 
     int run() {
         for (;;) {
-            pollfd descriptors[2] = {{master_, static_cast<short>(POLLIN | (endless_ ? POLLOUT : 0)), 0},
+            pollfd descriptors[2] = {{port_.master(), static_cast<short>(POLLIN | (endless_ ? POLLOUT : 0)), 0},
                                      {signalPipe[0], POLLIN, 0}};
-            int ready = ::poll(descriptors, 2, -1);
+            // Without a host the master reports a hang-up at once; a poll that waits instead
+            // means a host has opened the device, even one that never sends anything.
+            int ready = ::poll(descriptors, 2, hostPresent_ ? -1 : 20);
             if (ready < 0) {
                 if (errno == EINTR) continue;
                 std::perror("orvane-sim: poll");
@@ -244,10 +247,15 @@ public:
             }
             if (descriptors[1].revents != 0) return 0;
             const short events = descriptors[0].revents;
+            if (ready == 0) {
+                hostArrived();
+                continue;
+            }
             if (events & POLLIN) {
-                if (!readRequests()) return 0;
+                hostArrived();
+                if (!readFromHost()) return 0;
             } else if (events & (POLLHUP | POLLERR)) {
-                clientGone();
+                if (hostPresent_ && !hostLeft()) return 1;
                 // No client has the device open: look again shortly.
                 pollfd signal{signalPipe[0], POLLIN, 0};
                 if (::poll(&signal, 1, 20) > 0) return 0;
@@ -258,18 +266,23 @@ public:
     }
 
 private:
-    static void makeRaw(int fd) {
-        termios attributes{};
-        if (::tcgetattr(fd, &attributes) != 0) return;
-        ::cfmakeraw(&attributes);
-        ::tcsetattr(fd, TCSANOW, &attributes);
+    void hostArrived() {
+        if (hostPresent_) return;
+        hostPresent_ = true;
+        if (bootloader_) bootloader_->hostOpened();
     }
 
-    void removeLink() {
-        if (linked_) {
-            ::unlink(options_.linkPath.c_str());
-            linked_ = false;
-        }
+    // False if the device could not come back after a reboot.
+    bool hostLeft() {
+        hostPresent_ = false;
+        if (bootloader_) return true;
+        clientGone();
+        // The board's USB stack reboots into the bootloader when a host closes the port it set
+        // to 1200 baud. The speed outlives the close, so it is read here.
+        if (port_.speed() != B1200) return true;
+        std::fprintf(stderr, "orvane-sim: opened at 1200 baud and closed: rebooting into the bootloader\n");
+        bootloader_.emplace(flash_, options_.faults);
+        return port_.attach(options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath);
     }
 
     void clientGone() {
@@ -281,13 +294,14 @@ private:
     }
 
     // False once the simulator has unplugged itself.
-    bool readRequests() {
+    bool readFromHost() {
         std::uint8_t buffer[4096];
-        ssize_t length = ::read(master_, buffer, sizeof buffer);
+        ssize_t length = ::read(port_.master(), buffer, sizeof buffer);
         if (length <= 0) return true;
+        std::span<const std::uint8_t> bytes(buffer, static_cast<std::size_t>(length));
+        if (bootloader_) return bootloaderReceive(bytes);
         if (!connected_) std::fprintf(stderr, "orvane-sim: client opened the device\n");
         connected_ = true;
-        std::span<const std::uint8_t> bytes(buffer, static_cast<std::size_t>(length));
         while (!bytes.empty()) {
             bytes = bytes.subspan(framer_.feed(bytes));
             if (framer_.failed()) {
@@ -301,6 +315,44 @@ private:
             if (!answer()) return false;
         }
         return true;
+    }
+
+    bool bootloaderReceive(std::span<const std::uint8_t> bytes) {
+        write(bootloader_->receive(bytes));
+        if (bootloader_->vanished()) {
+            // The port's name goes at once and nothing answers any more. The pty itself closes
+            // only once the host has let go (or after a bound): bossac 1.9.1 reads a hung-up pty
+            // forever, as its read loop takes end-of-file for "no bytes yet", while a silent line
+            // makes it time out and fail.
+            std::fprintf(stderr, "orvane-sim: the bootloader vanishes in the middle of the write\n");
+            port_.unlink();
+            pollfd descriptors[2] = {{port_.master(), 0, 0}, {signalPipe[0], POLLIN, 0}};
+            const auto deadline = Clock::now() + std::chrono::seconds(20);
+            while (Clock::now() < deadline && !(descriptors[0].revents & POLLHUP) && descriptors[1].revents == 0) {
+                if (::poll(descriptors, 2, 100) < 0 && errno != EINTR) break;
+            }
+            port_.detach();
+            return false;
+        }
+        if (!bootloader_->resetRequested()) return true;
+        ::tcdrain(port_.master());
+        if (!options_.flashDumpPath.empty() && bootloader_->wrote()) saveFlashDump(bootloader_->written());
+        const std::string version = flash_.programmed()
+                                        ? orvane::sim::firmwareVersionIn(flash_.image()).value_or(kUnmarkedFirmwareVersion)
+                                        : options_.version;
+        std::fprintf(stderr, "orvane-sim: reset: back as the device with firmware %s\n", version.c_str());
+        vehicle_.setVersion(version);
+        bootloader_.reset();
+        hostPresent_ = false;
+        return port_.attach(options_.linkPath);
+    }
+
+    void saveFlashDump(std::span<const std::uint8_t> bytes) {
+        std::FILE* file = std::fopen(options_.flashDumpPath.c_str(), "wb");
+        if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+            std::fprintf(stderr, "orvane-sim: cannot write %s: %s\n", options_.flashDumpPath.c_str(), std::strerror(errno));
+        }
+        if (file) std::fclose(file);
     }
 
     static double percent(const DeviceReport& request, const char* key) {
@@ -328,11 +380,9 @@ private:
         if (options_.unplugAfter && sent_ >= *options_.unplugAfter) {
             std::fprintf(stderr, "orvane-sim: unplugging after %ld messages\n", sent_);
             // Let the last message reach the client before the line goes.
-            ::tcdrain(master_);
+            ::tcdrain(port_.master());
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            ::close(master_);
-            master_ = -1;
-            removeLink();
+            port_.detach();
             return false;
         }
         return true;
@@ -348,13 +398,14 @@ private:
     }
 
     void write(const std::string& text) {
+        const int master = port_.master();
         std::size_t done = 0;
         while (done < text.size()) {
-            ssize_t count = ::write(master_, text.data() + done, text.size() - done);
+            ssize_t count = ::write(master, text.data() + done, text.size() - done);
             if (count > 0) {
                 done += static_cast<std::size_t>(count);
             } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-                pollfd out{master_, POLLOUT, 0};
+                pollfd out{master, POLLOUT, 0};
                 if (::poll(&out, 1, 1000) <= 0 || (out.revents & (POLLHUP | POLLERR))) return;
             } else {
                 return;
@@ -364,15 +415,16 @@ private:
 
     void sendEndlessName() {
         static const std::string chunk(1024, 'N');
-        [[maybe_unused]] auto written = ::write(master_, chunk.data(), chunk.size());
+        [[maybe_unused]] auto written = ::write(port_.master(), chunk.data(), chunk.size());
     }
 
     Options options_;
     Vehicle vehicle_;
     orvane::ReportFramer framer_;
-    int master_ = -1;
-    std::string devicePath_;
-    bool linked_ = false;
+    UsbPort port_;
+    Flash flash_;
+    std::optional<Bootloader> bootloader_;
+    bool hostPresent_ = false;
     bool connected_ = false;
     bool endless_ = false;
     bool endlessDone_ = false;

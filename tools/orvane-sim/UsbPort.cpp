@@ -1,0 +1,104 @@
+#include "UsbPort.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace orvane::sim {
+
+namespace {
+
+void makeRaw(int fd) {
+    termios attributes{};
+    if (::tcgetattr(fd, &attributes) != 0) return;
+    ::cfmakeraw(&attributes);
+    ::tcsetattr(fd, TCSANOW, &attributes);
+}
+
+bool isDanglingLink(const char* path) {
+    struct stat status{};
+    return ::lstat(path, &status) == 0 && S_ISLNK(status.st_mode) && ::stat(path, &status) != 0 && errno == ENOENT;
+}
+
+}  // namespace
+
+bool UsbPort::attach(const std::string& linkPath) {
+    // A link left behind by a simulator that was killed points nowhere: replace it. (Checked
+    // before the new pty exists, which may get the name the link points at.)
+    if (!linkPath.empty() && linkPath != link_ && isDanglingLink(linkPath.c_str())) ::unlink(linkPath.c_str());
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    char name[128];
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+        std::fprintf(stderr, "orvane-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+        if (master >= 0) ::close(master);
+        return false;
+    }
+    makeRaw(master);
+    // The slave is set raw once and closed again: the simulator never holds it, so the
+    // console's exclusive open (flock and TIOCEXCL) meets no one else.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0) {
+        makeRaw(slave);
+        ::close(slave);
+    }
+    if (master_ >= 0) ::close(master_);
+    master_ = master;
+    path_ = name;
+    if (!placeLink(linkPath)) return false;
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+    return true;
+}
+
+bool UsbPort::placeLink(const std::string& linkPath) {
+    if (linkPath.empty()) {
+        removeLink();
+        return true;
+    }
+    if (linkPath == link_) {
+        // Re-point the link in one step, so that it never names nothing.
+        const std::string staging = linkPath + ".new";
+        ::unlink(staging.c_str());
+        if (::symlink(path_.c_str(), staging.c_str()) == 0 && ::rename(staging.c_str(), linkPath.c_str()) == 0) return true;
+        ::unlink(staging.c_str());
+    } else {
+        removeLink();
+        if (::symlink(path_.c_str(), linkPath.c_str()) == 0) {
+            link_ = linkPath;
+            return true;
+        }
+    }
+    std::fprintf(stderr, "orvane-sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
+    return false;
+}
+
+void UsbPort::removeLink() {
+    if (!link_.empty()) {
+        ::unlink(link_.c_str());
+        link_.clear();
+    }
+}
+
+void UsbPort::detach() {
+    removeLink();
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+    path_.clear();
+}
+
+speed_t UsbPort::speed() const {
+    // On Linux the terminal attributes asked of a pty's master are those of its slave.
+    termios attributes{};
+    if (master_ < 0 || ::tcgetattr(master_, &attributes) != 0) return B0;
+    return ::cfgetospeed(&attributes);
+}
+
+}  // namespace orvane::sim
