@@ -323,7 +323,7 @@ protected:
         Child bossac({kBossac, "--port=" + port, "--write", "--verify", "--reset", image.string(), "--boot"}, true);
         Run run;
         run.output = bossac.readAll(60s);
-        run.status = bossac.wait(5s);
+        run.status = bossac.wait(20s);
         return run;
     }
 
@@ -359,7 +359,7 @@ protected:
     std::string reportedVersion(const std::string& link) {
         auto monitor = startMonitor({"--count", "1", link});
         const auto output = monitor->readAll(20s);
-        EXPECT_EQ(monitor->wait(5s), 0) << output;
+        EXPECT_EQ(monitor->wait(20s), 0) << output;
         const auto line = nlohmann::json::parse(output, nullptr, false);
         return line.is_object() && line.contains("version") ? line["version"].get<std::string>() : output;
     }
@@ -403,7 +403,7 @@ TEST_F(BootloaderSimTest, BossacFlashesTheImageAndTheDeviceComesBackWithItsVersi
     EXPECT_EQ(reportedVersion(link_), "0.0");  // 0.0.0.0 as the console prints it
 
     simulator->signal(SIGTERM);
-    EXPECT_EQ(simulator->wait(5s), 0);
+    EXPECT_EQ(simulator->wait(20s), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link_)));
 }
 
