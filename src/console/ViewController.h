@@ -8,7 +8,7 @@
 
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
-#include "console/DeviceDiscovery.h"
+#include "serial/DeviceDiscovery.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
 #include "inspector/InspectorManager.h"

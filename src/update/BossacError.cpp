@@ -10,8 +10,10 @@ std::string BossacError::localizedDescription() const {
         while (!shown.empty() && (shown.back() == '\r' || shown.back() == ' ' || shown.back() == '\t')) {
             shown.pop_back();
         }
-        return "The flashing tool reported a failure: " + shown;
+        return "The flashing tool reported a failure: " + shown + (end_.empty() ? "" : " (" + end_ + ")");
     }
+    case Kind::endedAbnormally:
+        return "The flashing tool failed without saying why: " + end_ + ".";
     case Kind::unknown:
         break;
     }

@@ -1,19 +1,24 @@
 #include "update/BossacManager.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <thread>
 
-#include "serial/SerialPort.h"
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
+#include "serial/DeviceDiscovery.h"
+#include "serial/SerialPort.h"
 #include "update/BossacError.h"
 
 extern char** environ;
@@ -30,11 +35,45 @@ bool isExecutableFile(const std::filesystem::path& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-// Waits for the child to end. A child that was already reaped elsewhere counts as ended.
-void waitForExit(pid_t child) {
+// Waits for the child to end and returns its wait status. A child that was already reaped
+// elsewhere counts as ended normally.
+int waitForExit(pid_t child) {
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return 0;
     }
+    return status;
+}
+
+// The tool stopped printing and was stopped: the run cannot have finished.
+class ToolSilentError : public Error {
+public:
+    explicit ToolSilentError(std::chrono::milliseconds limit) : seconds_(limit.count() / 1000) {}
+    std::string localizedDescription() const override {
+        return "The flashing tool printed nothing for " + std::to_string(seconds_) +
+               " seconds and was stopped. The device may have gone away while it was being written.";
+    }
+    std::string domain() const override { return "orvane.BossacManager.ToolSilentError"; }
+
+private:
+    long long seconds_;
+};
+
+// After the kick no port could be told to be the bootloader's.
+class BootloaderPortError : public Error {
+public:
+    explicit BootloaderPortError(std::string description) : description_(std::move(description)) {}
+    std::string localizedDescription() const override { return description_; }
+    std::string domain() const override { return "orvane.BossacManager.BootloaderPortError"; }
+
+private:
+    std::string description_;
+};
+
+std::string directoryOf(const std::filesystem::path& port) {
+    std::string directory = port.parent_path().string();
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    return directory;
 }
 
 // The directory of the running executable.
@@ -73,16 +112,67 @@ void BossacManager::setBootloaderKickDelays(std::chrono::milliseconds hold,
     settings_.settle = settle;
 }
 
+void BossacManager::setBootloaderWait(std::chrono::milliseconds wait) {
+    std::lock_guard lock(mutex_);
+    settings_.bootloaderWait = wait;
+}
+
+void BossacManager::setToolSilenceLimit(std::chrono::milliseconds limit) {
+    std::lock_guard lock(mutex_);
+    settings_.silenceLimit = limit;
+}
+
 std::vector<std::string> BossacManager::commandArguments(const std::filesystem::path& port,
-                                                         const std::filesystem::path& firmwareFile) {
-    // The port's last path component: the tool opens it relative to its working directory and
-    // then under /dev/.
+                                                         const std::filesystem::path& firmwareFile,
+                                                         const std::filesystem::path& workingDirectory) {
     std::string portText = port.string();
     while (portText.size() > 1 && portText.back() == '/') {
         portText.pop_back();
     }
-    const std::string portName = std::filesystem::path(portText).filename().string();
-    return {"--port=" + portName, "--write", "--verify", "--reset", firmwareFile.string(), "--boot"};
+    const std::filesystem::path portPath(portText);
+    const std::string portName = portPath.filename().string();
+    // The tool tries the name in its working directory before /dev/: only a device in /dev/
+    // whose name stands for nothing there goes by its name. Any other goes by its full path,
+    // or the tool would open a different /dev/ device of the same name.
+    std::error_code error;
+    const auto here = workingDirectory.empty() ? std::filesystem::current_path(error) : workingDirectory;
+    const bool nameWouldResolve = portPath.parent_path() == "/dev" &&
+                                  !std::filesystem::exists(std::filesystem::symlink_status(here / portName, error));
+    const std::string portArgument = nameWouldResolve ? portName : portText;
+    return {"--port=" + portArgument, "--write", "--verify", "--reset", firmwareFile.string(), "--boot"};
+}
+
+std::variant<std::filesystem::path, ErrorRef> BossacManager::awaitBootloaderPort(
+    const std::filesystem::path& port, const std::vector<std::string>& before, std::chrono::milliseconds wait) {
+    const std::string directory = directoryOf(port);
+    if (DIR* listing = ::opendir(directory.c_str())) {
+        ::closedir(listing);
+    } else {
+        return port;  // nothing to watch
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        std::error_code error;
+        if (std::filesystem::exists(port, error)) return port;
+        std::vector<std::string> appeared;
+        for (const auto& device : scanDeviceDirectory(directory)) {
+            if (std::find(before.begin(), before.end(), device) == before.end()) appeared.push_back(device);
+        }
+        if (appeared.size() > 1) {
+            std::string names;
+            for (const auto& device : appeared) names += (names.empty() ? "" : ", ") + device;
+            return std::make_shared<BootloaderPortError>(
+                "After the reset " + port.string() + " did not come back and several serial devices appeared (" +
+                names + "); the bootloader's cannot be told apart. Unplug the other devices and try again.");
+        }
+        if (appeared.size() == 1) return appeared.front();
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::make_shared<BootloaderPortError>(
+                "After the reset into the bootloader " + port.string() + " did not come back and no other serial "
+                "device appeared in " + directory + ".");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 std::variant<std::filesystem::path, ErrorRef> BossacManager::locateTool(
@@ -173,7 +263,14 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
         settings = settings_;
     }
 
+    const std::vector<std::string> before = scanDeviceDirectory(directoryOf(port));
     kickBootloader(port, settings);
+    auto bootloaderPort = awaitBootloaderPort(port, before, settings.bootloaderWait);
+    if (auto* error = std::get_if<ErrorRef>(&bootloaderPort)) {
+        finish(*error);
+        return;
+    }
+    const std::filesystem::path toolPort = std::get<std::filesystem::path>(bootloaderPort);
 
     std::filesystem::path tool;
     if (settings.toolPath) {
@@ -188,7 +285,8 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
         tool = std::get<std::filesystem::path>(located);
     }
 
-    std::vector<std::string> arguments = commandArguments(port, firmwareFile);
+    std::vector<std::string> arguments =
+        commandArguments(toolPort, firmwareFile, settings.workingDirectory.value_or(std::filesystem::path()));
     std::string toolText = tool.string();
     std::vector<char*> argv;
     argv.push_back(toolText.data());
@@ -239,52 +337,64 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
         return;
     }
     const int readEnd = ends[0];
-    dispatchGlobal([self, child, readEnd] { self->readOutput(child, readEnd); });
+    const auto silenceLimit = settings.silenceLimit;
+    dispatchGlobal([self, child, readEnd, silenceLimit] { self->readOutput(child, readEnd, silenceLimit); });
 }
 
-void BossacManager::readOutput(int child, int readEnd) {
+void BossacManager::readOutput(int child, int readEnd, std::chrono::milliseconds silenceLimit) {
     auto self = shared_from_this();
     char buffer[maximumChunkSize];
     int readError = 0;
+    bool silent = false;
+    Utf8StreamDecoder decoder;
+    FlashingToolOutputParser parser;
+    auto publish = [&](std::string text) {
+        if (text.empty()) return;
+        const std::optional<FlashingProgress> progress = parser.consume(text);
+        {
+            std::lock_guard lock(mutex_);
+            entireLog_ += text;
+        }
+        dispatchMain([self, text = std::move(text), progress] {
+            if (self->logOutputHandler) self->logOutputHandler(text);
+            if (progress && self->progressHandler) self->progressHandler(*progress);
+        });
+    };
     // The stream is read to its end before the outcome is decided, so output printed just
     // before the tool exits is never lost.
     for (;;) {
-        const ssize_t count = ::read(readEnd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        pollfd readable{readEnd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, static_cast<int>(silenceLimit.count()));
+        if (ready < 0) {
+            if (errno == EINTR) continue;
             readError = errno;
             break;
         }
-        if (count == 0) {
+        if (ready == 0) {
+            silent = true;
             break;
         }
-        // Each chunk is decoded on its own; one that is not valid UTF-8 is dropped.
-        std::string chunk(buffer, static_cast<std::size_t>(count));
-        if (!isWellFormedUTF8(chunk)) {
-            continue;
+        const ssize_t count = ::read(readEnd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            readError = errno;
+            break;
         }
-        {
-            std::lock_guard lock(mutex_);
-            entireLog_ += chunk;
-        }
-        dispatchMain([self, chunk = std::move(chunk)] {
-            if (self->logOutputHandler) {
-                self->logOutputHandler(chunk);
-            }
-        });
+        if (count == 0) break;
+        publish(decoder.decode(std::string_view(buffer, static_cast<std::size_t>(count))));
     }
+    publish(decoder.finish());
 
-    if (readError != 0) {
+    if (readError != 0 || silent) {
         // The run can no longer be followed: stop the tool and report why.
         ::kill(child, SIGTERM);
         waitForExit(child);
-        finish(makeSystemError("Reading the output of the flashing tool failed", readError));
+        finish(silent ? ErrorRef(std::make_shared<ToolSilentError>(silenceLimit))
+                      : makeSystemError("Reading the output of the flashing tool failed", readError));
         return;
     }
-    waitForExit(child);
-    finish(outcomeOfLog(entireLog()));
+    const int status = waitForExit(child);
+    finish(outcomeOfRun(entireLog(), status));
 }
 
 void BossacManager::finish(ErrorRef outcome) {

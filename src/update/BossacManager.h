@@ -14,13 +14,14 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "update/FlashingToolOutput.h"
 
 namespace orvane {
 
 // Writes a firmware image into the device with the external `bossac` tool: kicks the device
-// into its bootloader by opening its port at 1200 baud, runs the tool with a fixed command line,
-// collects everything it prints and decides from its last non-empty output line whether the
-// update worked.
+// into its bootloader by opening its port at 1200 baud, finds the port the bootloader comes back
+// on, runs the tool with a fixed command line, collects everything it prints and decides from
+// how the tool ended and what it printed whether the update worked (see outcomeOfRun).
 //
 // Held by shared pointer: a run keeps the manager alive until its completion has been
 // delivered. One run at a time.
@@ -32,6 +33,7 @@ public:
     };
 
     using LogOutputHandler = std::function<void(const std::string& chunk)>;
+    using ProgressHandler = std::function<void(const FlashingProgress& progress)>;
     // No error means the tool reported success.
     using CompletionHandler = std::function<void(const ErrorRef& error)>;
 
@@ -41,8 +43,11 @@ public:
     BossacManager() = default;
 
     // Set and cleared by the user on the main queue; called by the manager only there.
-    // logOutputHandler receives each chunk of the tool's output that is valid UTF-8.
+    // logOutputHandler receives the tool's output as it arrives, decoded as one UTF-8 stream
+    // (malformed bytes become U+FFFD).
     LogOutputHandler logOutputHandler;
+    // Receives the stage and the fraction the tool's output shows, when they change.
+    ProgressHandler progressHandler;
     // Receives the outcome of a run once.
     CompletionHandler completionHandler;
 
@@ -64,15 +69,31 @@ public:
     // How long the port is held open at 1200 baud, and how long the device is then given to
     // enter its bootloader (0.2 s and 1.0 s unless changed).
     void setBootloaderKickDelays(std::chrono::milliseconds hold, std::chrono::milliseconds settle);
+    // How long to watch the port's directory for the bootloader after the kick (5 s).
+    void setBootloaderWait(std::chrono::milliseconds wait);
+    // A tool that prints nothing for this long is stopped and the run fails (60 s): the tool
+    // waits for ever on a port that went away.
+    void setToolSilenceLimit(std::chrono::milliseconds limit);
 
-    // The six arguments after the tool's name.
+    // The six arguments after the tool's name. The tool opens the port name relative to its
+    // working directory and, failing that, under /dev/: a device in /dev/ goes by its name
+    // (unless `workingDirectory` has an entry of that name), any other by its full path.
     static std::vector<std::string> commandArguments(const std::filesystem::path& port,
-                                                     const std::filesystem::path& firmwareFile);
+                                                     const std::filesystem::path& firmwareFile,
+                                                     const std::filesystem::path& workingDirectory = {});
+
+    // The port the bootloader is on: `port` once it is present again, else the one serial
+    // device in its directory that is not in `before`; an error naming what was seen when
+    // there is none after `wait`, or more than one. A directory that cannot be listed cannot be
+    // watched: then `port` itself.
+    static std::variant<std::filesystem::path, ErrorRef> awaitBootloaderPort(
+        const std::filesystem::path& port, const std::vector<std::string>& before, std::chrono::milliseconds wait);
     // The tool: "bossac" in `executableDirectory` when it is an executable file there, else the
     // first executable "bossac" in the directories of `searchPath` (a PATH value).
     static std::variant<std::filesystem::path, ErrorRef> locateTool(
         const std::filesystem::path& executableDirectory, std::string_view searchPath);
-    // The outcome of a run from its whole output: no error, or a BossacError.
+    // The outcome of a run that exited with status 0, from its whole output: no error, or a
+    // BossacError.
     static ErrorRef outcomeOfLog(std::string_view log);
 
 private:
@@ -81,10 +102,12 @@ private:
         std::optional<std::filesystem::path> workingDirectory;
         std::chrono::milliseconds hold{200};
         std::chrono::milliseconds settle{1000};
+        std::chrono::milliseconds bootloaderWait{5000};
+        std::chrono::milliseconds silenceLimit{60000};
     };
 
     static void kickBootloader(const std::filesystem::path& port, const Settings& settings);
-    void readOutput(int child, int readEnd);
+    void readOutput(int child, int readEnd, std::chrono::milliseconds silenceLimit);
     // Resets the run's state and hands the outcome to the main queue.
     void finish(ErrorRef outcome);
 

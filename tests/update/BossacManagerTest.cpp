@@ -165,13 +165,23 @@ protected:
 };
 
 TEST_F(BossacManagerTest, RunsTheToolWithTheFixedCommandLine) {
-    useTool("echo 'Erase flash'\necho 'Write 5 bytes to flash' >&2\necho 'Verify successful'\nexit 3");
-    const FlashRun run = flash();
-    EXPECT_EQ(run.outcome, nullptr);  // the exit status does not count
+    useTool("echo 'Erase flash'\necho 'Write 5 bytes to flash' >&2\necho 'Verify successful'\nexit 0");
+    FlashRun run = flash();
+    EXPECT_EQ(run.outcome, nullptr);
+    // A port outside /dev/ goes by its full path: by its name alone the tool would open
+    // /dev/ttyACM7, another device.
     EXPECT_EQ(lines(readFile(directory_.path() / "arguments")),
-              (std::vector<std::string>{"--port=ttyACM7", "--write", "--verify", "--reset", firmware_.string(), "--boot"}));
+              (std::vector<std::string>{"--port=/nonexistent/dev/ttyACM7", "--write", "--verify", "--reset",
+                                        firmware_.string(), "--boot"}));
     // Standard output and standard error arrive through the one pipe, in order.
     EXPECT_EQ(run.output(), "Erase flash\nWrite 5 bytes to flash\nVerify successful\n");
+
+    // The same words from a tool that then fails are a failure.
+    useTool("echo 'Verify successful'\nexit 3");
+    run = flash();
+    ASSERT_NE(bossacError(run.outcome), nullptr);
+    EXPECT_EQ(*bossacError(run.outcome),
+              BossacError::reportedFailure("Verify successful", "the tool exited with status 3"));
 }
 
 TEST_F(BossacManagerTest, ReportsWhatTheToolSays) {
@@ -183,7 +193,27 @@ TEST_F(BossacManagerTest, ReportsWhatTheToolSays) {
     useTool("echo 'No device found on ttyACM7' >&2\nexit 1");
     run = flash();
     ASSERT_NE(bossacError(run.outcome), nullptr);
-    EXPECT_EQ(*bossacError(run.outcome), BossacError::reportedFailure("No device found on ttyACM7"));
+    EXPECT_EQ(*bossacError(run.outcome),
+              BossacError::reportedFailure("No device found on ttyACM7", "the tool exited with status 1"));
+
+    // The tool's own shape of a failed verify: the line that names the failure is reported,
+    // not the count after it.
+    useTool("echo 'Verify failed'\necho 'Page errors: 2'\necho 'Byte errors: 100'\nexit 2");
+    run = flash();
+    ASSERT_NE(bossacError(run.outcome), nullptr);
+    EXPECT_EQ(*bossacError(run.outcome), BossacError::reportedFailure("Verify failed", "the tool exited with status 2"));
+
+    // Killed half-way after a progress line.
+    useTool("printf 'Write 64 bytes to flash (1 pages)\\n[=   ] 50%% (1/2 pages)'\nkill -9 $$");
+    run = flash();
+    ASSERT_NE(bossacError(run.outcome), nullptr);
+    EXPECT_EQ(bossacError(run.outcome)->end(), "the tool was ended by signal 9");
+
+    // Silent and failing.
+    useTool("exit 1");
+    run = flash();
+    ASSERT_NE(bossacError(run.outcome), nullptr);
+    EXPECT_EQ(*bossacError(run.outcome), BossacError::endedAbnormally("the tool exited with status 1"));
 
     useTool("exit 0");
     run = flash();
@@ -217,20 +247,19 @@ TEST_F(BossacManagerTest, OutputJustBeforeExitIsRead) {
     }
 }
 
-TEST_F(BossacManagerTest, ChunksThatAreNotUTF8AreDropped) {
-    // "é" (C3 A9) split across two writes: each half is invalid on its own, so both are
-    // dropped and the line before them decides.
-    useTool("echo 'Write failed'\nsleep 0.3\nprintf '\\303'\nsleep 0.3\nprintf '\\251 done\\n'");
+TEST_F(BossacManagerTest, OutputIsDecodedAsOneStream) {
+    // "é" (C3 A9) split across two writes is completed by the second, and the failure in the
+    // same read is seen; a byte that is no UTF-8 becomes U+FFFD.
+    useTool("printf 'Verify caf\\303'\nsleep 0.3\nprintf '\\251\\n\\377 Verify failed\\n'");
     FlashRun run = flash();
+    EXPECT_EQ(run.output(), "Verify caf\xc3\xa9\n\xef\xbf\xbd Verify failed\n");
     ASSERT_NE(bossacError(run.outcome), nullptr);
-    EXPECT_EQ(*bossacError(run.outcome), BossacError::reportedFailure("Write failed"));
-    EXPECT_EQ(run.chunks, (std::vector<std::string>{"Write failed\n"}));
+    EXPECT_EQ(*bossacError(run.outcome), BossacError::reportedFailure("\xef\xbf\xbd Verify failed"));
 
-    // Whole in one write, the same character is kept.
-    useTool("printf 'Verify caf\\303\\251\\n'");
+    // A character cut off by the end of the output is not lost either.
+    useTool("echo 'Verify successful'\nprintf '\\303'");
     run = flash();
-    EXPECT_EQ(run.outcome, nullptr);
-    EXPECT_EQ(run.output(), "Verify caf\xc3\xa9\n");
+    EXPECT_EQ(run.output(), "Verify successful\n\xef\xbf\xbd");
 }
 
 TEST_F(BossacManagerTest, AToolThatCannotStartCompletesWithTheLaunchError) {
@@ -293,8 +322,7 @@ TEST_F(BossacManagerTest, KicksTheBootloaderAt1200BaudBeforeTheToolRuns) {
     const FlashRun run = runFlash(manager_, terminal.path(), firmware_);
     EXPECT_EQ(run.outcome, nullptr);
     EXPECT_EQ(lines(run.output()).front(), "1200");
-    EXPECT_EQ(lines(readFile(directory_.path() / "arguments")).front(),
-              "--port=" + terminal.path().filename().string());
+    EXPECT_EQ(lines(readFile(directory_.path() / "arguments")).front(), "--port=" + terminal.path().string());
 }
 
 TEST_F(BossacManagerTest, TheRealToolFindsNoDeviceOnASilentPort) {
@@ -311,7 +339,8 @@ TEST_F(BossacManagerTest, TheRealToolFindsNoDeviceOnASilentPort) {
 
     const FlashRun run = runFlash(manager_, port, firmware_);
     ASSERT_NE(bossacError(run.outcome), nullptr) << (run.outcome ? run.outcome->localizedDescription() : "success");
-    EXPECT_EQ(*bossacError(run.outcome), BossacError::reportedFailure("No device found on ttyACM-test"));
+    EXPECT_EQ(*bossacError(run.outcome),
+              BossacError::reportedFailure("No device found on " + port.string(), "the tool exited with status 1"));
 }
 
 }  // namespace

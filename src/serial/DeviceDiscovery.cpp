@@ -1,4 +1,4 @@
-#include "console/DeviceDiscovery.h"
+#include "serial/DeviceDiscovery.h"
 
 #include <dirent.h>
 
