@@ -115,6 +115,7 @@ void ViewController::prepareForSegue(const StoryboardSegue& segue, Object* sende
             std::dynamic_pointer_cast<ModalProgressViewController>(segue.destinationController);
         if (_currentModalProgressViewController) _currentModalProgressViewController->loadViewIfNeeded();
         updateModalProgress();
+        setModalProgressOutput(modalProgressOutput_);
     }
 }
 
@@ -176,9 +177,21 @@ void ViewController::setModalProgressStatusProgress(std::optional<double> progre
     updateModalProgress();
 }
 
+void ViewController::setModalProgressDetailText(std::optional<std::string> text) {
+    modalProgressDetailText_ = std::move(text);
+    updateModalProgress();
+}
+
+void ViewController::setModalProgressOutput(std::optional<std::string> output) {
+    modalProgressOutput_ = std::move(output);
+    auto sheet = _currentModalProgressViewController;
+    if (sheet && sheet->outputView) sheet->outputView->setStringValue(modalProgressOutput_.value_or(std::string()));
+}
+
 void ViewController::updateModalProgress() {
     auto sheet = _currentModalProgressViewController;
     if (!sheet) return;
+    if (sheet->detailLabel) sheet->detailLabel->setStringValue(modalProgressDetailText_.value_or(std::string()));
     if (sheet->statusLabel) {
         sheet->statusLabel->setStringValue(modalProgressStatusText_ && !modalProgressStatusText_->empty()
                                                ? *modalProgressStatusText_

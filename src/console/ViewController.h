@@ -103,6 +103,10 @@ public:
     void setModalProgressStatusText(std::optional<std::string> text) override;
     const std::optional<double>& modalProgressStatusProgress() const { return modalProgressStatusProgress_; }
     void setModalProgressStatusProgress(std::optional<double> progress) override;
+    const std::optional<std::string>& modalProgressDetailText() const { return modalProgressDetailText_; }
+    void setModalProgressDetailText(std::optional<std::string> text) override;
+    const std::optional<std::string>& modalProgressOutput() const { return modalProgressOutput_; }
+    void setModalProgressOutput(std::optional<std::string> output) override;
     void updateModalProgress();
 
     InspectorManager& inspectorManager() { return *inspectorManager_; }
@@ -154,6 +158,8 @@ private:
 
     std::optional<std::string> modalProgressStatusText_;
     std::optional<double> modalProgressStatusProgress_;
+    std::optional<std::string> modalProgressDetailText_;
+    std::optional<std::string> modalProgressOutput_;
     StatusIndication vehicleStatus_;
     std::vector<std::string> devices_;
     std::vector<GamepadHandle> gamepads_;

@@ -17,6 +17,8 @@ public:
     virtual std::optional<std::string> failureReason() const { return std::nullopt; }
     virtual std::optional<std::string> recoverySuggestion() const { return std::nullopt; }
     virtual std::optional<std::string> helpAnchor() const { return std::nullopt; }
+    // Longer technical text a user may open (a tool's output), shown collapsed.
+    virtual std::optional<std::string> detailedText() const { return std::nullopt; }
 
     // Qualified type name and numeric code, as an error object of the platform would carry them.
     virtual std::string domain() const = 0;

@@ -24,6 +24,10 @@ public:
     std::optional<std::string> failureReason() const override { return failureReason_; }
     std::optional<std::string> recoverySuggestion() const override { return recoverySuggestion_; }
     std::optional<std::string> helpAnchor() const override { return helpAnchor_; }
+    // The underlying error's.
+    std::optional<std::string> detailedText() const override {
+        return underlyingError_ ? underlyingError_->detailedText() : std::nullopt;
+    }
     std::string domain() const override { return "orvane::InformativeError"; }
 
 private:

@@ -31,6 +31,7 @@ struct Alert {
     std::string messageText;
     std::string informativeText;
     std::optional<std::string> iconName;
+    std::optional<std::string> detailedText;  // shown collapsed
 };
 
 // What the toolkit does for a view controller. The Qt front end implements it with windows and

@@ -9,6 +9,7 @@
 #include <QStyleOptionSlider>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QStandardItemModel>
 
@@ -65,7 +66,13 @@ void QtTextField::setStringValue(const std::string& text) {
     } else if (auto* lineEdit = qobject_cast<QLineEdit*>(widget_)) {
         if (lineEdit->text() != value) lineEdit->setText(value);
     } else if (auto* textEdit = qobject_cast<QPlainTextEdit*>(widget_)) {
-        if (textEdit->toPlainText() != value) textEdit->setPlainText(value);
+        if (textEdit->toPlainText() != value) {
+            // Text that grows at its end (a tool's output) keeps the view at its end.
+            auto* scrollBar = textEdit->verticalScrollBar();
+            const bool following = scrollBar->value() == scrollBar->maximum();
+            textEdit->setPlainText(value);
+            if (following) scrollBar->setValue(scrollBar->maximum());
+        }
     }
 }
 

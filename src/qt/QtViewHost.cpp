@@ -227,6 +227,7 @@ void QtViewHost::presentError(PlatformViewController& controller, const ErrorRef
     box->setIcon(QMessageBox::Warning);
     box->setText(toQString(error->localizedDescription()));
     box->setInformativeText(toQString(error->recoverySuggestion().value_or(std::string())));
+    if (auto details = error->detailedText(); details && !details->empty()) box->setDetailedText(toQString(*details));
     openMessageBox(box, controller, asSheetOnWindow);
 }
 
@@ -235,6 +236,7 @@ void QtViewHost::showAlert(PlatformViewController& controller, const Alert& aler
     auto* box = new QMessageBox();
     box->setText(toQString(alert.messageText));
     box->setInformativeText(toQString(alert.informativeText));
+    if (alert.detailedText && !alert.detailedText->empty()) box->setDetailedText(toQString(*alert.detailedText));
     if (alert.iconName && Artwork::contains(*alert.iconName)) {
         box->setIconPixmap(Artwork::pixmap(*alert.iconName, QSize(64, 64), qApp->devicePixelRatio()));
     } else {

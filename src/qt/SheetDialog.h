@@ -19,6 +19,10 @@ public:
 
 public slots:
     void reject() override;
+
+protected:
+    // The window manager's close (the title bar, Alt+F4) asks the same as Escape.
+    void closeEvent(QCloseEvent* event) override;
 };
 
 }  // namespace orvane

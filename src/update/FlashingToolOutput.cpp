@@ -123,6 +123,25 @@ std::optional<FlashingProgress> FlashingToolOutputParser::lineEnded() {
     return progress_;
 }
 
+void TerminalTranscript::append(std::string_view text) {
+    for (char c : text) {
+        if (c == '\n') {
+            finished_ += line_;
+            finished_ += '\n';
+            line_.clear();
+            returned_ = false;
+        } else if (c == '\r') {
+            returned_ = true;
+        } else {
+            if (returned_) line_.clear();
+            returned_ = false;
+            line_.push_back(c);
+        }
+    }
+}
+
+std::string TerminalTranscript::text() const { return finished_ + line_; }
+
 ErrorRef outcomeOfRun(std::string_view log, int waitStatus) {
     const std::vector<std::string_view> lines = nonEmptyLines(log);
     const bool endedWell = WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0;

@@ -47,6 +47,19 @@ private:
     std::optional<FlashingProgress> progress_;
 };
 
+// The tool's output as a terminal shows it: a carriage return starts its line again, so a
+// progress bar redrawn hundreds of times stands once.
+class TerminalTranscript {
+public:
+    void append(std::string_view text);
+    std::string text() const;
+
+private:
+    std::string finished_;  // whole lines, each with its line feed
+    std::string line_;      // the line being written
+    bool returned_ = false; // a carriage return came last: the next character starts the line again
+};
+
 // The outcome of a run from its whole output and how the tool ended (a wait status).
 //
 // A run succeeds only when the tool exited normally with status 0 and its last non-empty line

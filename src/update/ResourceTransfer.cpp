@@ -21,6 +21,7 @@ struct Body {
     std::string bytes;
     std::size_t limit = 0;
     bool exceeded = false;
+    const std::function<void(std::uint64_t, std::optional<std::uint64_t>)>* progress = nullptr;
 };
 
 std::size_t appendToBody(char* data, std::size_t size, std::size_t count, void* context) {
@@ -36,6 +37,12 @@ std::size_t appendToBody(char* data, std::size_t size, std::size_t count, void* 
         return 0;  // ends the transfer with CURLE_WRITE_ERROR
     }
     body->bytes.append(data, length);
+    if (body->progress && *body->progress) {
+        curl_off_t announced = -1;
+        curl_easy_getinfo(body->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        (*body->progress)(body->bytes.size(), announced >= 0 ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(announced))
+                                                             : std::nullopt);
+    }
     return length;
 }
 
@@ -57,6 +64,7 @@ ResourceResult fetchWholeResource(const std::string& url, const TransferOptions&
     Body body;
     body.curl = curl;
     body.limit = options.maximumSize;
+    body.progress = &options.progress;
     char errorText[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());

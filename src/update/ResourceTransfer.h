@@ -1,6 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <cstddef>
 #include <string>
 #include <variant>
@@ -20,6 +23,9 @@ struct TransferOptions {
     std::chrono::seconds stallTime{30};
     // Largest body accepted; a larger one fails the transfer.
     std::size_t maximumSize = 1024 * 1024;
+    // Called on the transferring thread as the body arrives, with the bytes received and the
+    // length the server announced (none when it announced none).
+    std::function<void(std::uint64_t received, std::optional<std::uint64_t> announced)> progress;
 };
 
 // The body of a successful transfer, or the error that ended it.

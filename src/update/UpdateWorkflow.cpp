@@ -1,5 +1,7 @@
 #include "update/UpdateWorkflow.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <variant>
 
@@ -27,7 +29,33 @@ public:
     std::string domain() const override { return "UpdateWorkflow.NoDeviceSelectedError"; }
 };
 
+
 }  // namespace
+
+std::string UpdateWorkflow::stageName(Stage stage) {
+    switch (stage) {
+        case Stage::checking: return "Checking for the update";
+        case Stage::downloading: return "Downloading the firmware";
+        case Stage::resetting: return "Resetting the device into its bootloader";
+        case Stage::erasing: return "Erasing the device's flash";
+        case Stage::writing: return "Writing the firmware";
+        case Stage::verifying: return "Verifying the firmware";
+        case Stage::finishing: return "Setting the device to start the new firmware";
+    }
+    return "Updating";
+}
+
+void UpdateWorkflow::showStage(Stage stage, std::optional<double> fraction) {
+    auto host = host_.lock();
+    if (!host) return;
+    const std::optional<int> percent =
+        fraction ? std::optional<int>(static_cast<int>(*fraction * 100)) : std::nullopt;
+    if (stage == stage_ && percent == shownPercent_) return;
+    stage_ = stage;
+    shownPercent_ = percent;
+    host->setModalProgressStatusProgress(fraction);
+    host->setModalProgressDetailText(stageName(stage) + (percent ? ": " + std::to_string(*percent) + "%" : "..."));
+}
 
 UpdateWorkflow::UpdateWorkflow(std::shared_ptr<DeviceUpdateProvider> provider, std::shared_ptr<BossacManager> bossac)
     : _updateProvider(std::move(provider)), _bossac(std::move(bossac)) {}
@@ -82,8 +110,25 @@ void UpdateWorkflow::prepareUpdateInformationDialog(UpdateInformationViewControl
 
         host->setModalProgressStatusText(std::string("Downloading software..."));
         host->setModalProgressStatusProgress(std::nullopt);
+        self->showStage(Stage::downloading, std::nullopt);
         dispatchGlobal([weak, information] {
-            FirmwareDownloadResult download = downloadFirmware(information);
+            // The bar follows the bytes of the announced length; the sheet hears of each whole
+            // percent once.
+            FirmwareDownloadOptions options;
+            int lastPercent = -1;
+            options.transfer.progress = [weak, &lastPercent](std::uint64_t received, std::optional<std::uint64_t> announced) {
+                if (!announced || *announced == 0) return;
+                const double fraction = std::min(1.0, static_cast<double>(received) / static_cast<double>(*announced));
+                const int percent = static_cast<int>(fraction * 100);
+                if (percent == lastPercent) return;
+                lastPercent = percent;
+                dispatchMain([weak, fraction] {
+                    if (auto workflow = weak.lock(); workflow && workflow->stage_ == Stage::downloading) {
+                        workflow->showStage(Stage::downloading, fraction);
+                    }
+                });
+            };
+            FirmwareDownloadResult download = downloadFirmware(information, options);
             dispatchMain([weak, download] {
                 auto workflow = weak.lock();
                 if (!workflow) return;
@@ -102,6 +147,9 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
     if (!host) return;
     if (error) {
         host->setModalProgressStatusText(std::nullopt);
+        host->setModalProgressDetailText(std::nullopt);
+        stage_ = Stage::checking;
+        shownPercent_.reset();
         host->presentError(std::make_shared<InformativeError>(
             "The software update file could not be downloaded.",
             "Make sure you're connected to the internet, and try again.", error));
@@ -109,10 +157,19 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
     }
     host->setModalProgressStatusText(std::string("Flashing new firmware to device..."));
     host->setModalProgressStatusProgress(std::nullopt);
+    toolOutput_ = TerminalTranscript();
+    host->setModalProgressOutput(std::string());
+    showStage(Stage::resetting, std::nullopt);
 
     auto weak = weak_from_this();
     _bossac->completionHandler = [weak](ErrorRef outcome) {
         if (auto self = weak.lock()) self->didFinishFlashing(outcome);
+    };
+    _bossac->logOutputHandler = [weak](const std::string& chunk) {
+        if (auto self = weak.lock()) self->didReceiveToolOutput(chunk);
+    };
+    _bossac->progressHandler = [weak](const FlashingProgress& progress) {
+        if (auto self = weak.lock()) self->didReceiveFlashingProgress(progress);
     };
 
     const std::optional<std::string> devicePath = host->takeSelectedDevice();
@@ -131,22 +188,47 @@ void UpdateWorkflow::flashFirmware(const std::optional<std::string>& devicePath,
     dispatchGlobal([bossac, port = *devicePath, file] { bossac->flash(port, file); });
 }
 
+void UpdateWorkflow::didReceiveToolOutput(const std::string& chunk) {
+    toolOutput_.append(chunk);
+    if (auto host = host_.lock()) host->setModalProgressOutput(toolOutput_.text());
+}
+
+void UpdateWorkflow::didReceiveFlashingProgress(const FlashingProgress& progress) {
+    switch (progress.stage) {
+        case FlashingProgress::Stage::erasing: showStage(Stage::erasing, progress.fraction); break;
+        case FlashingProgress::Stage::writing: showStage(Stage::writing, progress.fraction); break;
+        case FlashingProgress::Stage::verifying: showStage(Stage::verifying, progress.fraction); break;
+        case FlashingProgress::Stage::finishing: showStage(Stage::finishing, progress.fraction); break;
+    }
+}
+
 void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     _bossac->logOutputHandler = nullptr;
     _bossac->completionHandler = nullptr;
+    _bossac->progressHandler = nullptr;
+    const std::string output = toolOutput_.text();
+    const Stage stage = stage_;
+    stage_ = Stage::checking;
+    shownPercent_.reset();
     auto host = host_.lock();
     if (!host) return;
     host->setModalProgressStatusText(std::nullopt);
+    host->setModalProgressDetailText(std::nullopt);
+    host->setModalProgressOutput(std::nullopt);
     if (error) {
         host->presentError(std::make_shared<InformativeError>(
             "Failed to flash the firmware update.",
-            "Disconnect and reconnect the device's USB connection and try again.", error));
+            "Disconnect and reconnect the device's USB connection and try again.",
+            dynamic_cast<const NoDeviceSelectedError*>(error.get())
+                ? error
+                : std::make_shared<FlashingStepError>(stageName(stage), error, output)));
     } else {
-        host->showAlertModalForWindow(
-            {"The firmware update completed.",
-             "Your device should reappear in the device list.  If the status indicator on the device is "
-             "not pulsing or flashing, disconnect and reconnect the device.",
-             kFirmwareUpdateIcon});
+        Alert alert{"The firmware update completed.",
+                    "Your device should reappear in the device list.  If the status indicator on the device is "
+                    "not pulsing or flashing, disconnect and reconnect the device.",
+                    kFirmwareUpdateIcon};
+        if (!output.empty()) alert.detailedText = output;
+        host->showAlertModalForWindow(alert);
     }
 }
 

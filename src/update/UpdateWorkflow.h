@@ -9,11 +9,36 @@
 #include "platform/Error.h"
 #include "platform/ViewControllerBase.h"
 #include "update/DeviceUpdateProvider.h"
+#include "update/FlashingToolOutput.h"
 
 namespace orvane {
 
 class BossacManager;
 class UpdateInformationViewController;
+
+// A failure of one step of the flash, as the closing alert reports it: names the step, carries
+// the flasher's error and the tool's output (the alert's details).
+class FlashingStepError : public Error {
+public:
+    FlashingStepError(std::string stage, ErrorRef underlying, std::string output)
+        : stage_(std::move(stage)), underlying_(std::move(underlying)), output_(std::move(output)) {}
+    std::string localizedDescription() const override {
+        return stage_ + " failed: " + (underlying_ ? underlying_->localizedDescription() : std::string());
+    }
+    const std::string& stage() const { return stage_; }
+    std::optional<std::string> detailedText() const override {
+        if (output_.empty()) return std::nullopt;
+        return output_;
+    }
+    std::string domain() const override { return underlying_ ? underlying_->domain() : "UpdateWorkflow"; }
+    long code() const override { return underlying_ ? underlying_->code() : 0; }
+    const ErrorRef& underlying() const { return underlying_; }
+
+private:
+    std::string stage_;
+    ErrorRef underlying_;
+    std::string output_;
+};
 
 // What the update workflow needs from the window it runs in: the modal progress sheet, the
 // update dialog, alerts and errors, and the device it updates. The console implements it.
@@ -25,6 +50,10 @@ public:
     // no progress value makes the sheet's bar indeterminate.
     virtual void setModalProgressStatusText(std::optional<std::string> text) = 0;
     virtual void setModalProgressStatusProgress(std::optional<double> progress) = 0;
+    // A line under the sheet's text that names the step, and the flashing tool's output in the
+    // sheet's details area; none clears them.
+    virtual void setModalProgressDetailText(std::optional<std::string> text) = 0;
+    virtual void setModalProgressOutput(std::optional<std::string> output) = 0;
 
     // Presents the update dialog; `prepare` receives it before it is shown.
     virtual void presentUpdateInformationDialog(std::function<void(UpdateInformationViewController&)> prepare) = 0;
@@ -57,6 +86,10 @@ public:
 
     void setHost(std::weak_ptr<UpdateWorkflowHost> host) { host_ = std::move(host); }
 
+    // The steps a user sees on the progress sheet, in order.
+    enum class Stage { checking, downloading, resetting, erasing, writing, verifying, finishing };
+    static std::string stageName(Stage stage);
+
     // The entry, "Check for Update": does nothing without a device session.
     void checkForUpdates();
 
@@ -70,10 +103,18 @@ private:
     void didDownloadUpdate(const std::string& file, const ErrorRef& error);
     void flashFirmware(const std::optional<std::string>& devicePath, const std::string& file);
     void didFinishFlashing(const ErrorRef& error);
+    void showStage(Stage stage, std::optional<double> fraction);
+    void didReceiveToolOutput(const std::string& chunk);
+    void didReceiveFlashingProgress(const FlashingProgress& progress);
 
     std::shared_ptr<DeviceUpdateProvider> _updateProvider;
     std::shared_ptr<BossacManager> _bossac;
     std::weak_ptr<UpdateWorkflowHost> host_;
+
+    // The run under way: its stage, the percentage last shown, the tool's output so far.
+    Stage stage_ = Stage::checking;
+    std::optional<int> shownPercent_;
+    TerminalTranscript toolOutput_;
 };
 
 }  // namespace orvane

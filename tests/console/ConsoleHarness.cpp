@@ -35,9 +35,13 @@ ConsoleHarness::ConsoleHarness(ViewController::Configuration configuration) {
             console->steeringWheelImage = wheel;
         } else if (auto* sheet = dynamic_cast<ModalProgressViewController*>(&controller)) {
             sheetLabel = std::make_shared<FakeTextField>();
+            sheetDetail = std::make_shared<FakeTextField>();
             sheetProgress = std::make_shared<FakeProgressIndicator>();
+            sheetOutput = std::make_shared<FakeTextField>();
             sheet->statusLabel = sheetLabel;
+            sheet->detailLabel = sheetDetail;
             sheet->progressIndicator = sheetProgress;
+            sheet->outputView = sheetOutput;
         } else if (auto* updateDialog = dynamic_cast<UpdateInformationViewController*>(&controller)) {
             dialog = std::static_pointer_cast<UpdateInformationViewController>(updateDialog->shared_from_this());
             dialogVersion = std::make_shared<FakeTextField>();

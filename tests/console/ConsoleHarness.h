@@ -54,7 +54,7 @@ struct ConsoleHarness {
     std::shared_ptr<FakeImageView> wheel = std::make_shared<FakeImageView>();
 
     // The outlets of the last modal progress sheet and update dialog the host made.
-    std::shared_ptr<FakeTextField> sheetLabel;
+    std::shared_ptr<FakeTextField> sheetLabel, sheetDetail, sheetOutput;
     std::shared_ptr<FakeProgressIndicator> sheetProgress;
     std::shared_ptr<UpdateInformationViewController> dialog;
     std::shared_ptr<FakeTextField> dialogVersion, dialogDate, dialogNotes;

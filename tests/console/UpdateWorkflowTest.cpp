@@ -16,6 +16,7 @@
 #include "update/BossacManager.h"
 #include "update/FirmwareDownload.h"
 #include "update/HalvernServerUpdateProvider.h"
+#include "update/UpdateWorkflow.h"
 
 using namespace orvane;
 using namespace orvane::testing;
@@ -172,9 +173,10 @@ TEST_F(UpdateWorkflow, UpdateNowDownloadsDisconnectsAndFlashes) {
     EXPECT_EQ(h->statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected"}));
     EXPECT_EQ(h->console->vehicleInterface(), nullptr);
     EXPECT_EQ(h->console->selectedDevice(), std::nullopt);
-    const std::string port = std::filesystem::path(device.devicePath()).filename().string();
+    // The pty is not in /dev/ itself, so the tool is given its whole path.
     const auto image = defaultFirmwareDirectory() / "firmware.bin";
-    EXPECT_EQ(toolArguments(), (Texts{"--port=" + port, "--write", "--verify", "--reset", image.string(), "--boot"}));
+    EXPECT_EQ(toolArguments(),
+              (Texts{"--port=" + device.devicePath(), "--write", "--verify", "--reset", image.string(), "--boot"}));
     EXPECT_FALSE(h->console->bossac().completionHandler);
     EXPECT_FALSE(h->console->bossac().logOutputHandler);
     EXPECT_TRUE(sheetGone());
@@ -204,7 +206,14 @@ TEST_F(UpdateWorkflow, AFlashTheToolReportsAsFailedEndsWithTheFlashingError) {
     EXPECT_EQ(presented.error->localizedDescription(), "Failed to flash the firmware update.");
     auto informative = std::dynamic_pointer_cast<const InformativeError>(presented.error);
     ASSERT_TRUE(informative);
-    auto bossacError = std::dynamic_pointer_cast<const BossacError>(informative->underlyingError());
+    // The technical details name the step that failed; the tool's output is in the details.
+    auto step = std::dynamic_pointer_cast<const FlashingStepError>(informative->underlyingError());
+    ASSERT_TRUE(step);
+    EXPECT_EQ(step->stage(), "Erasing the device's flash");
+    EXPECT_NE(presented.error->recoverySuggestion().value_or("").find("Erasing the device's flash failed: "),
+              std::string::npos);
+    EXPECT_EQ(presented.error->detailedText(), "Erase flash\nVerify failed at page 3\n");
+    auto bossacError = std::dynamic_pointer_cast<const BossacError>(step->underlying());
     ASSERT_TRUE(bossacError);
     EXPECT_NE(bossacError->localizedDescription().find("Verify failed at page 3"), std::string::npos);
     EXPECT_FALSE(h->console->bossac().completionHandler);
