@@ -260,6 +260,9 @@ TEST(DeviceReport, UnknownMessageLogText) {
     EXPECT_EQ(unknownMessageLogText({"FOO", {{"a", "1"}}}), " FOO:\n{\n    \"a\" = \"1\";\n}\n-------");
     EXPECT_EQ(unknownMessageLogText({"BAR", {}}), " BAR:\n{\n}\n-------");
     EXPECT_EQ(unknownMessageLogText({"X", {{"k\"", "v\r"}}}), " X:\n{\n    \"k\\\"\" = \"v\\r\";\n}\n-------");
+    // A name can neither drive the terminal nor forge a log line of its own.
+    EXPECT_EQ(unknownMessageLogText({"\x1b[2J\nBAR:\n{\n}\n-------\n\"\\", {}}),
+              " \\u001b[2J\\nBAR:\\n{\\n}\\n-------\\n\\\"\\\\:\n{\n}\n-------");
 }
 
 }  // namespace
