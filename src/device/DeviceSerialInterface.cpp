@@ -69,7 +69,13 @@ std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t gene
             // One read takes whatever has arrived; the framer applies the byte-by-byte rules.
             inputStart_ = inputEnd_ = 0;
             ssize_t count = port_->readBuffer(input_.data(), input_.size());
-            if (count > 0) inputEnd_ = static_cast<std::size_t>(count);
+            // A read time-out (1 s of silence): give nothing, so that the loop asks again. The
+            // device may have lost the request, or its reply. Part of a message that has
+            // arrived stays in the framer and the next read continues it: the protocol has no
+            // mark where a message starts, so dropping those bytes would make the rest of the
+            // message the start of the next name and spoil the next message as well.
+            if (count <= 0) return std::nullopt;
+            inputEnd_ = static_cast<std::size_t>(count);
         }
     } catch (const PortError&) {
         // Unplugged, closed by disconnect(), or a read error: the link ends below.

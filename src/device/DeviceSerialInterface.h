@@ -25,6 +25,10 @@ namespace orvane {
 // session is disconnected or the link fails (then isConnected() turns false and the port is
 // closed; no error is reported).
 //
+// A silent device is asked again: when a read waits 1 s without a byte, the loop sends the next
+// request, so a request or reply lost on the line does not stall the exchange. Part of a
+// message received before the silence is kept, and the message completes when the rest arrives.
+//
 // Create sessions with std::make_shared: the loop holds a shared reference to the session for
 // as long as it runs, so a session keeps exchanging after its creator drops it.
 //
@@ -77,8 +81,9 @@ public:
     std::uint64_t decodedMessageCount() const { return decodedMessageCount_.load(); }
     void setMessageObserver(MessageObserver observer);
 
-    // Reads one message; nothing when not connected or when reading fails (which ends the
-    // connection). Meant for the exchange loop.
+    // Reads one message; nothing when not connected, when the device stays silent for a read
+    // time-out (1 s; the connection stays up and a partial message is kept for the next call),
+    // or when reading fails (which ends the connection). Meant for the exchange loop.
     std::optional<DeviceReport> readReport();
     // Writes one message in one write; a failed or empty write ends the connection. Meant
     // for the exchange loop.

@@ -176,6 +176,28 @@ TEST(DeviceSerialInterface, ReconnectStartsOneFreshLoop) {
     EXPECT_TRUE(loopEnds(session));
 }
 
+TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());  // lost: never answered
+    ASSERT_TRUE(peer.readRequest(5s)) << "no request after a silent read time-out";
+    // Half a reply, then silence: the loop asks again and keeps the half.
+    ASSERT_TRUE(peer.send("STEERING{angle:"));
+    ASSERT_TRUE(peer.readRequest(5s));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(peer.send("7.5\n}STATE{lateral-control-method:APA\n}"));
+    const bool decoded = eventually([&] { return session->decodedMessageCount() == 2; }, 5s);
+    const std::string logged = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(session->steeringWheelAngle(), 7.5);
+    EXPECT_EQ(session->lateralControlMethod().kind, LateralControlMethod::apa);
+    EXPECT_EQ(logged, "");  // the message after the gap was not spoilt into an unknown one
+    EXPECT_TRUE(session->isConnected());
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
 TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
     const std::string streams[] = {
         "STEER\xC9NG{}",                                         // high-bit byte in a name
