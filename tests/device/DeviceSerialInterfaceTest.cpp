@@ -182,6 +182,10 @@ TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
     session->connect();
     ASSERT_TRUE(peer.readRequest());  // lost: never answered
     ASSERT_TRUE(peer.readRequest(5s)) << "no request after a silent read time-out";
+    // The silence the console shows as "not responding" counts from connect while no message came.
+    EXPECT_FALSE(session->lastMessageTime());
+    EXPECT_TRUE(eventually([&] { return session->timeSinceLastMessage() >= 1s; }, 5s));
+    const auto beforeReply = std::chrono::steady_clock::now();
     // Half a reply, then silence: the loop asks again and keeps the half.
     ASSERT_TRUE(peer.send("STEERING{angle:"));
     ASSERT_TRUE(peer.readRequest(5s));
@@ -194,8 +198,72 @@ TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
     EXPECT_EQ(session->lateralControlMethod().kind, LateralControlMethod::apa);
     EXPECT_EQ(logged, "");  // the message after the gap was not spoilt into an unknown one
     EXPECT_TRUE(session->isConnected());
+    const auto last = session->lastMessageTime();
+    const auto silence = session->timeSinceLastMessage();
+    const auto sinceReply = std::chrono::steady_clock::now() - beforeReply;
+    ASSERT_TRUE(last);
+    EXPECT_GE(*last, beforeReply);
+    EXPECT_LE(silence, sinceReply);
     session->disconnect();
+    EXPECT_EQ(session->timeSinceLastMessage(), std::chrono::steady_clock::duration::zero());
     EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, TheEndOfALinkSaysWhy) {
+    struct Case {
+        const char* what;
+        std::function<void(PtyPeer&, DeviceSerialInterface&)> end;
+        LinkEndCause cause;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"unplug", [](PtyPeer& peer, DeviceSerialInterface&) { peer.unplug(); }, LinkEndCause::unplugged, "unplugged"},
+        {"high-bit byte", [](PtyPeer& peer, DeviceSerialInterface&) { ASSERT_TRUE(peer.send("STEER\xC9NG{}")); },
+         LinkEndCause::protocolViolation, "not the protocol (a byte with the high bit set)"},
+        {"endless name",
+         [](PtyPeer& peer, DeviceSerialInterface&) {
+             ASSERT_TRUE(peer.send(std::string(ReportFramer::kMaximumTextLength + 10, 'N')));
+         },
+         LinkEndCause::protocolViolation, "not the protocol (a name longer than 4096 bytes)"},
+        {"endless value",
+         [](PtyPeer& peer, DeviceSerialInterface&) {
+             ASSERT_TRUE(peer.send("X{k:" + std::string(ReportFramer::kMaximumTextLength + 10, 'v')));
+         },
+         LinkEndCause::protocolViolation, "not the protocol (a value longer than 4096 bytes)"},
+        {"disconnect", [](PtyPeer&, DeviceSerialInterface& session) { session.disconnect(); },
+         LinkEndCause::userDisconnect, "closed on request"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyPeer peer;
+        auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+        // Shared with the observer, which may outlive this pass if the loop does not end.
+        struct Seen {
+            std::mutex mutex;
+            std::vector<LinkEnd> ends;
+            std::thread::id thread;
+        };
+        auto seen = std::make_shared<Seen>();
+        session->setLinkEndObserver([seen](const LinkEnd& end) {
+            std::lock_guard lock(seen->mutex);
+            seen->ends.push_back(end);
+            seen->thread = std::this_thread::get_id();
+        });
+        session->connect();
+        ASSERT_TRUE(peer.readRequest());
+        EXPECT_FALSE(session->linkEnd());
+        c.end(peer, *session);
+        ASSERT_TRUE(eventually([&] { return !session->isConnected(); }));
+        const auto end = session->linkEnd();
+        ASSERT_TRUE(end);
+        EXPECT_EQ(end->cause, c.cause);
+        EXPECT_NE(end->detail.find(c.detail), std::string::npos) << end->detail;
+        ASSERT_TRUE(loopEnds(session));
+        std::lock_guard lock(seen->mutex);
+        ASSERT_EQ(seen->ends.size(), 1u);
+        EXPECT_EQ(seen->ends.front(), *end);
+        EXPECT_NE(seen->thread, std::this_thread::get_id());  // the exchange thread, also after disconnect()
+    }
 }
 
 TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
