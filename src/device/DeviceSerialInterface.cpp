@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "platform/GlobalQueue.h"
@@ -175,11 +176,20 @@ void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
     if (!isCurrent(generation)) return;
     std::optional<LinkEnd> end;
     try {
-        const ssize_t written = port_->writeText(text);
-        if (written < 0) {
-            end = writeEnd(errno);
-        } else if (written < 1) {
-            end = LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
+        if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);
+        // A write may take only part of the text (a signal arrived while the line was full); the
+        // rest follows, so the device never gets a cut-off request. Closing the port wakes a
+        // waiting write, and the next one then fails with mustBeOpen.
+        std::span rest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        while (!rest.empty() && !end) {
+            const ssize_t written = port_->writeChunk(rest);
+            if (written < 0) {
+                end = writeEnd(errno);
+            } else if (written == 0) {
+                end = LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
+            } else {
+                rest = rest.subspan(static_cast<std::size_t>(written));
+            }
         }
     } catch (const PortError& error) {
         end = LinkEnd{LinkEndCause::writeFailed, error.value() == PortError::mustBeOpen

@@ -119,8 +119,8 @@ public:
     // time-out (1 s; the connection stays up and a partial message is kept for the next call),
     // or when reading fails (which ends the connection). Meant for the exchange loop.
     std::optional<DeviceReport> readReport();
-    // Writes one message in one write; a failed or empty write ends the connection. Meant
-    // for the exchange loop.
+    // Writes one message whole, continuing after partial writes; a failed write, or one that
+    // takes nothing, ends the connection. Meant for the exchange loop.
     void sendRequest(const std::string& name, const std::map<std::string, std::string>& fields);
 
 private:

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <future>
 #include <thread>
@@ -264,6 +267,71 @@ TEST(DeviceSerialInterface, TheEndOfALinkSaysWhy) {
         EXPECT_EQ(seen->ends.front(), *end);
         EXPECT_NE(seen->thread, std::this_thread::get_id());  // the exchange thread, also after disconnect()
     }
+}
+
+TEST(DeviceSerialInterface, ARequestCutByASignalIsSentWhole) {
+    // A signal that arrives while a write waits for room on a full line ends that write with
+    // part of the request written; the rest must follow before anything else.
+    struct sigaction interrupting {};
+    interrupting.sa_handler = [](int) {};
+    sigemptyset(&interrupting.sa_mask);
+    interrupting.sa_flags = 0;  // no SA_RESTART: the write returns early
+    ASSERT_EQ(sigaction(SIGUSR1, &interrupting, nullptr), 0);  // kept: a late signal stays harmless
+
+    PtyPeer peer;  // reads nothing until the line is full
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    struct ExchangeThread {
+        std::atomic<pthread_t> id{};
+        std::atomic<bool> known{false};
+    };
+    auto exchangeThread = std::make_shared<ExchangeThread>();
+    session->setMessageObserver([exchangeThread](const DeviceReport&, const DeviceTelemetry&) {
+        exchangeThread->id.store(pthread_self());
+        exchangeThread->known.store(true);
+    });
+    session->connect();
+    // Every ACK makes the loop send another request; far more than the line holds. The ACKs
+    // back up too once the loop stalls, so they go out on a thread of their own.
+    constexpr std::size_t kAcks = 6000;
+    std::string acks;
+    for (std::size_t i = 0; i < kAcks; ++i) acks += "ACK{}";
+    auto sent = std::async(std::launch::async, [&] { return peer.send(acks); });
+    // Wait until the loop stalls in a write on the full line, then interrupt it again and again.
+    std::uint64_t decoded = 0;
+    for (int still = 0; still < 20 && session->decodedMessageCount() < kAcks;) {
+        std::this_thread::sleep_for(10ms);
+        const std::uint64_t now = session->decodedMessageCount();
+        still = now == decoded ? still + 1 : 0;
+        decoded = now;
+    }
+    ASSERT_TRUE(exchangeThread->known.load());
+    for (int i = 0; i < 50; ++i) {
+        pthread_kill(exchangeThread->id.load(), SIGUSR1);
+        std::this_thread::sleep_for(1ms);
+    }
+    session->setMessageObserver(nullptr);
+
+    // Drain the line: every request arrives whole, one after the other.
+    const std::string request = messageText(controlRequest(0, 0));
+    std::string received;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (received.size() < (kAcks + 1) * request.size() && std::chrono::steady_clock::now() < deadline) {
+        char buffer[4096];
+        const ssize_t count = ::read(peer.masterDescriptor(), buffer, sizeof buffer);
+        if (count > 0) {
+            received.append(buffer, static_cast<std::size_t>(count));
+        } else {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    ASSERT_TRUE(sent.get());
+    ASSERT_GE(received.size(), (kAcks + 1) * request.size());
+    for (std::size_t i = 0; i < kAcks + 1; ++i) {
+        ASSERT_EQ(received.substr(i * request.size(), request.size()), request) << "request " << i;
+    }
+    EXPECT_TRUE(session->isConnected());
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
 }
 
 TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
