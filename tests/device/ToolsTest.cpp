@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -26,17 +28,18 @@ namespace fs = std::filesystem;
 
 const fs::path kTools = fs::path(ORVANE_BINARY_DIR) / "tools";
 
-// A child process with its standard output on a pipe.
+// A child process with its standard output on a pipe and its standard error in a file.
 class Child {
 public:
-    explicit Child(std::vector<std::string> arguments) {
+    explicit Child(std::vector<std::string> arguments, const std::string& errorPath = "/dev/null") {
         int pipeFds[2];
         if (::pipe(pipeFds) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
@@ -138,10 +141,10 @@ protected:
         return simulator;
     }
 
-    std::unique_ptr<Child> startMonitor(std::vector<std::string> options) {
+    std::unique_ptr<Child> startMonitor(std::vector<std::string> options, const std::string& errorPath = "/dev/null") {
         std::vector<std::string> arguments{(kTools / "orvane-monitor").string()};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        return std::make_unique<Child>(arguments);
+        return std::make_unique<Child>(arguments, errorPath);
     }
 
     fs::path directory_;
@@ -230,6 +233,26 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
         auto monitor = startMonitor({"--count", "1", link_});
         EXPECT_EQ(monitor->readLines().size(), 1u);
         EXPECT_EQ(monitor->wait(2s), 0);
+    }
+}
+
+TEST_F(ToolsTest, MonitorSaysWhyTheLinkEnded) {
+    const std::string errors = (directory_ / "monitor-errors").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--unplug-after", "2"}, "ended: the device was unplugged"},
+        {{"--high-bit-after", "2"}, "ended: the device sent data that is not the protocol (a byte with the high bit set)"},
+        {{"--endless-name-after", "2"}, "ended: the device sent data that is not the protocol (a name longer than"},
+    };
+    for (const auto& [simulatorOptions, cause] : cases) {
+        auto simulator = startSimulator(simulatorOptions);
+        auto monitor = startMonitor({link_}, errors);
+        EXPECT_EQ(monitor->readLines().size(), 2u);
+        EXPECT_EQ(monitor->wait(5s), 2);
+        std::ifstream file(errors);
+        const std::string printed{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        EXPECT_NE(printed.find(cause), std::string::npos) << printed;
+        simulator->signal(SIGTERM);
+        simulator->wait(5s);
     }
 }
 
