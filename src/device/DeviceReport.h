@@ -23,8 +23,9 @@ std::string messageText(const DeviceReport& message);
 DeviceReport controlRequest(double lateralMagnitude, double longitudinalMagnitude);
 
 // The log entry for a message whose name is not understood: a blank, the name, ":", LF, the
-// fields, LF and seven hyphens. The fields print one per line as "key" = "value"; with
-// control characters escaped.
+// fields, LF and seven hyphens. The fields print one per line as "key" = "value"; the name is
+// printed without quotes. Quotes, backslashes and control characters of the name, keys and
+// values are escaped as in JSON (LF as \n, ESC as \u001b).
 std::string unknownMessageLogText(const DeviceReport& message);
 
 }  // namespace orvane

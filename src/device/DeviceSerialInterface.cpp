@@ -1,12 +1,47 @@
 #include "device/DeviceSerialInterface.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "platform/GlobalQueue.h"
 
 namespace orvane {
+
+namespace {
+
+constexpr auto kNever = std::numeric_limits<std::chrono::steady_clock::rep>::min();
+
+std::chrono::steady_clock::rep steadyNow() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
+
+std::string systemErrorText(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+
+// Errors of a line whose device went away: a hang-up, or a device file that is no longer there.
+bool isGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+LinkEnd userDisconnectEnd() { return {LinkEndCause::userDisconnect, "the connection was closed on request"}; }
+
+LinkEnd unpluggedEnd() { return {LinkEndCause::unplugged, "the device was unplugged or its line hung up"}; }
+
+LinkEnd readEnd(const PortError& error) {
+    if (error.value() == PortError::deviceNotConnected) {
+        // The presence check and a hang-up carry no errno; a failed read carries its own.
+        if (error.systemError() == 0 || isGoneError(error.systemError())) return unpluggedEnd();
+        return {LinkEndCause::readFailed, "reading from the device failed: " + systemErrorText(error.systemError())};
+    }
+    if (error.value() == PortError::mustBeOpen) return {LinkEndCause::readFailed, "the serial port was closed"};
+    return {LinkEndCause::readFailed, "reading from the device failed: " + error.localizedDescription()};
+}
+
+LinkEnd writeEnd(int error) {
+    if (isGoneError(error)) return unpluggedEnd();
+    return {LinkEndCause::writeFailed, "sending a request to the device failed: " + systemErrorText(error)};
+}
+
+}  // namespace
 
 DeviceSerialInterface::DeviceSerialInterface(std::string path)
     : path_(std::move(path)), port_(std::make_shared<SerialPort>(path_)) {}
@@ -30,6 +65,9 @@ void DeviceSerialInterface::connect() {
         framer_.reset();
         inputStart_ = inputEnd_ = 0;
         generation = currentGeneration() + 1;
+        connectedAt_.store(steadyNow());
+        std::lock_guard link(linkMutex_);
+        linkEnd_.reset();
         state_.store(generation << 1 | 1);
     }
     GlobalQueue::shared().async([self = shared_from_this(), generation] { self->runExchange(generation); });
@@ -37,63 +75,128 @@ void DeviceSerialInterface::connect() {
 
 void DeviceSerialInterface::disconnect() {
     std::lock_guard lifecycle(lifecycleMutex_);
-    // The loop may end the link at the same moment: whoever clears the flag closes the port.
-    std::uint64_t state = state_.load();
-    while ((state & 1) != 0) {
-        if (state_.compare_exchange_weak(state, state & ~std::uint64_t{1})) {
-            port_->close();
-            return;
-        }
+    {
+        // The loop may end the link at the same moment: whoever clears the flag closes the port.
+        std::lock_guard link(linkMutex_);
+        const std::uint64_t state = state_.load();
+        if ((state & 1) == 0) return;
+        state_.store(state & ~std::uint64_t{1});
+        linkEnd_ = userDisconnectEnd();
+        linkEndGeneration_ = state >> 1;
     }
+    port_->close();
 }
 
-// The link of `generation` failed: clear isConnected and close the port, unless the session
-// has since been disconnected or connected again.
-void DeviceSerialInterface::endLink(std::uint64_t generation) {
-    std::uint64_t connected = generation << 1 | 1;
-    if (state_.compare_exchange_strong(connected, generation << 1)) port_->close();
+// The link of `generation` failed: clear isConnected, record why and close the port, unless
+// the session has since been disconnected or connected again. True when this call ended it.
+bool DeviceSerialInterface::endLink(std::uint64_t generation, LinkEnd end) {
+    {
+        std::lock_guard link(linkMutex_);
+        std::uint64_t connected = generation << 1 | 1;
+        if (!state_.compare_exchange_strong(connected, generation << 1)) return false;
+        linkEnd_ = std::move(end);
+        linkEndGeneration_ = generation;
+    }
+    port_->close();
+    return true;
 }
 
-std::optional<DeviceReport> DeviceSerialInterface::readReport() { return readReport(currentGeneration()); }
+std::optional<LinkEnd> DeviceSerialInterface::linkEnd() const {
+    std::lock_guard link(linkMutex_);
+    return linkEnd_;
+}
 
-std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t generation) {
+void DeviceSerialInterface::setLinkEndObserver(LinkEndObserver observer) {
+    std::lock_guard lock(linkEndObserverMutex_);
+    linkEndObserver_ = std::move(observer);
+}
+
+std::optional<std::chrono::steady_clock::time_point> DeviceSerialInterface::lastMessageTime() const {
+    const auto ticks = lastMessage_.load();
+    if (ticks == kNever) return std::nullopt;
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks));
+}
+
+std::chrono::steady_clock::duration DeviceSerialInterface::timeSinceLastMessage() const {
+    if (!isConnected()) return std::chrono::steady_clock::duration::zero();
+    const auto since = std::max(lastMessage_.load(), connectedAt_.load());
+    return std::max(std::chrono::steady_clock::duration(steadyNow() - since), std::chrono::steady_clock::duration::zero());
+}
+
+std::optional<DeviceReport> DeviceSerialInterface::readReport() {
+    std::optional<LinkEnd> endedHere;
+    return readReport(currentGeneration(), endedHere);
+}
+
+std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t generation,
+                                                              std::optional<LinkEnd>& endedHere) {
     std::lock_guard exchange(exchangeMutex_);
     if (!isCurrent(generation)) return std::nullopt;
+    LinkEnd end;
     try {
         for (;;) {
             if (inputStart_ < inputEnd_) {
                 inputStart_ += framer_.feed(std::span(input_.data() + inputStart_, inputEnd_ - inputStart_));
                 if (framer_.hasMessage()) return framer_.takeMessage();
-                if (framer_.failed()) break;
+                if (framer_.failed()) {
+                    end = {LinkEndCause::protocolViolation,
+                           "the device sent data that is not the protocol (" + framer_.failureDescription() + ")"};
+                    break;
+                }
             }
             // One read takes whatever has arrived; the framer applies the byte-by-byte rules.
             inputStart_ = inputEnd_ = 0;
             ssize_t count = port_->readBuffer(input_.data(), input_.size());
-            if (count > 0) inputEnd_ = static_cast<std::size_t>(count);
+            // A read time-out (1 s of silence): give nothing, so that the loop asks again. The
+            // device may have lost the request, or its reply. Part of a message that has
+            // arrived stays in the framer and the next read continues it: the protocol has no
+            // mark where a message starts, so dropping those bytes would make the rest of the
+            // message the start of the next name and spoil the next message as well.
+            if (count <= 0) return std::nullopt;
+            inputEnd_ = static_cast<std::size_t>(count);
         }
-    } catch (const PortError&) {
-        // Unplugged, closed by disconnect(), or a read error: the link ends below.
+    } catch (const PortError& error) {
+        // Unplugged, closed by disconnect() (then the link has ended already), or a read error.
+        end = readEnd(error);
     }
     framer_.reset();
     inputStart_ = inputEnd_ = 0;
-    endLink(generation);
+    if (endLink(generation, end)) endedHere = std::move(end);
     return std::nullopt;
 }
 
 void DeviceSerialInterface::sendRequest(const std::string& name, const std::map<std::string, std::string>& fields) {
-    sendText(currentGeneration(), messageText(DeviceReport{name, fields}));
+    std::optional<LinkEnd> endedHere;
+    sendText(currentGeneration(), messageText(DeviceReport{name, fields}), endedHere);
 }
 
-void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string& text) {
+void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string& text,
+                                     std::optional<LinkEnd>& endedHere) {
     std::lock_guard exchange(exchangeMutex_);
     if (!isCurrent(generation)) return;
-    ssize_t written = -1;
+    std::optional<LinkEnd> end;
     try {
-        written = port_->writeText(text);
-    } catch (const PortError&) {
-        written = -1;
+        if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);
+        // A write may take only part of the text (a signal arrived while the line was full); the
+        // rest follows, so the device never gets a cut-off request. Closing the port wakes a
+        // waiting write, and the next one then fails with mustBeOpen.
+        std::span rest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        while (!rest.empty() && !end) {
+            const ssize_t written = port_->writeChunk(rest);
+            if (written < 0) {
+                end = writeEnd(errno);
+            } else if (written == 0) {
+                end = LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
+            } else {
+                rest = rest.subspan(static_cast<std::size_t>(written));
+            }
+        }
+    } catch (const PortError& error) {
+        end = LinkEnd{LinkEndCause::writeFailed, error.value() == PortError::mustBeOpen
+                                                      ? std::string("the serial port was closed")
+                                                      : "sending a request to the device failed: " + error.localizedDescription()};
     }
-    if (written < 1) endLink(generation);
+    if (end && endLink(generation, *end)) endedHere = std::move(end);
 }
 
 void DeviceSerialInterface::decode(const DeviceReport& report) {
@@ -110,6 +213,7 @@ void DeviceSerialInterface::decode(const DeviceReport& report) {
         if (observer) snapshot = telemetry_;
     }
     decodedMessageCount_.fetch_add(1);
+    lastMessage_.store(steadyNow());
     if (!known) {
         std::string line = unknownMessageLogText(report) + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
@@ -123,19 +227,33 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
     // 50 times a second, the device may answer thousands of times a second.
     std::optional<std::pair<double, double>> requested;
     std::string request;
+    std::optional<LinkEnd> endedHere;
     while (isCurrent(generation)) {
         const std::pair<double, double> magnitudes{requestLateral_.load(), requestLongitudinal_.load()};
         if (!requested || std::memcmp(&*requested, &magnitudes, sizeof magnitudes) != 0) {
             requested = magnitudes;
             request = messageText(controlRequest(magnitudes.first, magnitudes.second));
         }
-        sendText(generation, request);
-        if (auto report = readReport(generation)) {
+        sendText(generation, request, endedHere);
+        if (auto report = readReport(generation, endedHere)) {
             decode(*report);
             std::lock_guard exchange(exchangeMutex_);
             framer_.recycle(std::move(*report));
         }
     }
+    // Why this connection ended: this loop knows when it ended it itself; otherwise it was
+    // disconnect() (or sendRequest() or readReport() called from outside the loop, which
+    // recorded their cause for this generation).
+    if (!endedHere) {
+        std::lock_guard link(linkMutex_);
+        if (linkEnd_ && linkEndGeneration_ == generation) endedHere = linkEnd_;
+    }
+    LinkEndObserver observer;
+    {
+        std::lock_guard lock(linkEndObserverMutex_);
+        observer = linkEndObserver_;
+    }
+    if (observer) observer(endedHere ? *endedHere : userDisconnectEnd());
 }
 
 void DeviceSerialInterface::setMessageObserver(MessageObserver observer) {

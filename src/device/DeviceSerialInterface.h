@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,11 +20,33 @@
 
 namespace orvane {
 
+// Why a connection to the device ended.
+enum class LinkEndCause {
+    userDisconnect,     // disconnect() was called
+    unplugged,          // the device file vanished or the line hung up
+    readFailed,         // reading from the port failed for another reason
+    writeFailed,        // a request could not be written whole
+    protocolViolation,  // the device sent bytes that break the message framing
+};
+
+struct LinkEnd {
+    LinkEndCause cause = LinkEndCause::userDisconnect;
+    // What happened, for the user, as a clause without a final full stop, e.g. "the device sent
+    // data that is not the protocol (a byte with the high bit set)".
+    std::string detail;
+
+    friend bool operator==(const LinkEnd&, const LinkEnd&) = default;
+};
+
 // One session with the vehicle interface device on one serial device file. connect() opens the
 // port and starts the exchange loop on the global queue: send "CONTROL" with the current
 // request magnitudes, read one message, decode it into the telemetry, and again, until the
-// session is disconnected or the link fails (then isConnected() turns false and the port is
-// closed; no error is reported).
+// session is disconnected or the link fails (then isConnected() turns false, the port is
+// closed, and linkEnd() and the link-end observer tell why).
+//
+// A silent device is asked again: when a read waits 1 s without a byte, the loop sends the next
+// request, so a request or reply lost on the line does not stall the exchange. Part of a
+// message received before the silence is kept, and the message completes when the rest arrives.
 //
 // Create sessions with std::make_shared: the loop holds a shared reference to the session for
 // as long as it runs, so a session keeps exchanging after its creator drops it.
@@ -36,6 +59,10 @@ public:
     // Called on the exchange thread after each message has been read and decoded, with the
     // message and the telemetry as it now stands.
     using MessageObserver = std::function<void(const DeviceReport& message, const DeviceTelemetry& telemetry)>;
+    // Called on the exchange thread once per connection, as its loop ends, with why it ended
+    // (userDisconnect after disconnect()). It may call the session; it must not wait for the
+    // exchange thread.
+    using LinkEndObserver = std::function<void(const LinkEnd& end)>;
 
     explicit DeviceSerialInterface(std::string path);
     ~DeviceSerialInterface();
@@ -52,6 +79,17 @@ public:
     // Closes the port, which wakes the loop at once; does nothing when not connected.
     void disconnect();
     bool isConnected() const { return (state_.load() & 1) != 0; }
+    // Why the last connection ended; nothing before the first connect and while connected.
+    // Present as soon as isConnected() has turned false.
+    std::optional<LinkEnd> linkEnd() const;
+    void setLinkEndObserver(LinkEndObserver observer);
+
+    // When the last message was read and decoded (over all connections); nothing before the first.
+    std::optional<std::chrono::steady_clock::time_point> lastMessageTime() const;
+    // How long the device has been silent: since the last message of this connection, or since
+    // connect() when none has come yet; zero when not connected. The device answers each
+    // request at once, so a few seconds of silence mean it no longer responds.
+    std::chrono::steady_clock::duration timeSinceLastMessage() const;
 
     DeviceTelemetry telemetry() const;
     double steeringWheelAngle() const;
@@ -77,19 +115,21 @@ public:
     std::uint64_t decodedMessageCount() const { return decodedMessageCount_.load(); }
     void setMessageObserver(MessageObserver observer);
 
-    // Reads one message; nothing when not connected or when reading fails (which ends the
-    // connection). Meant for the exchange loop.
+    // Reads one message; nothing when not connected, when the device stays silent for a read
+    // time-out (1 s; the connection stays up and a partial message is kept for the next call),
+    // or when reading fails (which ends the connection). Meant for the exchange loop.
     std::optional<DeviceReport> readReport();
-    // Writes one message in one write; a failed or empty write ends the connection. Meant
-    // for the exchange loop.
+    // Writes one message whole, continuing after partial writes; a failed write, or one that
+    // takes nothing, ends the connection. Meant for the exchange loop.
     void sendRequest(const std::string& name, const std::map<std::string, std::string>& fields);
 
 private:
     std::uint64_t currentGeneration() const { return state_.load() >> 1; }
     bool isCurrent(std::uint64_t generation) const { return state_.load() == (generation << 1 | 1); }
-    void endLink(std::uint64_t generation);
-    std::optional<DeviceReport> readReport(std::uint64_t generation);
-    void sendText(std::uint64_t generation, const std::string& text);
+    bool endLink(std::uint64_t generation, LinkEnd end);
+    // `endedHere` is set when this call ended the link.
+    std::optional<DeviceReport> readReport(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
+    void sendText(std::uint64_t generation, const std::string& text, std::optional<LinkEnd>& endedHere);
     void decode(const DeviceReport& report);
     void runExchange(std::uint64_t generation);
 
@@ -110,6 +150,18 @@ private:
     // The connection's generation (counted up by each connect) times two, plus 1 while that
     // connection is up. A loop runs while the state is its generation's connected value.
     std::atomic<std::uint64_t> state_{0};
+
+    // Guards every change of state_'s connected bit together with linkEnd_, so that a reader
+    // who sees the session disconnected also finds why.
+    mutable std::mutex linkMutex_;
+    std::optional<LinkEnd> linkEnd_;
+    std::uint64_t linkEndGeneration_ = 0;
+    std::mutex linkEndObserverMutex_;
+    LinkEndObserver linkEndObserver_;
+
+    // steady_clock ticks of the last decoded message and of the last connect.
+    std::atomic<std::chrono::steady_clock::rep> lastMessage_{std::numeric_limits<std::chrono::steady_clock::rep>::min()};
+    std::atomic<std::chrono::steady_clock::rep> connectedAt_{0};
 
     // Bytes read from the port but not yet framed (guarded by exchangeMutex_).
     ReportFramer framer_;

@@ -91,6 +91,23 @@ std::size_t ReportFramer::feed(std::span<const std::uint8_t> bytes) {
     return static_cast<std::size_t>(p - begin);
 }
 
+std::string ReportFramer::failureDescription() const {
+    switch (failure_) {
+        case Failure::none:
+            return {};
+        case Failure::highBitByte:
+            return "a byte with the high bit set";
+        case Failure::textTooLong: {
+            // A failing run leaves the state where it was: it tells which text grew too long.
+            const char* text = state_ == State::name ? "a name" : (state_ == State::key ? "a key" : "a value");
+            return std::string(text) + " longer than " + std::to_string(kMaximumTextLength) + " bytes";
+        }
+        case Failure::messageTooLong:
+            return "a message longer than " + std::to_string(kMaximumMessageLength) + " bytes";
+    }
+    return {};
+}
+
 DeviceReport ReportFramer::takeMessage() {
     DeviceReport message = std::move(message_);
     message_ = DeviceReport{};

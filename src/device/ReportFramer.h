@@ -38,6 +38,9 @@ public:
 
     bool failed() const { return failure_ != Failure::none; }
     Failure failure() const { return failure_; }
+    // Which rule the stream broke, for the user, e.g. "a byte with the high bit set" or "a key
+    // longer than 4096 bytes"; empty when nothing failed.
+    std::string failureDescription() const;
 
     // Drops any partial message and failure: a new connection starts from a clean state.
     void reset();

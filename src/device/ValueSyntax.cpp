@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <compare>
 #include <cstdio>
 
 namespace orvane {
@@ -39,6 +40,28 @@ bool expect(std::string_view text, std::size_t& position, char c) {
     if (position >= text.size() || text[position] != c) return false;
     ++position;
     return true;
+}
+
+// A time since the epoch as whole seconds (rounded down) and the non-negative rest, without
+// converting the seconds back to the clock's ticks: the earliest instants of the clock have
+// no whole second of their own that it can hold (the clock starts at 00:12:43.145224192 on
+// 1677-09-21 with nanosecond ticks), so floor-and-subtract would overflow there.
+struct SplitTime {
+    std::chrono::seconds seconds;
+    std::chrono::system_clock::duration rest;  // 0 <= rest < 1 s
+
+    friend auto operator<=>(const SplitTime&, const SplitTime&) = default;
+};
+
+SplitTime split(std::chrono::system_clock::duration sinceEpoch) {
+    using namespace std::chrono;
+    auto wholeSeconds = duration_cast<seconds>(sinceEpoch);  // rounded toward zero
+    auto rest = sinceEpoch % seconds{1};                     // same sign as sinceEpoch
+    if (rest < system_clock::duration::zero()) {
+        wholeSeconds -= seconds{1};
+        rest += seconds{1};
+    }
+    return {wholeSeconds, rest};
 }
 
 }  // namespace
@@ -116,23 +139,36 @@ std::optional<std::chrono::system_clock::time_point> parseInternetDateTime(std::
                               std::chrono::day{static_cast<unsigned>(*day)}};
     if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
 
-    // The local time minus its offset is the UTC instant; it must fit the system clock.
+    // The local time minus its offset is the UTC instant. It must fit the system clock exactly,
+    // fraction included, so that every instant accepted here can also be formatted and compared.
     const sys_seconds instant =
         sys_days{date} + hours{*hour} + minutes{*minute} + seconds{*second} - minutes{offsetMinutes};
-    const auto earliest = duration_cast<seconds>(system_clock::time_point::min().time_since_epoch());
-    const auto latest = duration_cast<seconds>(system_clock::time_point::max().time_since_epoch());
-    if (instant.time_since_epoch() <= earliest || instant.time_since_epoch() >= latest) return std::nullopt;
-    return system_clock::time_point{duration_cast<system_clock::duration>(instant.time_since_epoch()) +
-                                    duration_cast<system_clock::duration>(nanoseconds{fractionNanoseconds})};
+    const SplitTime wanted{instant.time_since_epoch(),
+                           duration_cast<system_clock::duration>(nanoseconds{fractionNanoseconds})};
+    if (wanted < split(system_clock::time_point::min().time_since_epoch()) ||
+        wanted > split(system_clock::time_point::max().time_since_epoch())) {
+        return std::nullopt;
+    }
+    // Before the epoch the whole seconds alone may lie outside the clock (the earliest second
+    // is only partly held): add them one second short and the fraction less one second.
+    if (wanted.seconds < seconds::zero()) {
+        return system_clock::time_point{duration_cast<system_clock::duration>(wanted.seconds + seconds{1}) +
+                                        (wanted.rest - seconds{1})};
+    }
+    return system_clock::time_point{duration_cast<system_clock::duration>(wanted.seconds) + wanted.rest};
 }
 
 std::string internetDateTimeText(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
-    const auto nanosecondsSinceEpoch = time_point_cast<nanoseconds>(time);
-    const auto dayStart = floor<days>(nanosecondsSinceEpoch);
+    // Days and seconds are counted in whole seconds and the fraction on its own: the day that
+    // holds the clock's earliest instant starts before the clock does, so it has no value in
+    // the clock's own ticks.
+    const SplitTime sinceEpoch = split(time.time_since_epoch());
+    const sys_seconds second{sinceEpoch.seconds};
+    const auto dayStart = floor<days>(second);
     const year_month_day date{dayStart};
-    const hh_mm_ss<nanoseconds> clock{nanosecondsSinceEpoch - dayStart};
-    const long long fraction = clock.subseconds().count();
+    const hh_mm_ss<seconds> clock{second - dayStart};
+    const long long fraction = duration_cast<nanoseconds>(sinceEpoch.rest).count();
 
     char buffer[64];
     int length = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <type_traits>
 
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
@@ -108,6 +109,34 @@ TEST(ValueSyntax, InternetDateTimeTextRoundTrips) {
         auto time = parseInternetDateTime(text);
         ASSERT_TRUE(time) << text;
         EXPECT_EQ(internetDateTimeText(*time), text);
+    }
+}
+
+TEST(ValueSyntax, InternetDateTimeCoversExactlyTheClocksRange) {
+    // Every instant the parser accepts can be written back: at the clock's two ends too, where
+    // the days they fall in start or end outside the clock.
+    const auto earliest = system_clock::time_point::min();
+    const auto latest = system_clock::time_point::max();
+    const std::string earliestText = internetDateTimeText(earliest);
+    const std::string latestText = internetDateTimeText(latest);
+    EXPECT_EQ(parseInternetDateTime(earliestText), earliest) << earliestText;
+    EXPECT_EQ(parseInternetDateTime(latestText), latest) << latestText;
+    for (const char* text : {"1677-09-21T01:12:44.0Z", "1677-09-21T00:12:44.000Z", "2262-04-11T23:47:16.000Z",
+                             "2262-04-11T00:00:00.000Z"}) {
+        auto time = parseInternetDateTime(text);
+        ASSERT_TRUE(time) << text;
+        EXPECT_EQ(parseInternetDateTime(internetDateTimeText(*time)), time) << text;
+    }
+    if constexpr (std::is_same_v<system_clock::duration, nanoseconds>) {
+        EXPECT_EQ(earliestText, "1677-09-21T00:12:43.145224192Z");
+        EXPECT_EQ(latestText, "2262-04-11T23:47:16.854775807Z");
+        EXPECT_EQ(internetDateTimeText(earliest + 1h), "1677-09-21T01:12:43.145224192Z");
+        // One nanosecond outside the clock, also when an offset carries it there.
+        for (const char* outside : {"1677-09-21T00:12:43.145224191Z", "2262-04-11T23:47:16.854775808Z",
+                                    "1677-09-21T00:12:43.145224192+00:01", "2262-04-11T23:47:16.0-00:01",
+                                    "1000-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"}) {
+            EXPECT_FALSE(parseInternetDateTime(outside).has_value()) << outside;
+        }
     }
 }
 
@@ -231,6 +260,9 @@ TEST(DeviceReport, UnknownMessageLogText) {
     EXPECT_EQ(unknownMessageLogText({"FOO", {{"a", "1"}}}), " FOO:\n{\n    \"a\" = \"1\";\n}\n-------");
     EXPECT_EQ(unknownMessageLogText({"BAR", {}}), " BAR:\n{\n}\n-------");
     EXPECT_EQ(unknownMessageLogText({"X", {{"k\"", "v\r"}}}), " X:\n{\n    \"k\\\"\" = \"v\\r\";\n}\n-------");
+    // A name can neither drive the terminal nor forge a log line of its own.
+    EXPECT_EQ(unknownMessageLogText({"\x1b[2J\nBAR:\n{\n}\n-------\n\"\\", {}}),
+              " \\u001b[2J\\nBAR:\\n{\\n}\\n-------\\n\\\"\\\\:\n{\n}\n-------");
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <future>
 #include <thread>
@@ -172,6 +175,161 @@ TEST(DeviceSerialInterface, ReconnectStartsOneFreshLoop) {
     session->connect();
     ASSERT_TRUE(peer.readRequest());
     EXPECT_FALSE(peer.readRequest(300ms));
+    session->disconnect();
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
+    PtyPeer peer;
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());  // lost: never answered
+    ASSERT_TRUE(peer.readRequest(5s)) << "no request after a silent read time-out";
+    // The silence the console shows as "not responding" counts from connect while no message came.
+    EXPECT_FALSE(session->lastMessageTime());
+    EXPECT_TRUE(eventually([&] { return session->timeSinceLastMessage() >= 1s; }, 5s));
+    const auto beforeReply = std::chrono::steady_clock::now();
+    // Half a reply, then silence: the loop asks again and keeps the half.
+    ASSERT_TRUE(peer.send("STEERING{angle:"));
+    ASSERT_TRUE(peer.readRequest(5s));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(peer.send("7.5\n}STATE{lateral-control-method:APA\n}"));
+    const bool decoded = eventually([&] { return session->decodedMessageCount() == 2; }, 5s);
+    const std::string logged = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(session->steeringWheelAngle(), 7.5);
+    EXPECT_EQ(session->lateralControlMethod().kind, LateralControlMethod::apa);
+    EXPECT_EQ(logged, "");  // the message after the gap was not spoilt into an unknown one
+    EXPECT_TRUE(session->isConnected());
+    const auto last = session->lastMessageTime();
+    const auto silence = session->timeSinceLastMessage();
+    const auto sinceReply = std::chrono::steady_clock::now() - beforeReply;
+    ASSERT_TRUE(last);
+    EXPECT_GE(*last, beforeReply);
+    EXPECT_LE(silence, sinceReply);
+    session->disconnect();
+    EXPECT_EQ(session->timeSinceLastMessage(), std::chrono::steady_clock::duration::zero());
+    EXPECT_TRUE(loopEnds(session));
+}
+
+TEST(DeviceSerialInterface, TheEndOfALinkSaysWhy) {
+    struct Case {
+        const char* what;
+        std::function<void(PtyPeer&, DeviceSerialInterface&)> end;
+        LinkEndCause cause;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"unplug", [](PtyPeer& peer, DeviceSerialInterface&) { peer.unplug(); }, LinkEndCause::unplugged, "unplugged"},
+        {"high-bit byte", [](PtyPeer& peer, DeviceSerialInterface&) { ASSERT_TRUE(peer.send("STEER\xC9NG{}")); },
+         LinkEndCause::protocolViolation, "not the protocol (a byte with the high bit set)"},
+        {"endless name",
+         [](PtyPeer& peer, DeviceSerialInterface&) {
+             ASSERT_TRUE(peer.send(std::string(ReportFramer::kMaximumTextLength + 10, 'N')));
+         },
+         LinkEndCause::protocolViolation, "not the protocol (a name longer than 4096 bytes)"},
+        {"endless value",
+         [](PtyPeer& peer, DeviceSerialInterface&) {
+             ASSERT_TRUE(peer.send("X{k:" + std::string(ReportFramer::kMaximumTextLength + 10, 'v')));
+         },
+         LinkEndCause::protocolViolation, "not the protocol (a value longer than 4096 bytes)"},
+        {"disconnect", [](PtyPeer&, DeviceSerialInterface& session) { session.disconnect(); },
+         LinkEndCause::userDisconnect, "closed on request"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyPeer peer;
+        auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+        // Shared with the observer, which may outlive this pass if the loop does not end.
+        struct Seen {
+            std::mutex mutex;
+            std::vector<LinkEnd> ends;
+            std::thread::id thread;
+        };
+        auto seen = std::make_shared<Seen>();
+        session->setLinkEndObserver([seen](const LinkEnd& end) {
+            std::lock_guard lock(seen->mutex);
+            seen->ends.push_back(end);
+            seen->thread = std::this_thread::get_id();
+        });
+        session->connect();
+        ASSERT_TRUE(peer.readRequest());
+        EXPECT_FALSE(session->linkEnd());
+        c.end(peer, *session);
+        ASSERT_TRUE(eventually([&] { return !session->isConnected(); }));
+        const auto end = session->linkEnd();
+        ASSERT_TRUE(end);
+        EXPECT_EQ(end->cause, c.cause);
+        EXPECT_NE(end->detail.find(c.detail), std::string::npos) << end->detail;
+        ASSERT_TRUE(loopEnds(session));
+        std::lock_guard lock(seen->mutex);
+        ASSERT_EQ(seen->ends.size(), 1u);
+        EXPECT_EQ(seen->ends.front(), *end);
+        EXPECT_NE(seen->thread, std::this_thread::get_id());  // the exchange thread, also after disconnect()
+    }
+}
+
+TEST(DeviceSerialInterface, ARequestCutByASignalIsSentWhole) {
+    // A signal that arrives while a write waits for room on a full line ends that write with
+    // part of the request written; the rest must follow before anything else.
+    struct sigaction interrupting {};
+    interrupting.sa_handler = [](int) {};
+    sigemptyset(&interrupting.sa_mask);
+    interrupting.sa_flags = 0;  // no SA_RESTART: the write returns early
+    ASSERT_EQ(sigaction(SIGUSR1, &interrupting, nullptr), 0);  // kept: a late signal stays harmless
+
+    PtyPeer peer;  // reads nothing until the line is full
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    struct ExchangeThread {
+        std::atomic<pthread_t> id{};
+        std::atomic<bool> known{false};
+    };
+    auto exchangeThread = std::make_shared<ExchangeThread>();
+    session->setMessageObserver([exchangeThread](const DeviceReport&, const DeviceTelemetry&) {
+        exchangeThread->id.store(pthread_self());
+        exchangeThread->known.store(true);
+    });
+    session->connect();
+    // Every ACK makes the loop send another request; far more than the line holds. The ACKs
+    // back up too once the loop stalls, so they go out on a thread of their own.
+    constexpr std::size_t kAcks = 6000;
+    std::string acks;
+    for (std::size_t i = 0; i < kAcks; ++i) acks += "ACK{}";
+    auto sent = std::async(std::launch::async, [&] { return peer.send(acks); });
+    // Wait until the loop stalls in a write on the full line, then interrupt it again and again.
+    std::uint64_t decoded = 0;
+    for (int still = 0; still < 20 && session->decodedMessageCount() < kAcks;) {
+        std::this_thread::sleep_for(10ms);
+        const std::uint64_t now = session->decodedMessageCount();
+        still = now == decoded ? still + 1 : 0;
+        decoded = now;
+    }
+    ASSERT_TRUE(exchangeThread->known.load());
+    for (int i = 0; i < 50; ++i) {
+        pthread_kill(exchangeThread->id.load(), SIGUSR1);
+        std::this_thread::sleep_for(1ms);
+    }
+    session->setMessageObserver(nullptr);
+
+    // Drain the line: every request arrives whole, one after the other.
+    const std::string request = messageText(controlRequest(0, 0));
+    std::string received;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (received.size() < (kAcks + 1) * request.size() && std::chrono::steady_clock::now() < deadline) {
+        char buffer[4096];
+        const ssize_t count = ::read(peer.masterDescriptor(), buffer, sizeof buffer);
+        if (count > 0) {
+            received.append(buffer, static_cast<std::size_t>(count));
+        } else {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    ASSERT_TRUE(sent.get());
+    ASSERT_GE(received.size(), (kAcks + 1) * request.size());
+    for (std::size_t i = 0; i < kAcks + 1; ++i) {
+        ASSERT_EQ(received.substr(i * request.size(), request.size()), request) << "request " << i;
+    }
+    EXPECT_TRUE(session->isConnected());
     session->disconnect();
     EXPECT_TRUE(loopEnds(session));
 }

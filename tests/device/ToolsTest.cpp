@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -62,10 +63,10 @@ protected:
         return simulator;
     }
 
-    std::unique_ptr<Child> startMonitor(std::vector<std::string> options) {
+    std::unique_ptr<Child> startMonitor(std::vector<std::string> options, const std::string& errorPath = "/dev/null") {
         std::vector<std::string> arguments{(kTools / "orvane-monitor").string()};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        return std::make_unique<Child>(arguments);
+        return std::make_unique<Child>(arguments, errorPath);
     }
 
     fs::path directory_;
@@ -154,6 +155,26 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
         auto monitor = startMonitor({"--count", "1", link_});
         EXPECT_EQ(monitor->readLines().size(), 1u);
         EXPECT_EQ(monitor->wait(15s), 0);
+    }
+}
+
+TEST_F(ToolsTest, MonitorSaysWhyTheLinkEnded) {
+    const std::string errors = (directory_ / "monitor-errors").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--unplug-after", "2"}, "ended: the device was unplugged"},
+        {{"--high-bit-after", "2"}, "ended: the device sent data that is not the protocol (a byte with the high bit set)"},
+        {{"--endless-name-after", "2"}, "ended: the device sent data that is not the protocol (a name longer than"},
+    };
+    for (const auto& [simulatorOptions, cause] : cases) {
+        auto simulator = startSimulator(simulatorOptions);
+        auto monitor = startMonitor({link_}, errors);
+        EXPECT_EQ(monitor->readLines().size(), 2u);
+        EXPECT_EQ(monitor->wait(5s), 2);
+        std::ifstream file(errors);
+        const std::string printed{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        EXPECT_NE(printed.find(cause), std::string::npos) << printed;
+        simulator->signal(SIGTERM);
+        simulator->wait(5s);
     }
 }
 

@@ -26,17 +26,23 @@ inline const std::filesystem::path kToolsDirectory = std::filesystem::path(ORVAN
 // A child process with its standard output on a pipe, and its standard error too if asked.
 class Child {
 public:
-    explicit Child(std::vector<std::string> arguments, bool withErrors = false) {
+    explicit Child(std::vector<std::string> arguments, bool withErrors = false)
+        : Child(std::move(arguments), withErrors ? std::string() : std::string("/dev/null")) {}
+
+    // Standard error goes to the file at `errorPath` (created or emptied), or with the output
+    // into the pipe when `errorPath` is empty.
+    Child(std::vector<std::string> arguments, const std::string& errorPath) {
         int pipeFds[2];
         if (::pipe(pipeFds) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        if (withErrors) {
+        if (errorPath.empty()) {
             posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
         } else {
-            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0600);
         }
         std::vector<char*> argv;
         for (auto& argument : arguments) argv.push_back(argument.data());

@@ -2,8 +2,8 @@
 // and prints the session's telemetry as one JSON object per line after each message is read
 // and decoded.
 //
-// Exit status: 0 after --count messages, 2 when the link ends, 1 when the connection cannot
-// be made, 64 for a usage error.
+// Exit status: 0 after --count messages, 2 when the link ends (its cause is printed on standard
+// error), 1 when the connection cannot be made, 64 for a usage error.
 
 #include <chrono>
 #include <cmath>
@@ -158,7 +158,12 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (status == 2) std::fprintf(stderr, "orvane-monitor: the link to %s ended\n", options.path.c_str());
+    if (status == 2) {
+        // Present once isConnected() has turned false.
+        const auto end = session->linkEnd();
+        std::fprintf(stderr, "orvane-monitor: the link to %s ended: %s\n", options.path.c_str(),
+                     end ? end->detail.c_str() : "for a reason not known");
+    }
 
     session->disconnect();
     session->setMessageObserver(nullptr);
