@@ -8,9 +8,8 @@
 # window ends the demo and stops everything it started.
 #
 # Environment: ORVANE_BUILD_DIR (default build/release), ORVANE_JOBS (default 2),
-# ORVANE_SIM_ARGS (extra arguments for orvane-sim), ORVANE_DEMO_FIRMWARE_VERSION (the version
-# the local endpoint announces), ORVANE_DEMO_FLASHER (a stand-in for bossac to put first on the
-# PATH; see below).
+# ORVANE_SIM_ARGS (extra arguments for orvane-sim, for example --flip-bit-after-write to see a
+# failed update), ORVANE_DEMO_FIRMWARE_VERSION (the version the local endpoint announces).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,7 +57,7 @@ pty=$(first_line "$scratch/sim.out" "${pids[-1]}" orvane-sim) || { cat "$scratch
 echo "demo: simulated device on $pty, listed as $scratch/ttyACM0"
 
 # 2. The local firmware endpoint, announcing a newer version than the simulated device runs
-#    (orvane-sim reports 1.1.9.0 unless given --version).
+#    (orvane-sim reports 1.1.9.0 unless given --version), and serving an image that carries it.
 server="$build/tools/orvane-firmware-server"
 if [ -x "$server" ]; then
   "$server" --version "${ORVANE_DEMO_FIRMWARE_VERSION:-1.2.0.0}" >"$scratch/server.out" 2>"$scratch/server.err" &
@@ -70,21 +69,10 @@ else
   echo "demo: no local firmware endpoint was built; \"Check for Update\" asks the real server" >&2
 fi
 
-# 3. The flashing step. The simulated device cannot take a real image; a stand-in for bossac
-#    that says plainly that it is a simulation goes first on the PATH when one is available:
-#    ORVANE_DEMO_FLASHER, else tools/demo/bossac or a bossac stand-in built into the tools.
-flasher=${ORVANE_DEMO_FLASHER:-}
-for candidate in tools/demo/bossac "$build/tools/orvane-bossac-sim"; do
-  [ -z "$flasher" ] && [ -x "$candidate" ] && flasher=$candidate
-done
-if [ -n "$flasher" ]; then
-  mkdir -p "$scratch/bin"
-  ln -s "$(cd "$(dirname "$flasher")" && pwd)/$(basename "$flasher")" "$scratch/bin/bossac"
-  export PATH="$scratch/bin:$PATH"
-  echo "demo: flashing goes to the stand-in $flasher"
-else
-  echo "demo: no bossac stand-in found; flashing would run the real bossac against the simulated port" >&2
-fi
+# 3. The flashing step runs the real bossac (bossa-cli): the simulated device reboots into a
+#    simulated bootloader on the 1200-baud reset, takes the image and comes back reporting the
+#    version the image carries.
+command -v bossac >/dev/null || echo "demo: bossac is not installed; the update will fail at the flashing step" >&2
 
 # 4. The console, scanning the scratch directory instead of /dev/.
 echo "demo: choose $scratch/ttyACM0 in the Device popup to connect"
