@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QToolButton>
 #include <QPushButton>
 #include <QTest>
 
@@ -59,9 +60,24 @@ TEST(Dialogs, TheProgressSheetShowsItsTextAndProgressAndGoesAwayWhenCleared) {
     console.setModalProgressStatusText("");
     EXPECT_EQ(status->text(), "Please wait...");
 
-    // The user cannot wave it away.
+    // The user cannot wave it away: not with Escape, not with the window manager's close.
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_TRUE(sheet->isVisible());
+    for (int attempt = 0; attempt < 5; ++attempt) EXPECT_FALSE(sheet->close());
+    EXPECT_TRUE(sheet->isVisible());
+
+    // The step and the tool's output: the output waits behind Details.
+    console.setModalProgressDetailText("Writing the firmware: 40%");
+    console.setModalProgressOutput("Write 64 bytes to flash (1 pages)\n");
+    auto* detail = sheet->findChild<QLabel*>("detailLabel");
+    auto* output = sheet->findChild<QPlainTextEdit*>("outputView");
+    auto* details = sheet->findChild<QToolButton*>("detailsButton");
+    ASSERT_TRUE(detail && output && details);
+    EXPECT_EQ(detail->text(), "Writing the firmware: 40%");
+    EXPECT_EQ(output->toPlainText(), "Write 64 bytes to flash (1 pages)\n");
+    EXPECT_FALSE(output->isVisible());
+    details->click();
+    EXPECT_TRUE(output->isVisible());
 
     console.setModalProgressStatusText(std::nullopt);
     EXPECT_FALSE(sheet->isVisible());

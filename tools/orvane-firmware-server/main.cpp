@@ -2,8 +2,9 @@
 // the update path without the real server. It announces one firmware version and serves its
 // image; the console finds it through the ORVANE_FIRMWARE_ENDPOINT environment variable.
 //
-//   orvane-firmware-server [--port N] [--version V] [--notes TEXT] [--image-size BYTES]
+//   orvane-firmware-server [--port N] [--version V] [--notes TEXT] [--image-size BYTES] [--rate BYTES]
 //
+// --rate serves the image at about that many bytes a second, so a download can be watched.
 // Prints the endpoint URL on its first line, then serves until interrupted.
 
 #include <httplib.h>
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 
 #include "update/FirmwareDownload.h"
 
@@ -27,7 +29,8 @@ void stop(int) {
 }
 
 int usage() {
-    std::cerr << "usage: orvane-firmware-server [--port N] [--version V] [--notes TEXT] [--image-size BYTES]\n";
+    std::cerr << "usage: orvane-firmware-server [--port N] [--version V] [--notes TEXT] [--image-size BYTES] "
+                 "[--rate BYTES]\n";
     return 64;
 }
 
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
     std::string version = "1.2.3.4";
     std::string notes = "Smoother lane-keep torque overlay.\nFaster start-up after power-on.";
     std::size_t imageSize = 64 * 1024;
+    std::size_t rate = 0;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
         else if (arg == "--version" && (v = value())) version = v;
         else if (arg == "--notes" && (v = value())) notes = v;
         else if (arg == "--image-size" && (v = value())) imageSize = std::strtoull(v, nullptr, 10);
+        else if (arg == "--rate" && (v = value())) rate = std::strtoull(v, nullptr, 10);
         else return usage();
     }
 
@@ -73,7 +78,17 @@ int main(int argc, char** argv) {
         response.set_content(body, "application/json");
     });
     server.Get("/devices/orvane/firmware/" + imagePath, [&](const httplib::Request&, httplib::Response& response) {
-        response.set_content(image, "application/octet-stream");
+        if (rate == 0) {
+            response.set_content(image, "application/octet-stream");
+            return;
+        }
+        // A tenth of the rate every tenth of a second, with the whole length announced.
+        response.set_content_provider(image.size(), "application/octet-stream",
+                                      [&image, rate](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const std::size_t count = std::min(std::max<std::size_t>(rate / 10, 1), image.size() - offset);
+            return sink.write(image.data() + offset, count);
+        });
     });
 
     if (port == 0) {
