@@ -1,11 +1,11 @@
 // The console's control path as the control timer runs it 50 times a second: one gamepad poll
 // and one telemetry refresh, with the telemetry unchanged and with it changing every time.
 
-#include <benchmark/benchmark.h>
-
 #include <atomic>
 #include <memory>
 #include <thread>
+
+#include <benchmark/benchmark.h>
 
 #include "console/ViewController.h"
 #include "device/DeviceSerialInterface.h"
@@ -46,8 +46,10 @@ struct Console {
         auto counter = std::make_shared<std::atomic<int>>(0);
         device->startAnswering([changing, counter](const DeviceReport&) -> std::string {
             const int n = changing ? (*counter)++ : 0;
-            return "STEERING{angle:" + std::to_string(n % 720 - 360) + ".5\napaTOI:activated\nhalfTOI:faulted\n"
-                   "assist-torque:" + std::to_string(n % 7) + "\ndriver-torque:-0.5\n}";
+            return "STEERING{angle:" + std::to_string(n % 720 - 360) +
+                   ".5\napaTOI:activated\nhalfTOI:faulted\n"
+                   "assist-torque:" +
+                   std::to_string(n % 7) + "\ndriver-torque:-0.5\n}";
         });
         console->connectToDevice(device->devicePath());
         MainQueue::shared().runUntil([&] { return console->vehicleInterface() != nullptr; });
@@ -63,9 +65,9 @@ struct Console {
 void run(benchmark::State& state, bool changing) {
     Console c(changing);
     int announcements = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(
-        "InspectorItemValueNeedsUpdateNotification", nullptr, NotificationCenter::Delivery::postingThread,
-        [&](const Notification&) { ++announcements; });
+    auto token = NotificationCenter::defaultCenter().addObserver("InspectorItemValueNeedsUpdateNotification", nullptr,
+                                                                 NotificationCenter::Delivery::postingThread,
+                                                                 [&](const Notification&) { ++announcements; });
     // With changing telemetry every pass waits (untimed) for the device's next report, so each
     // timed pass sees new values.
     auto decoded = std::make_shared<std::atomic<long>>(0);

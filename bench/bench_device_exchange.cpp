@@ -7,7 +7,6 @@
 // does the application's side of the exchange). The benchmark's own CPU column is not the
 // measure: for the session it is the bench thread, which only waits.
 
-#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -21,12 +20,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <future>
 #include <cstring>
+#include <future>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#include <benchmark/benchmark.h>
 
 #include "device/DeviceSerialInterface.h"
 
@@ -81,7 +82,8 @@ private:
             }
             ssize_t count = ::read(master_, buffer, sizeof buffer);
             for (ssize_t i = 0; i < count; ++i) {
-                if (buffer[i] == '}') [[maybe_unused]] auto written = ::write(master_, kReply.data(), kReply.size());
+                if (buffer[i] == '}') [[maybe_unused]]
+                    auto written = ::write(master_, kReply.data(), kReply.size());
             }
         }
     }
@@ -191,7 +193,7 @@ public:
 private:
     int readByte() {
         for (;;) {
-            struct stat status{};
+            struct stat status {};
             if (::fstat(fd_, &status) != 0 || status.st_nlink != 1) return -1;
             unsigned char byte = 0;
             if (::read(fd_, &byte, 1) == 1) return byte;

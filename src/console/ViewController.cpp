@@ -48,9 +48,8 @@ ViewController::ViewController(Configuration configuration)
     updateWorkflow_ = std::make_shared<UpdateWorkflow>(std::move(provider), std::move(bossac));
 
     // The connection outlives no console: its status goes to whichever console is still there.
-    connection_ = std::make_shared<DeviceConnection>([this](StatusIndication status) {
-        setVehicleStatus(std::move(status));
-    });
+    connection_ =
+        std::make_shared<DeviceConnection>([this](StatusIndication status) { setVehicleStatus(std::move(status)); });
 }
 
 ViewController::~ViewController() {
@@ -123,18 +122,18 @@ void ViewController::prepareForSegue(const StoryboardSegue& segue, Object* sende
 
 void ViewController::startDeviceListTimer() {
     auto weak = weakSelf();
-    _deviceListUpdateTimer = RepeatingTimer::start(RepeatingTimer::Queue::main, kTimerFirstFiring,
-                                                   kDeviceListInterval, [weak] {
-                                                       if (auto self = weak.lock()) self->scanDevices();
-                                                   });
+    _deviceListUpdateTimer =
+        RepeatingTimer::start(RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval, [weak] {
+            if (auto self = weak.lock()) self->scanDevices();
+        });
 }
 
 void ViewController::startControlTimer() {
     if (_controlUpdateTimer) return;
     auto weak = weakSelf();
     auto cancelled = controlTimerCancelled_;
-    _controlUpdateTimer = RepeatingTimer::start(
-        RepeatingTimer::Queue::global, kTimerFirstFiring, kControlInterval, [weak, cancelled] {
+    _controlUpdateTimer =
+        RepeatingTimer::start(RepeatingTimer::Queue::global, kTimerFirstFiring, kControlInterval, [weak, cancelled] {
             MainQueue::shared().sync(
                 [weak] {
                     if (auto self = weak.lock()) {
@@ -398,8 +397,7 @@ void ViewController::checkForUpdates() {
 }
 
 void ViewController::presentUpdateInformationDialog(std::function<void(UpdateInformationViewController&)> prepare) {
-    performSegueWithHandler<UpdateInformationViewController>(*this, SoftwareUpdateInformationSegue,
-                                                             std::move(prepare));
+    performSegueWithHandler<UpdateInformationViewController>(*this, SoftwareUpdateInformationSegue, std::move(prepare));
 }
 
 void ViewController::dismissUpdateInformationDialog(UpdateInformationViewController& dialog) {

@@ -8,7 +8,6 @@
 
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
-#include "serial/DeviceDiscovery.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
 #include "inspector/InspectorManager.h"
@@ -18,6 +17,7 @@
 #include "platform/RepeatingTimer.h"
 #include "platform/ViewControllerBase.h"
 #include "platform/Widgets.h"
+#include "serial/DeviceDiscovery.h"
 #include "update/DeviceUpdateProvider.h"
 #include "update/UpdateWorkflow.h"
 
@@ -127,7 +127,9 @@ public:
     void presentErrorModalForWindow(const ErrorRef& error) override {
         PlatformViewController::presentErrorModalForWindow(error);
     }
-    void showAlertModalForWindow(const Alert& alert) override { showAlert(alert, true, [] {}); }
+    void showAlertModalForWindow(const Alert& alert) override {
+        showAlert(alert, true, [] {});
+    }
     bool hasDeviceSession() const override { return vehicleInterface() != nullptr; }
     std::optional<Version> deviceVersion() const override;
     std::optional<std::string> takeSelectedDevice() override;

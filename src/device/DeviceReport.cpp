@@ -20,8 +20,8 @@ std::string messageText(const DeviceReport& message) {
 }
 
 DeviceReport controlRequest(double lateralMagnitude, double longitudinalMagnitude) {
-    return DeviceReport{"CONTROL",
-                        {{"lat", numberText(lateralMagnitude * 100)}, {"long", numberText(longitudinalMagnitude * 100)}}};
+    return DeviceReport{
+        "CONTROL", {{"lat", numberText(lateralMagnitude * 100)}, {"long", numberText(longitudinalMagnitude * 100)}}};
 }
 
 namespace {

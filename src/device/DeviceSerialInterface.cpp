@@ -120,7 +120,8 @@ std::optional<std::chrono::steady_clock::time_point> DeviceSerialInterface::last
 std::chrono::steady_clock::duration DeviceSerialInterface::timeSinceLastMessage() const {
     if (!isConnected()) return std::chrono::steady_clock::duration::zero();
     const auto since = std::max(lastMessage_.load(), connectedAt_.load());
-    return std::max(std::chrono::steady_clock::duration(steadyNow() - since), std::chrono::steady_clock::duration::zero());
+    return std::max(std::chrono::steady_clock::duration(steadyNow() - since),
+                    std::chrono::steady_clock::duration::zero());
 }
 
 std::optional<DeviceReport> DeviceSerialInterface::readReport() {
@@ -192,9 +193,10 @@ void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
             }
         }
     } catch (const PortError& error) {
-        end = LinkEnd{LinkEndCause::writeFailed, error.value() == PortError::mustBeOpen
-                                                      ? std::string("the serial port was closed")
-                                                      : "sending a request to the device failed: " + error.localizedDescription()};
+        end = LinkEnd{LinkEndCause::writeFailed,
+                      error.value() == PortError::mustBeOpen
+                          ? std::string("the serial port was closed")
+                          : "sending a request to the device failed: " + error.localizedDescription()};
     }
     if (end && endLink(generation, *end)) endedHere = std::move(end);
 }

@@ -160,7 +160,8 @@ private:
     LinkEndObserver linkEndObserver_;
 
     // steady_clock ticks of the last decoded message and of the last connect.
-    std::atomic<std::chrono::steady_clock::rep> lastMessage_{std::numeric_limits<std::chrono::steady_clock::rep>::min()};
+    std::atomic<std::chrono::steady_clock::rep> lastMessage_{
+        std::numeric_limits<std::chrono::steady_clock::rep>::min()};
     std::atomic<std::chrono::steady_clock::rep> connectedAt_{0};
 
     // Bytes read from the port but not yet framed (guarded by exchangeMutex_).

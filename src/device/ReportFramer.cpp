@@ -47,7 +47,8 @@ std::size_t ReportFramer::feed(std::span<const std::uint8_t> bytes) {
             if (byte == '}') {
                 complete_ = true;
             } else {
-                if (byte < 0x80) key_.push_back(static_cast<char>(byte));  // else dropped: the key starts with the next byte
+                if (byte < 0x80)
+                    key_.push_back(static_cast<char>(byte));  // else dropped: the key starts with the next byte
                 state_ = State::key;
             }
             continue;
@@ -93,10 +94,8 @@ std::size_t ReportFramer::feed(std::span<const std::uint8_t> bytes) {
 
 std::string ReportFramer::failureDescription() const {
     switch (failure_) {
-        case Failure::none:
-            return {};
-        case Failure::highBitByte:
-            return "a byte with the high bit set";
+        case Failure::none: return {};
+        case Failure::highBitByte: return "a byte with the high bit set";
         case Failure::textTooLong: {
             // A failing run leaves the state where it was: it tells which text grew too long.
             const char* text = state_ == State::name ? "a name" : (state_ == State::key ? "a key" : "a value");

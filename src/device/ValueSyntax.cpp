@@ -171,11 +171,11 @@ std::string internetDateTimeText(std::chrono::system_clock::time_point time) {
     const long long fraction = duration_cast<nanoseconds>(sinceEpoch.rest).count();
 
     char buffer[64];
-    int length = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),
-                               static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                               static_cast<long long>(clock.hours().count()),
-                               static_cast<long long>(clock.minutes().count()),
-                               static_cast<long long>(clock.seconds().count()));
+    int length =
+        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02lld:%02lld:%02lld", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                      static_cast<long long>(clock.hours().count()), static_cast<long long>(clock.minutes().count()),
+                      static_cast<long long>(clock.seconds().count()));
     if (fraction % 1000000 == 0) {
         length += std::snprintf(buffer + length, sizeof buffer - length, ".%03lldZ", fraction / 1000000);
     } else if (fraction % 1000 == 0) {

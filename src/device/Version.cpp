@@ -54,8 +54,6 @@ bool Version::hasGreaterComponent(const Version& other) const {
     return major > other.major || minor > other.minor || revision > other.revision || build > other.build;
 }
 
-std::ostream& operator<<(std::ostream& stream, const Version& version) {
-    return stream << version.description();
-}
+std::ostream& operator<<(std::ostream& stream, const Version& version) { return stream << version.description(); }
 
 }  // namespace orvane

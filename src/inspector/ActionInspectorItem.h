@@ -34,7 +34,8 @@ public:
         button->setTitle(actionTitle_);
         std::weak_ptr<InspectorItem> target = this->weak_from_this();
         button->setAction([target, button] {
-            if (auto item = target.lock()) static_cast<ActionInspectorItem&>(*item).didPressActionButtonWithButton(button);
+            if (auto item = target.lock())
+                static_cast<ActionInspectorItem&>(*item).didPressActionButtonWithButton(button);
         });
     }
 

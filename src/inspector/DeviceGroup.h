@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "device/Version.h"
 #include "inspector/ActionInspectorItem.h"
 #include "inspector/StatusInspectorItem.h"
 #include "inspector/ValueInspectorItem.h"
-#include "device/Version.h"
 
 namespace orvane {
 

@@ -12,8 +12,8 @@ namespace orvane {
 
 // A value handed to a formatter. The alternatives keep a double, an integer, a date, a text and
 // a version apart; std::monostate stands for "no value".
-using FormatterValue = std::variant<std::monostate, double, std::int64_t,
-                                    std::chrono::system_clock::time_point, std::string, Version>;
+using FormatterValue =
+    std::variant<std::monostate, double, std::int64_t, std::chrono::system_clock::time_point, std::string, Version>;
 
 // Turns a value into display text, or into none when it cannot show the value.
 class Formatter {

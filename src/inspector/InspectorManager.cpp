@@ -11,8 +11,7 @@ const std::vector<std::shared_ptr<InspectorItem>>& InspectorManager::groups() {
                 "Steering", InspectorItem::Children{steering_.controlMethod, steering_.apaTOI, steering_.halfTOI,
                                                     steering_.angle, steering_.assistTorque, steering_.driverTorque}),
             std::make_shared<InspectorItem>(
-                "Statistics",
-                InspectorItem::Children{statistics_.canChannel0RxCount, statistics_.canChannel1RxCount}),
+                "Statistics", InspectorItem::Children{statistics_.canChannel0RxCount, statistics_.canChannel1RxCount}),
         };
     }
     return *groups_;

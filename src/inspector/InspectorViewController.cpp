@@ -23,8 +23,7 @@ std::string uppercased(const std::string& text) {
 }  // namespace
 
 InspectorViewController::InspectorViewController()
-    : rootItem_(std::make_shared<InspectorItem>("root")),
-      self_(std::make_shared<InspectorViewController*>(this)) {}
+    : rootItem_(std::make_shared<InspectorItem>("root")), self_(std::make_shared<InspectorViewController*>(this)) {}
 
 InspectorViewController::~InspectorViewController() {
     self_.reset();

@@ -32,11 +32,11 @@ std::optional<std::string> NumberFormatter::stringForObjectValue(const Formatter
     std::lock_guard lock(mutex_);
     const std::string localeName = locale_ ? *locale_ : std::string(icu::Locale::getDefault().getName());
     if (!cache_ || cache_->localeName != localeName) {
-        cache_ = std::make_unique<Cache>(Cache{
-            localeName, icu::number::NumberFormatter::withLocale(icu::Locale(localeName.c_str()))
-                            .grouping(UNUM_GROUPING_OFF)
-                            .precision(icu::number::Precision::integer())
-                            .roundingMode(UNUM_ROUND_HALFEVEN)});
+        cache_ = std::make_unique<Cache>(
+            Cache{localeName, icu::number::NumberFormatter::withLocale(icu::Locale(localeName.c_str()))
+                                  .grouping(UNUM_GROUPING_OFF)
+                                  .precision(icu::number::Precision::integer())
+                                  .roundingMode(UNUM_ROUND_HALFEVEN)});
     }
 
     UErrorCode status = U_ZERO_ERROR;

@@ -14,8 +14,8 @@ namespace {
 
 // Whether a double holds the integer exactly: at most 53 significant bits.
 bool fitsDouble(std::int64_t value) {
-    std::uint64_t magnitude = value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value)
-                                        : static_cast<std::uint64_t>(value);
+    std::uint64_t magnitude =
+        value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     if (magnitude == 0) return true;
     magnitude >>= std::countr_zero(magnitude);
     return std::bit_width(magnitude) <= 53;

@@ -6,8 +6,8 @@ namespace orvane {
 
 StatisticsGroup::StatisticsGroup()
     : canChannel0RxCount(std::make_shared<ValueInspectorItem<std::int64_t>>("CAN 0 Message Count", std::int64_t{0},
-                                                                           messageCountFormatter())),
+                                                                            messageCountFormatter())),
       canChannel1RxCount(std::make_shared<ValueInspectorItem<std::int64_t>>("CAN 1 Message Count", std::int64_t{0},
-                                                                           messageCountFormatter())) {}
+                                                                            messageCountFormatter())) {}
 
 }  // namespace orvane

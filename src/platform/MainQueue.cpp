@@ -20,9 +20,7 @@ void MainQueue::bindToCurrentThread() {
     bound_.store(true);
 }
 
-bool MainQueue::isMainThread() const {
-    return bound_.load() && mainThread_.load() == std::this_thread::get_id();
-}
+bool MainQueue::isMainThread() const { return bound_.load() && mainThread_.load() == std::this_thread::get_id(); }
 
 void MainQueue::signal() {
     if (wakeFd_ >= 0) {

@@ -67,8 +67,6 @@ private:
 
 // Short forms used throughout the console.
 inline void dispatchMain(std::function<void()> work) { MainQueue::shared().async(std::move(work)); }
-inline bool dispatchMainSync(std::function<void()> work) {
-    return MainQueue::shared().sync(std::move(work));
-}
+inline bool dispatchMainSync(std::function<void()> work) { return MainQueue::shared().sync(std::move(work)); }
 
 }  // namespace orvane

@@ -9,9 +9,7 @@ namespace orvane {
 // A value that the console needed was absent.
 class OptionalNilError : public Error {
 public:
-    std::string localizedDescription() const override {
-        return "A value was expected but there was not one present.";
-    }
+    std::string localizedDescription() const override { return "A value was expected but there was not one present."; }
     std::string domain() const override { return "orvane::OptionalNilError"; }
 };
 

@@ -54,8 +54,7 @@ public:
     virtual void reloadItem(Object* item) = 0;
     virtual void reloadData() = 0;
     // A cell view made from the prototype with `identifier`, or none when there is no such prototype.
-    virtual std::shared_ptr<TableCellView> makeViewWithIdentifier(const std::string& identifier,
-                                                                  Object* owner) = 0;
+    virtual std::shared_ptr<TableCellView> makeViewWithIdentifier(const std::string& identifier, Object* owner) = 0;
 };
 
 }  // namespace orvane

@@ -19,8 +19,7 @@ public:
     enum class Queue { main, global };
 
     static std::unique_ptr<RepeatingTimer> start(Queue queue, std::chrono::nanoseconds firstDeadline,
-                                                 std::chrono::nanoseconds interval,
-                                                 std::function<void()> handler);
+                                                 std::chrono::nanoseconds interval, std::function<void()> handler);
     ~RepeatingTimer();
 
     RepeatingTimer(const RepeatingTimer&) = delete;

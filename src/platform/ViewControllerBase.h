@@ -49,16 +49,14 @@ public:
                               const std::shared_ptr<Object>& sender) = 0;
 
     // Dismisses a controller that `presenter` presented.
-    virtual void dismissViewController(PlatformViewController& presenter,
-                                       PlatformViewController& presented) = 0;
+    virtual void dismissViewController(PlatformViewController& presenter, PlatformViewController& presented) = 0;
 
     // The window the controller's view is in, or none.
     virtual Window* window(PlatformViewController& controller) = 0;
 
     // Presents an error: message text = its description, informative text = its recovery
     // suggestion; as a sheet on the controller's window, or application-modally.
-    virtual void presentError(PlatformViewController& controller, const ErrorRef& error,
-                              bool asSheetOnWindow) = 0;
+    virtual void presentError(PlatformViewController& controller, const ErrorRef& error, bool asSheetOnWindow) = 0;
 
     // Shows an alert, as a sheet on the controller's window or application-modally; `completion`
     // runs when the user has dismissed it.
@@ -94,8 +92,8 @@ public:
 
     Window* window();
 
-    void presentError(const ErrorRef& error);                 // application-modal
-    void presentErrorModalForWindow(const ErrorRef& error);   // as a sheet on the window
+    void presentError(const ErrorRef& error);                // application-modal
+    void presentErrorModalForWindow(const ErrorRef& error);  // as a sheet on the window
     void showAlert(const Alert& alert, bool asSheetOnWindow, std::function<void()> completion);
 
 private:

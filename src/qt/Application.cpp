@@ -4,11 +4,11 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include "qt/MainWindowController.h"
-#include "qt/MasterViewController.h"
 #include "console/ViewController.h"
 #include "platform/MainQueue.h"
 #include "qt/MainWindow.h"
+#include "qt/MainWindowController.h"
+#include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
 #include "qt/QtViewHost.h"
 #include "update/BossacManager.h"

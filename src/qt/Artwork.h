@@ -4,7 +4,6 @@
 #include <QPixmap>
 #include <QRectF>
 #include <QSize>
-
 #include <functional>
 #include <string>
 

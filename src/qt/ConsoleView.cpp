@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 #include "console/ViewController.h"

@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QPixmap>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

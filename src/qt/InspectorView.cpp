@@ -34,7 +34,6 @@ QLabel* makeCellLabel(QWidget* cell) {
 
 const QMargins kCellMargins(6, 3, 10, 3);
 
-
 }  // namespace
 
 std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspector) {

@@ -21,5 +21,4 @@ void arrangeMasterView(QSplitter& splitter) {
     if (splitter.count() == 2) splitter.setSizes({600, 500});
 }
 
-
 }  // namespace orvane

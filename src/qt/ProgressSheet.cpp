@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QPlainTextEdit>
-#include <QToolButton>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "console/ModalProgressViewController.h"

@@ -5,14 +5,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
-
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <algorithm>
 #include <cmath>
 
@@ -38,7 +37,9 @@ QPalette::ColorRole textRole(const QWidget* widget) {
 
 // --- current event ---
 
-void QtCurrentEvent::install() { setCurrentEventTypeProvider([] { return QtCurrentEvent::type(); }); }
+void QtCurrentEvent::install() {
+    setCurrentEventTypeProvider([] { return QtCurrentEvent::type(); });
+}
 
 std::optional<EventType> QtCurrentEvent::type() { return currentEvent(); }
 
@@ -126,9 +127,9 @@ void ControlSlider::paintEvent(QPaintEvent* event) {
                      (horizontal ? groove.x() + handle.width() / 2 : groove.y() + handle.height() / 2);
     const int at = horizontal ? handle.center().x() : handle.center().y();
     const int thickness = 4;
-    const QRect bar = horizontal
-                          ? QRect(std::min(zero, at), groove.center().y() - thickness / 2 + 1, std::abs(at - zero), thickness)
-                          : QRect(groove.center().x() - thickness / 2 + 1, std::min(zero, at), thickness, std::abs(at - zero));
+    const QRect bar =
+        horizontal ? QRect(std::min(zero, at), groove.center().y() - thickness / 2 + 1, std::abs(at - zero), thickness)
+                   : QRect(groove.center().x() - thickness / 2 + 1, std::min(zero, at), thickness, std::abs(at - zero));
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRegion(QRegion(rect()).subtracted(QRegion(handle)));
@@ -158,8 +159,8 @@ QtSlider::QtSlider(ControlSlider* slider) : slider_(slider) {
         if (settingValue_) return;
         send(slider->isLeftButtonDown() ? EventType::leftMouseDragged : EventType::other);
     }));
-    connections_.add(QObject::connect(slider, &ControlSlider::leftButtonReleased, slider,
-                                      [this] { send(EventType::leftMouseUp); }));
+    connections_.add(
+        QObject::connect(slider, &ControlSlider::leftButtonReleased, slider, [this] { send(EventType::leftMouseUp); }));
 }
 
 void QtSlider::send(EventType type) {
@@ -230,7 +231,8 @@ void QtPopupButton::setItemEnabled(int index, bool enabled) {
 }
 
 std::string QtPopupButton::itemTitle(int index) const {
-    return comboBox_ && index >= 0 && index < comboBox_->count() ? toStdString(comboBox_->itemText(index)) : std::string();
+    return comboBox_ && index >= 0 && index < comboBox_->count() ? toStdString(comboBox_->itemText(index))
+                                                                 : std::string();
 }
 
 bool QtPopupButton::isItemEnabled(int index) const {

@@ -11,7 +11,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,7 +20,6 @@
 #include "inspector/ActionTableCellView.h"
 #include "platform/Widgets.h"
 #include "qt/QtImageView.h"
-
 
 namespace orvane {
 

@@ -1,7 +1,6 @@
 #include "qt/QtImageView.h"
 
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -11,8 +10,8 @@ namespace orvane {
 
 QTransform planarTransform(const Transform3D& transform) {
     const auto& m = transform.m;
-    return QTransform(m[0][0], m[0][1], m[0][3],   //
-                      m[1][0], m[1][1], m[1][3],   //
+    return QTransform(m[0][0], m[0][1], m[0][3],  //
+                      m[1][0], m[1][1], m[1][3],  //
                       m[3][0], m[3][1], m[3][3]);
 }
 

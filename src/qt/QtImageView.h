@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QTransform>
 #include <QWidget>
-
 #include <string>
 
 #include "platform/Widgets.h"

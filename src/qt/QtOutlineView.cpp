@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
-
 #include <algorithm>
 
 #include "qt/QtControls.h"
@@ -108,9 +107,7 @@ public:
         endResetModel();
     }
 
-    void rowChanged(const Node& node) {
-        emit dataChanged(indexFor(node, 0), indexFor(node, columnCount_ - 1));
-    }
+    void rowChanged(const Node& node) { emit dataChanged(indexFor(node, 0), indexFor(node, columnCount_ - 1)); }
 
     QModelIndex index(int row, int column, const QModelIndex& parent) const override {
         if (parent.isValid() && parent.column() != 0) return {};

@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QTreeView>
-
 #include <functional>
 #include <map>
 #include <memory>

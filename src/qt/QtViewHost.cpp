@@ -5,19 +5,18 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSplitter>
-
 #include <algorithm>
 
-#include "qt/MasterViewController.h"
 #include "console/ModalProgressViewController.h"
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
 #include "qt/Artwork.h"
-#include "qt/QtOutlineView.h"
 #include "qt/ConsoleView.h"
 #include "qt/InspectorView.h"
 #include "qt/MasterView.h"
+#include "qt/MasterViewController.h"
 #include "qt/ProgressSheet.h"
+#include "qt/QtOutlineView.h"
 #include "qt/SheetDialog.h"
 #include "qt/UpdateInformationDialog.h"
 #include "update/UpdateInformationViewController.h"
@@ -213,7 +212,8 @@ void QtViewHost::openMessageBox(QMessageBox* box, PlatformViewController& contro
     box->setWindowTitle(QApplication::applicationDisplayName());
     box->setStandardButtons(QMessageBox::Ok);
     if (asSheetOnWindow) {
-        if (QWidget* parentWindow = windowWidgetFor(controller)) box->setParent(parentWindow, box->windowFlags() | Qt::Dialog);
+        if (QWidget* parentWindow = windowWidgetFor(controller))
+            box->setParent(parentWindow, box->windowFlags() | Qt::Dialog);
         box->open();  // window-modal
     } else {
         box->setWindowModality(Qt::ApplicationModal);

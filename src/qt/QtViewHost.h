@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QWidget>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -91,7 +90,8 @@ private:
     void forgetExpiredRecords();
     QWidget* windowWidgetFor(PlatformViewController& controller) const;
     void present(PlatformViewController& source, const std::shared_ptr<PlatformViewController>& destination);
-    void embed(PlatformViewController& source, const std::shared_ptr<PlatformViewController>& destination, int position);
+    void embed(PlatformViewController& source, const std::shared_ptr<PlatformViewController>& destination,
+               int position);
     void openMessageBox(QMessageBox* box, PlatformViewController& controller, bool asSheetOnWindow);
 
     std::map<const PlatformViewController*, Record> records_;

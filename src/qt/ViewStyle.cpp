@@ -33,5 +33,4 @@ QLabel* makeCaption(const QString& text, QWidget* parent) {
     return caption;
 }
 
-
 }  // namespace orvane

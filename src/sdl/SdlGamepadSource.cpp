@@ -34,13 +34,11 @@ bool isRegularFile(const std::filesystem::path& path) {
 
 bool isDeviceEvent(Uint32 type) {
     switch (type) {
-    case SDL_JOYDEVICEADDED:
-    case SDL_JOYDEVICEREMOVED:
-    case SDL_CONTROLLERDEVICEADDED:
-    case SDL_CONTROLLERDEVICEREMOVED:
-        return true;
-    default:
-        return false;
+        case SDL_JOYDEVICEADDED:
+        case SDL_JOYDEVICEREMOVED:
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED: return true;
+        default: return false;
     }
 }
 
@@ -188,8 +186,8 @@ void SdlGamepadSource::reconcile(std::vector<std::shared_ptr<Controller>>& remov
         }
         if (!opened) {
             if (SDL_Joystick* joystick = SDL_JoystickOpen(index)) {
-                opened = std::make_shared<Controller>(instance, nullptr, joystick,
-                                                      nonEmpty(SDL_JoystickName(joystick)));
+                opened =
+                    std::make_shared<Controller>(instance, nullptr, joystick, nonEmpty(SDL_JoystickName(joystick)));
             }
         }
         // A device that cannot be opened (no permission, gone already) is not listed; the next

@@ -65,8 +65,7 @@ private:
     class Controller;
 
     // Brings `attached_` in line with SDL's device list; returns what left and what arrived.
-    void reconcile(std::vector<std::shared_ptr<Controller>>& removed,
-                   std::vector<std::shared_ptr<Controller>>& added);
+    void reconcile(std::vector<std::shared_ptr<Controller>>& removed, std::vector<std::shared_ptr<Controller>>& added);
     void loadMappings();
 
     bool initialized_ = false;

@@ -26,18 +26,14 @@ std::string describe(PortError::Code code, const std::string& path, int systemEr
             if (systemError != 0) return "Could not open " + name + ": " + std::strerror(systemError) + ".";
             return "Could not open " + name + ".";
         }
-        case PortError::invalidPath:
-            return "No serial port was given to open.";
+        case PortError::invalidPath: return "No serial port was given to open.";
         case PortError::mustReceiveOrTransmit:
             return "A serial port must be opened for reading, for writing or for both.";
-        case PortError::mustBeOpen:
-            return "The serial port is not open.";
-        case PortError::stringsMustBeUTF8:
-            return "Text sent or received on the serial port must be UTF-8.";
+        case PortError::mustBeOpen: return "The serial port is not open.";
+        case PortError::stringsMustBeUTF8: return "Text sent or received on the serial port must be UTF-8.";
         case PortError::unableToConvertByteToCharacter:
             return "The device sent a byte that is not a 7-bit ASCII character.";
-        case PortError::deviceNotConnected:
-            return "The device is not connected.";
+        case PortError::deviceNotConnected: return "The device is not connected.";
     }
     return "Serial port error " + std::to_string(static_cast<int>(code)) + ".";
 }
@@ -45,7 +41,9 @@ std::string describe(PortError::Code code, const std::string& path, int systemEr
 }  // namespace
 
 PortError::PortError(Code code, std::string path, int systemError)
-    : code_(code), path_(std::move(path)), systemError_(systemError),
+    : code_(code),
+      path_(std::move(path)),
+      systemError_(systemError),
       description_(describe(code_, path_, systemError_)) {}
 
 bool PortError::isBusy() const { return code_ == failedToOpen && isBusyErrno(systemError_); }

@@ -7,13 +7,14 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#include <unicode/utf8.h>
 
 #include <atomic>
-#include <chrono>
-#include <limits>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <limits>
+
+#include <unicode/utf8.h>
 
 namespace orvane {
 
@@ -199,9 +200,8 @@ void SerialPort::open(bool reading, bool writing) {
 }
 
 void SerialPort::configure(BaudRate inputSpeed, BaudRate outputSpeed, std::uint8_t minimumBytes,
-                           std::uint8_t readTimeout, ParityType parity, bool twoStopBits,
-                           DataBitsSize dataBits, bool hardwareFlowControl, bool softwareFlowControl,
-                           bool outputProcessing) {
+                           std::uint8_t readTimeout, ParityType parity, bool twoStopBits, DataBitsSize dataBits,
+                           bool hardwareFlowControl, bool softwareFlowControl, bool outputProcessing) {
     std::shared_ptr<Handle> handle;
     {
         std::lock_guard lock(mutex_);
@@ -281,7 +281,7 @@ void SerialPort::checkPresence(Handle& handle) const {
     // the next read within one read time-out.
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     if (now - handle.lastPresenceCheck.load(std::memory_order_relaxed) < kPresenceCheckInterval) return;
-    struct stat status{};
+    struct stat status {};
     if (::fstat(handle.fd, &status) != 0 || status.st_nlink != 1) {
         throw PortError(PortError::deviceNotConnected, path_);
     }
@@ -371,9 +371,7 @@ ssize_t SerialPort::writeBuffer(const std::uint8_t* buffer, std::size_t size) {
     }
 }
 
-ssize_t SerialPort::writeChunk(std::span<const std::uint8_t> bytes) {
-    return writeBuffer(bytes.data(), bytes.size());
-}
+ssize_t SerialPort::writeChunk(std::span<const std::uint8_t> bytes) { return writeBuffer(bytes.data(), bytes.size()); }
 
 ssize_t SerialPort::writeText(std::string_view text) {
     if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);

@@ -18,8 +18,25 @@ namespace orvane {
 
 // Line speeds, each standing for its rate in bits per second.
 enum class BaudRate {
-    baud0, baud50, baud75, baud110, baud134, baud150, baud200, baud300, baud600, baud1200, baud1800,
-    baud2400, baud4800, baud9600, baud19200, baud38400, baud57600, baud115200, baud230400,
+    baud0,
+    baud50,
+    baud75,
+    baud110,
+    baud134,
+    baud150,
+    baud200,
+    baud300,
+    baud600,
+    baud1200,
+    baud1800,
+    baud2400,
+    baud4800,
+    baud9600,
+    baud19200,
+    baud38400,
+    baud57600,
+    baud115200,
+    baud230400,
 };
 
 // The rate in bits per second (baud134 is 134).
@@ -65,9 +82,8 @@ public:
     // Sets the terminal attributes; does nothing when the port is not open. readTimeout is in
     // tenths of a second (VTIME), minimumBytes is VMIN. Failures of the system calls are ignored.
     virtual void configure(BaudRate inputSpeed, BaudRate outputSpeed, std::uint8_t minimumBytes,
-                           std::uint8_t readTimeout, ParityType parity, bool twoStopBits,
-                           DataBitsSize dataBits, bool hardwareFlowControl, bool softwareFlowControl,
-                           bool outputProcessing);
+                           std::uint8_t readTimeout, ParityType parity, bool twoStopBits, DataBitsSize dataBits,
+                           bool hardwareFlowControl, bool softwareFlowControl, bool outputProcessing);
 
     // Safe from any thread and harmless when closed.
     virtual void close();

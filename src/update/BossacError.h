@@ -22,7 +22,9 @@ public:
         return BossacError(Kind::reportedFailure, std::move(line), std::move(end));
     }
     static BossacError unknown() { return BossacError(Kind::unknown, {}, {}); }
-    static BossacError endedAbnormally(std::string end) { return BossacError(Kind::endedAbnormally, {}, std::move(end)); }
+    static BossacError endedAbnormally(std::string end) {
+        return BossacError(Kind::endedAbnormally, {}, std::move(end));
+    }
 
     Kind kind() const { return kind_; }
     // The offending output line of reportedFailure, unchanged (a carriage return included).

@@ -1,5 +1,6 @@
 #include "update/BossacManager.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -7,8 +8,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <dirent.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,8 +30,7 @@ constexpr const char* toolName = "bossac";
 
 bool isExecutableFile(const std::filesystem::path& path) {
     struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
 // Waits for the child to end and returns its wait status. A child that was already reaped
@@ -105,8 +103,7 @@ void BossacManager::setWorkingDirectory(std::optional<std::filesystem::path> dir
     settings_.workingDirectory = std::move(directory);
 }
 
-void BossacManager::setBootloaderKickDelays(std::chrono::milliseconds hold,
-                                             std::chrono::milliseconds settle) {
+void BossacManager::setBootloaderKickDelays(std::chrono::milliseconds hold, std::chrono::milliseconds settle) {
     std::lock_guard lock(mutex_);
     settings_.hold = hold;
     settings_.settle = settle;
@@ -142,8 +139,9 @@ std::vector<std::string> BossacManager::commandArguments(const std::filesystem::
     return {"--port=" + portArgument, "--write", "--verify", "--reset", firmwareFile.string(), "--boot"};
 }
 
-std::variant<std::filesystem::path, ErrorRef> BossacManager::awaitBootloaderPort(
-    const std::filesystem::path& port, const std::vector<std::string>& before, std::chrono::milliseconds wait) {
+std::variant<std::filesystem::path, ErrorRef> BossacManager::awaitBootloaderPort(const std::filesystem::path& port,
+                                                                                 const std::vector<std::string>& before,
+                                                                                 std::chrono::milliseconds wait) {
     const std::string directory = directoryOf(port);
     if (DIR* listing = ::opendir(directory.c_str())) {
         ::closedir(listing);
@@ -167,9 +165,10 @@ std::variant<std::filesystem::path, ErrorRef> BossacManager::awaitBootloaderPort
         }
         if (appeared.size() == 1) return appeared.front();
         if (std::chrono::steady_clock::now() >= deadline) {
-            return std::make_shared<BootloaderPortError>(
-                "After the reset into the bootloader " + port.string() + " did not come back and no other serial "
-                "device appeared in " + directory + ".");
+            return std::make_shared<BootloaderPortError>("After the reset into the bootloader " + port.string() +
+                                                         " did not come back and no other serial "
+                                                         "device appeared in " +
+                                                         directory + ".");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -200,11 +199,11 @@ std::variant<std::filesystem::path, ErrorRef> BossacManager::locateTool(
         }
         start = end + 1;
     }
-    return std::make_shared<PlatformError>(
-        "POSIX", ENOENT,
-        "The flashing tool bossac was found neither beside the application (" +
-            executableDirectory.string() + ") nor on the PATH. Install bossa-cli or place bossac "
-            "beside the application.");
+    return std::make_shared<PlatformError>("POSIX", ENOENT,
+                                           "The flashing tool bossac was found neither beside the application (" +
+                                               executableDirectory.string() +
+                                               ") nor on the PATH. Install bossa-cli or place bossac "
+                                               "beside the application.");
 }
 
 ErrorRef BossacManager::outcomeOfLog(std::string_view log) {
@@ -223,8 +222,7 @@ ErrorRef BossacManager::outcomeOfLog(std::string_view log) {
     if (lastLine.empty()) {
         return std::make_shared<BossacError>(BossacError::unknown());
     }
-    if (lastLine.find("failed") != std::string_view::npos ||
-        lastLine.find("No device") != std::string_view::npos) {
+    if (lastLine.find("failed") != std::string_view::npos || lastLine.find("No device") != std::string_view::npos) {
         return std::make_shared<BossacError>(BossacError::reportedFailure(std::string(lastLine)));
     }
     return nullptr;
@@ -236,10 +234,9 @@ void BossacManager::kickBootloader(const std::filesystem::path& port, const Sett
     SerialPort serialPort(port.string());
     try {
         serialPort.open(true, true);
-    } catch (const std::exception&) {
-    }
-    serialPort.configure(BaudRate::baud1200, BaudRate::baud1200, 1, 0, ParityType::none, false,
-                         DataBitsSize::bits8, false, false, false);
+    } catch (const std::exception&) {}
+    serialPort.configure(BaudRate::baud1200, BaudRate::baud1200, 1, 0, ParityType::none, false, DataBitsSize::bits8,
+                         false, false, false);
     std::this_thread::sleep_for(settings.hold);
     serialPort.close();
     std::this_thread::sleep_for(settings.settle);
@@ -326,8 +323,7 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t child = -1;
-    const int spawnError =
-        ::posix_spawn(&child, toolText.c_str(), &actions, &attributes, argv.data(), environ);
+    const int spawnError = ::posix_spawn(&child, toolText.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(ends[1]);  // the child holds the only write ends now, so its exit ends the stream

@@ -86,12 +86,13 @@ public:
     // device in its directory that is not in `before`; an error naming what was seen when
     // there is none after `wait`, or more than one. A directory that cannot be listed cannot be
     // watched: then `port` itself.
-    static std::variant<std::filesystem::path, ErrorRef> awaitBootloaderPort(
-        const std::filesystem::path& port, const std::vector<std::string>& before, std::chrono::milliseconds wait);
+    static std::variant<std::filesystem::path, ErrorRef> awaitBootloaderPort(const std::filesystem::path& port,
+                                                                             const std::vector<std::string>& before,
+                                                                             std::chrono::milliseconds wait);
     // The tool: "bossac" in `executableDirectory` when it is an executable file there, else the
     // first executable "bossac" in the directories of `searchPath` (a PATH value).
-    static std::variant<std::filesystem::path, ErrorRef> locateTool(
-        const std::filesystem::path& executableDirectory, std::string_view searchPath);
+    static std::variant<std::filesystem::path, ErrorRef> locateTool(const std::filesystem::path& executableDirectory,
+                                                                    std::string_view searchPath);
     // The outcome of a run that exited with status 0, from its whole output: no error, or a
     // BossacError.
     static ErrorRef outcomeOfLog(std::string_view log);

@@ -17,7 +17,8 @@ public:
 
     std::string localizedDescription() const override {
         return "The downloaded firmware image does not match its published SHA-256 checksum "
-               "(expected " + expected_ + ", received " + actual_ + ").";
+               "(expected " +
+               expected_ + ", received " + actual_ + ").";
     }
     std::string domain() const override { return "orvane.ChecksumMismatchError"; }
 

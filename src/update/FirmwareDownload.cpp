@@ -1,7 +1,6 @@
 #include "update/FirmwareDownload.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <memory>
 #include <random>
 #include <string>
+
+#include <openssl/evp.h>
 
 #include "update/ChecksumMismatchError.h"
 
@@ -60,8 +61,7 @@ ErrorRef directoryError(const std::filesystem::path& directory, const std::strin
 // a real directory (not a link), owned by this user, with no access for anyone else.
 std::variant<int, ErrorRef> openPrivateDirectory(const std::filesystem::path& directory) {
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        return makeSystemError("Creating the firmware directory " + directory.string() + " failed",
-                               errno);
+        return makeSystemError("Creating the firmware directory " + directory.string() + " failed", errno);
     }
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
@@ -69,14 +69,12 @@ std::variant<int, ErrorRef> openPrivateDirectory(const std::filesystem::path& di
         if (error == ELOOP || error == ENOTDIR) {
             return directoryError(directory, "it is a link or not a directory");
         }
-        return makeSystemError("Opening the firmware directory " + directory.string() + " failed",
-                               error);
+        return makeSystemError("Opening the firmware directory " + directory.string() + " failed", error);
     }
     Descriptor owned(fd);
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
-        return makeSystemError("Examining the firmware directory " + directory.string() + " failed",
-                               errno);
+        return makeSystemError("Examining the firmware directory " + directory.string() + " failed", errno);
     }
     if (status.st_uid != ::geteuid()) {
         return directoryError(directory, "it belongs to another user");
@@ -84,8 +82,7 @@ std::variant<int, ErrorRef> openPrivateDirectory(const std::filesystem::path& di
     if ((status.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
-        return directoryError(directory,
-                              std::string("other users have access to it (mode ") + mode + ")");
+        return directoryError(directory, std::string("other users have access to it (mode ") + mode + ")");
     }
     return owned.release();
 }
@@ -93,29 +90,25 @@ std::variant<int, ErrorRef> openPrivateDirectory(const std::filesystem::path& di
 std::string temporaryName() {
     static thread_local std::mt19937_64 generator{std::random_device{}()};
     char suffix[17];
-    std::snprintf(suffix, sizeof suffix, "%016llx",
-                  static_cast<unsigned long long>(generator()));
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(generator()));
     return std::string(firmwareFileName) + ".part-" + suffix;
 }
 
 // Writes `bytes` to a new file in the directory and renames it over "firmware.bin".
-ErrorRef writeReplacing(int directoryFd, const std::filesystem::path& directory,
-                        std::string_view bytes) {
+ErrorRef writeReplacing(int directoryFd, const std::filesystem::path& directory, std::string_view bytes) {
     std::string name;
     Descriptor file;
     int openError = 0;
     for (int attempt = 0; attempt < 16 && file.get() < 0; ++attempt) {
         name = temporaryName();
-        file.adopt(::openat(directoryFd, name.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        file.adopt(::openat(directoryFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         openError = file.get() < 0 ? errno : 0;
         if (openError != 0 && openError != EEXIST) {
             break;
         }
     }
     if (file.get() < 0) {
-        return makeSystemError("Creating the firmware file in " + directory.string() + " failed",
-                               openError);
+        return makeSystemError("Creating the firmware file in " + directory.string() + " failed", openError);
     }
     const std::string target = (directory / firmwareFileName).string();
 
@@ -187,8 +180,7 @@ FirmwareDownloadResult downloadFirmware(const DeviceSoftwareUpdateInformation& i
         }
     }
 
-    const std::filesystem::path directory =
-        options.directory.empty() ? defaultFirmwareDirectory() : options.directory;
+    const std::filesystem::path directory = options.directory.empty() ? defaultFirmwareDirectory() : options.directory;
     auto opened = openPrivateDirectory(directory);
     if (auto* error = std::get_if<ErrorRef>(&opened)) {
         return *error;

@@ -1,22 +1,20 @@
 #include "update/FirmwareInformationDocument.h"
 
-#include <curl/curl.h>
-
 #include <cstdint>
 #include <memory>
+
+#include <curl/curl.h>
 #include <nlohmann/json.hpp>
 
-#include "platform/OptionalNilError.h"
 #include "device/ValueSyntax.h"
+#include "platform/OptionalNilError.h"
 #include "update/JSONError.h"
 
 namespace orvane {
 
 namespace {
 
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // The characters RFC 3986 allows in a URI reference. The URL parser would quietly
 // percent-encode blanks and other strays in a relative reference; a document that carries them
@@ -53,8 +51,7 @@ std::optional<std::string> resolveURLReference(const std::string& base, const st
     return result;
 }
 
-UpdateInformationResult parseFirmwareInformationDocument(std::string_view body,
-                                                         const std::string& infoURL) {
+UpdateInformationResult parseFirmwareInformationDocument(std::string_view body, const std::string& infoURL) {
     nlohmann::json document;
     try {
         document = nlohmann::json::parse(body.begin(), body.end());

@@ -16,7 +16,6 @@ std::optional<std::string> resolveURLReference(const std::string& base, const st
 // Turns the body of the firmware-information document into the record: a JSONError when the
 // body is not a JSON object or array, an OptionalNilError when the document lacks a key or has
 // a value of the wrong kind.
-UpdateInformationResult parseFirmwareInformationDocument(std::string_view body,
-                                                         const std::string& infoURL);
+UpdateInformationResult parseFirmwareInformationDocument(std::string_view body, const std::string& infoURL);
 
 }  // namespace orvane

@@ -1,11 +1,12 @@
 #include "update/FlashingToolOutput.h"
 
 #include <sys/wait.h>
-#include <unicode/utf8.h>
 
 #include <charconv>
 #include <cstdint>
 #include <vector>
+
+#include <unicode/utf8.h>
 
 #include "update/BossacError.h"
 
@@ -154,11 +155,13 @@ ErrorRef outcomeOfRun(std::string_view log, int waitStatus) {
     }
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
         if (namesFailure(*line)) {
-            return std::make_shared<BossacError>(BossacError::reportedFailure(std::string(*line), describeEnd(waitStatus)));
+            return std::make_shared<BossacError>(
+                BossacError::reportedFailure(std::string(*line), describeEnd(waitStatus)));
         }
     }
     if (lines.empty()) return std::make_shared<BossacError>(BossacError::endedAbnormally(describeEnd(waitStatus)));
-    return std::make_shared<BossacError>(BossacError::reportedFailure(std::string(lines.back()), describeEnd(waitStatus)));
+    return std::make_shared<BossacError>(
+        BossacError::reportedFailure(std::string(lines.back()), describeEnd(waitStatus)));
 }
 
 }  // namespace orvane

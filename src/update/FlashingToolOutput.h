@@ -55,9 +55,9 @@ public:
     std::string text() const;
 
 private:
-    std::string finished_;  // whole lines, each with its line feed
-    std::string line_;      // the line being written
-    bool returned_ = false; // a carriage return came last: the next character starts the line again
+    std::string finished_;   // whole lines, each with its line feed
+    std::string line_;       // the line being written
+    bool returned_ = false;  // a carriage return came last: the next character starts the line again
 };
 
 // The outcome of a run from its whole output and how the tool ended (a wait status).

@@ -21,8 +21,7 @@ UpdateInformationResult HalvernServerUpdateProvider::fetchNow(const std::string&
     return parseFirmwareInformationDocument(std::get<std::string>(body), infoURL);
 }
 
-void HalvernServerUpdateProvider::fetchUpdateInformation(
-    std::function<void(UpdateInformationResult)> completion) {
+void HalvernServerUpdateProvider::fetchUpdateInformation(std::function<void(UpdateInformationResult)> completion) {
     // The task copies what it needs, so it does not depend on the provider living on.
     dispatchGlobal([infoURL = infoURL_, options = options_, completion = std::move(completion)]() mutable {
         auto result = std::make_shared<UpdateInformationResult>(ErrorRef{});
@@ -30,8 +29,7 @@ void HalvernServerUpdateProvider::fetchUpdateInformation(
             *result = fetchNow(infoURL, options);
         } catch (const std::exception& error) {
             *result = std::make_shared<PlatformError>("orvane.UpdateProvider", 0,
-                                                      std::string("Checking for updates failed: ") +
-                                                          error.what());
+                                                      std::string("Checking for updates failed: ") + error.what());
         }
         dispatchMain([completion = std::move(completion), result] {
             if (completion) {

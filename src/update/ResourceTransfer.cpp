@@ -1,9 +1,9 @@
 #include "update/ResourceTransfer.h"
 
-#include <curl/curl.h>
-
 #include <memory>
 #include <mutex>
+
+#include <curl/curl.h>
 
 #include "update/TransferError.h"
 
@@ -40,8 +40,9 @@ std::size_t appendToBody(char* data, std::size_t size, std::size_t count, void* 
     if (body->progress && *body->progress) {
         curl_off_t announced = -1;
         curl_easy_getinfo(body->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-        (*body->progress)(body->bytes.size(), announced >= 0 ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(announced))
-                                                             : std::nullopt);
+        (*body->progress)(body->bytes.size(), announced >= 0
+                                                  ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(announced))
+                                                  : std::nullopt);
     }
     return length;
 }
@@ -56,8 +57,7 @@ ResourceResult fetchWholeResource(const std::string& url, const TransferOptions&
     initialiseCurlOnce();
     std::unique_ptr<CURL, EasyHandleDeleter> handle(curl_easy_init());
     if (!handle) {
-        return TransferError::transferFailed(url, CURLE_FAILED_INIT,
-                                             curl_easy_strerror(CURLE_FAILED_INIT));
+        return TransferError::transferFailed(url, CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
     }
     CURL* curl = handle.get();
 
@@ -76,12 +76,10 @@ ResourceResult fetchWholeResource(const std::string& url, const TransferOptions&
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
     // Worker threads must not be interrupted by the transfer layer's signals.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout.count()));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, options.stallSpeedLimit);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTime.count()));
-    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
-                     static_cast<curl_off_t>(options.maximumSize));
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maximumSize));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);

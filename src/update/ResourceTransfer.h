@@ -1,10 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <cstddef>
 #include <string>
 #include <variant>
 

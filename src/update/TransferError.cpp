@@ -7,22 +7,19 @@ namespace orvane {
 TransferError::TransferError(Reason reason, long code, std::string url, std::string cause)
     : reason_(reason), code_(code), url_(std::move(url)), cause_(std::move(cause)) {}
 
-ErrorRef TransferError::transferFailed(const std::string& url, long curlCode,
-                                       const std::string& curlText) {
+ErrorRef TransferError::transferFailed(const std::string& url, long curlCode, const std::string& curlText) {
     return std::make_shared<TransferError>(Reason::failed, curlCode, url, curlText);
 }
 
 ErrorRef TransferError::badStatus(const std::string& url, long status) {
-    return std::make_shared<TransferError>(
-        Reason::httpStatus, status, url,
-        "the server answered with HTTP status " + std::to_string(status));
+    return std::make_shared<TransferError>(Reason::httpStatus, status, url,
+                                           "the server answered with HTTP status " + std::to_string(status));
 }
 
 ErrorRef TransferError::bodyTooLarge(const std::string& url, std::size_t limit) {
     constexpr std::size_t mebibyte = 1024 * 1024;
-    std::string size = (limit % mebibyte == 0 && limit != 0)
-                           ? std::to_string(limit / mebibyte) + " MiB"
-                           : std::to_string(limit) + " bytes";
+    std::string size = (limit % mebibyte == 0 && limit != 0) ? std::to_string(limit / mebibyte) + " MiB"
+                                                             : std::to_string(limit) + " bytes";
     return std::make_shared<TransferError>(Reason::tooLarge, static_cast<long>(limit), url,
                                            "the response is larger than the limit of " + size);
 }

@@ -1,9 +1,9 @@
 #include "update/UpdateInformationViewController.h"
 
+#include <memory>
+
 #include <unicode/datefmt.h>
 #include <unicode/unistr.h>
-
-#include <memory>
 
 namespace orvane {
 

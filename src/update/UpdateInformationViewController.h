@@ -20,7 +20,7 @@ enum class UpdateSoftwareInformationViewResult { updateNow, dontUpdate };
 class UpdateInformationViewController : public PlatformViewController {
 public:
     std::shared_ptr<TextField> versionTextField;
-    std::shared_ptr<TextField> releaseDateTextField;  // shows the date in the dialog's date style
+    std::shared_ptr<TextField> releaseDateTextField;   // shows the date in the dialog's date style
     std::shared_ptr<TextField> releaseNotesTextField;  // multi-line
     std::function<void(UpdateSoftwareInformationViewResult)> resultHandler;
 

@@ -29,7 +29,6 @@ public:
     std::string domain() const override { return "UpdateWorkflow.NoDeviceSelectedError"; }
 };
 
-
 }  // namespace
 
 std::string UpdateWorkflow::stageName(Stage stage) {
@@ -48,8 +47,7 @@ std::string UpdateWorkflow::stageName(Stage stage) {
 void UpdateWorkflow::showStage(Stage stage, std::optional<double> fraction) {
     auto host = host_.lock();
     if (!host) return;
-    const std::optional<int> percent =
-        fraction ? std::optional<int>(static_cast<int>(*fraction * 100)) : std::nullopt;
+    const std::optional<int> percent = fraction ? std::optional<int>(static_cast<int>(*fraction * 100)) : std::nullopt;
     if (stage == stage_ && percent == shownPercent_) return;
     stage_ = stage;
     shownPercent_ = percent;
@@ -116,7 +114,8 @@ void UpdateWorkflow::prepareUpdateInformationDialog(UpdateInformationViewControl
             // percent once.
             FirmwareDownloadOptions options;
             int lastPercent = -1;
-            options.transfer.progress = [weak, &lastPercent](std::uint64_t received, std::optional<std::uint64_t> announced) {
+            options.transfer.progress = [weak, &lastPercent](std::uint64_t received,
+                                                             std::optional<std::uint64_t> announced) {
                 if (!announced || *announced == 0) return;
                 const double fraction = std::min(1.0, static_cast<double>(received) / static_cast<double>(*announced));
                 const int percent = static_cast<int>(fraction * 100);
@@ -150,9 +149,9 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
         host->setModalProgressDetailText(std::nullopt);
         stage_ = Stage::checking;
         shownPercent_.reset();
-        host->presentError(std::make_shared<InformativeError>(
-            "The software update file could not be downloaded.",
-            "Make sure you're connected to the internet, and try again.", error));
+        host->presentError(
+            std::make_shared<InformativeError>("The software update file could not be downloaded.",
+                                               "Make sure you're connected to the internet, and try again.", error));
         return;
     }
     host->setModalProgressStatusText(std::string("Flashing new firmware to device..."));

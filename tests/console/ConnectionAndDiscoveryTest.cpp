@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "console/ConsoleHarness.h"
 #include "device/DeviceSerialInterface.h"
@@ -22,7 +22,9 @@ std::unique_ptr<PtyPeer> answeringDevice(std::string answer = "STEERING{angle:12
     return peer;
 }
 
-bool connected(ConsoleHarness& h) { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }
+bool connected(ConsoleHarness& h) {
+    return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected();
+}
 
 TEST(ConnectionFlow, ConnectsThenReconnectsTheSameDeviceThroughDisconnect) {
     auto device = answeringDevice();
@@ -86,8 +88,8 @@ TEST(ConnectionFlow, AFailedOpenShowsTheReasonAndKeepsTheSelection) {
 
 TEST(DeviceDiscovery, KeepsSerialDevicesByPrefixAndBuildsThePopup) {
     TemporaryDirectory dev;
-    for (auto name : {"cu.usbmodem1411", "tty.usbmodem1411", "cu.Bluetooth-Incoming-Port", "ttyACM0", "ttyS0",
-                      "ttyUSB3", "acm"}) {
+    for (auto name :
+         {"cu.usbmodem1411", "tty.usbmodem1411", "cu.Bluetooth-Incoming-Port", "ttyACM0", "ttyS0", "ttyUSB3", "acm"}) {
         dev.touch(name);
     }
     ConsoleHarness h({.deviceDirectory = dev.path().string()});
@@ -156,8 +158,8 @@ TEST(DeviceDiscovery, ChoosingAnEntrySelectsAndConnectsAndTheHeaderDisconnects) 
     EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
     EXPECT_EQ(h.devicesPopup->selectedIndex, 0);
     ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "No interface selected or available."; }));
-    EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected",
-                                    "No interface selected or available."}));
+    EXPECT_EQ(h.statusTexts,
+              (Texts{"Disconnecting from vehicle...", "Disconnected", "No interface selected or available."}));
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
 }
 

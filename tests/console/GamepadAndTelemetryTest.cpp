@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
+
+#include <gtest/gtest.h>
 
 #include "console/ConsoleHarness.h"
 #include "device/DeviceSerialInterface.h"
@@ -235,13 +235,13 @@ TEST(TelemetryDisplay, DeviceReportsFlowIntoTheRowsAndTheWheel) {
     EXPECT_EQ(m.steering().controlMethod->value(), "Learning vehicle configuration...");
     EXPECT_EQ(m.device().version->value(), Version("1.2.3.4"));
     ASSERT_TRUE(m.device().buildDate->value());
-    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(m.device().buildDate->value()->time_since_epoch()).count(),
-              1560508200);
+    EXPECT_EQ(
+        std::chrono::duration_cast<std::chrono::seconds>(m.device().buildDate->value()->time_since_epoch()).count(),
+        1560508200);
     EXPECT_EQ(m.statistics().canChannel0RxCount->value(), 1234567);
     EXPECT_EQ(m.statistics().canChannel1RxCount->value(), 42);
     EXPECT_EQ(h.console->steeringWheelAngle(), 90.0);
-    EXPECT_EQ(*h.wheel->transform,
-              Transform3D::identity().translated(50, 50, 0).rotated(M_PI / 2, 0, 0, 1));
+    EXPECT_EQ(*h.wheel->transform, Transform3D::identity().translated(50, 50, 0).rotated(M_PI / 2, 0, 0, 1));
 
     // Without the session every row goes back to its no-session value.
     h.console->connectToDevice(std::nullopt);
@@ -257,9 +257,9 @@ TEST(TelemetryDisplay, UnchangedTelemetryAnnouncesNoRow) {
     h.loadWithoutTimers();
     h.console->refreshTelemetry();
     int announcements = 0;
-    auto token = NotificationCenter::defaultCenter().addObserver(
-        "InspectorItemValueNeedsUpdateNotification", nullptr, NotificationCenter::Delivery::postingThread,
-        [&](const Notification&) { ++announcements; });
+    auto token = NotificationCenter::defaultCenter().addObserver("InspectorItemValueNeedsUpdateNotification", nullptr,
+                                                                 NotificationCenter::Delivery::postingThread,
+                                                                 [&](const Notification&) { ++announcements; });
     h.console->refreshTelemetry();
     h.console->refreshTelemetry();
     EXPECT_EQ(announcements, 0);
@@ -271,7 +271,8 @@ TEST(TelemetryDisplay, TheWheelTurnsWithTheSignOfTheAngle) {
     h.loadWithoutTimers();
     h.console->setSteeringWheelAngle(-450);
     // One and a quarter turns clockwise; the translation uses the width for both axes.
-    const auto expected = Transform3D::identity().translated(40, 40, 0).rotated(-450 * 3.141592653589793 / 180, 0, 0, 1);
+    const auto expected =
+        Transform3D::identity().translated(40, 40, 0).rotated(-450 * 3.141592653589793 / 180, 0, 0, 1);
     EXPECT_EQ(*h.wheel->transform, expected);
 }
 

@@ -2,6 +2,7 @@
 // and trigger are held must not leave the vehicle with the last requests.
 
 #include <SDL.h>
+
 #include <gtest/gtest.h>
 
 #include "console/ConsoleHarness.h"

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 #include "console/MovingAverage.h"
 

@@ -1,12 +1,12 @@
 // The whole update path with the real flashing tool: the console, a local firmware endpoint, the
 // simulated device that reboots into its bootloader on the 1200-baud reset, and Debian's bossac.
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <random>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "console/ConsoleHarness.h"
 #include "device/DeviceSerialInterface.h"
@@ -66,8 +66,13 @@ protected:
 
     // Starts the simulated device in the scan directory and connects the console to it.
     void startDevice(std::vector<std::string> options) {
-        std::vector<std::string> arguments{(kToolsDirectory / "orvane-sim").string(), "--link", link.string(),
-                                           "--version", "1.0.0.0", "--flash-dump", dump.string()};
+        std::vector<std::string> arguments{(kToolsDirectory / "orvane-sim").string(),
+                                           "--link",
+                                           link.string(),
+                                           "--version",
+                                           "1.0.0.0",
+                                           "--flash-dump",
+                                           dump.string()};
         arguments.insert(arguments.end(), options.begin(), options.end());
         simulator = std::make_unique<Child>(arguments);
         ASSERT_TRUE(simulator->readLine().has_value());  // the device's path: it is up
@@ -104,8 +109,8 @@ protected:
         const auto& error = h->host->presentedErrors.back().error;
         EXPECT_EQ(error->localizedDescription(), "Failed to flash the firmware update.");
         auto informative = std::dynamic_pointer_cast<const InformativeError>(error);
-        auto step = informative ? std::dynamic_pointer_cast<const FlashingStepError>(informative->underlyingError())
-                                : nullptr;
+        auto step =
+            informative ? std::dynamic_pointer_cast<const FlashingStepError>(informative->underlyingError()) : nullptr;
         if (!step) return {"not a step of the flash", nullptr};
         return {step->stage(), std::dynamic_pointer_cast<const BossacError>(step->underlying())};
     }

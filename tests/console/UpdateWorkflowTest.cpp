@@ -1,17 +1,18 @@
 // The firmware-update workflow end to end over fakes of the widgets: a local firmware endpoint,
 // a device at the far end of a pty that reports its version, and a stand-in flashing tool.
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "support/TestHTTPServer.h"
-#include "platform/InformativeError.h"
 #include "console/ConsoleHarness.h"
 #include "device/DeviceSerialInterface.h"
+#include "platform/InformativeError.h"
 #include "support/PtyPeer.h"
+#include "support/TestHTTPServer.h"
 #include "update/BossacError.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareDownload.h"
@@ -55,8 +56,8 @@ struct UpdateWorkflow : ::testing::Test {
         bossac->setToolPath(tool);
         bossac->setBootloaderKickDelays(1ms, 1ms);
         h = std::make_unique<ConsoleHarness>(ViewController::Configuration{
-            .updateProvider = std::make_shared<HalvernServerUpdateProvider>(
-                server.url("/devices/orvane/firmware/latest.json")),
+            .updateProvider =
+                std::make_shared<HalvernServerUpdateProvider>(server.url("/devices/orvane/firmware/latest.json")),
             .bossac = bossac});
         h->loadWithoutTimers();
     }
@@ -65,8 +66,7 @@ struct UpdateWorkflow : ::testing::Test {
 
     // A stand-in flashing tool that records its arguments and what the console showed.
     void writeTool(const std::string& body) {
-        std::ofstream(tool) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << (runtime.path() / "args").string()
-                            << "\"\n"
+        std::ofstream(tool) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << (runtime.path() / "args").string() << "\"\n"
                             << body;
         chmod(tool.c_str(), 0755);
     }
@@ -89,9 +89,8 @@ struct UpdateWorkflow : ::testing::Test {
     // Presses "Check for Update" and waits for the check to end.
     void check() {
         h->console->inspectorManager().device().version->didPressActionButtonWithButton(nullptr);
-        ASSERT_TRUE(h->runUntil([&] {
-            return !h->host->alerts.empty() || !h->host->presentedErrors.empty() || h->dialog != nullptr;
-        }));
+        ASSERT_TRUE(h->runUntil(
+            [&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty() || h->dialog != nullptr; }));
     }
 
     // Checks, answers "Update" in the dialog, and waits for the error that ends the workflow.
@@ -190,7 +189,8 @@ TEST_F(UpdateWorkflow, AFailedDownloadKeepsTheSessionAndSelection) {
     EXPECT_FALSE(presented.asSheetOnWindow);
     EXPECT_EQ(presented.error->localizedDescription(), "The software update file could not be downloaded.");
     const std::string suggestion = presented.error->recoverySuggestion().value_or("");
-    EXPECT_EQ(suggestion.rfind("Make sure you're connected to the internet, and try again.\n\nTechnical Details: ", 0), 0u);
+    EXPECT_EQ(suggestion.rfind("Make sure you're connected to the internet, and try again.\n\nTechnical Details: ", 0),
+              0u);
     EXPECT_NE(suggestion.find("404"), std::string::npos) << suggestion;
     EXPECT_TRUE(h->console->vehicleInterface()->isConnected());
     EXPECT_EQ(h->console->selectedDevice(), device.devicePath());
@@ -237,7 +237,8 @@ TEST_F(UpdateWorkflow, NoSelectedDeviceAtTheFlashingStepRunsNothing) {
 }
 
 TEST_F(UpdateWorkflow, AnUnreachableEndpointSaysTheCheckFailed) {
-    auto unreachable = std::make_shared<HalvernServerUpdateProvider>("http://127.0.0.1:9/devices/orvane/firmware/latest.json");
+    auto unreachable =
+        std::make_shared<HalvernServerUpdateProvider>("http://127.0.0.1:9/devices/orvane/firmware/latest.json");
     ConsoleHarness other(ViewController::Configuration{.updateProvider = unreachable});
     other.loadWithoutTimers();
     other.console->connectToDevice(device.devicePath());

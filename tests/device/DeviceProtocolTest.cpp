@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <type_traits>
+
+#include <gtest/gtest.h>
 
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
@@ -29,12 +29,15 @@ TEST(ValueSyntax, NumberMustBeOneWholeStrtodValue) {
     ASSERT_TRUE(parseNumber("nan").has_value());
     EXPECT_TRUE(std::isnan(*parseNumber("nan")));
 
-    for (const char* bad : {"", " 12", "12 ", "\t12", "12\r", "abc", "12abc", "1,5", "--1", "1e", "1e400", "-1e400",
-                            "1e-400"}) {
+    for (const char* bad :
+         {"", " 12", "12 ", "\t12", "12\r", "abc", "12abc", "1,5", "--1", "1e", "1e400", "-1e400", "1e-400"}) {
         EXPECT_FALSE(parseNumber(bad).has_value()) << "\"" << bad << "\"";
     }
     // A NUL inside the value must not cut it short.
-    EXPECT_FALSE(parseNumber(std::string("12\0" "3", 4)).has_value());
+    EXPECT_FALSE(parseNumber(std::string("12\0"
+                                         "3",
+                                         4))
+                     .has_value());
 }
 
 TEST(ValueSyntax, NumberIgnoresTheProcessLocale) {
@@ -132,9 +135,9 @@ TEST(ValueSyntax, InternetDateTimeCoversExactlyTheClocksRange) {
         EXPECT_EQ(latestText, "2262-04-11T23:47:16.854775807Z");
         EXPECT_EQ(internetDateTimeText(earliest + 1h), "1677-09-21T01:12:43.145224192Z");
         // One nanosecond outside the clock, also when an offset carries it there.
-        for (const char* outside : {"1677-09-21T00:12:43.145224191Z", "2262-04-11T23:47:16.854775808Z",
-                                    "1677-09-21T00:12:43.145224192+00:01", "2262-04-11T23:47:16.0-00:01",
-                                    "1000-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"}) {
+        for (const char* outside :
+             {"1677-09-21T00:12:43.145224191Z", "2262-04-11T23:47:16.854775808Z", "1677-09-21T00:12:43.145224192+00:01",
+              "2262-04-11T23:47:16.0-00:01", "1000-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"}) {
             EXPECT_FALSE(parseInternetDateTime(outside).has_value()) << outside;
         }
     }
@@ -208,8 +211,9 @@ TEST(DeviceTelemetry, StateAndDeviceInfo) {
     EXPECT_FALSE(telemetry.buildDate.has_value());
     EXPECT_EQ(telemetry.serialNumber, "");
 
-    telemetry.apply({"DEVICE-INFO",
-                     {{"version", "2.0.1.7"}, {"build-date", "2019-05-14T09:30:00.000Z"}, {"serial-number", "SN 42:a"}}});
+    telemetry.apply(
+        {"DEVICE-INFO",
+         {{"version", "2.0.1.7"}, {"build-date", "2019-05-14T09:30:00.000Z"}, {"serial-number", "SN 42:a"}}});
     EXPECT_EQ(telemetry.version, Version(2, 0, 1, 7));
     EXPECT_EQ(telemetry.buildDate, sys_days{2019y / May / 14} + 9h + 30min);
     EXPECT_EQ(telemetry.serialNumber, "SN 42:a");

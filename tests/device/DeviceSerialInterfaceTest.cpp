@@ -1,10 +1,11 @@
-#include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <future>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
@@ -83,8 +84,9 @@ TEST(DeviceSerialInterface, ExchangesRequestsAndDecodesReports) {
     EXPECT_TRUE(session->buildDate().has_value());
     EXPECT_EQ(session->serialNumber(), "OV-1");
 
-    ASSERT_TRUE(peer.send("STATE{lateral-control-method:HALF\nlongitudinal-control-method:DASM\n}"
-                          "STATISTICS{can0-rx-message-count:10\ncan1-rx-message-count:20\n}"));
+    ASSERT_TRUE(
+        peer.send("STATE{lateral-control-method:HALF\nlongitudinal-control-method:DASM\n}"
+                  "STATISTICS{can0-rx-message-count:10\ncan1-rx-message-count:20\n}"));
     ASSERT_TRUE(peer.readRequest());
     ASSERT_TRUE(peer.readRequest());
     const DeviceTelemetry telemetry = session->telemetry();
@@ -163,7 +165,8 @@ TEST(DeviceSerialInterface, ReconnectStartsOneFreshLoop) {
         ASSERT_TRUE(peer.readRequest()) << "round " << round;
         // Half a message left behind by this connection must not reach the next one.
         ASSERT_TRUE(peer.send("STEERING{angle:"));
-        ASSERT_TRUE(eventually([&] { return session->decodedMessageCount() == static_cast<std::uint64_t>(round + 1); }));
+        ASSERT_TRUE(
+            eventually([&] { return session->decodedMessageCount() == static_cast<std::uint64_t>(round + 1); }));
         session->disconnect();
         session->disconnect();
         ASSERT_TRUE(loopEnds(session)) << "round " << round;
@@ -271,7 +274,7 @@ TEST(DeviceSerialInterface, ARequestCutByASignalIsSentWhole) {
     struct sigaction interrupting {};
     interrupting.sa_handler = [](int) {};
     sigemptyset(&interrupting.sa_mask);
-    interrupting.sa_flags = 0;  // no SA_RESTART: the write returns early
+    interrupting.sa_flags = 0;                                 // no SA_RESTART: the write returns early
     ASSERT_EQ(sigaction(SIGUSR1, &interrupting, nullptr), 0);  // kept: a late signal stays harmless
 
     PtyPeer peer;  // reads nothing until the line is full
@@ -332,8 +335,8 @@ TEST(DeviceSerialInterface, ARequestCutByASignalIsSentWhole) {
 
 TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
     const std::string streams[] = {
-        "STEER\xC9NG{}",                                         // high-bit byte in a name
-        "STEERING{angle:1\xB0\n}",                               // ... in a value
+        "STEER\xC9NG{}",                                          // high-bit byte in a name
+        "STEERING{angle:1\xB0\n}",                                // ... in a value
         std::string(ReportFramer::kMaximumTextLength + 10, 'N'),  // a name that never ends
         "X{k:" + std::string(ReportFramer::kMaximumTextLength + 10, 'v'),
     };
@@ -430,7 +433,8 @@ TEST(DeviceSerialInterface, ReadersNeverSeeHalfAValue) {
             auto counts = session->receivedMessageCountsByChannel();
             if (!counts.empty() && counts.at(0) != counts.at(1)) torn.fetch_add(1);
             DeviceTelemetry telemetry = session->telemetry();
-            if (telemetry.version && *telemetry.version != Version(1, 2, 3, 4) && *telemetry.version != Version(5, 6, 7, 8)) {
+            if (telemetry.version && *telemetry.version != Version(1, 2, 3, 4) &&
+                *telemetry.version != Version(5, 6, 7, 8)) {
                 torn.fetch_add(1);
             }
         }

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "device/ReportFramer.h"
 
@@ -31,7 +31,8 @@ FrameResult frameInChunks(const std::string& stream, const std::vector<std::size
     std::size_t position = 0;
     std::size_t chunkIndex = 0;
     while (position < stream.size() && !result.failed) {
-        std::size_t size = std::min(chunkSizes[std::min(chunkIndex++, chunkSizes.size() - 1)], stream.size() - position);
+        std::size_t size =
+            std::min(chunkSizes[std::min(chunkIndex++, chunkSizes.size() - 1)], stream.size() - position);
         auto chunk = bytesOf(stream).subspan(position, size);
         std::size_t offset = 0;
         while (offset < chunk.size()) {
@@ -159,7 +160,9 @@ TEST(ReportFramer, ClosingBraceCountsOnlyWhereAFieldLineStarts) {
 }
 
 TEST(ReportFramer, HighBitByteAtTheStartOfAFieldIsDropped) {
-    auto result = frame("X{\xC3" "abc:1\n}");
+    auto result = frame(
+        "X{\xC3"
+        "abc:1\n}");
     ASSERT_FALSE(result.failed);
     ASSERT_EQ(result.messages.size(), 1u);
     EXPECT_EQ(result.messages[0].fields, (Fields{{"abc", "1"}}));
@@ -181,7 +184,9 @@ TEST(ReportFramer, HighBitByteElsewhereEndsTheStream) {
         EXPECT_TRUE(result.messages.empty()) << stream;
     }
     // Messages before the bad byte are delivered; nothing after it is taken.
-    auto result = frame("ACK{}A\x90" "CK{}ACK{}");
+    auto result = frame(
+        "ACK{}A\x90"
+        "CK{}ACK{}");
     EXPECT_TRUE(result.failed);
     EXPECT_EQ(result.messages.size(), 1u);
     EXPECT_EQ(result.consumed, 7u);

@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,14 +13,16 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <random>
 #include <iterator>
-#include <nlohmann/json.hpp>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "support/ChildProcess.h"
 
@@ -34,7 +35,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 const fs::path kTools = fs::path(ORVANE_BINARY_DIR) / "tools";
-
 
 class ToolsTest : public ::testing::Test {
 protected:
@@ -83,9 +83,10 @@ TEST_F(ToolsTest, MonitorPrintsTelemetryOfTheSimulatedVehicle) {
     bool sawSteering = false;
     for (const auto& text : lines) {
         const auto line = nlohmann::json::parse(text);
-        for (const char* key : {"steeringWheelAngle", "parkTOI", "halfTOI", "steeringAssistanceTorque",
-                                "steeringDriverTorque", "version", "buildDate", "serialNumber", "lateralControlMethod",
-                                "longitudinalControlMethod", "receivedMessageCountsByChannel", "isConnected", "message"}) {
+        for (const char* key :
+             {"steeringWheelAngle", "parkTOI", "halfTOI", "steeringAssistanceTorque", "steeringDriverTorque", "version",
+              "buildDate", "serialNumber", "lateralControlMethod", "longitudinalControlMethod",
+              "receivedMessageCountsByChannel", "isConnected", "message"}) {
             EXPECT_TRUE(line.contains(key)) << key << " missing in " << text;
         }
         EXPECT_EQ(line["isConnected"], true);
@@ -162,7 +163,8 @@ TEST_F(ToolsTest, MonitorSaysWhyTheLinkEnded) {
     const std::string errors = (directory_ / "monitor-errors").string();
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--unplug-after", "2"}, "ended: the device was unplugged"},
-        {{"--high-bit-after", "2"}, "ended: the device sent data that is not the protocol (a byte with the high bit set)"},
+        {{"--high-bit-after", "2"},
+         "ended: the device sent data that is not the protocol (a byte with the high bit set)"},
         {{"--endless-name-after", "2"}, "ended: the device sent data that is not the protocol (a name longer than"},
     };
     for (const auto& [simulatorOptions, cause] : cases) {

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
 
@@ -42,8 +41,8 @@ private:
 };
 
 // 2019-06-14 10:30 in Los Angeles (17:30 UTC).
-const std::chrono::system_clock::time_point kJune14 = std::chrono::system_clock::time_point{} +
-                                                     std::chrono::seconds(1560533400);
+const std::chrono::system_clock::time_point kJune14 =
+    std::chrono::system_clock::time_point{} + std::chrono::seconds(1560533400);
 
 TEST(StatusIndicationTest, AppliesLampAndTextIndependently) {
     FakeImageView image;

@@ -1,18 +1,18 @@
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "device/Version.h"
 #include "inspector/ActionInspectorItem.h"
 #include "inspector/InspectorItem.h"
 #include "inspector/StatusInspectorItem.h"
 #include "inspector/ValueInspectorItem.h"
 #include "platform/NotificationCenter.h"
 #include "support/FakeWidgets.h"
-#include "device/Version.h"
 
 namespace orvane {
 namespace {
@@ -132,7 +132,7 @@ TEST(InspectorItemAnnouncements, StatusAnnouncesWhenCaseOrTextDiffers) {
     item->setStatus(StatusIndication::none("Unknown"));  // identical
     EXPECT_TRUE(recorder.objects.empty());
 
-    item->setStatus(StatusIndication::none("Other text"));  // same case, other text
+    item->setStatus(StatusIndication::none("Other text"));     // same case, other text
     item->setStatus(StatusIndication::warning("Other text"));  // other case, same text
     EXPECT_EQ(recorder.objects.size(), 2u);
 }

@@ -1,12 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "device/Version.h"
 #include "inspector/InspectorManager.h"
 #include "support/FakeWidgets.h"
-#include "device/Version.h"
 
 namespace orvane {
 namespace {
@@ -35,12 +35,11 @@ TEST(InspectorManagerTest, GroupsAreBuiltOnceAndHoldTheRowsInOrder) {
     EXPECT_EQ(titlesOf(first), (std::vector<std::string>{"Device", "Steering", "Statistics"}));
     EXPECT_EQ(titlesOf(first[0]->children()),
               (std::vector<std::string>{"Connection Status", "Firmware Version", "Build Date"}));
-    EXPECT_EQ(titlesOf(first[1]->children()),
-              (std::vector<std::string>{"Control Method", "Active Park Assist Torque Overlay",
-                                        "Lane Keep Assist Torque Overlay", "Wheel Angle", "Assist Torque",
-                                        "Driver Torque"}));
-    EXPECT_EQ(titlesOf(first[2]->children()),
-              (std::vector<std::string>{"CAN 0 Message Count", "CAN 1 Message Count"}));
+    EXPECT_EQ(
+        titlesOf(first[1]->children()),
+        (std::vector<std::string>{"Control Method", "Active Park Assist Torque Overlay",
+                                  "Lane Keep Assist Torque Overlay", "Wheel Angle", "Assist Torque", "Driver Torque"}));
+    EXPECT_EQ(titlesOf(first[2]->children()), (std::vector<std::string>{"CAN 0 Message Count", "CAN 1 Message Count"}));
 
     // The group rows hold the very rows the holders give out.
     EXPECT_EQ(first[0]->children()[1], manager.device().version);
@@ -72,8 +71,8 @@ TEST(InspectorManagerTest, AFreshManagerShowsItsInitialValues) {
     EXPECT_EQ(shownValue(*manager.steering().controlMethod), "Unknown");
     EXPECT_EQ(shownValue(*manager.vehicle().speed), "Unknown");
 
-    for (const auto& status : {manager.device().connectionStatus, manager.steering().apaTOI,
-                               manager.steering().halfTOI}) {
+    for (const auto& status :
+         {manager.device().connectionStatus, manager.steering().apaTOI, manager.steering().halfTOI}) {
         FakeTableCellView cell(true, true);
         status->updateValueCellView(cell);
         EXPECT_EQ(cell.text->value, "Unknown") << status->title();

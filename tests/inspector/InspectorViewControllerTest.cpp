@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <unicode/locid.h>
 
 #include "inspector/InspectorManager.h"
@@ -19,8 +18,7 @@ using Kind = FakeOutlineView::Kind;
 
 // Runs every turn of the main queue that is waiting, including work queued by those turns.
 void drainMainQueue() {
-    while (MainQueue::shared().runPending() > 0) {
-    }
+    while (MainQueue::shared().runPending() > 0) {}
 }
 
 class InspectorViewControllerTest : public ::testing::Test {
@@ -84,11 +82,10 @@ TEST_F(InspectorViewControllerTest, ChangesOfOneTurnAreReloadedInOneBatchInOrder
     EXPECT_TRUE(outline->calls.empty());  // nothing happens before the next turn
     EXPECT_EQ(MainQueue::shared().runPending(), 1u);
 
-    EXPECT_EQ(outline->callKinds(),
-              (std::vector<Kind>{Kind::beginUpdates, Kind::reloadItem, Kind::reloadItem, Kind::reloadItem,
-                                 Kind::endUpdates}));
-    EXPECT_EQ(outline->reloadedItems(), (std::vector<Object*>{steering.angle.get(), steering.controlMethod.get(),
-                                                              steering.assistTorque.get()}));
+    EXPECT_EQ(outline->callKinds(), (std::vector<Kind>{Kind::beginUpdates, Kind::reloadItem, Kind::reloadItem,
+                                                       Kind::reloadItem, Kind::endUpdates}));
+    EXPECT_EQ(outline->reloadedItems(),
+              (std::vector<Object*>{steering.angle.get(), steering.controlMethod.get(), steering.assistTorque.get()}));
     EXPECT_TRUE(controller->itemsNeedingReload().empty());
     EXPECT_EQ(MainQueue::shared().runPending(), 0u);
 }
@@ -126,7 +123,8 @@ TEST_F(InspectorViewControllerTest, AnAnnouncementAfterAPassStartedGetsItsOwnPas
 
 TEST_F(InspectorViewControllerTest, NotificationsWithoutAnItemChangeNothing) {
     showGroups();
-    class Stranger : public Object {} stranger;
+    class Stranger : public Object {
+    } stranger;
 
     NotificationCenter::defaultCenter().post(InspectorItemValueNeedsUpdateNotification, &stranger);
     NotificationCenter::defaultCenter().post(InspectorItemValueNeedsUpdateNotification, nullptr);
@@ -262,7 +260,8 @@ TEST_F(InspectorViewControllerTest, TitleAndValueColumnsUseTheRowsCells) {
 
 TEST_F(InspectorViewControllerTest, UnknownColumnsItemsAndPrototypesGiveNoView) {
     showGroups();
-    class Stranger : public Object {} stranger;
+    class Stranger : public Object {
+    } stranger;
     Object* row = manager.steering().angle.get();
 
     EXPECT_EQ(outline->viewFor("Other Column", row), nullptr);
@@ -281,7 +280,8 @@ TEST_F(InspectorViewControllerTest, UnknownColumnsItemsAndPrototypesGiveNoView) 
 
 TEST_F(InspectorViewControllerTest, DataSourceAnswersForRootRowsAndStrangers) {
     showGroups();
-    class Stranger : public Object {} stranger;
+    class Stranger : public Object {
+    } stranger;
     Object* steering = manager.groups()[1].get();
 
     EXPECT_EQ(controller->numberOfChildrenOfItem(*outline, nullptr), 3);

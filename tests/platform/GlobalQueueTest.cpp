@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "PlatformTest.h"
 #include "platform/GlobalQueue.h"

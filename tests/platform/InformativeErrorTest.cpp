@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "platform/Error.h"
 #include "platform/InformativeError.h"
 #include "platform/OptionalNilError.h"
-#include "platform/Error.h"
 
 namespace orvane {
 namespace {
@@ -21,9 +21,8 @@ TEST(InformativeErrorTest, RecoverySuggestionEndsWithTheTechnicalDetails) {
 
     EXPECT_EQ(error.localizedDescription(), "Unable to check for updates.");
     EXPECT_EQ(error.errorDescription(), std::optional<std::string>("Unable to check for updates."));
-    EXPECT_EQ(error.recoverySuggestion(),
-              std::optional<std::string>("Check your internet connection and try again.\n\n"
-                                         "Technical Details: The request timed out."));
+    EXPECT_EQ(error.recoverySuggestion(), std::optional<std::string>("Check your internet connection and try again.\n\n"
+                                                                     "Technical Details: The request timed out."));
     EXPECT_EQ(error.failureReason(), std::optional<std::string>("The request timed out."));
     EXPECT_EQ(error.helpAnchor(), std::nullopt);
     EXPECT_EQ(error.underlyingError(), cause);

@@ -1,9 +1,10 @@
-#include <gtest/gtest.h>
+#include <poll.h>
 
 #include <atomic>
-#include <poll.h>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "PlatformTest.h"
 #include "platform/MainQueue.h"

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "PlatformTest.h"
 #include "platform/MainQueue.h"
@@ -18,12 +18,12 @@ struct Sender : Object {};
 TEST_F(PlatformTest, NotificationsReachObserversByNameAndObject) {
     Sender a, b;
     std::vector<Object*> seen;
-    auto any = NotificationCenter::defaultCenter().addObserver(
-        "Changed", nullptr, NotificationCenter::Delivery::postingThread,
-        [&](const Notification& n) { seen.push_back(n.object); });
-    auto onlyA = NotificationCenter::defaultCenter().addObserver(
-        "Changed", &a, NotificationCenter::Delivery::postingThread,
-        [&](const Notification& n) { seen.push_back(n.object); });
+    auto any =
+        NotificationCenter::defaultCenter().addObserver("Changed", nullptr, NotificationCenter::Delivery::postingThread,
+                                                        [&](const Notification& n) { seen.push_back(n.object); });
+    auto onlyA =
+        NotificationCenter::defaultCenter().addObserver("Changed", &a, NotificationCenter::Delivery::postingThread,
+                                                        [&](const Notification& n) { seen.push_back(n.object); });
 
     NotificationCenter::defaultCenter().post("Changed", &a);
     NotificationCenter::defaultCenter().post("Changed", &b);

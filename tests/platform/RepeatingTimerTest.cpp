@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "PlatformTest.h"
 #include "platform/MainQueue.h"
@@ -58,9 +58,8 @@ TEST_F(PlatformTest, GlobalTimerWaitingOnTheMainQueueCanBeCancelled) {
     // while the main queue is not running must not hang.
     std::atomic<bool> cancelled{false};
     std::atomic<int> ran{0};
-    auto timer = RepeatingTimer::start(RepeatingTimer::Queue::global, 1ms, 5ms, [&] {
-        MainQueue::shared().sync([&] { ++ran; }, &cancelled);
-    });
+    auto timer = RepeatingTimer::start(RepeatingTimer::Queue::global, 1ms, 5ms,
+                                       [&] { MainQueue::shared().sync([&] { ++ran; }, &cancelled); });
     std::this_thread::sleep_for(20ms);
     cancelled = true;
     timer.reset();  // returns: the waiting sync gives up

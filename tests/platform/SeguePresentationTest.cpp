@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/SeguePresentation.h"
 #include "support/FakeWidgets.h"
@@ -49,13 +49,12 @@ TEST_F(SeguePresentationTest, HandlerRunsOnceWithTheNewDestinationBeforeItIsShow
     int calls = 0;
     DialogController* seen = nullptr;
     bool shownBeforeHandler = true;
-    performSegueWithHandler<DialogController>(*presenter, "Software Update Information",
-                                              [&](DialogController& dialog) {
-                                                  ++calls;
-                                                  seen = &dialog;
-                                                  shownBeforeHandler = dialog.appeared || !host->presented.empty();
-                                                  dialog.preparedWith = "release 2.0";
-                                              });
+    performSegueWithHandler<DialogController>(*presenter, "Software Update Information", [&](DialogController& dialog) {
+        ++calls;
+        seen = &dialog;
+        shownBeforeHandler = dialog.appeared || !host->presented.empty();
+        dialog.preparedWith = "release 2.0";
+    });
 
     EXPECT_EQ(calls, 1);
     EXPECT_FALSE(shownBeforeHandler);

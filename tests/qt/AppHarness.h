@@ -5,15 +5,14 @@
 
 #include <QApplication>
 #include <QTest>
-
 #include <memory>
 #include <string>
 
-#include "qt/MasterViewController.h"
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
 #include "qt/Application.h"
 #include "qt/MainWindow.h"
+#include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
 #include "qt/QtOutlineView.h"
 #include "qt/QtViewHost.h"
@@ -41,9 +40,7 @@ public:
     }
 
     ViewController& console() const { return *app->console(); }
-    QtOutlineView& outline() const {
-        return dynamic_cast<QtOutlineView&>(*app->master()->inspector->outlineView());
-    }
+    QtOutlineView& outline() const { return dynamic_cast<QtOutlineView&>(*app->master()->inspector->outlineView()); }
     template <typename W>
     W* find(const char* name) const {
         for (QWidget* widget : QApplication::allWidgets()) {

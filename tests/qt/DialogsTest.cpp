@@ -5,9 +5,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QToolButton>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -87,8 +87,8 @@ TEST(Dialogs, TheProgressSheetShowsItsTextAndProgressAndGoesAwayWhenCleared) {
     console.setModalProgressStatusText("Flashing new firmware to device...");
     ASSERT_TRUE(waitFor([&] {
         auto* again = h.find<QDialog>("modalProgressSheet");
-        return again && again->isVisible() && again->findChild<QLabel*>("statusLabel")->text() ==
-                                                   "Flashing new firmware to device...";
+        return again && again->isVisible() &&
+               again->findChild<QLabel*>("statusLabel")->text() == "Flashing new firmware to device...";
     }));
     console.setModalProgressStatusText(std::nullopt);
 }
@@ -122,9 +122,9 @@ TEST(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationModa
 TEST(Dialogs, AlertsShowTheirTextsAndIconAndCompleteWhenAnswered) {
     AppHarness h;
     int completions = 0;
-    h.console().showAlert({"No software update is available.", "Your device is already running the latest version.",
-                           "FirmwareUpdate"},
-                          true, [&] { ++completions; });
+    h.console().showAlert(
+        {"No software update is available.", "Your device is already running the latest version.", "FirmwareUpdate"},
+        true, [&] { ++completions; });
     QMessageBox* box = onlyMessageBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), "No software update is available.");
@@ -167,9 +167,9 @@ TEST(Dialogs, TheUpdateDialogShowsTheReleaseAndHandsOverTheAnswers) {
     QTest::mouseClick(dialog->findChild<QPushButton*>("updateButton"), Qt::LeftButton);
     QTest::mouseClick(dialog->findChild<QPushButton*>("notNowButton"), Qt::LeftButton);
     QTest::keyClick(dialog, Qt::Key_Escape);
-    const std::vector<UpdateSoftwareInformationViewResult> expected{
-        UpdateSoftwareInformationViewResult::updateNow, UpdateSoftwareInformationViewResult::dontUpdate,
-        UpdateSoftwareInformationViewResult::dontUpdate};
+    const std::vector<UpdateSoftwareInformationViewResult> expected{UpdateSoftwareInformationViewResult::updateNow,
+                                                                    UpdateSoftwareInformationViewResult::dontUpdate,
+                                                                    UpdateSoftwareInformationViewResult::dontUpdate};
     EXPECT_EQ(answers, expected);
     EXPECT_TRUE(dialog->isVisible()) << "the dialog leaves closing to the console";
 

@@ -3,10 +3,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "qt/Artwork.h"
 #include "qt/QtImageView.h"
@@ -113,9 +112,7 @@ TEST(Artwork, EveryNamedImageDrawsSomething) {
 }
 
 TEST(Artwork, TheFourLampsAreEmptyRedYellowGreen) {
-    auto centre = [](const char* name) {
-        return Artwork::pixmap(name, QSize(40, 40)).toImage().pixelColor(22, 26);
-    };
+    auto centre = [](const char* name) { return Artwork::pixmap(name, QSize(40, 40)).toImage().pixelColor(22, 26); };
     const QColor none = centre("NSStatusNone");
     const QColor red = centre("NSStatusUnavailable");
     const QColor yellow = centre("NSStatusPartiallyAvailable");

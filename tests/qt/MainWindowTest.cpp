@@ -8,10 +8,9 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <cmath>
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "inspector/InspectorManager.h"
 #include "tests/qt/AppHarness.h"
@@ -67,7 +66,8 @@ TEST(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {
 
     // The value cells of the three kinds, as they read without a device.
     const InspectorManager& manager = h.console().inspectorManager();
-    ASSERT_TRUE(waitFor([&] { return text(outline.cellView(manager.steering().angle.get(), "Value Column")) == "0.0\u00b0"; }));
+    ASSERT_TRUE(
+        waitFor([&] { return text(outline.cellView(manager.steering().angle.get(), "Value Column")) == "0.0\u00b0"; }));
     auto lampCell = outline.cellView(manager.steering().apaTOI.get(), "Value Column");
     ASSERT_NE(lampCell, nullptr);
     ASSERT_NE(lampCell->imageView(), nullptr);
@@ -127,8 +127,9 @@ TEST(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
 
     h.console().setVehicleStatus(StatusIndication::positive("Vehicle connnected"));
     ASSERT_TRUE(waitFor([&] { return text(outline.cellView(connection, "Value Column")) == "Vehicle connnected"; }));
-    EXPECT_EQ(static_cast<QtImageView*>(outline.cellView(connection, "Value Column")->imageView())->widget()->imageName(),
-              "NSStatusAvailable");
+    EXPECT_EQ(
+        static_cast<QtImageView*>(outline.cellView(connection, "Value Column")->imageView())->widget()->imageName(),
+        "NSStatusAvailable");
 }
 
 TEST(MainWindow, TheRowButtonRunsItsRowsAction) {

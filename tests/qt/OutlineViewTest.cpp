@@ -5,10 +5,9 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <map>
 
 #include <gtest/gtest.h>
-
-#include <map>
 
 #include "qt/QtControls.h"
 #include "qt/QtOutlineView.h"
@@ -141,9 +140,9 @@ TEST_F(OutlineFixture, ReloadsInsideAnUpdateWaitForItsEndAndRenewOnlyTheirRows) 
 
     outline.beginUpdates();
     outline.reloadItem(&source.a2);
-    outline.reloadItem(&source.a2);   // twice: reloaded twice
+    outline.reloadItem(&source.a2);  // twice: reloaded twice
     Row stranger{"stranger"};
-    outline.reloadItem(&stranger);    // not a row: nothing
+    outline.reloadItem(&stranger);  // not a row: nothing
     EXPECT_TRUE(source.cellsAskedFor.empty());
     EXPECT_EQ(changed.count(), 0);
     outline.endUpdates();

@@ -2,10 +2,9 @@
 // also the default here, so the test binary can be run by hand and listed at build time).
 
 #include <QApplication>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

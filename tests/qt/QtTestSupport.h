@@ -10,7 +10,6 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <SDL.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
@@ -236,8 +236,8 @@ TEST_F(SdlGamepadSourceTest, AxesAreScaledToTheProfileRanges) {
         int raw;
         float expected;
     };
-    for (const auto& [raw, expected] : {StickCase{-32768, -1.0f}, StickCase{32767, 1.0f}, StickCase{-16384, -0.5f},
-                                        StickCase{0, 0.0f}}) {
+    for (const auto& [raw, expected] :
+         {StickCase{-32768, -1.0f}, StickCase{32767, 1.0f}, StickCase{-16384, -0.5f}, StickCase{0, 0.0f}}) {
         setAxis(device, SDL_CONTROLLER_AXIS_LEFTX, raw);
         setAxis(device, SDL_CONTROLLER_AXIS_RIGHTX, raw);
         source_->pump();
@@ -400,13 +400,15 @@ TEST_F(SdlGamepadSourceTest, TerminationSignalsKeepTheirDefaultHandling) {
     SDL_ResetHint(SDL_HINT_NO_SIGNAL_HANDLERS);
     struct sigaction defaults {};
     defaults.sa_handler = SIG_DFL;
-    struct sigaction oldInt {}, oldTerm {};
+    struct sigaction oldInt {
+    }, oldTerm{};
     ASSERT_EQ(sigaction(SIGINT, &defaults, &oldInt), 0);
     ASSERT_EQ(sigaction(SIGTERM, &defaults, &oldTerm), 0);
 
     source_ = std::make_unique<SdlGamepadSource>();
     ASSERT_FALSE(source_->initError());
-    struct sigaction nowInt {}, nowTerm {};
+    struct sigaction nowInt {
+    }, nowTerm{};
     sigaction(SIGINT, nullptr, &nowInt);
     sigaction(SIGTERM, nullptr, &nowTerm);
     EXPECT_EQ(nowInt.sa_handler, SIG_DFL);

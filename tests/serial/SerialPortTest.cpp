@@ -1,4 +1,3 @@
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -7,6 +6,8 @@
 #include <cstring>
 #include <future>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "serial/SerialPort.h"
 #include "support/PtyPeer.h"
@@ -113,8 +114,8 @@ TEST(SerialPort, ConfigureSetsARawLine) {
     SerialPort port(peer.devicePath());
     port.open();
     const int fd = *port.fileDescriptor();
-    port.configure(BaudRate::baud1200, BaudRate::baud1200, 1, 0, ParityType::odd, true, DataBitsSize::bits7, true,
-                   true, true);
+    port.configure(BaudRate::baud1200, BaudRate::baud1200, 1, 0, ParityType::odd, true, DataBitsSize::bits7, true, true,
+                   true);
     termios attributes{};
     ASSERT_EQ(tcgetattr(fd, &attributes), 0);
     EXPECT_EQ(cfgetispeed(&attributes), static_cast<speed_t>(B1200));
@@ -152,7 +153,9 @@ TEST(SerialPort, ReadsTextByTheByteRules) {
     EXPECT_EQ(port.readTextUntil(':'), "ab");
     EXPECT_EQ(port.readOneByte(), 'c');  // the terminator was consumed, nothing more
 
-    ASSERT_TRUE(peer.send("a\xC3" "d"));
+    ASSERT_TRUE(
+        peer.send("a\xC3"
+                  "d"));
     EXPECT_EQ(errorOf([&] { port.readTextUntil(':'); }), PortError::unableToConvertByteToCharacter);
     EXPECT_EQ(port.readOneByte(), 'd');  // the "a" is lost with the failed read
 
@@ -301,7 +304,7 @@ TEST(SerialPort, DeferredCloseReleasesTheDescriptorOnceTheReaderLeaves) {
     port.open();
     configureLikeTheSession(port, 1, 0);
     const int fd = *port.fileDescriptor();
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(fstat(fd, &before), 0);
 
     std::promise<void> inRead;
@@ -314,7 +317,7 @@ TEST(SerialPort, DeferredCloseReleasesTheDescriptorOnceTheReaderLeaves) {
     port.close();
     // The reader's descriptor stays open until it has left; then it must really be closed.
     EXPECT_EQ(reader.get(), PortError::mustBeOpen);
-    struct stat after{};
+    struct stat after {};
     EXPECT_FALSE(fstat(fd, &after) == 0 && after.st_ino == before.st_ino && after.st_dev == before.st_dev)
         << "descriptor of a closed port still open";
 }
@@ -331,8 +334,7 @@ TEST(SerialPort, ClosingWhileAReaderWaitsFreesTheDeviceAtOnce) {
         auto reader = std::async(std::launch::async, [&] {
             try {
                 first.readTextUntil('{');
-            } catch (const PortError&) {
-            }
+            } catch (const PortError&) {}
         });
         std::this_thread::sleep_for(2ms);
         first.close();
@@ -360,7 +362,6 @@ TEST(SerialPort, AFileThatIsNotATerminalIsRefused) {
     }
     unlink(name);
 }
-
 
 }  // namespace
 }  // namespace orvane

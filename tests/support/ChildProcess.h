@@ -103,7 +103,8 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
             const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                    .count();
             pollfd readable{output_, POLLIN, 0};
             if (left <= 0 || ::poll(&readable, 1, static_cast<int>(left)) <= 0) break;
             char buffer[4096];

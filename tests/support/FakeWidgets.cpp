@@ -70,8 +70,7 @@ void FakeOutlineView::reloadItem(Object* item) { calls.push_back({Kind::reloadIt
 
 void FakeOutlineView::reloadData() { calls.push_back({Kind::reloadData}); }
 
-std::shared_ptr<TableCellView> FakeOutlineView::makeViewWithIdentifier(const std::string& identifier,
-                                                                        Object* owner) {
+std::shared_ptr<TableCellView> FakeOutlineView::makeViewWithIdentifier(const std::string& identifier, Object* owner) {
     std::shared_ptr<TableCellView> view;
     if (auto found = prototypes.find(identifier); found != prototypes.end() && found->second) view = found->second();
     calls.push_back({Kind::makeView, owner, false, identifier});
@@ -132,7 +131,7 @@ std::vector<Object*> FakeOutlineView::rows(Object* item) const {
 }
 
 std::shared_ptr<TableCellView> FakeOutlineView::viewFor(const std::optional<std::string>& columnIdentifier,
-                                                         Object* item) {
+                                                        Object* item) {
     if (!delegate) return nullptr;
     return delegate->viewForTableColumn(*this, columnIdentifier, item);
 }
@@ -155,7 +154,8 @@ void FakeViewHost::performSegue(PlatformViewController& source, const std::strin
     auto factory = destinationFactories.find(identifier);
     if (factory == destinationFactories.end() || !factory->second) {
         performedSegues.push_back(record);
-        if (throwOnUnknownSegue) throw std::out_of_range("No destination is registered for the segue \"" + identifier + "\"");
+        if (throwOnUnknownSegue)
+            throw std::out_of_range("No destination is registered for the segue \"" + identifier + "\"");
         return;
     }
 
@@ -175,7 +175,8 @@ void FakeViewHost::performSegue(PlatformViewController& source, const std::strin
     }
 }
 
-void FakeViewHost::dismissViewController(PlatformViewController& presenter, PlatformViewController& presentedController) {
+void FakeViewHost::dismissViewController(PlatformViewController& presenter,
+                                         PlatformViewController& presentedController) {
     dismissals.push_back({&presenter, &presentedController});
 }
 

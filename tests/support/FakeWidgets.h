@@ -35,9 +35,9 @@ public:
     }
 
     std::string value;
-    std::optional<Color> textColor;          // none until set
-    std::vector<std::string> stringValues;   // every setStringValue
-    std::vector<Color> textColors;           // every setTextColor
+    std::optional<Color> textColor;         // none until set
+    std::vector<std::string> stringValues;  // every setStringValue
+    std::vector<Color> textColors;          // every setTextColor
 };
 
 class FakeSlider : public Slider {
@@ -98,7 +98,7 @@ public:
 
     std::optional<std::string> imageName;  // none until set
     std::vector<std::string> imageNames;
-    Rect frameRect;                         // what frame() answers; tests set it
+    Rect frameRect;  // what frame() answers; tests set it
     std::optional<Point> anchorPoint;
     std::vector<Point> anchorPoints;
     std::optional<Transform3D> transform;
@@ -159,8 +159,8 @@ public:
     TextField* textField() override { return text.get(); }
     ImageView* imageView() override { return image.get(); }
 
-    std::shared_ptr<FakeTextField> text;    // none: the cell has no text field
-    std::shared_ptr<FakeImageView> image;   // none: the cell has no image view
+    std::shared_ptr<FakeTextField> text;   // none: the cell has no text field
+    std::shared_ptr<FakeImageView> image;  // none: the cell has no image view
 };
 
 // An action cell view: an optional text field and an optional button.
@@ -198,8 +198,15 @@ class FakeOutlineView : public OutlineView {
 public:
     struct Call {
         enum class Kind {
-            setDataSource, setDelegate, expandItem, setAutoresizesOutlineColumn,
-            beginUpdates, endUpdates, reloadItem, reloadData, makeView,
+            setDataSource,
+            setDelegate,
+            expandItem,
+            setAutoresizesOutlineColumn,
+            beginUpdates,
+            endUpdates,
+            reloadItem,
+            reloadData,
+            makeView,
         };
         Call(Kind callKind, Object* callItem = nullptr, bool callFlag = false, std::string callIdentifier = {})
             : kind(callKind), item(callItem), flag(callFlag), identifier(std::move(callIdentifier)) {}
@@ -240,7 +247,10 @@ public:
     std::vector<Kind> callKinds() const;
     // The items of the reloadItem calls, in order.
     std::vector<Object*> reloadedItems() const;
-    void clearCalls() { calls.clear(); madeViews.clear(); }
+    void clearCalls() {
+        calls.clear();
+        madeViews.clear();
+    }
 
     // Every row below `item` (none: the root), depth first, as if everything were expanded.
     std::vector<Object*> rows(Object* item = nullptr) const;
@@ -259,8 +269,8 @@ public:
     Object* windowController() override { return controller; }
     void makeFirstResponder(PlatformViewController* responder) override { firstResponders.push_back(responder); }
 
-    Object* controller = nullptr;                         // what windowController() answers
-    std::vector<PlatformViewController*> firstResponders; // every makeFirstResponder
+    Object* controller = nullptr;                          // what windowController() answers
+    std::vector<PlatformViewController*> firstResponders;  // every makeFirstResponder
 };
 
 // The toolkit's side of view controllers. Segues create their destination from a factory
@@ -275,7 +285,7 @@ public:
         PlatformViewController* source = nullptr;
         std::string identifier;
         bool hadSender = false;
-        std::weak_ptr<Object> sender;  // held weakly: the host keeps no sender after the segue
+        std::weak_ptr<Object> sender;                         // held weakly: the host keeps no sender after the segue
         std::shared_ptr<PlatformViewController> destination;  // none for an unknown identifier
     };
     struct Dismissal {

@@ -58,7 +58,8 @@ bool PtyPeer::waitReadable(std::chrono::steady_clock::time_point deadline) {
         if (master_ < 0) return false;
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
-        int timeoutMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()) + 1;
+        int timeoutMs =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()) + 1;
         pollfd descriptors[2] = {{master_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
         int ready = ::poll(descriptors, 2, timeoutMs);
         if (ready < 0 && errno != EINTR) return false;
@@ -76,7 +77,8 @@ std::optional<std::string> PtyPeer::readRequestText(std::chrono::milliseconds ti
     std::string text;
     for (;;) {
         if (pendingStart_ < pending_.size()) {
-            std::size_t used = framer_.feed(std::span(pending_.data() + pendingStart_, pending_.size() - pendingStart_));
+            std::size_t used =
+                framer_.feed(std::span(pending_.data() + pendingStart_, pending_.size() - pendingStart_));
             text.append(reinterpret_cast<const char*>(pending_.data() + pendingStart_), used);
             pendingStart_ += used;
             if (framer_.hasMessage()) {

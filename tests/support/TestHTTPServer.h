@@ -45,16 +45,16 @@ public:
     // until the server is torn down.
     void addStallingRoute(const std::string& path, std::string prefix, std::size_t declaredLength) {
         server_.Get(path, [this, prefix, declaredLength](const httplib::Request&, httplib::Response& response) {
-            response.set_content_provider(
-                declaredLength, "application/octet-stream",
-                [this, prefix](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                    if (offset == 0) {
-                        sink.write(prefix.data(), prefix.size());
-                    }
-                    std::unique_lock lock(stallMutex_);
-                    stallReleased_.wait_for(lock, std::chrono::seconds(20), [this] { return released_; });
-                    return false;
-                });
+            response.set_content_provider(declaredLength, "application/octet-stream",
+                                          [this, prefix](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                              if (offset == 0) {
+                                                  sink.write(prefix.data(), prefix.size());
+                                              }
+                                              std::unique_lock lock(stallMutex_);
+                                              stallReleased_.wait_for(lock, std::chrono::seconds(20),
+                                                                      [this] { return released_; });
+                                              return false;
+                                          });
         });
     }
 

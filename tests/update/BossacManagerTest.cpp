@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -12,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
-#include "update/BossacError.h"
 #include "support/TemporaryDirectory.h"
+#include "update/BossacError.h"
 #include "update/BossacManager.h"
 
 namespace orvane {
@@ -24,7 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using testing::readFile;
-
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
@@ -35,9 +35,7 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
-const BossacError* bossacError(const ErrorRef& error) {
-    return dynamic_cast<const BossacError*>(error.get());
-}
+const BossacError* bossacError(const ErrorRef& error) { return dynamic_cast<const BossacError*>(error.get()); }
 
 TEST(BossacOutcome, ComesFromTheLastNonEmptyLine) {
     struct Case {
@@ -201,7 +199,8 @@ TEST_F(BossacManagerTest, ReportsWhatTheToolSays) {
     useTool("echo 'Verify failed'\necho 'Page errors: 2'\necho 'Byte errors: 100'\nexit 2");
     run = flash();
     ASSERT_NE(bossacError(run.outcome), nullptr);
-    EXPECT_EQ(*bossacError(run.outcome), BossacError::reportedFailure("Verify failed", "the tool exited with status 2"));
+    EXPECT_EQ(*bossacError(run.outcome),
+              BossacError::reportedFailure("Verify failed", "the tool exited with status 2"));
 
     // Killed half-way after a progress line.
     useTool("printf 'Write 64 bytes to flash (1 pages)\\n[=   ] 50%% (1/2 pages)'\nkill -9 $$");

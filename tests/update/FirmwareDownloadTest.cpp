@@ -1,5 +1,3 @@
-#include <curl/curl.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,9 +8,12 @@
 #include <sstream>
 #include <string>
 
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include "support/TemporaryDirectory.h"
 #include "support/TestHTTPServer.h"
 #include "update/ChecksumMismatchError.h"
-#include "support/TemporaryDirectory.h"
 #include "update/FirmwareDownload.h"
 #include "update/TransferError.h"
 
@@ -23,10 +24,7 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using testing::readFile;
 
-
-void writeFile(const fs::path& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
-}
+void writeFile(const fs::path& path, const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
 
 std::string image(std::size_t size, char seed) {
     std::string bytes(size, '\0');
@@ -61,13 +59,13 @@ protected:
                 // No length announced: the limit must hold while the body arrives.
                 response.set_chunked_content_provider("application/octet-stream",
                                                       [](std::size_t offset, httplib::DataSink& sink) {
-                    if (offset > maximumFirmwareImageSize) {
-                        sink.done();
-                        return true;
-                    }
-                    const std::string block(64 * 1024, '\x5a');
-                    return sink.write(block.data(), block.size());
-                });
+                                                          if (offset > maximumFirmwareImageSize) {
+                                                              sink.done();
+                                                              return true;
+                                                          }
+                                                          const std::string block(64 * 1024, '\x5a');
+                                                          return sink.write(block.data(), block.size());
+                                                      });
             } else {
                 response.status = 404;
                 response.set_content("<html>Not Found</html>", "text/html");

@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <memory>
 #include <string>
 
-#include "platform/OptionalNilError.h"
+#include <gtest/gtest.h>
+
 #include "device/ValueSyntax.h"
+#include "platform/OptionalNilError.h"
 #include "update/FirmwareInformationDocument.h"
 #include "update/JSONError.h"
 
@@ -32,22 +32,22 @@ TEST(ReleaseDate, AcceptsTheStrictFormWithAnyZone) {
 
 TEST(ReleaseDate, RejectsEveryOtherForm) {
     for (const char* text : {
-             "2019-06-14T10:30:00Z",            // no fractional seconds
-             "2019-06-14T10:30:00.Z",           // a dot without digits
-             "2019-06-14T10:30:00.000",         // no zone
+             "2019-06-14T10:30:00Z",             // no fractional seconds
+             "2019-06-14T10:30:00.Z",            // a dot without digits
+             "2019-06-14T10:30:00.000",          // no zone
              "2019-06-14T10:30:00.0000000001Z",  // more than nanoseconds
-             "2019-06-14 10:30:00.000Z",        // blank instead of T
+             "2019-06-14 10:30:00.000Z",         // blank instead of T
              "2019-06-14t10:30:00.000Z",
              "2019-06-14T10:30:00.000z",
-             "2019-06-14T10:30:00.000+0200",     // offset without colon
+             "2019-06-14T10:30:00.000+0200",  // offset without colon
              "2019-06-14T10:30:00.000+02",
              "2019-06-14T10:30:00.000+24:00",
              "2019-06-14T10:30:00.000+02:60",
-             "2019-06-14T10:30:00.000Z ",        // anything after the zone
+             "2019-06-14T10:30:00.000Z ",  // anything after the zone
              " 2019-06-14T10:30:00.000Z",
              "2019-6-14T10:30:00.000Z",
              "20190614T103000.000Z",
-             "2019-02-29T10:30:00.000Z",        // not a leap year
+             "2019-02-29T10:30:00.000Z",  // not a leap year
              "2019-04-31T10:30:00.000Z",
              "2019-13-01T10:30:00.000Z",
              "2019-00-01T10:30:00.000Z",
@@ -55,7 +55,7 @@ TEST(ReleaseDate, RejectsEveryOtherForm) {
              "2019-06-14T10:60:00.000Z",
              "2019-06-14T10:30:60.000Z",
              "+019-06-14T10:30:00.000Z",
-             "2300-01-01T00:00:00.000Z",        // beyond what the clock holds
+             "2300-01-01T00:00:00.000Z",  // beyond what the clock holds
              "1600-01-01T00:00:00.000Z",
              "",
          }) {
@@ -66,10 +66,8 @@ TEST(ReleaseDate, RejectsEveryOtherForm) {
 TEST(URLReference, ResolvesByRFC3986AgainstTheEndpoint) {
     EXPECT_EQ(resolveURLReference(endpoint, "fw/1.4.2.bin"),
               "https://firmware.example.com/devices/orvane/firmware/fw/1.4.2.bin");
-    EXPECT_EQ(resolveURLReference(endpoint, "/images/1.4.2.bin"),
-              "https://firmware.example.com/images/1.4.2.bin");
-    EXPECT_EQ(resolveURLReference(endpoint, "../1.4.2.bin"),
-              "https://firmware.example.com/devices/orvane/1.4.2.bin");
+    EXPECT_EQ(resolveURLReference(endpoint, "/images/1.4.2.bin"), "https://firmware.example.com/images/1.4.2.bin");
+    EXPECT_EQ(resolveURLReference(endpoint, "../1.4.2.bin"), "https://firmware.example.com/devices/orvane/1.4.2.bin");
     EXPECT_EQ(resolveURLReference(endpoint, "http://cdn.example.net:8080/a/b.bin?x=1"),
               "http://cdn.example.net:8080/a/b.bin?x=1");
     EXPECT_EQ(resolveURLReference(endpoint, "//cdn.example.net/b.bin"), "https://cdn.example.net/b.bin");
@@ -101,15 +99,14 @@ bool isError(const UpdateInformationResult& result) {
 }
 
 TEST(FirmwareInformationDocument, ReadsAGoodDocument) {
-    const auto result = parseFirmwareInformationDocument(
-        fullDocument(R"(, "size": 123456, "channel": null)"), endpoint);
+    const auto result =
+        parseFirmwareInformationDocument(fullDocument(R"(, "size": 123456, "channel": null)"), endpoint);
     ASSERT_TRUE(std::holds_alternative<DeviceSoftwareUpdateInformation>(result));
     const auto& information = std::get<DeviceSoftwareUpdateInformation>(result);
     EXPECT_EQ(information.version, Version(1, 4, 2, 0));
     EXPECT_EQ(information.releaseNotes, "Faster steering.\nFixes.");
     EXPECT_EQ(information.releaseDate, june14);
-    EXPECT_EQ(information.downloadURL,
-              "https://firmware.example.com/devices/orvane/firmware/fw/1.4.2.bin");
+    EXPECT_EQ(information.downloadURL, "https://firmware.example.com/devices/orvane/firmware/fw/1.4.2.bin");
     EXPECT_FALSE(information.sha256.has_value());
 
     // An unreadable version is still a record.

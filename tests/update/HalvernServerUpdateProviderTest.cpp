@@ -1,7 +1,3 @@
-#include <arpa/inet.h>
-#include <curl/curl.h>
-#include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,9 +7,14 @@
 #include <memory>
 #include <string>
 
-#include "support/TestHTTPServer.h"
-#include "platform/OptionalNilError.h"
+#include <arpa/inet.h>
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+
 #include "platform/MainQueue.h"
+#include "platform/OptionalNilError.h"
+#include "support/TestHTTPServer.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
 #include "update/JSONError.h"
@@ -123,8 +124,8 @@ TEST(HalvernServerUpdateProvider, StatusOutsideSuccessIsAFailedTransfer) {
     });
     server.start();
 
-    for (const auto& [url, status] : {std::pair{server.url("/missing.json"), 404L},
-                                      std::pair{server.url(documentPath), 500L}}) {
+    for (const auto& [url, status] :
+         {std::pair{server.url("/missing.json"), 404L}, std::pair{server.url(documentPath), 500L}}) {
         const auto result = fetch(url);
         const TransferError* error = transferError(result);
         ASSERT_NE(error, nullptr) << url;
@@ -226,8 +227,7 @@ TEST(HalvernServerUpdateProvider, ConnectionFailuresNameTheirCause) {
     const TransferError* refused = transferError(refusedResult);
     ASSERT_NE(refused, nullptr);
     EXPECT_EQ(refused->code(), CURLE_COULDNT_CONNECT);
-    EXPECT_NE(refused->localizedDescription().find("connect"), std::string::npos)
-        << refused->localizedDescription();
+    EXPECT_NE(refused->localizedDescription().find("connect"), std::string::npos) << refused->localizedDescription();
 
     SilentListener silent;
     const auto started = std::chrono::steady_clock::now();

@@ -14,9 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "update/FirmwareDownload.h"
 
@@ -46,12 +47,18 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
-        if (arg == "--port" && (v = value())) port = std::atoi(v);
-        else if (arg == "--version" && (v = value())) version = v;
-        else if (arg == "--notes" && (v = value())) notes = v;
-        else if (arg == "--image-size" && (v = value())) imageSize = std::strtoull(v, nullptr, 10);
-        else if (arg == "--rate" && (v = value())) rate = std::strtoull(v, nullptr, 10);
-        else return usage();
+        if (arg == "--port" && (v = value()))
+            port = std::atoi(v);
+        else if (arg == "--version" && (v = value()))
+            version = v;
+        else if (arg == "--notes" && (v = value()))
+            notes = v;
+        else if (arg == "--image-size" && (v = value()))
+            imageSize = std::strtoull(v, nullptr, 10);
+        else if (arg == "--rate" && (v = value()))
+            rate = std::strtoull(v, nullptr, 10);
+        else
+            return usage();
     }
 
     // A recognisable, deterministic image. It opens with the version marker the device's firmware
@@ -85,10 +92,11 @@ int main(int argc, char** argv) {
         // A tenth of the rate every tenth of a second, with the whole length announced.
         response.set_content_provider(image.size(), "application/octet-stream",
                                       [&image, rate](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            const std::size_t count = std::min(std::max<std::size_t>(rate / 10, 1), image.size() - offset);
-            return sink.write(image.data() + offset, count);
-        });
+                                          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                          const std::size_t count =
+                                              std::min(std::max<std::size_t>(rate / 10, 1), image.size() - offset);
+                                          return sink.write(image.data() + offset, count);
+                                      });
     });
 
     if (port == 0) {

@@ -11,10 +11,11 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "device/DeviceSerialInterface.h"
 #include "device/ValueSyntax.h"

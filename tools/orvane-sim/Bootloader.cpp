@@ -64,7 +64,9 @@ std::uint16_t crc16(const std::uint8_t* data, std::size_t length) {
     std::uint16_t crc = 0;
     for (std::size_t i = 0; i < length; ++i) {
         crc ^= static_cast<std::uint16_t>(data[i] << 8);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021) : static_cast<std::uint16_t>(crc << 1);
+        for (int bit = 0; bit < 8; ++bit)
+            crc =
+                (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021) : static_cast<std::uint16_t>(crc << 1);
     }
     return crc;
 }
@@ -107,7 +109,11 @@ std::optional<std::string> firmwareVersionIn(std::span<const std::uint8_t> image
 }
 
 Bootloader::Bootloader(Flash& flash, BootloaderFaults faults)
-    : flash_(flash), faults_(faults), ram_(kRamSize, 0), userRow_(kUserRowSize, 0xFF), pageBuffer_(Flash::kPageSize, 0xFF) {}
+    : flash_(flash),
+      faults_(faults),
+      ram_(kRamSize, 0),
+      userRow_(kUserRowSize, 0xFF),
+      pageBuffer_(Flash::kPageSize, 0xFF) {}
 
 void Bootloader::hostOpened() {
     state_ = State::command;
@@ -128,70 +134,72 @@ std::string Bootloader::receive(std::span<const std::uint8_t> bytes) {
     for (std::uint8_t byte : bytes) {
         if (vanished_ || resetRequested_) break;
         switch (state_) {
-        case State::command:
-            if (byte == kAutoBaud) {
-                xmodem_ = true;
-            } else if (byte == '#') {
-                command(line_, out);
-                line_.clear();
-            } else if (byte != '\r' && byte != '\n') {
-                // A line that runs on is noise: drop it rather than grow.
-                if (line_.size() >= 32) line_.clear();
-                line_.push_back(static_cast<char>(byte));
-            }
-            break;
-        case State::binaryIn:
-            transfer_.push_back(byte);
-            if (transfer_.size() == transferSize_) finishTransferIn();
-            break;
-        case State::xmodemIn:
-            if (block_.empty() && byte == kEot) {
-                out.push_back(static_cast<char>(kAck));
-                finishTransferIn();
-                break;
-            }
-            block_.push_back(byte);
-            if (block_.size() == kXmodemBlock) {
-                const std::uint16_t crc = static_cast<std::uint16_t>(block_[kXmodemBlock - 2] << 8 | block_[kXmodemBlock - 1]);
-                const bool good = block_[0] == kSoh && block_[1] == blockNumber_ &&
-                                  block_[2] == static_cast<std::uint8_t>(~blockNumber_) &&
-                                  crc16(&block_[3], kXmodemData) == crc;
-                if (good) {
-                    const std::size_t take = std::min<std::size_t>(kXmodemData, transferSize_ - transfer_.size());
-                    transfer_.insert(transfer_.end(), block_.begin() + 3, block_.begin() + 3 + static_cast<long>(take));
-                    ++blockNumber_;
+            case State::command:
+                if (byte == kAutoBaud) {
+                    xmodem_ = true;
+                } else if (byte == '#') {
+                    command(line_, out);
+                    line_.clear();
+                } else if (byte != '\r' && byte != '\n') {
+                    // A line that runs on is noise: drop it rather than grow.
+                    if (line_.size() >= 32) line_.clear();
+                    line_.push_back(static_cast<char>(byte));
                 }
-                out.push_back(static_cast<char>(good ? kAck : kNak));
-                block_.clear();
-            }
-            break;
-        case State::xmodemOutStart:
-            if (byte == 'C') {
-                state_ = State::xmodemOut;
-                sendXmodemBlock(out);
-            }
-            break;
-        case State::xmodemOut:
-            if (byte == kAck) {
-                transferDone_ += kXmodemData;
-                ++blockNumber_;
-                if (transferDone_ >= transferSize_) {
-                    state_ = State::xmodemOutEnd;
-                    out.push_back(static_cast<char>(kEot));
-                } else {
+                break;
+            case State::binaryIn:
+                transfer_.push_back(byte);
+                if (transfer_.size() == transferSize_) finishTransferIn();
+                break;
+            case State::xmodemIn:
+                if (block_.empty() && byte == kEot) {
+                    out.push_back(static_cast<char>(kAck));
+                    finishTransferIn();
+                    break;
+                }
+                block_.push_back(byte);
+                if (block_.size() == kXmodemBlock) {
+                    const std::uint16_t crc =
+                        static_cast<std::uint16_t>(block_[kXmodemBlock - 2] << 8 | block_[kXmodemBlock - 1]);
+                    const bool good = block_[0] == kSoh && block_[1] == blockNumber_ &&
+                                      block_[2] == static_cast<std::uint8_t>(~blockNumber_) &&
+                                      crc16(&block_[3], kXmodemData) == crc;
+                    if (good) {
+                        const std::size_t take = std::min<std::size_t>(kXmodemData, transferSize_ - transfer_.size());
+                        transfer_.insert(transfer_.end(), block_.begin() + 3,
+                                         block_.begin() + 3 + static_cast<long>(take));
+                        ++blockNumber_;
+                    }
+                    out.push_back(static_cast<char>(good ? kAck : kNak));
+                    block_.clear();
+                }
+                break;
+            case State::xmodemOutStart:
+                if (byte == 'C') {
+                    state_ = State::xmodemOut;
                     sendXmodemBlock(out);
                 }
-            } else if (byte == kNak || (byte == 'C' && transferDone_ == 0)) {
-                sendXmodemBlock(out);
-            }
-            break;
-        case State::xmodemOutEnd:
-            if (byte == kAck) {
-                state_ = State::command;
-            } else if (byte == kNak) {
-                out.push_back(static_cast<char>(kEot));
-            }
-            break;
+                break;
+            case State::xmodemOut:
+                if (byte == kAck) {
+                    transferDone_ += kXmodemData;
+                    ++blockNumber_;
+                    if (transferDone_ >= transferSize_) {
+                        state_ = State::xmodemOutEnd;
+                        out.push_back(static_cast<char>(kEot));
+                    } else {
+                        sendXmodemBlock(out);
+                    }
+                } else if (byte == kNak || (byte == 'C' && transferDone_ == 0)) {
+                    sendXmodemBlock(out);
+                }
+                break;
+            case State::xmodemOutEnd:
+                if (byte == kAck) {
+                    state_ = State::command;
+                } else if (byte == kNak) {
+                    out.push_back(static_cast<char>(kEot));
+                }
+                break;
         }
     }
     return out;
@@ -221,74 +229,62 @@ void Bootloader::command(const std::string& text, std::string& out) {
     std::uint32_t value = 0;
     const bool parsed = parseArguments(text.substr(1), address, value);
     switch (letter) {
-    case 'N':  // binary mode
-    case 'T':  // terminal mode: the same to this monitor
-        out += "\n\r";
-        return;
-    case 'V':
-        out += kMonitorVersion;
-        return;
-    default:
-        break;
+        case 'N':  // binary mode
+        case 'T':  // terminal mode: the same to this monitor
+            out += "\n\r";
+            return;
+        case 'V': out += kMonitorVersion; return;
+        default: break;
     }
     if (!parsed) return;
     switch (letter) {
-    case 'o':
-        out.push_back(static_cast<char>(readByte(address)));
-        break;
-    case 'h': {
-        const std::uint32_t word = readWord(address & ~3u) >> (8 * (address & 2));
-        out.push_back(static_cast<char>(word));
-        out.push_back(static_cast<char>(word >> 8));
-        break;
-    }
-    case 'w': {
-        const std::uint32_t word = readWord(address);
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(word >> (8 * i)));
-        break;
-    }
-    case 'O':
-        writeByte(address, static_cast<std::uint8_t>(value));
-        break;
-    case 'H':
-        writeByte(address, static_cast<std::uint8_t>(value));
-        writeByte(address + 1, static_cast<std::uint8_t>(value >> 8));
-        break;
-    case 'W':
-        writeWord(address, value);
-        break;
-    case 'S':
-        if (value == 0 || value > kMaxTransfer) return;
-        transferAddress_ = address;
-        transferSize_ = value;
-        transfer_.clear();
-        if (xmodem_) {
-            block_.clear();
-            blockNumber_ = 1;
-            state_ = State::xmodemIn;
-            out.push_back('C');
-        } else {
-            state_ = State::binaryIn;
+        case 'o': out.push_back(static_cast<char>(readByte(address))); break;
+        case 'h': {
+            const std::uint32_t word = readWord(address & ~3u) >> (8 * (address & 2));
+            out.push_back(static_cast<char>(word));
+            out.push_back(static_cast<char>(word >> 8));
+            break;
         }
-        break;
-    case 'R':
-        if (value == 0 || value > kMaxTransfer) return;
-        transfer_.clear();
-        for (std::uint32_t i = 0; i < value; ++i) transfer_.push_back(readByte(address + i));
-        if (xmodem_) {
+        case 'w': {
+            const std::uint32_t word = readWord(address);
+            for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(word >> (8 * i)));
+            break;
+        }
+        case 'O': writeByte(address, static_cast<std::uint8_t>(value)); break;
+        case 'H':
+            writeByte(address, static_cast<std::uint8_t>(value));
+            writeByte(address + 1, static_cast<std::uint8_t>(value >> 8));
+            break;
+        case 'W': writeWord(address, value); break;
+        case 'S':
+            if (value == 0 || value > kMaxTransfer) return;
+            transferAddress_ = address;
             transferSize_ = value;
-            transferDone_ = 0;
-            blockNumber_ = 1;
-            state_ = State::xmodemOutStart;
-        } else {
-            out.append(transfer_.begin(), transfer_.end());
-        }
-        break;
-    case 'G':
-        go(address);
-        break;
-    default:
-        break;
+            transfer_.clear();
+            if (xmodem_) {
+                block_.clear();
+                blockNumber_ = 1;
+                state_ = State::xmodemIn;
+                out.push_back('C');
+            } else {
+                state_ = State::binaryIn;
+            }
+            break;
+        case 'R':
+            if (value == 0 || value > kMaxTransfer) return;
+            transfer_.clear();
+            for (std::uint32_t i = 0; i < value; ++i) transfer_.push_back(readByte(address + i));
+            if (xmodem_) {
+                transferSize_ = value;
+                transferDone_ = 0;
+                blockNumber_ = 1;
+                state_ = State::xmodemOutStart;
+            } else {
+                out.append(transfer_.begin(), transfer_.end());
+            }
+            break;
+        case 'G': go(address); break;
+        default: break;
     }
 }
 
@@ -321,24 +317,15 @@ std::uint8_t Bootloader::readByte(std::uint32_t address) {
 
 std::uint32_t Bootloader::readWord(std::uint32_t address) {
     switch (address) {
-    case kCpuid:
-        return kCortexM0PlusCpuid;
-    case kDsuDid:
-        return kDeviceId;
-    case kNvmCtrlB:
-        return nvmCtrlB_;
-    case kNvmParam:
-        return (3u << 16) | Flash::kPages;  // page size code 3: 64 bytes
-    case kNvmIntFlag:
-        return 0x1u | (nvmError_ ? 0x2u : 0u);  // always ready: commands complete at once
-    case kNvmStatus:
-        return nvmStatus_;
-    case kNvmAddr:
-        return nvmAddr_;
-    case kNvmLock:
-        return 0xFFFF;  // no region locked
-    default:
-        break;
+        case kCpuid: return kCortexM0PlusCpuid;
+        case kDsuDid: return kDeviceId;
+        case kNvmCtrlB: return nvmCtrlB_;
+        case kNvmParam: return (3u << 16) | Flash::kPages;        // page size code 3: 64 bytes
+        case kNvmIntFlag: return 0x1u | (nvmError_ ? 0x2u : 0u);  // always ready: commands complete at once
+        case kNvmStatus: return nvmStatus_;
+        case kNvmAddr: return nvmAddr_;
+        case kNvmLock: return 0xFFFF;  // no region locked
+        default: break;
     }
     if (inRange(address, 0, Flash::kSize) || inRange(address, kRamBase, kRamSize) ||
         inRange(address, kUserRowBase, kUserRowSize)) {
@@ -361,29 +348,20 @@ void Bootloader::writeByte(std::uint32_t address, std::uint8_t value) {
 
 void Bootloader::writeWord(std::uint32_t address, std::uint32_t value) {
     switch (address) {
-    case kNvmCtrlA:
-        nvmCommand(value);
-        return;
-    case kNvmCtrlB:
-        nvmCtrlB_ = value;
-        return;
-    case kNvmIntFlag:
-        if (value & 0x2) nvmError_ = false;
-        return;
-    case kNvmStatus:
-        nvmStatus_ &= ~value;
-        return;
-    case kNvmAddr:
-        nvmAddr_ = value & 0x3FFFFF;
-        return;
-    case kAircr:
-        if (value == kAircrSystemReset) {
-            if (wrote()) flash_.setImage(writtenBegin_, writtenEnd_);
-            resetRequested_ = true;
-        }
-        return;
-    default:
-        break;
+        case kNvmCtrlA: nvmCommand(value); return;
+        case kNvmCtrlB: nvmCtrlB_ = value; return;
+        case kNvmIntFlag:
+            if (value & 0x2) nvmError_ = false;
+            return;
+        case kNvmStatus: nvmStatus_ &= ~value; return;
+        case kNvmAddr: nvmAddr_ = value & 0x3FFFFF; return;
+        case kAircr:
+            if (value == kAircrSystemReset) {
+                if (wrote()) flash_.setImage(writtenBegin_, writtenEnd_);
+                resetRequested_ = true;
+            }
+            return;
+        default: break;
     }
     for (std::uint32_t i = 0; i < 4; ++i) writeByte(address + i, static_cast<std::uint8_t>(value >> (8 * i)));
 }
@@ -398,42 +376,40 @@ void Bootloader::nvmCommand(std::uint32_t value) {
     const std::uint32_t address = nvmAddr_ * 2;
     auto& flash = flash_.bytes();
     switch (value & 0x7F) {
-    case eraseRow:
-        if (!inRange(address, 0, Flash::kSize)) return fail();
-        std::fill_n(flash.begin() + (address / Flash::kRowSize) * Flash::kRowSize, Flash::kRowSize, 0xFF);
-        break;
-    case writePage: {
-        if (!inRange(address, 0, Flash::kSize)) return fail();
-        const std::uint32_t page = address / Flash::kPageSize * Flash::kPageSize;
-        // Programming only clears bits: an unerased page keeps what the buffer does not clear.
-        for (std::uint32_t i = 0; i < Flash::kPageSize; ++i) flash[page + i] &= pageBuffer_[i];
-        if (pageBufferFill_ > 0) {
-            writtenBegin_ = std::min(writtenBegin_, page);
-            writtenEnd_ = std::max(writtenEnd_, page + pageBufferFill_);
+        case eraseRow:
+            if (!inRange(address, 0, Flash::kSize)) return fail();
+            std::fill_n(flash.begin() + (address / Flash::kRowSize) * Flash::kRowSize, Flash::kRowSize, 0xFF);
+            break;
+        case writePage: {
+            if (!inRange(address, 0, Flash::kSize)) return fail();
+            const std::uint32_t page = address / Flash::kPageSize * Flash::kPageSize;
+            // Programming only clears bits: an unerased page keeps what the buffer does not clear.
+            for (std::uint32_t i = 0; i < Flash::kPageSize; ++i) flash[page + i] &= pageBuffer_[i];
+            if (pageBufferFill_ > 0) {
+                writtenBegin_ = std::min(writtenBegin_, page);
+                writtenEnd_ = std::max(writtenEnd_, page + pageBufferFill_);
+            }
+            if (faults_.vanishDuringWrite && ++pagesWritten_ >= kVanishAfterPages) vanished_ = true;
+            break;
         }
-        if (faults_.vanishDuringWrite && ++pagesWritten_ >= kVanishAfterPages) vanished_ = true;
-        break;
-    }
-    case eraseAuxRow:
-        if (!inRange(address, kUserRowBase, kUserRowSize)) return fail();
-        std::fill(userRow_.begin(), userRow_.end(), 0xFF);
-        break;
-    case writeAuxPage: {
-        if (!inRange(address, kUserRowBase, kUserRowSize)) return fail();
-        const std::uint32_t page = (address - kUserRowBase) / Flash::kPageSize * Flash::kPageSize;
-        for (std::uint32_t i = 0; i < Flash::kPageSize; ++i) userRow_[page + i] &= pageBuffer_[i];
-        break;
-    }
-    case pageBufferClear:
-        std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
-        pageBufferFill_ = 0;
-        break;
-    case lockRegion:
-    case unlockRegion:
-    case setSecurityBit:
-        break;
-    default:
-        return fail();
+        case eraseAuxRow:
+            if (!inRange(address, kUserRowBase, kUserRowSize)) return fail();
+            std::fill(userRow_.begin(), userRow_.end(), 0xFF);
+            break;
+        case writeAuxPage: {
+            if (!inRange(address, kUserRowBase, kUserRowSize)) return fail();
+            const std::uint32_t page = (address - kUserRowBase) / Flash::kPageSize * Flash::kPageSize;
+            for (std::uint32_t i = 0; i < Flash::kPageSize; ++i) userRow_[page + i] &= pageBuffer_[i];
+            break;
+        }
+        case pageBufferClear:
+            std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
+            pageBufferFill_ = 0;
+            break;
+        case lockRegion:
+        case unlockRegion:
+        case setSecurityBit: break;
+        default: return fail();
     }
 }
 

@@ -21,7 +21,7 @@ void makeRaw(int fd) {
 }
 
 bool isDanglingLink(const char* path) {
-    struct stat status{};
+    struct stat status {};
     return ::lstat(path, &status) == 0 && S_ISLNK(status.st_mode) && ::stat(path, &status) != 0 && errno == ENOENT;
 }
 
@@ -34,7 +34,8 @@ bool UsbPort::attach(const std::string& linkPath) {
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[128];
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
         std::fprintf(stderr, "orvane-sim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
         if (master >= 0) ::close(master);
         return false;
@@ -65,7 +66,8 @@ bool UsbPort::placeLink(const std::string& linkPath) {
         // Re-point the link in one step, so that it never names nothing.
         const std::string staging = linkPath + ".new";
         ::unlink(staging.c_str());
-        if (::symlink(path_.c_str(), staging.c_str()) == 0 && ::rename(staging.c_str(), linkPath.c_str()) == 0) return true;
+        if (::symlink(path_.c_str(), staging.c_str()) == 0 && ::rename(staging.c_str(), linkPath.c_str()) == 0)
+            return true;
         ::unlink(staging.c_str());
     } else {
         removeLink();

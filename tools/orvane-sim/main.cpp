@@ -26,12 +26,12 @@
 #include <string>
 #include <thread>
 
+#include "Bootloader.h"
+#include "UsbPort.h"
 #include "device/DeviceReport.h"
 #include "device/NumberText.h"
 #include "device/ReportFramer.h"
 #include "device/ValueSyntax.h"
-#include "Bootloader.h"
-#include "UsbPort.h"
 
 namespace {
 
@@ -182,7 +182,7 @@ private:
 
     static const char* overlay(double t, double period, double phase) {
         static const char* const states[] = {"activated", "activated", "inactive", "temporary-deactivation",
-                                             "activated", "faulted", "unknown"};
+                                             "activated", "faulted",   "unknown"};
         const auto slot = static_cast<long>(std::floor(t / period + phase));
         return states[((slot % 7) + 7) % 7];
     }
@@ -337,9 +337,9 @@ private:
         if (!bootloader_->resetRequested()) return true;
         ::tcdrain(port_.master());
         if (!options_.flashDumpPath.empty() && bootloader_->wrote()) saveFlashDump(bootloader_->written());
-        const std::string version = flash_.programmed()
-                                        ? orvane::sim::firmwareVersionIn(flash_.image()).value_or(kUnmarkedFirmwareVersion)
-                                        : options_.version;
+        const std::string version =
+            flash_.programmed() ? orvane::sim::firmwareVersionIn(flash_.image()).value_or(kUnmarkedFirmwareVersion)
+                                : options_.version;
         std::fprintf(stderr, "orvane-sim: reset: back as the device with firmware %s\n", version.c_str());
         vehicle_.setVersion(version);
         bootloader_.reset();
@@ -350,7 +350,8 @@ private:
     void saveFlashDump(std::span<const std::uint8_t> bytes) {
         std::FILE* file = std::fopen(options_.flashDumpPath.c_str(), "wb");
         if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
-            std::fprintf(stderr, "orvane-sim: cannot write %s: %s\n", options_.flashDumpPath.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "orvane-sim: cannot write %s: %s\n", options_.flashDumpPath.c_str(),
+                         std::strerror(errno));
         }
         if (file) std::fclose(file);
     }
@@ -444,7 +445,7 @@ int main(int argc, char** argv) {
         std::perror("orvane-sim: pipe");
         return 1;
     }
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onSignal;
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
