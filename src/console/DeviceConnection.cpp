@@ -2,11 +2,57 @@
 
 #include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
 
 namespace orvane {
 
 DeviceConnection::DeviceConnection(StatusHandler statusHandler) : statusHandler_(std::move(statusHandler)) {}
+
+void DeviceConnection::setStatus(StatusIndication status) {
+    logInfo(kConsoleLog, "Vehicle status: " + status.text());
+    statusHandler_(std::move(status));
+}
+
+void DeviceConnection::watch(std::weak_ptr<DeviceConnection> weak, const std::shared_ptr<DeviceSerialInterface>& session) {
+    // The observer runs on the exchange thread as the loop ends; the news goes to the main queue.
+    std::weak_ptr<DeviceSerialInterface> weakSession = session;
+    session->setLinkEndObserver([weak, weakSession](const LinkEnd& end) {
+        logInfo(kLinkLog, "The link ended: " + end.detail);
+        dispatchMain([weak, weakSession, end] {
+            auto self = weak.lock();
+            auto ended = weakSession.lock();
+            if (self && ended) self->linkEnded(ended, end);
+        });
+    });
+}
+
+void DeviceConnection::linkEnded(const std::shared_ptr<DeviceSerialInterface>& session, const LinkEnd& end) {
+    // Only the current session's own end counts: one the user closed, or one already replaced,
+    // says nothing about the device.
+    if (session != _vehicleInterface || end.cause == LinkEndCause::userDisconnect) return;
+    logWarning(kLinkLog, "Lost the connection to " + session->path() + ": " + end.detail);
+    staleTelemetry_ = session->telemetry();
+    lostPath_ = session->path();
+    notResponding_ = false;
+    _vehicleInterface = nullptr;
+    setStatus(StatusIndication::negative("Connection lost: " + end.detail + "."));
+}
+
+void DeviceConnection::checkResponsiveness() {
+    const auto& session = _vehicleInterface;
+    if (!session || !session->isConnected()) return;
+    const bool silent = session->timeSinceLastMessage() >= silenceWarning;
+    if (silent == notResponding_) return;
+    notResponding_ = silent;
+    if (silent) {
+        logWarning(kLinkLog, session->path() + " has sent nothing for 2 seconds");
+        setStatus(StatusIndication::warning("Vehicle not responding: nothing received for 2 seconds."));
+    } else {
+        logInfo(kLinkLog, session->path() + " answers again");
+        setStatus(StatusIndication::positive("Vehicle connnected"));
+    }
+}
 
 DeviceConnection::~DeviceConnection() {
     if (auto session = std::move(_vehicleInterface); session && session->isConnected()) {
@@ -37,6 +83,8 @@ void DeviceConnection::disconnectIfConnected(std::function<void()> then) {
 void DeviceConnection::disconnectFirst(std::function<void()> then) {
     auto session = std::move(_vehicleInterface);
     _vehicleInterface = nullptr;
+    notResponding_ = false;
+    logInfo(kLinkLog, "Disconnecting from " + session->path());
     setStatus(StatusIndication::warning("Disconnecting from vehicle..."));
     auto weak = weak_from_this();
     dispatchGlobal([session, weak, then = std::move(then)] {
@@ -52,12 +100,16 @@ void DeviceConnection::disconnectFirst(std::function<void()> then) {
 
 void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
     _isConnectingToVehicle.store(true);
+    staleTelemetry_.reset();
+    lostPath_.reset();
+    notResponding_ = false;
     if (!path) {
-        setStatus(StatusIndication::negative("No interface selected or available."));
         _isConnectingToVehicle.store(false);
         _vehicleInterface = nullptr;
+        setStatus(StatusIndication::negative("No interface selected or available."));
         return;
     }
+    logInfo(kLinkLog, "Connecting to " + *path);
     setStatus(StatusIndication::warning("Connecting to vehicle..."));
 
     // The attempt ends on the main queue, in the same step that shows its result, so a choice
@@ -66,14 +118,15 @@ void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
     dispatchGlobal([weak, path = *path] {
         auto session = std::make_shared<DeviceSerialInterface>(path);
         try {
+            watch(weak, session);
             session->connect();
+            logInfo(kLinkLog, "Connected to " + path);
             dispatchMain([weak, session] {
                 auto self = weak.lock();
                 if (!self) {
                     session->disconnect();
                     return;
                 }
-                self->setStatus(StatusIndication::positive("Vehicle connnected"));
                 auto previous = std::exchange(self->_vehicleInterface, session);
                 // A session replaced while still connected would keep sending its last
                 // control request with nobody watching it: end it.
@@ -81,16 +134,18 @@ void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
                     dispatchGlobal([previous] { previous->disconnect(); });
                 }
                 self->_isConnectingToVehicle.store(false);
+                self->setStatus(StatusIndication::positive("Vehicle connnected"));
             });
         } catch (const Error& error) {
             std::string description = error.localizedDescription();
+            logWarning(kLinkLog, "Could not connect to " + path + ": " + description);
             dispatchMain([weak, description] {
                 auto self = weak.lock();
                 if (!self) return;
-                self->setStatus(StatusIndication::negative(description));
                 if (self->_vehicleInterface) self->_vehicleInterface->disconnect();
                 self->_vehicleInterface = nullptr;
                 self->_isConnectingToVehicle.store(false);
+                self->setStatus(StatusIndication::negative(description));
             });
         }
     });

@@ -1,21 +1,29 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "device/DeviceTelemetry.h"
 #include "inspector/StatusIndication.h"
 
 namespace orvane {
 
 class DeviceSerialInterface;
+struct LinkEnd;
 
 // The console's connection to one device: it holds the current session, connects on a worker
 // and disconnects a previous session first. Every status it passes through (connecting,
-// connected, the reason a connection failed, disconnecting) goes to the status handler. All
-// calls and handlers run on the main queue.
+// connected, the reason a connection failed, disconnecting, the cause of a link that ended by
+// itself, a device that stopped answering) goes to the status handler and to the log. All calls
+// and handlers run on the main queue.
+//
+// A link that ends without the user asking (unplugged, hung up, data that is not the protocol,
+// a failed write) drops the session at once; its last telemetry stays readable as stale until
+// the next connection attempt.
 //
 // Create it with std::make_shared: its asynchronous steps hold it weakly.
 class DeviceConnection : public std::enable_shared_from_this<DeviceConnection> {
@@ -42,14 +50,30 @@ public:
     const std::shared_ptr<DeviceSerialInterface>& session() const { return _vehicleInterface; }
     bool isConnecting() const { return _isConnectingToVehicle.load(); }
 
+    // The telemetry of a session whose link ended by itself, and its device's path, until the
+    // next connection attempt.
+    const std::optional<DeviceTelemetry>& staleTelemetry() const { return staleTelemetry_; }
+    const std::optional<std::string>& lostPath() const { return lostPath_; }
+
+    // A connected device that has sent nothing for this long is shown as not responding.
+    static constexpr std::chrono::seconds silenceWarning{2};
+    // Called on every telemetry refresh: turns the status to "not responding" after the silence
+    // above, and back to connected when messages resume.
+    void checkResponsiveness();
+
 private:
     void disconnectFirst(std::function<void()> then);
     void startConnecting(const std::optional<std::string>& path);
-    void setStatus(StatusIndication status) { statusHandler_(std::move(status)); }
+    void setStatus(StatusIndication status);
+    static void watch(std::weak_ptr<DeviceConnection> weak, const std::shared_ptr<DeviceSerialInterface>& session);
+    void linkEnded(const std::shared_ptr<DeviceSerialInterface>& session, const LinkEnd& end);
 
     StatusHandler statusHandler_;
     std::shared_ptr<DeviceSerialInterface> _vehicleInterface;
     std::atomic<bool> _isConnectingToVehicle{false};
+    std::optional<DeviceTelemetry> staleTelemetry_;
+    std::optional<std::string> lostPath_;
+    bool notResponding_ = false;
 };
 
 }  // namespace orvane

@@ -21,10 +21,19 @@ StatusIndication statusForTOI(std::optional<TOIStatus> status) {
 
 }  // namespace
 
-void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorManager& inspector) {
+void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorManager& inspector, bool stale) {
     auto& device = inspector.device();
     auto& steering = inspector.steering();
     auto& statistics = inspector.statistics();
+
+    const bool marked = stale && telemetry.has_value();
+    for (InspectorItem* row :
+         std::initializer_list<InspectorItem*>{device.version.get(), device.buildDate.get(), steering.controlMethod.get(),
+                                               steering.apaTOI.get(), steering.halfTOI.get(), steering.angle.get(),
+                                               steering.assistTorque.get(), steering.driverTorque.get(),
+                                               statistics.canChannel0RxCount.get(), statistics.canChannel1RxCount.get()}) {
+        row->setStale(marked);
+    }
 
     device.version->setValue(telemetry ? telemetry->version : std::nullopt);
     device.buildDate->setValue(telemetry ? telemetry->buildDate : std::nullopt);

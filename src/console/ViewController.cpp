@@ -7,6 +7,7 @@
 #include "device/DeviceSerialInterface.h"
 #include "inspector/InspectorViewController.h"
 #include "platform/GlobalQueue.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/SeguePresentation.h"
 #include "update/BossacManager.h"
@@ -48,8 +49,10 @@ ViewController::ViewController(Configuration configuration)
     updateWorkflow_ = std::make_shared<UpdateWorkflow>(std::move(provider), std::move(bossac));
 
     // The connection outlives no console: its status goes to whichever console is still there.
-    connection_ =
-        std::make_shared<DeviceConnection>([this](StatusIndication status) { setVehicleStatus(std::move(status)); });
+    connection_ = std::make_shared<DeviceConnection>([this](StatusIndication status) {
+        setVehicleStatus(std::move(status));
+        updateConnectionControls();
+    });
 }
 
 ViewController::~ViewController() {
@@ -73,6 +76,12 @@ void ViewController::viewDidLoad() {
     inspectorManager_->device().version->setActionHandler([weak] {
         if (auto self = weak.lock()) self->checkForUpdates();
     });
+    if (const auto& button = configuration_.connectionButton) {
+        button->setAction([weak, sender = button.get()] {
+            if (auto self = weak.lock()) self->didPressConnectionButton(sender);
+        });
+    }
+    updateConnectionControls();
     if (steeringWheelImage) steeringWheelImage->setAnchorPoint({0.5, 0.5});
 
     auto refresh = [weak](const Notification&) {
@@ -228,8 +237,10 @@ void ViewController::setDevices(std::vector<std::string> devices) {
         popup->setItemEnabled(0, false);
     }
 
+    // The device of the session, or of a link that just ended by itself, has gone.
     const auto& session = vehicleInterface();
-    if (session && std::find(devices_.begin(), devices_.end(), session->path()) == devices_.end()) {
+    const std::optional<std::string> path = session ? std::optional(session->path()) : connection_->lostPath();
+    if (path && std::find(devices_.begin(), devices_.end(), *path) == devices_.end()) {
         setSelectedDevice(std::nullopt);
         connectToDevice(std::nullopt);
     }
@@ -242,6 +253,27 @@ void ViewController::setDevices(std::vector<std::string> devices) {
 void ViewController::setSelectedDevice(std::optional<std::string> device) {
     selectedDevice_ = std::move(device);
     selectDevicePopupEntry();
+    updateConnectionControls();
+}
+
+void ViewController::updateConnectionControls() {
+    const auto& session = vehicleInterface();
+    const bool connected = session && session->isConnected();
+    inspectorManager_->device().version->setActionEnabled(connected);
+    if (const auto& button = configuration_.connectionButton) {
+        button->setTitle(connected ? "Disconnect" : "Connect");
+        button->setEnabled(connected || (selectedDevice_.has_value() && !isConnectingToVehicle()));
+    }
+}
+
+void ViewController::didPressConnectionButton(Object*) {
+    const auto& session = vehicleInterface();
+    if (session && session->isConnected()) {
+        logInfo(kConsoleLog, "Disconnect chosen");
+        connection_->disconnectIfConnected([] {});
+    } else if (selectedDevice_) {
+        connectToDevice(selectedDevice_);
+    }
 }
 
 void ViewController::selectDevicePopupEntry() {
@@ -371,11 +403,18 @@ void ViewController::didChangeLatSlider(Object*) {
 // MARK: Telemetry display
 
 void ViewController::refreshTelemetry() {
+    connection_->checkResponsiveness();
     const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
-    const std::optional<DeviceTelemetry> telemetry =
-        session ? std::optional<DeviceTelemetry>(session->telemetry()) : std::nullopt;
-    showTelemetry(telemetry, *inspectorManager_);
-    setSteeringWheelAngle(telemetry ? telemetry->steeringWheelAngle : 0.0);
+    if (session) {
+        const DeviceTelemetry telemetry = session->telemetry();
+        showTelemetry(telemetry, *inspectorManager_);
+        setSteeringWheelAngle(telemetry.steeringWheelAngle);
+    } else {
+        // The last values of a link that ended stay readable, marked stale; the wheel goes
+        // straight, as no device steers it.
+        showTelemetry(connection_->staleTelemetry(), *inspectorManager_, true);
+        setSteeringWheelAngle(0.0);
+    }
 }
 
 void ViewController::setSteeringWheelAngle(double degrees) {

@@ -44,6 +44,7 @@ public:
         std::shared_ptr<PopupButton> devicesPopup;             // the toolbar's device list
         std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
         std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
+        std::shared_ptr<Button> connectionButton;              // "Connect" / "Disconnect"
     };
 
     ViewController();
@@ -69,6 +70,9 @@ public:
     void didSelectGamepad(Object* sender);
     void didChangeLongSlider(Object* sender);
     void didChangeLatSlider(Object* sender);
+    // The connection button: disconnects a connected device (keeping the selection), else
+    // connects the selected one.
+    void didPressConnectionButton(Object* sender);
 
     // Connection flow: returns at once; results arrive on the main queue.
     void connectToDevice(const std::optional<std::string>& path);
@@ -143,6 +147,8 @@ private:
     void handleLateralControl(double value);
     void selectDevicePopupEntry();
     void selectGamepadPopupEntry();
+    // The connection button and "Check for Update" follow the connection.
+    void updateConnectionControls();
     std::weak_ptr<ViewController> weakSelf();
 
     Configuration configuration_;

@@ -21,6 +21,14 @@ public:
     const std::function<void()>& actionHandler() const { return actionHandler_; }
     void setActionHandler(std::function<void()> handler) { actionHandler_ = std::move(handler); }
 
+    // Whether the button can be pressed; announces a change, so the button follows at once.
+    bool isActionEnabled() const { return actionEnabled_; }
+    void setActionEnabled(bool enabled) {
+        if (enabled == actionEnabled_) return;
+        actionEnabled_ = enabled;
+        this->announceChange();
+    }
+
     std::string valueCellIdentifier() const override { return ActionTextValueCellIdentifier; }
 
     // Sets the value text, then, in an action cell with a button, the button's title and its
@@ -32,6 +40,7 @@ public:
         Button* button = actionCell->button();
         if (!button) return;
         button->setTitle(actionTitle_);
+        button->setEnabled(actionEnabled_);
         std::weak_ptr<InspectorItem> target = this->weak_from_this();
         button->setAction([target, button] {
             if (auto item = target.lock())
@@ -39,8 +48,10 @@ public:
         });
     }
 
-    // The button's action: runs the handler if one is set. The button is not used.
+    // The button's action: runs the handler if one is set and the action is enabled. The button
+    // is not used.
     void didPressActionButtonWithButton(Button* /*sender*/) {
+        if (!actionEnabled_) return;
         // A copy, so that a handler may replace itself while it runs.
         const std::function<void()> handler = actionHandler_;
         if (handler) handler();
@@ -49,6 +60,7 @@ public:
 private:
     std::string actionTitle_ = "Go";
     std::function<void()> actionHandler_;
+    bool actionEnabled_ = true;
 };
 
 }  // namespace orvane

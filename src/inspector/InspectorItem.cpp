@@ -22,6 +22,12 @@ void InspectorItem::setChildren(Children children) {
 
 void InspectorItem::updateValueCellView(TableCellView&) {}
 
+void InspectorItem::setStale(bool stale) {
+    if (stale == stale_) return;
+    stale_ = stale;
+    announceChange();
+}
+
 std::string InspectorItem::valueCellIdentifier() const { return TextValueCellIdentifier; }
 
 void InspectorItem::announceChange() {

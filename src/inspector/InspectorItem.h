@@ -41,6 +41,12 @@ public:
     // Always announces, with this item (the parent) as object, even for the same list.
     void setChildren(Children children);
 
+    // A stale row shows the last value a device reported after the link to it ended, marked as
+    // such. Announces only a change.
+    bool isStale() const { return stale_; }
+    void setStale(bool stale);
+    static constexpr const char* staleSuffix = " (stale)";
+
     // Fills a cell view of the value column. The plain item shows nothing.
     virtual void updateValueCellView(TableCellView& cellView);
 
@@ -54,6 +60,7 @@ protected:
 private:
     std::string title_;
     Children children_;
+    bool stale_ = false;
 };
 
 }  // namespace orvane

@@ -25,6 +25,9 @@ public:
     void updateValueCellView(TableCellView& cellView) override {
         ValueInspectorItem<T>::updateValueCellView(cellView);
         status_.apply(cellView.imageView(), cellView.textField());
+        if (TextField* textField = cellView.textField(); textField && this->isStale()) {
+            textField->setStringValue(status_.text() + this->staleSuffix);
+        }
     }
 
 private:

@@ -50,7 +50,9 @@ public:
     }
 
     void updateValueCellView(TableCellView& cellView) override {
-        if (TextField* textField = cellView.textField()) textField->setStringValue(valueText().value_or("Unknown"));
+        if (TextField* textField = cellView.textField()) {
+            textField->setStringValue(valueText().value_or("Unknown") + (this->isStale() ? staleSuffix : ""));
+        }
     }
 
 private:

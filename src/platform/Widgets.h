@@ -71,6 +71,8 @@ class Button : public Object {
 public:
     virtual void setTitle(const std::string& title) = 0;
     virtual void setAction(std::function<void()> action) = 0;
+    // A disabled button cannot be pressed.
+    virtual void setEnabled(bool enabled) = 0;
 };
 
 // A cell view of a table or outline: an optional text field and an optional image view.

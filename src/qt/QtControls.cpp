@@ -281,6 +281,10 @@ QtButton::QtButton(QPushButton* button) : button_(button) {
     }));
 }
 
+void QtButton::setEnabled(bool enabled) {
+    if (button_ && button_->isEnabled() != enabled) button_->setEnabled(enabled);
+}
+
 void QtButton::setTitle(const std::string& title) {
     if (button_) button_->setText(toQString(title));
 }

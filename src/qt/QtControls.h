@@ -174,6 +174,7 @@ public:
 
     void setTitle(const std::string& title) override;
     void setAction(std::function<void()> action) override { action_ = std::move(action); }
+    void setEnabled(bool enabled) override;
 
     QPushButton* widget() const { return button_; }
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -181,6 +182,96 @@ TEST(DeviceDiscovery, UnpluggingTheConnectedDeviceEndsInNoInterfaceAtTheNextScan
     EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
     EXPECT_EQ(h.devicesPopup->itemTitles(), (Texts{"No devices found."}));
+}
+
+}  // namespace
+
+namespace {
+
+// A link that ends by itself is told at once, with its cause, and the device can be chosen again.
+TEST(LinkTruth, ALinkThatEndsShowsItsCauseKeepsTheValuesAsStaleAndConnectsAgain) {
+    PtyPeer device;
+    std::atomic<bool> garbage{false};
+    device.startAnswering([&](const DeviceReport&) {
+        return garbage ? std::string("STEERING{angle:\xff\n}") : std::string("STEERING{angle:12.5\n}");
+    });
+    ConsoleHarness h;
+    h.loadWithoutTimers();
+    auto& angle = *h.console->inspectorManager().steering().angle;
+    auto& update = *h.console->inspectorManager().device().version;
+    EXPECT_FALSE(update.isActionEnabled()) << "no device: no update check";
+
+    h.console->setSelectedDevice(device.devicePath());
+    h.console->connectToDevice(device.devicePath());
+    ASSERT_TRUE(h.runUntil([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 0; }));
+    EXPECT_TRUE(update.isActionEnabled());
+    h.console->refreshTelemetry();
+    EXPECT_EQ(angle.valueText(), "12.5°");
+
+    garbage = true;
+    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleInterface() == nullptr; }));
+    EXPECT_EQ(h.console->vehicleStatus().state(), StatusIndication::Case::negative);
+    EXPECT_NE(h.lastStatusText().find("not the protocol"), std::string::npos) << h.lastStatusText();
+    EXPECT_FALSE(update.isActionEnabled());
+    h.console->refreshTelemetry();
+    EXPECT_TRUE(angle.isStale());
+    EXPECT_EQ(angle.valueText(), "12.5°");
+
+    // The same choice connects again, and the values are live again.
+    garbage = false;
+    h.console->connectToDevice(h.console->selectedDevice());
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
+    h.console->refreshTelemetry();
+    EXPECT_FALSE(angle.isStale());
+}
+
+TEST(LinkTruth, ASilentDeviceIsNotRespondingUntilItAnswersAgain) {
+    PtyPeer device;
+    ConsoleHarness h;
+    h.loadWithoutTimers();
+    h.console->connectToDevice(device.devicePath());
+    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+
+    // Nothing comes back: after two seconds the status says so (the refresh runs 50 times a
+    // second in the window).
+    ASSERT_TRUE(h.runUntil(
+        [&] {
+            h.console->refreshTelemetry();
+            return h.console->vehicleStatus().state() == StatusIndication::Case::warning;
+        },
+        20s));
+    EXPECT_NE(h.lastStatusText().find("not responding"), std::string::npos) << h.lastStatusText();
+    EXPECT_TRUE(connected(h));
+
+    device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:1.0\n}"); });
+    ASSERT_TRUE(h.runUntil(
+        [&] {
+            h.console->refreshTelemetry();
+            return h.lastStatusText() == "Vehicle connnected";
+        },
+        20s));
+}
+
+TEST(LinkTruth, TheConnectionButtonFollowsTheConnection) {
+    auto device = answeringDevice();
+    auto button = std::make_shared<FakeButton>();
+    ConsoleHarness h({.connectionButton = button});
+    h.loadWithoutTimers();
+    EXPECT_FALSE(button->enabled) << "nothing selected";
+
+    h.console->setSelectedDevice(device->devicePath());
+    EXPECT_TRUE(button->enabled);
+    EXPECT_EQ(button->titles.back(), "Connect");
+    ASSERT_TRUE(button->press());
+    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    EXPECT_EQ(button->titles.back(), "Disconnect");
+
+    ASSERT_TRUE(button->press());
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Disconnected"; }));
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr);
+    EXPECT_EQ(h.console->selectedDevice(), device->devicePath()) << "the choice stays";
+    EXPECT_EQ(button->titles.back(), "Connect");
+    EXPECT_TRUE(button->enabled);
 }
 
 }  // namespace

@@ -140,6 +140,16 @@ TEST(MainWindow, TheRowButtonRunsItsRowsAction) {
     version.setActionHandler([&] { ++presses; });
     auto cell = std::dynamic_pointer_cast<QtActionTableCellView>(h.outline().cellView(&version, "Value Column"));
     ASSERT_NE(cell, nullptr);
+    // No device is connected: "Check for Update" cannot be pressed.
+    EXPECT_FALSE(cell->qtButton()->widget()->isEnabled());
+    QTest::mouseClick(cell->qtButton()->widget(), Qt::LeftButton);
+    EXPECT_EQ(presses, 0);
+
+    version.setActionEnabled(true);
+    ASSERT_TRUE(waitFor([&] {
+        cell = std::dynamic_pointer_cast<QtActionTableCellView>(h.outline().cellView(&version, "Value Column"));
+        return cell && cell->qtButton()->widget()->isEnabled();
+    }));
     QTest::mouseClick(cell->qtButton()->widget(), Qt::LeftButton);
     EXPECT_EQ(presses, 1);
 

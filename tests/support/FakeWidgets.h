@@ -132,6 +132,8 @@ public:
         action = std::move(newAction);
         ++setActionCount;
     }
+    void setEnabled(bool newEnabled) override { enabled = newEnabled; }
+    bool enabled = true;
 
     // Presses the button as a user would: runs its action, if it has one. Returns whether it had one.
     bool press() {
