@@ -65,6 +65,7 @@ Application::Application(Options options) {
     configuration.devicesPopup = devices;
     configuration.gamepadsPopup = gamepads;
     configuration.inspector = master_->inspector;
+    configuration.connectionButton = std::make_shared<QtButton>(window_->connectionButton());
     console_ = std::make_shared<ViewController>(std::move(configuration));
     console_->setHost(host_);
 

@@ -2,7 +2,9 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QToolTip>
 
 #include "inspector/InspectorItem.h"
 #include "inspector/InspectorViewController.h"
@@ -24,11 +26,30 @@ QWidget* makeCellWidget(QHBoxLayout*& layout, const QMargins& margins) {
     return cell;
 }
 
+// A value that does not fit its column (a connection failure with its advice) can be read
+// whole: the label's tooltip is its text, and a click shows it at once.
+class WholeTextOnClick : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* label = static_cast<QLabel*>(watched);
+            const auto* click = static_cast<QMouseEvent*>(event);
+            if (!label->hasSelectedText()) QToolTip::showText(click->globalPosition().toPoint(), label->text(), label);
+        }
+        return false;
+    }
+};
+
 QLabel* makeCellLabel(QWidget* cell) {
     auto* label = new QLabel(cell);
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    label->setProperty(QtTextField::textAsToolTipProperty, true);
+    label->installEventFilter(new WholeTextOnClick(label));
     return label;
 }
 
@@ -95,7 +116,7 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
         button->setObjectName("actionButton");
         button->setFont(scaledFont(button->font(), 0.9));
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::StrongFocus);
         layout->addWidget(label);
         layout->addWidget(button);
         return std::make_shared<QtActionTableCellView>(ActionTextValueCellIdentifier, cell,

@@ -4,6 +4,9 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
 #include <QToolBar>
 
 #include "qt/Artwork.h"
@@ -12,7 +15,7 @@ namespace orvane {
 
 namespace {
 
-QWidget* makeToolbarField(const QString& title, QComboBox* comboBox, QWidget* parent) {
+QWidget* makeToolbarField(const QString& title, QComboBox* comboBox, QWidget* parent, QWidget* extra = nullptr) {
     auto* field = new QWidget(parent);
     auto* layout = new QHBoxLayout(field);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -21,6 +24,7 @@ QWidget* makeToolbarField(const QString& title, QComboBox* comboBox, QWidget* pa
     label->setBuddy(comboBox);
     layout->addWidget(label);
     layout->addWidget(comboBox);
+    if (extra) layout->addWidget(extra);
     return field;
 }
 
@@ -52,11 +56,19 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     gamepads_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     gamepads_->addItem("No gamepads found.");
 
+    connection_ = new QPushButton("Connect", toolbar);
+    connection_->setObjectName("connectionButton");
+    connection_->setEnabled(false);
+    // Wide enough for either title, so the toolbar does not jump.
+    connection_->setMinimumWidth(
+        std::max(connection_->sizeHint().width(),
+                 connection_->fontMetrics().horizontalAdvance("Disconnect") + 2 * connection_->fontMetrics().height()));
+
     auto* fields = new QWidget(toolbar);
     auto* layout = new QHBoxLayout(fields);
     layout->setContentsMargins(12, 6, 12, 6);
     layout->setSpacing(28);
-    layout->addWidget(makeToolbarField("Device", devices_, fields));
+    layout->addWidget(makeToolbarField("Device", devices_, fields, connection_));
     layout->addWidget(makeToolbarField("Gamepad", gamepads_, fields));
     layout->addStretch(1);
     toolbar->addWidget(fields);

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class QComboBox;
+class QPushButton;
 
 namespace orvane {
 
@@ -15,10 +16,12 @@ public:
 
     QComboBox* devicesComboBox() const { return devices_; }
     QComboBox* gamepadsComboBox() const { return gamepads_; }
+    QPushButton* connectionButton() const { return connection_; }
 
 private:
     QComboBox* devices_;
     QComboBox* gamepads_;
+    QPushButton* connection_;
 };
 
 }  // namespace orvane

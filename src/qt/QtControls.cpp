@@ -3,7 +3,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -63,7 +66,10 @@ QtTextField::QtTextField(QWidget* widget) : widget_(widget) {
 void QtTextField::setStringValue(const std::string& text) {
     const QString value = toQString(text);
     if (auto* label = qobject_cast<QLabel*>(widget_)) {
-        if (label->text() != value) label->setText(value);
+        if (label->text() != value) {
+            label->setText(value);
+            if (label->property(textAsToolTipProperty).toBool()) label->setToolTip(value);
+        }
     } else if (auto* lineEdit = qobject_cast<QLineEdit*>(widget_)) {
         if (lineEdit->text() != value) lineEdit->setText(value);
     } else if (auto* textEdit = qobject_cast<QPlainTextEdit*>(widget_)) {
@@ -116,6 +122,17 @@ ControlSlider::ControlSlider(Qt::Orientation orientation, QWidget* parent) : QSl
 
 void ControlSlider::paintEvent(QPaintEvent* event) {
     QSlider::paintEvent(event);
+    if (hasFocus()) {
+        // The style draws no focus on a slider: a ring in the highlight colour around the handle.
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        QPainter ring(this);
+        ring.setRenderHint(QPainter::Antialiasing, true);
+        ring.setPen(QPen(fillColor_, 2));
+        ring.setBrush(Qt::NoBrush);
+        ring.drawRoundedRect(QRectF(handle).adjusted(-1.5, -1.5, 1.5, 1.5), 4, 4);
+    }
     if (minimum() >= 0 || maximum() <= 0 || value() == 0) return;
     QStyleOptionSlider option;
     initStyleOption(&option);
@@ -136,6 +153,38 @@ void ControlSlider::paintEvent(QPaintEvent* event) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(fillColor_);
     painter.drawRoundedRect(bar, thickness / 2.0, thickness / 2.0);
+}
+
+void ControlSlider::keyReleaseEvent(QKeyEvent* event) {
+    QSlider::keyReleaseEvent(event);
+    // A held key repeats as presses and releases; only the last release lets go.
+    if (event->isAutoRepeat()) return;
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (!leftButtonDown_) emit leftButtonReleased();
+            break;
+        default: break;
+    }
+}
+
+void ControlSlider::focusOutEvent(QFocusEvent* event) {
+    QSlider::focusOutEvent(event);
+    if (value() != 0 || leftButtonDown_) {
+        leftButtonDown_ = false;
+        emit leftButtonReleased();
+    }
+}
+
+void ControlSlider::wheelEvent(QWheelEvent* event) {
+    // A scroll over the window must never set a request.
+    event->ignore();
 }
 
 void ControlSlider::mousePressEvent(QMouseEvent* event) {

@@ -69,6 +69,9 @@ public:
     QWidget* widget() const { return widget_; }
     QColor textColor() const;
 
+    // A label with this property set true shows its whole text as its tooltip.
+    static constexpr const char* textAsToolTipProperty = "orvaneTextAsToolTip";
+
     // The colours behind Color::systemRed and Color::systemGreen.
     static QColor color(Color color, const QColor& labelColor);
 
@@ -77,8 +80,9 @@ private:
     QColor labelColor_;
 };
 
-// A QSlider that tells when the left mouse button is down on it and when it is released, so that
-// its moves can be told apart from keyboard steps. A range that spans zero is filled from the
+// A spring-loaded QSlider: it tells when the left mouse button is down on it, and it is released
+// (back to rest) when the mouse button goes up, when a key that moved it goes up, and when it
+// loses focus, so that no request outlives the hand on it. The mouse wheel does not move it. A range that spans zero is filled from the
 // zero position to the handle, which reads better for a request in either direction than a fill
 // from the minimum.
 class ControlSlider : public QSlider {
@@ -88,11 +92,15 @@ public:
     bool isLeftButtonDown() const { return leftButtonDown_; }
 
 signals:
+    // The hand is off the slider: the mouse button or the key went up, or the focus went.
     void leftButtonReleased();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

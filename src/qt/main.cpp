@@ -6,6 +6,7 @@
 #include "qt/Application.h"
 #include "qt/Artwork.h"
 #include "qt/DemoAids.h"
+#include "qt/QtLogSink.h"
 #include "sdl/SdlGamepadSource.h"
 
 // Where the device scan looks: "/dev/" unless ORVANE_DEVICE_DIR names another directory (the
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("orvane-console");
     QApplication::setWindowIcon(orvane::Artwork::applicationIcon());
 
+    orvane::setLogSink(std::make_shared<orvane::QtLogSink>());
     auto gamepads = std::make_shared<orvane::SdlGamepadSource>();
 
     orvane::Application::Options options;

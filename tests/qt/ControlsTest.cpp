@@ -13,6 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
 #include "qt/QtControls.h"
 #include "tests/qt/QtTestSupport.h"
 
@@ -71,12 +76,36 @@ TEST_F(SliderFixture, ProgrammaticValuesSendNothingAndAreClampedToTheRange) {
     EXPECT_TRUE(events.empty());
 }
 
-TEST_F(SliderFixture, KeyboardStepsAreNotMouseEvents) {
+TEST_F(SliderFixture, NothingHoldsARequestWithoutAHandOnIt) {
+    // A key moves it while it is held (its repeats included) and lets go when it goes up.
     widget->setFocus();
-    QTest::keyClick(widget.get(), Qt::Key_Right);
-    ASSERT_EQ(events.size(), 1u);
+    QTest::keyPress(widget.get(), Qt::Key_Right);
+    QKeyEvent repeatUp(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(widget.get(), &repeatUp);
+    QTest::keyPress(widget.get(), Qt::Key_End);
+    ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0], EventType::other);
     EXPECT_EQ(values[0], 1.0);
+    EXPECT_EQ(values[1], 100.0);
+    QTest::keyRelease(widget.get(), Qt::Key_End);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[2], EventType::leftMouseUp) << "the console springs back to 0 on this";
+
+    // The mouse wheel does not move it.
+    events.clear();
+    slider->setDoubleValue(0);
+    QWheelEvent wheel(QPointF(150, 15), widget->mapToGlobal(QPointF(150, 15)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget.get(), &wheel);
+    EXPECT_EQ(widget->value(), 0);
+    EXPECT_TRUE(events.empty());
+
+    // Losing the focus while it is off rest lets go too.
+    slider->setDoubleValue(30);
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(widget.get(), &focusOut);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0], EventType::leftMouseUp);
 }
 
 TEST(QtPopupButton, BehavesLikeThePlatformPopup) {

@@ -8,12 +8,15 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 
 #include <gtest/gtest.h>
 
 #include "inspector/InspectorManager.h"
 #include "tests/qt/AppHarness.h"
+#include "device/DeviceSerialInterface.h"
+#include "support/PtyPeer.h"
 
 namespace orvane {
 namespace {
@@ -268,6 +271,63 @@ TEST(MainWindow, TheWheelTurnsInPlaceWithTheConsolesAngle) {
         const QPointF p = wheel->paintTransform().map(QPointF(side / 2, 0));
         return std::abs(p.x() - side / 2) < 1e-6 && std::abs(p.y()) < 1e-6;
     }));
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::waitFor;
+
+// The requests the device receives, each answered, read until one satisfies `wanted`.
+bool deviceReceives(PtyPeer& device, const std::function<bool(const DeviceReport&)>& wanted) {
+    for (int read = 0; read < 400; ++read) {
+        QApplication::processEvents();
+        auto request = device.readRequest(std::chrono::milliseconds(50));
+        if (!request) continue;
+        device.send("STEERING{angle:1.0\n}");
+        if (wanted(*request)) return true;
+    }
+    return false;
+}
+
+TEST(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
+    AppHarness h;
+    PtyPeer device;
+    h.console().connectToDevice(device.devicePath());
+    ASSERT_TRUE(waitFor([&] { return h.console().vehicleInterface() && h.console().vehicleInterface()->isConnected(); }));
+    auto* lat = h.find<ControlSlider>("latControlSlider");
+    auto* lon = h.find<ControlSlider>("longControlSlider");
+    ASSERT_TRUE(lat && lon);
+    const auto field = [](const DeviceReport& request, const char* name) {
+        auto found = request.fields.find(name);
+        return found == request.fields.end() ? std::string() : found->second;
+    };
+
+    // Held key: a request goes out; released: it is 0 again.
+    lat->setFocus();
+    QTest::keyPress(lat, Qt::Key_End);
+    EXPECT_EQ(h.console().requestedLateralControl(), 1.0);
+    QTest::keyRelease(lat, Qt::Key_End);
+    EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
+    EXPECT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "lat") == "0.0"; }));
+
+    // Focus lost while a key holds the other slider.
+    lon->setFocus();
+    QTest::keyPress(lon, Qt::Key_Home);
+    EXPECT_EQ(h.console().requestedLongitudinalControl(), -1.0);
+    lat->setFocus();
+    EXPECT_EQ(h.console().requestedLongitudinalControl(), 0.0);
+    EXPECT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "long") == "0.0"; }));
+
+    // A scroll over a slider sets nothing.
+    QWheelEvent wheel(QPointF(lat->rect().center()), lat->mapToGlobal(QPointF(lat->rect().center())), QPoint(),
+                      QPoint(0, 360), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(lat, &wheel);
+    EXPECT_EQ(lat->value(), 0);
+    EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
 }
 
 }  // namespace
