@@ -27,6 +27,9 @@ public:
     float rightTrigger() const override { return 0.25f; }
     float leftThumbstickX() const override { return 0.5f; }
     float rightThumbstickX() const override { return 0.5f; }
+    float leftThumbstickY() const override { return 0; }
+    float rightThumbstickY() const override { return 0; }
+    bool enableButtonPressed() const override { return false; }
 };
 
 struct Console {

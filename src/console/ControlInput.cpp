@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "device/NumberText.h"
 
@@ -18,17 +19,44 @@ std::string flooredText(double value) {
 
 }  // namespace
 
+double deadZonedStickX(double x, double y, double deadZone) {
+    const double length = std::hypot(x, y);
+    if (!(length > deadZone)) return 0;  // inside the zone, or not a number
+    const double scaled = x / length * ((length - deadZone) / (1 - deadZone));
+    return std::clamp(scaled, -1.0, 1.0);
+}
+
+void GamepadControl::setSettings(const GamepadSettings& settings) {
+    if (!(settings.deadZone >= 0 && settings.deadZone < 1)) {
+        throw std::invalid_argument("the gamepad dead zone must be at least 0 and below 1");
+    }
+    settings_ = settings;
+}
+
 GamepadControl::Requests GamepadControl::poll(const ExtendedGamepad* pad) {
+    Requests requests;
+
+    if (settings_.holdToEnable && !(pad && pad->enableButtonPressed())) {
+        // Not enabled: nothing is requested, and no earlier sample may come back on enabling.
+        lateralAverage_ = MovingAverage(lateralAverageCapacity);
+        for (std::int64_t i = 0; i < lateralAverageCapacity; ++i) lateralAverage_.add(0);
+        requests.released = pad == nullptr;
+        return requests;
+    }
+
     const float lt = pad ? pad->leftTrigger() : 0.0f;
     const float rt = pad ? pad->rightTrigger() : 0.0f;
-    const float lx = pad ? pad->leftThumbstickX() : 0.0f;
-    const float rx = pad ? pad->rightThumbstickX() : 0.0f;
+    const double lx = pad ? deadZonedStickX(pad->leftThumbstickX(), pad->leftThumbstickY(), settings_.deadZone) : 0;
+    const double rx = pad ? deadZonedStickX(pad->rightThumbstickX(), pad->rightThumbstickY(), settings_.deadZone) : 0;
 
-    Requests requests;
-    requests.longitudinal = static_cast<double>(lt > 0 ? -lt : rt);
+    const double longitudinal = static_cast<double>(lt > 0 ? -lt : rt);
+    // 0 - v rather than -v: an inverted 0 stays +0 and is not sent as "-0.0".
+    requests.longitudinal = settings_.invertLongitudinal ? 0.0 - longitudinal : longitudinal;
 
-    const float sample = (rx + lx) * -0.5f;
-    lateralAverage_.add(static_cast<double>(sample));
+    // Inverting the sample rather than the mean turns a change of the setting while a stick is
+    // held into a ramp through the average instead of a jump to the opposite side.
+    const double sample = (rx + lx) * -0.5;
+    lateralAverage_.add(settings_.invertLateral ? 0.0 - sample : sample);
     requests.lateral = lateralAverage_.sum() / static_cast<double>(lateralAverage_.items().size());
 
     if (!pad) {

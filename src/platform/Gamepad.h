@@ -9,7 +9,8 @@
 
 namespace orvane {
 
-// The extended gamepad profile of a controller: triggers 0 to 1, thumbstick x axes -1 to 1.
+// The extended gamepad profile of a controller: triggers 0 to 1, thumbstick axes -1 to 1 (x
+// positive to the right, y positive upwards).
 class ExtendedGamepad {
 public:
     virtual ~ExtendedGamepad() = default;
@@ -17,6 +18,10 @@ public:
     virtual float rightTrigger() const = 0;
     virtual float leftThumbstickX() const = 0;
     virtual float rightThumbstickX() const = 0;
+    virtual float leftThumbstickY() const = 0;
+    virtual float rightThumbstickY() const = 0;
+    // The button that must be held while hold-to-enable is on: the right shoulder button.
+    virtual bool enableButtonPressed() const = 0;
 };
 
 // One connected game controller. Handles are compared by identity.

@@ -77,6 +77,13 @@ private:
     float rightTrigger() const override { return triggerValue(axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT)); }
     float leftThumbstickX() const override { return stickValue(axis(SDL_CONTROLLER_AXIS_LEFTX)); }
     float rightThumbstickX() const override { return stickValue(axis(SDL_CONTROLLER_AXIS_RIGHTX)); }
+    // SDL's y axes grow downwards; the profile's grow upwards.
+    float leftThumbstickY() const override { return -stickValue(axis(SDL_CONTROLLER_AXIS_LEFTY)); }
+    float rightThumbstickY() const override { return -stickValue(axis(SDL_CONTROLLER_AXIS_RIGHTY)); }
+    bool enableButtonPressed() const override {
+        if (gamecontroller_ == nullptr) return false;
+        return SDL_GameControllerGetButton(gamecontroller_, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER) == 1;
+    }
 
     // A profile pointer kept past the device's removal reads the axes at rest.
     Sint16 axis(SDL_GameControllerAxis which) const {

@@ -92,8 +92,10 @@ TEST_F(ToolsTest, MonitorPrintsTelemetryOfTheSimulatedVehicle) {
         EXPECT_EQ(line["isConnected"], true);
         if (line["message"] == "STEERING") {
             sawSteering = true;
-            // The simulated driver's torque follows the requested lateral control: 0.025 Nm per percent.
-            EXPECT_NEAR(line["steeringDriverTorque"].get<double>(), 1.25, 0.11) << text;
+            // The simulated driver's torque follows the requested lateral control: 0.025 Nm per
+            // percent, counted like the angle (counterclockwise positive), so a clockwise request
+            // of 50 % gives -1.25 Nm.
+            EXPECT_NEAR(line["steeringDriverTorque"].get<double>(), -1.25, 0.11) << text;
             EXPECT_NE(line["parkTOI"], "unknown");
         }
     }
@@ -114,6 +116,28 @@ TEST_F(ToolsTest, MonitorPrintsTelemetryOfTheSimulatedVehicle) {
     simulator->signal(SIGTERM);
     EXPECT_EQ(simulator->wait(15s), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link_)));
+}
+
+TEST_F(ToolsTest, SimulatedWheelTurnsTheWayTheRequestAsks) {
+    // A positive lateral request is a clockwise turn, and a clockwise wheel angle is negative;
+    // a fresh vehicle held at either request reports angles of that sign only, whatever the
+    // swing (at most 25 degrees against the request's 180) and however fast the messages come.
+    for (const auto& [request, sign] : {std::pair{"0.5", -1}, std::pair{"-0.5", 1}}) {
+        auto simulator = startSimulator();
+        auto monitor = startMonitor({"--lat", request, "--count", "20", link_});
+        const auto lines = monitor->readLines();
+        EXPECT_EQ(monitor->wait(15s), 0);
+        int steering = 0;
+        for (const auto& text : lines) {
+            const auto line = nlohmann::json::parse(text);
+            if (line["message"] != "STEERING") continue;
+            ++steering;
+            EXPECT_GT(sign * line["steeringWheelAngle"].get<double>(), 0) << "lat " << request << ": " << text;
+        }
+        EXPECT_GT(steering, 5) << "lat " << request;
+        simulator->signal(SIGTERM);
+        EXPECT_EQ(simulator->wait(15s), 0);
+    }
 }
 
 TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {

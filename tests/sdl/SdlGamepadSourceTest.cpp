@@ -263,6 +263,34 @@ TEST_F(SdlGamepadSourceTest, AxesAreScaledToTheProfileRanges) {
     EXPECT_EQ(pad->rightThumbstickX(), -1.0f);
 }
 
+TEST_F(SdlGamepadSourceTest, StickYGrowsUpwardsAndTheRightShoulderIsTheEnableButton) {
+    source_ = std::make_unique<SdlGamepadSource>();
+    auto& device = attach(SDL_JOYSTICK_TYPE_GAMECONTROLLER, "Orvane Test Pad");
+    source_->pump();
+    ASSERT_EQ(source_->controllers().size(), 1u);
+    ExtendedGamepad* pad = source_->controllers()[0]->extendedGamepad();
+    ASSERT_NE(pad, nullptr);
+    EXPECT_FALSE(pad->enableButtonPressed());
+
+    // SDL's y axes grow downwards: pushed fully up is its -32768.
+    setAxis(device, SDL_CONTROLLER_AXIS_LEFTY, -32768);
+    setAxis(device, SDL_CONTROLLER_AXIS_RIGHTY, 16384);
+    source_->pump();
+    EXPECT_EQ(pad->leftThumbstickY(), 1.0f);
+    EXPECT_NEAR(pad->rightThumbstickY(), -0.5f, 1e-4);
+    EXPECT_EQ(pad->leftThumbstickX(), 0.0f) << "each value comes from its own axis";
+
+    ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 1), 0);
+    source_->pump();
+    EXPECT_FALSE(pad->enableButtonPressed()) << "only the right shoulder enables";
+    ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 1), 0);
+    source_->pump();
+    EXPECT_TRUE(pad->enableButtonPressed());
+    ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 0), 0);
+    source_->pump();
+    EXPECT_FALSE(pad->enableButtonPressed());
+}
+
 TEST_F(SdlGamepadSourceTest, DetachingAHeldControllerDropsItsProfileAndKeepsTheOthers) {
     source_ = std::make_unique<SdlGamepadSource>();
     auto& first = attach(SDL_JOYSTICK_TYPE_GAMECONTROLLER, "First Pad");

@@ -19,8 +19,12 @@ public:
     float rightTrigger() const override { return rt; }
     float leftThumbstickX() const override { return lx; }
     float rightThumbstickX() const override { return rx; }
+    float leftThumbstickY() const override { return ly; }
+    float rightThumbstickY() const override { return ry; }
+    bool enableButtonPressed() const override { return enableHeld; }
 
-    float lt = 0, rt = 0, lx = 0, rx = 0;
+    float lt = 0, rt = 0, lx = 0, rx = 0, ly = 0, ry = 0;
+    bool enableHeld = false;
     bool gone = false;
 
 private:

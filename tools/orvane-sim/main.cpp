@@ -144,6 +144,9 @@ std::string decimal(double value) { return orvane::numberText(std::round(value *
 
 // A vehicle driving about: the wheel swings slowly and follows the requested lateral control,
 // the driver's torque follows it at once, overlays and control methods change now and then.
+// Signs: a positive lateral request asks for a clockwise turn, while a positive steering wheel
+// angle is counterclockwise; the driver's torque counts the same way as the angle. So a
+// clockwise request drives the angle and the torque negative.
 class Vehicle {
 public:
     explicit Vehicle(std::string version) : version_(std::move(version)), start_(Clock::now()), last_(start_) {}
@@ -175,8 +178,9 @@ private:
         const double step = std::chrono::duration<double>(now - last_).count();
         last_ = now;
         const double t = seconds();
-        // First-order lag (0.3 s) towards a gentle swing plus 3.6 degrees per percent of lateral request.
-        const double target = 25 * std::sin(0.4 * t) + 3.6 * lateral_;
+        // First-order lag (0.3 s) towards a gentle swing plus 3.6 degrees clockwise per percent of
+        // lateral request.
+        const double target = 25 * std::sin(0.4 * t) - 3.6 * lateral_;
         angle_ += (target - angle_) * (1 - std::exp(-step / 0.3));
     }
 
@@ -194,7 +198,7 @@ private:
                  {"apaTOI", overlay(t, 4.0, 0.0)},
                  {"halfTOI", overlay(t, 5.0, 3.0)},
                  {"assist-torque", decimal(0.8 * std::sin(0.7 * t) + 0.01 * longitudinal_)},
-                 {"driver-torque", decimal(0.025 * lateral_ + 0.1 * std::sin(2.3 * t))}}};
+                 {"driver-torque", decimal(-0.025 * lateral_ + 0.1 * std::sin(2.3 * t))}}};
     }
 
     DeviceReport state() const {
