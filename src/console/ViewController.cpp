@@ -245,8 +245,11 @@ void ViewController::setDevices(std::vector<std::string> devices) {
         connectToDevice(std::nullopt);
     }
 
+    // Each entry names the device as the system knows it; the path stays its identity.
     if (popup) {
-        for (const auto& path : devices_) popup->addItemWithTitle(path);
+        for (const auto& path : devices_) {
+            popup->addItemWithTitle(describeSerialDevice(path, configuration_.ttyClassDirectory).title());
+        }
     }
 }
 
@@ -320,6 +323,14 @@ void ViewController::refreshGamepads() {
 }
 
 void ViewController::setGamepads(std::vector<GamepadHandle> gamepads) { gamepads_ = std::move(gamepads); }
+
+void ViewController::setGamepadSettings(const GamepadSettings& settings) {
+    gamepadControl_.setSettings(settings);
+    logInfo(kConsoleLog, "Gamepad settings: dead zone " + std::to_string(settings.deadZone) +
+                             (settings.invertLateral ? ", lateral inverted" : "") +
+                             (settings.invertLongitudinal ? ", longitudinal inverted" : "") +
+                             (settings.holdToEnable ? ", hold the right shoulder button to enable" : ""));
+}
 
 void ViewController::setSelectedGamepad(GamepadHandle gamepad) {
     selectedGamepad_ = std::move(gamepad);

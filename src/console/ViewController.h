@@ -45,6 +45,7 @@ public:
         std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
         std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
         std::shared_ptr<Button> connectionButton;              // "Connect" / "Disconnect"
+        std::string ttyClassDirectory = "/sys/class/tty";     // where devices' USB names are read
     };
 
     ViewController();
@@ -95,6 +96,9 @@ public:
     void setGamepads(std::vector<GamepadHandle> gamepads);
     const GamepadHandle& selectedGamepad() const { return selectedGamepad_; }
     void setSelectedGamepad(GamepadHandle gamepad);
+    // Dead zone, inversion and hold-to-enable of the gamepad control.
+    const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
+    void setGamepadSettings(const GamepadSettings& settings);
     double requestedLongitudinalControl() const { return requestedLongitudinalControl_; }
     void setRequestedLongitudinalControl(double value);
     double requestedLateralControl() const { return requestedLateralControl_; }

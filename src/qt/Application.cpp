@@ -1,6 +1,7 @@
 #include "qt/Application.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -10,7 +11,9 @@
 #include "qt/MainWindowController.h"
 #include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
+#include "qt/ConsoleSettings.h"
 #include "qt/QtViewHost.h"
+#include "qt/SettingsDialog.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
@@ -78,6 +81,20 @@ Application::Application(Options options) {
     });
 
     host_->addChildViewController(*master_, console_, 0);  // loads the console's view: viewDidLoad
+
+    console_->setGamepadSettings(loadGamepadSettings());
+    QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
+}
+
+void Application::showSettings() {
+    auto* dialog = new SettingsDialog(console_->gamepadSettings(), window_.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, dialog, [this, dialog] {
+        const GamepadSettings chosen = dialog->gamepadSettings();
+        console_->setGamepadSettings(chosen);
+        saveGamepadSettings(chosen);
+    });
+    dialog->open();
 }
 
 Application::~Application() {

@@ -44,6 +44,8 @@ public:
     Application& operator=(const Application&) = delete;
 
     void show();
+    // The settings dialog; its choices take effect and are kept when it is accepted.
+    void showSettings();
 
     MainWindow& window() const { return *window_; }
     QtViewHost& host() const { return *host_; }

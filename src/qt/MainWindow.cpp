@@ -64,12 +64,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         std::max(connection_->sizeHint().width(),
                  connection_->fontMetrics().horizontalAdvance("Disconnect") + 2 * connection_->fontMetrics().height()));
 
+    settings_ = new QPushButton("Settings…", toolbar);
+    settings_->setObjectName("settingsButton");
+
     auto* fields = new QWidget(toolbar);
     auto* layout = new QHBoxLayout(fields);
     layout->setContentsMargins(12, 6, 12, 6);
     layout->setSpacing(28);
     layout->addWidget(makeToolbarField("Device", devices_, fields, connection_));
-    layout->addWidget(makeToolbarField("Gamepad", gamepads_, fields));
+    layout->addWidget(makeToolbarField("Gamepad", gamepads_, fields, settings_));
     layout->addStretch(1);
     toolbar->addWidget(fields);
 }

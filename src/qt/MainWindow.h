@@ -17,11 +17,13 @@ public:
     QComboBox* devicesComboBox() const { return devices_; }
     QComboBox* gamepadsComboBox() const { return gamepads_; }
     QPushButton* connectionButton() const { return connection_; }
+    QPushButton* settingsButton() const { return settings_; }
 
 private:
     QComboBox* devices_;
     QComboBox* gamepads_;
     QPushButton* connection_;
+    QPushButton* settings_;
 };
 
 }  // namespace orvane

@@ -41,7 +41,10 @@ std::optional<std::string> readAttribute(const fs::path& file) {
 // records ("major:minor" in its `dev` attribute); true when either is unknown.
 bool mayBeTheSameDevice(const std::string& path, const fs::path& entry) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return true;
+    // A path that is gone may still be named; one that is there but no character device (a
+    // scratch file of the same name) is not that tty.
+    if (::stat(path.c_str(), &info) != 0) return true;
+    if (!S_ISCHR(info.st_mode)) return false;
     const auto recorded = readAttribute(entry / "dev");
     if (!recorded) return true;
     return *recorded == std::to_string(major(info.st_rdev)) + ":" + std::to_string(minor(info.st_rdev));

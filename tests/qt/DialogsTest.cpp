@@ -1,7 +1,10 @@
 // The sheets and dialogs the console presents: the modal progress sheet, error and alert boxes,
 // and the software update dialog, each showing the texts it is given.
 
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QSettings>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -176,6 +179,25 @@ TEST(Dialogs, TheUpdateDialogShowsTheReleaseAndHandsOverTheAnswers) {
     h.console().dismissViewController(*dialogController);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(h.app->host().presentedViewControllers(h.console()).empty());
+}
+
+TEST(Dialogs, GamepadSettingsTakeEffectAndAreKept) {
+    AppHarness h;
+    EXPECT_EQ(h.console().gamepadSettings().deadZone, 0.1);
+    h.app->showSettings();
+    auto* dialog = h.find<QDialog>("settingsDialog");
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QDoubleSpinBox*>("deadZone")->setValue(0.25);
+    dialog->findChild<QCheckBox*>("holdToEnable")->setChecked(true);
+    dialog->accept();
+    EXPECT_EQ(h.console().gamepadSettings().deadZone, 0.25);
+    EXPECT_TRUE(h.console().gamepadSettings().holdToEnable);
+
+    // The next start finds them again.
+    AppHarness next;
+    EXPECT_EQ(next.console().gamepadSettings().deadZone, 0.25);
+    EXPECT_TRUE(next.console().gamepadSettings().holdToEnable);
+    QSettings().clear();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // also the default here, so the test binary can be run by hand and listed at build time).
 
 #include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -11,5 +13,10 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName("Orvane Console");
+    // Settings go to a scratch place of Qt's test mode, never to the user's configuration.
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication::setOrganizationName("OrvaneTest");
+    QApplication::setApplicationName("orvane-console-tests");
+    QSettings().clear();
     return RUN_ALL_TESTS();
 }

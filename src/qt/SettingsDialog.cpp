@@ -1,0 +1,60 @@
+#include "qt/SettingsDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "qt/ViewStyle.h"
+
+namespace orvane {
+
+SettingsDialog::SettingsDialog(const GamepadSettings& settings, QWidget* parent) : QDialog(parent) {
+    setObjectName("settingsDialog");
+    setWindowTitle("Settings");
+    auto* layout = new QVBoxLayout(this);
+    auto* heading = new QLabel("Gamepad", this);
+    heading->setFont(scaledFont(heading->font(), 1.0, QFont::DemiBold));
+    layout->addWidget(heading);
+
+    auto* form = new QFormLayout();
+    deadZone_ = new QDoubleSpinBox(this);
+    deadZone_->setObjectName("deadZone");
+    deadZone_->setRange(0.0, 0.9);
+    deadZone_->setSingleStep(0.05);
+    deadZone_->setDecimals(2);
+    deadZone_->setValue(settings.deadZone);
+    deadZone_->setToolTip("A stick closer to its centre than this reads as centred.");
+    form->addRow("Stick dead zone", deadZone_);
+    invertLateral_ = new QCheckBox("Invert lateral (stick right asks for counterclockwise)", this);
+    invertLateral_->setObjectName("invertLateral");
+    invertLateral_->setChecked(settings.invertLateral);
+    invertLongitudinal_ = new QCheckBox("Invert longitudinal (left trigger is engine)", this);
+    invertLongitudinal_->setObjectName("invertLongitudinal");
+    invertLongitudinal_->setChecked(settings.invertLongitudinal);
+    holdToEnable_ = new QCheckBox("Requests only while the right shoulder button is held", this);
+    holdToEnable_->setObjectName("holdToEnable");
+    holdToEnable_->setChecked(settings.holdToEnable);
+    form->addRow(invertLateral_);
+    form->addRow(invertLongitudinal_);
+    form->addRow(holdToEnable_);
+    layout->addLayout(form);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+GamepadSettings SettingsDialog::gamepadSettings() const {
+    GamepadSettings settings;
+    settings.deadZone = deadZone_->value();
+    settings.invertLateral = invertLateral_->isChecked();
+    settings.invertLongitudinal = invertLongitudinal_->isChecked();
+    settings.holdToEnable = holdToEnable_->isChecked();
+    return settings;
+}
+
+}  // namespace orvane

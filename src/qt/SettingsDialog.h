@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDialog>
+
+#include "console/ControlInput.h"
+
+class QCheckBox;
+class QDoubleSpinBox;
+
+namespace orvane {
+
+// The settings of the gamepad control: the sticks' dead zone, the direction of each request and
+// the hold-to-enable button.
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit SettingsDialog(const GamepadSettings& settings, QWidget* parent = nullptr);
+    GamepadSettings gamepadSettings() const;
+
+private:
+    QDoubleSpinBox* deadZone_;
+    QCheckBox* invertLateral_;
+    QCheckBox* invertLongitudinal_;
+    QCheckBox* holdToEnable_;
+};
+
+}  // namespace orvane
