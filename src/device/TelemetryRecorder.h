@@ -51,7 +51,8 @@ void appendCsvRow(std::string& out, const std::vector<std::string>& fields);
 // into a queue under a mutex that the writer holds only to swap the queue out. A writer thread
 // of the recorder's own formats the queued rows and writes them with one write(2) per batch, at
 // least every `flushInterval` (250 ms unless given), so a process that is killed leaves every
-// row up to its last batch in the file. More than kMaximumQueuedRows waiting rows (a disk that
+// row up to its last batch in the file (a kill during a write may cut that batch short, inside
+// a row). More than kMaximumQueuedRows waiting rows (a disk that
 // stalls) drops further rows and counts them.
 class TelemetryRecorder {
 public:
