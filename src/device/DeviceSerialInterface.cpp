@@ -168,13 +168,14 @@ std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t gene
 
 void DeviceSerialInterface::sendRequest(const std::string& name, const std::map<std::string, std::string>& fields) {
     std::optional<LinkEnd> endedHere;
-    sendText(currentGeneration(), messageText(DeviceReport{name, fields}), endedHere);
+    DeviceReport request{name, fields};
+    if (sendText(currentGeneration(), messageText(request), endedHere)) notifyRequestSent(request);
 }
 
-void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string& text,
+bool DeviceSerialInterface::sendText(std::uint64_t generation, const std::string& text,
                                      std::optional<LinkEnd>& endedHere) {
     std::lock_guard exchange(exchangeMutex_);
-    if (!isCurrent(generation)) return;
+    if (!isCurrent(generation)) return false;
     std::optional<LinkEnd> end;
     try {
         if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);
@@ -199,6 +200,16 @@ void DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
                           : "sending a request to the device failed: " + error.localizedDescription()};
     }
     if (end && endLink(generation, *end)) endedHere = std::move(end);
+    return !end;
+}
+
+void DeviceSerialInterface::notifyRequestSent(const DeviceReport& request) {
+    RequestObserver observer;
+    {
+        std::lock_guard lock(requestObserverMutex_);
+        observer = requestObserver_;
+    }
+    if (observer) observer(request);
 }
 
 void DeviceSerialInterface::decode(const DeviceReport& report) {
@@ -228,15 +239,17 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
     // The request text is built again only when a magnitude changed: the console sets them
     // 50 times a second, the device may answer thousands of times a second.
     std::optional<std::pair<double, double>> requested;
+    DeviceReport requestMessage;
     std::string request;
     std::optional<LinkEnd> endedHere;
     while (isCurrent(generation)) {
         const std::pair<double, double> magnitudes{requestLateral_.load(), requestLongitudinal_.load()};
         if (!requested || std::memcmp(&*requested, &magnitudes, sizeof magnitudes) != 0) {
             requested = magnitudes;
-            request = messageText(controlRequest(magnitudes.first, magnitudes.second));
+            requestMessage = controlRequest(magnitudes.first, magnitudes.second);
+            request = messageText(requestMessage);
         }
-        sendText(generation, request, endedHere);
+        if (sendText(generation, request, endedHere)) notifyRequestSent(requestMessage);
         if (auto report = readReport(generation, endedHere)) {
             decode(*report);
             std::lock_guard exchange(exchangeMutex_);
@@ -261,6 +274,11 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
 void DeviceSerialInterface::setMessageObserver(MessageObserver observer) {
     std::lock_guard lock(observerMutex_);
     observer_ = std::move(observer);
+}
+
+void DeviceSerialInterface::setRequestObserver(RequestObserver observer) {
+    std::lock_guard lock(requestObserverMutex_);
+    requestObserver_ = std::move(observer);
 }
 
 DeviceTelemetry DeviceSerialInterface::telemetry() const {

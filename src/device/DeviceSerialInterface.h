@@ -63,6 +63,9 @@ public:
     // (userDisconnect after disconnect()). It may call the session; it must not wait for the
     // exchange thread.
     using LinkEndObserver = std::function<void(const LinkEnd& end)>;
+    // Called after each request has been written whole (by the exchange loop, on its thread, or
+    // by sendRequest() on the caller's), with the request as sent.
+    using RequestObserver = std::function<void(const DeviceReport& request)>;
 
     explicit DeviceSerialInterface(std::string path);
     ~DeviceSerialInterface();
@@ -114,6 +117,7 @@ public:
     // Messages read and decoded since construction, over all connections.
     std::uint64_t decodedMessageCount() const { return decodedMessageCount_.load(); }
     void setMessageObserver(MessageObserver observer);
+    void setRequestObserver(RequestObserver observer);
 
     // Reads one message; nothing when not connected, when the device stays silent for a read
     // time-out (1 s; the connection stays up and a partial message is kept for the next call),
@@ -129,7 +133,9 @@ private:
     bool endLink(std::uint64_t generation, LinkEnd end);
     // `endedHere` is set when this call ended the link.
     std::optional<DeviceReport> readReport(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
-    void sendText(std::uint64_t generation, const std::string& text, std::optional<LinkEnd>& endedHere);
+    // True when the text was written whole.
+    bool sendText(std::uint64_t generation, const std::string& text, std::optional<LinkEnd>& endedHere);
+    void notifyRequestSent(const DeviceReport& request);
     void decode(const DeviceReport& report);
     void runExchange(std::uint64_t generation);
 
@@ -176,6 +182,8 @@ private:
 
     std::mutex observerMutex_;
     MessageObserver observer_;
+    std::mutex requestObserverMutex_;
+    RequestObserver requestObserver_;
 
     std::atomic<double> requestLateral_{0.0};
     std::atomic<double> requestLongitudinal_{0.0};

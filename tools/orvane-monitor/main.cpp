@@ -1,9 +1,10 @@
 // orvane-monitor: connects to the device, drives the exchange with fixed request magnitudes,
 // and prints the session's telemetry as one JSON object per line after each message is read
-// and decoded.
+// and decoded. With --csv FILE it also records one CSV row per message to FILE, in the columns
+// the console's recordings have.
 //
 // Exit status: 0 after --count messages, 2 when the link ends (its cause is printed on standard
-// error), 1 when the connection cannot be made, 64 for a usage error.
+// error), 1 when the connection cannot be made or the CSV file not written, 64 for a usage error.
 
 #include <chrono>
 #include <cmath>
@@ -13,11 +14,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "device/DeviceSerialInterface.h"
+#include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
 
 namespace {
@@ -27,16 +30,20 @@ using orvane::DeviceTelemetry;
 using Json = nlohmann::ordered_json;
 
 const char* const kUsage =
-    "usage: orvane-monitor [--lat X] [--long Y] [--count N] PATH\n"
+    "usage: orvane-monitor [--lat X] [--long Y] [--count N] [--csv FILE] PATH\n"
     "  --lat X     lateral request magnitude, -1 to 1 (default 0)\n"
     "  --long Y    longitudinal request magnitude, -1 to 1 (default 0)\n"
     "  --count N   stop after N messages (default: run until the link ends)\n"
-    "exit status: 0 after N messages, 2 when the link ends, 1 when connecting fails\n";
+    "  --csv FILE  also record one CSV row per message to FILE (created or emptied; written\n"
+    "              at least every 250 ms), with a header row; the JSON lines still go to stdout\n"
+    "exit status: 0 after N messages, 2 when the link ends, 1 when connecting or writing the\n"
+    "CSV file fails\n";
 
 struct Options {
     double lateral = 0;
     double longitudinal = 0;
     std::optional<std::int64_t> count;
+    std::string csvPath;
     std::string path;
 };
 
@@ -60,6 +67,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             auto value = orvane::parseDecimalInteger(text ? text : "");
             if (!value || *value < 1) return false;
             options.count = *value;
+        } else if (argument == "--csv") {
+            const char* text = next();
+            if (!text || !*text) return false;
+            options.csvPath = text;
         } else if (!argument.empty() && argument[0] == '-' && argument != "-") {
             return false;
         } else if (options.path.empty()) {
@@ -78,11 +89,6 @@ Json number(double value) {
     return value;
 }
 
-template <typename Method>
-std::string methodText(const Method& method) {
-    return method.kind == Method::other ? "other:" + method.otherText : orvane::caseName(method);
-}
-
 Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std::string& message) {
     Json counts = Json::object();
     for (const auto& [channel, received] : telemetry.receivedMessageCountsByChannel) {
@@ -97,8 +103,8 @@ Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std
     line["version"] = telemetry.version ? Json(telemetry.version->description()) : Json(nullptr);
     line["buildDate"] = telemetry.buildDate ? Json(orvane::internetDateTimeText(*telemetry.buildDate)) : Json(nullptr);
     line["serialNumber"] = telemetry.serialNumber;
-    line["lateralControlMethod"] = methodText(telemetry.lateralControlMethod);
-    line["longitudinalControlMethod"] = methodText(telemetry.longitudinalControlMethod);
+    line["lateralControlMethod"] = orvane::methodText(telemetry.lateralControlMethod);
+    line["longitudinalControlMethod"] = orvane::methodText(telemetry.longitudinalControlMethod);
     line["receivedMessageCountsByChannel"] = counts;
     line["isConnected"] = isConnected;
     line["message"] = message;
@@ -112,6 +118,16 @@ int main(int argc, char** argv) {
     if (!parseOptions(argc, argv, options)) {
         std::fputs(kUsage, stderr);
         return 64;
+    }
+
+    std::unique_ptr<orvane::TelemetryRecorder> recorder;
+    if (!options.csvPath.empty()) {
+        try {
+            recorder = std::make_unique<orvane::TelemetryRecorder>(options.csvPath);
+        } catch (const std::system_error& error) {
+            std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
+            return 1;
+        }
     }
 
     auto session = std::make_shared<orvane::DeviceSerialInterface>(options.path);
@@ -134,6 +150,8 @@ int main(int argc, char** argv) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
+        // The recorder only queues the row: its own thread writes the file.
+        if (recorder) recorder->record(message, telemetry, options.lateral, options.longitudinal);
         if (options.count && ++printed >= *options.count) {
             done = true;
             finished.notify_all();
@@ -172,6 +190,13 @@ int main(int argc, char** argv) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (recorder) {
+        recorder->close();
+        if (const auto error = recorder->writeError()) {
+            std::fprintf(stderr, "orvane-monitor: %s\n", error->c_str());
+            return 1;
+        }
     }
     return status;
 }

@@ -1,0 +1,133 @@
+#include "device/TrafficLog.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "device/ValueSyntax.h"
+
+namespace orvane {
+
+namespace {
+
+bool needsQuotes(std::string_view text) {
+    if (text.empty()) return true;
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7f || c == '=' || c == '"' || c == '\\';
+    });
+}
+
+void appendToken(std::string& out, std::string_view text) {
+    if (!needsQuotes(text)) {
+        out.append(text);
+        return;
+    }
+    out.push_back('"');
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"': out.append("\\\""); break;
+            case '\\': out.append("\\\\"); break;
+            case '\n': out.append("\\n"); break;
+            case '\r': out.append("\\r"); break;
+            case '\t': out.append("\\t"); break;
+            default:
+                if (byte < 0x20 || byte == 0x7f) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                    out.append(escaped);
+                } else {
+                    out.push_back(c);
+                }
+        }
+    }
+    out.push_back('"');
+}
+
+}  // namespace
+
+std::string_view directionText(TrafficDirection direction) {
+    return direction == TrafficDirection::sent ? "sent" : "received";
+}
+
+std::string trafficEntryText(const TrafficEntry& entry) {
+    std::string text = internetDateTimeText(std::chrono::floor<std::chrono::milliseconds>(entry.systemTime));
+    text.push_back(' ');
+    text.append(directionText(entry.direction));
+    text.push_back(' ');
+    appendToken(text, entry.message.name);
+    for (const auto& [key, value] : entry.message.fields) {
+        text.push_back(' ');
+        appendToken(text, key);
+        text.push_back('=');
+        appendToken(text, value);
+    }
+    return text;
+}
+
+TrafficLog::TrafficLog(std::size_t queueCapacity, std::size_t historyCapacity)
+    : queueCapacity_(std::max<std::size_t>(queueCapacity, 1)),
+      historyCapacity_(std::max<std::size_t>(historyCapacity, 1)) {
+    // Both vectors keep this capacity as they are swapped, so a push never allocates a slot.
+    queue_.reserve(queueCapacity_);
+    draining_.reserve(queueCapacity_);
+}
+
+bool TrafficLog::push(TrafficDirection direction, const DeviceReport& message) {
+    return push(TrafficEntry{std::chrono::steady_clock::now(), std::chrono::system_clock::now(), direction, message});
+}
+
+bool TrafficLog::push(TrafficEntry entry) {
+    std::lock_guard lock(mutex_);
+    if (queue_.size() >= queueCapacity_) {
+        ++dropped_;
+        return false;
+    }
+    queue_.push_back(std::move(entry));
+    return true;
+}
+
+TrafficLog::DrainResult TrafficLog::drain() {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.swap(draining_);
+    }
+    DrainResult result;
+    // Entries beyond what the history can hold would be dropped at once: skip them.
+    const std::size_t skipped = draining_.size() > historyCapacity_ ? draining_.size() - historyCapacity_ : 0;
+    result.appended = draining_.size() - skipped;
+    const std::size_t overflow =
+        history_.size() + result.appended > historyCapacity_ ? history_.size() + result.appended - historyCapacity_ : 0;
+    result.removedFromFront = overflow;
+    history_.erase(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(overflow));
+    for (auto entry = draining_.begin() + static_cast<std::ptrdiff_t>(skipped); entry != draining_.end(); ++entry) {
+        history_.push_back(std::move(*entry));
+    }
+    draining_.clear();
+    return result;
+}
+
+std::vector<const TrafficEntry*> TrafficLog::filtered(std::string_view name) const {
+    std::vector<const TrafficEntry*> entries;
+    for (const auto& entry : history_) {
+        if (name.empty() || entry.message.name == name) entries.push_back(&entry);
+    }
+    return entries;
+}
+
+std::uint64_t TrafficLog::droppedCount() const {
+    std::lock_guard lock(mutex_);
+    return dropped_;
+}
+
+void TrafficLog::clear() {
+    {
+        std::lock_guard lock(mutex_);
+        queue_.clear();
+        dropped_ = 0;
+    }
+    history_.clear();
+}
+
+}  // namespace orvane

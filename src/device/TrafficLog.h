@@ -1,0 +1,107 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/DeviceReport.h"
+
+namespace orvane {
+
+enum class TrafficDirection { sent, received };
+
+// "sent" or "received".
+std::string_view directionText(TrafficDirection direction);
+
+// One message that crossed the link, stamped when it was handed to the log.
+struct TrafficEntry {
+    std::chrono::steady_clock::time_point steadyTime;
+    std::chrono::system_clock::time_point systemTime;
+    TrafficDirection direction = TrafficDirection::received;
+    DeviceReport message;
+
+    friend bool operator==(const TrafficEntry&, const TrafficEntry&) = default;
+};
+
+// An entry as one line of text for copying: the wall-clock time (ISO 8601 UTC, milliseconds),
+// the direction, the name and the fields as key=value separated by blanks, e.g.
+//     2024-03-18T14:05:12.345Z sent CONTROL lat=50.0 long=-25.0
+// A name, key or value that is empty or holds a blank, "=", a quote, a backslash or a control
+// character is written in double quotes with those characters escaped as in JSON.
+std::string trafficEntryText(const TrafficEntry& entry);
+
+// The messages of a session, handed over from the thread that sends and reads them to the
+// window that shows them.
+//
+// A session feeds it from its two observers, on the exchange thread:
+//     session->setRequestObserver([log](const DeviceReport& r) { log->push(TrafficDirection::sent, r); });
+//     session->setMessageObserver([log](const DeviceReport& m, const DeviceTelemetry&) {
+//         log->push(TrafficDirection::received, m);
+//     });
+//
+// Producer side (push): any thread, usually the exchange thread. A push never waits for the
+// consumer: it takes a mutex that the consumer holds only to swap two vectors, moves the entry
+// into a queue of reserved capacity, and when that queue is full it drops the entry and counts
+// it instead of growing.
+//
+// Consumer side (drain, history, clear, ...): one thread, the window's, a few times a second.
+// drain() moves the queued entries into the history, which keeps the newest historyCapacity
+// entries and drops the oldest.
+class TrafficLog {
+public:
+    static constexpr std::size_t kDefaultQueueCapacity = 4096;
+    static constexpr std::size_t kDefaultHistoryCapacity = 10000;
+
+    explicit TrafficLog(std::size_t queueCapacity = kDefaultQueueCapacity,
+                        std::size_t historyCapacity = kDefaultHistoryCapacity);
+
+    TrafficLog(const TrafficLog&) = delete;
+    TrafficLog& operator=(const TrafficLog&) = delete;
+
+    // Producer side. Stamps the entry with both clocks now. False when the queue was full and
+    // the entry was dropped.
+    bool push(TrafficDirection direction, const DeviceReport& message);
+    bool push(TrafficEntry entry);
+
+    // Consumer side. What one drain() changed in the history: `removedFromFront` oldest entries
+    // went, then `appended` entries came at the back.
+    struct DrainResult {
+        std::size_t removedFromFront = 0;
+        std::size_t appended = 0;
+    };
+    DrainResult drain();
+
+    // Oldest first.
+    const std::deque<TrafficEntry>& history() const { return history_; }
+    // The history's entries whose message name is `name` (all of them for an empty name),
+    // oldest first. The pointers stay valid until the next drain() or clear().
+    std::vector<const TrafficEntry*> filtered(std::string_view name) const;
+    // Entries dropped because the queue was full, since construction or the last clear().
+    std::uint64_t droppedCount() const;
+    // Empties the history and the queue and sets the dropped count to zero.
+    void clear();
+
+    std::size_t queueCapacity() const { return queueCapacity_; }
+    std::size_t historyCapacity() const { return historyCapacity_; }
+
+private:
+    const std::size_t queueCapacity_;
+    const std::size_t historyCapacity_;
+
+    // Guards queue_ and dropped_. Held by a push for one move, by drain() for one swap.
+    mutable std::mutex mutex_;
+    std::vector<TrafficEntry> queue_;
+    std::uint64_t dropped_ = 0;
+
+    // The consumer's: the vector drain() swaps with queue_ (empty, with the queue's capacity,
+    // between drains), and the history.
+    std::vector<TrafficEntry> draining_;
+    std::deque<TrafficEntry> history_;
+};
+
+}  // namespace orvane
