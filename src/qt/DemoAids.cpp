@@ -92,6 +92,11 @@ void DemoAids::install(Application& application) {
         application.window().installEventFilter(new FirstPaintReporter(&application.window()));
     }
     if (const char* path = environment("ORVANE_AUTOCONNECT")) autoconnect(application, path);
+    if (const char* size = environment("ORVANE_WINDOW_SIZE")) {
+        // "WIDTH" "x" "HEIGHT"; the window's minimum size still applies (1x1 gives the smallest).
+        int width = 0, height = 0;
+        if (std::sscanf(size, "%dx%d", &width, &height) == 2) application.window().resize(width, height);
+    }
     if (const char* file = environment("ORVANE_SCREENSHOT")) {
         const char* delay = environment("ORVANE_SCREENSHOT_DELAY");
         screenshot(application, QString::fromLocal8Bit(file), delay ? std::max(0.0, std::atof(delay)) : 4.0);

@@ -1,6 +1,9 @@
 #include "qt/InspectorView.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
+
+#include <algorithm>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -64,7 +67,13 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
     });
     QTreeView* tree = outline->widget();
     tree->setObjectName("inspectorOutline");
-    tree->setMinimumWidth(380);
+    // Narrow enough to share the window, wide enough that the longest status and the firmware row's
+    // button stay whole.
+    const QFontMetrics metrics(tree->font());
+    const int valueMinimum =
+        std::max(metrics.horizontalAdvance("Temporarily Deactivated") + 13 + 40,
+                 metrics.horizontalAdvance("0.0.0.0") + metrics.horizontalAdvance("Check for Update") + 60);
+    tree->setMinimumWidth(210 + valueMinimum + 2 * tree->frameWidth());
 
     outline->registerCellPrototype(InspectorViewController::titleCellIdentifier, [] {
         QHBoxLayout* layout = nullptr;

@@ -35,7 +35,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QApplication::applicationDisplayName());
     setWindowIcon(Artwork::applicationIcon());
     resize(1100, 660);
-    setMinimumSize(760, 480);
+    // No fixed minimum: the layouts' own minimum keeps every label and control whole.
 
     auto* toolbar = new QToolBar("Devices", this);
     toolbar->setObjectName("mainToolbar");

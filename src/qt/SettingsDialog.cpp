@@ -28,10 +28,10 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, QWidget* parent)
     deadZone_->setValue(settings.deadZone);
     deadZone_->setToolTip("A stick closer to its centre than this reads as centred.");
     form->addRow("Stick dead zone", deadZone_);
-    invertLateral_ = new QCheckBox("Invert lateral (stick right asks for counterclockwise)", this);
+    invertLateral_ = new QCheckBox("Invert lateral (sticks to the right ask for a clockwise turn)", this);
     invertLateral_->setObjectName("invertLateral");
     invertLateral_->setChecked(settings.invertLateral);
-    invertLongitudinal_ = new QCheckBox("Invert longitudinal (left trigger is engine)", this);
+    invertLongitudinal_ = new QCheckBox("Invert longitudinal (left trigger for engine, right for brake)", this);
     invertLongitudinal_->setObjectName("invertLongitudinal");
     invertLongitudinal_->setChecked(settings.invertLongitudinal);
     holdToEnable_ = new QCheckBox("Requests only while the right shoulder button is held", this);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -328,6 +329,39 @@ TEST(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     QApplication::sendEvent(lat, &wheel);
     EXPECT_EQ(lat->value(), 0);
     EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(MainWindow, TabReachesEveryControl) {
+    AppHarness h;
+    // A chosen device and a connection make every control usable (a disabled one takes no focus).
+    h.console().setSelectedDevice((h.devices.path() / "ttyACM0").string());
+    h.console().inspectorManager().device().version->setActionEnabled(true);
+    ASSERT_TRUE(waitFor([&] {
+        auto* button = h.find<QPushButton>("actionButton");
+        return button && button->isEnabled() && h.find<QPushButton>("connectionButton")->isEnabled();
+    }));
+    h.app->window().activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &h.app->window(); }));
+    QSet<QString> reached;
+    for (int tab = 0; tab < 40; ++tab) {
+        QWidget* focused = QApplication::focusWidget();
+        if (focused) {
+            reached.insert(focused->objectName());
+            QTest::keyClick(focused, Qt::Key_Tab);
+        } else {
+            QTest::keyClick(&h.app->window(), Qt::Key_Tab);
+        }
+    }
+    for (const char* control : {"devicesPopupButton", "connectionButton", "gamepadsPopupButton", "settingsButton",
+                                "longControlSlider", "latControlSlider", "actionButton"}) {
+        EXPECT_TRUE(reached.contains(control)) << control << " is never reached with Tab";
+    }
 }
 
 }  // namespace
