@@ -46,8 +46,12 @@ void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorMan
         steering.controlMethod->setValue(description(telemetry->lateralControlMethod));
     }
 
-    steering.apaTOI->setStatus(statusForTOI(telemetry ? std::optional(telemetry->parkTOI) : std::nullopt));
-    steering.halfTOI->setStatus(statusForTOI(telemetry ? std::optional(telemetry->halfTOI) : std::nullopt));
+    // A stale status keeps its words but its lamp goes grey: nothing vouches for it any more.
+    auto lamp = [marked](StatusIndication status) {
+        return marked ? StatusIndication::unknown(status.text()) : status;
+    };
+    steering.apaTOI->setStatus(lamp(statusForTOI(telemetry ? std::optional(telemetry->parkTOI) : std::nullopt)));
+    steering.halfTOI->setStatus(lamp(statusForTOI(telemetry ? std::optional(telemetry->halfTOI) : std::nullopt)));
 
     const double angle = telemetry ? telemetry->steeringWheelAngle : 0.0;
     steering.angle->setValue(numberText(angle) + "°");
