@@ -1,5 +1,6 @@
 #include "console/DeviceConnection.h"
 
+#include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
@@ -7,7 +8,8 @@
 
 namespace orvane {
 
-DeviceConnection::DeviceConnection(StatusHandler statusHandler) : statusHandler_(std::move(statusHandler)) {}
+DeviceConnection::DeviceConnection(StatusHandler statusHandler, std::shared_ptr<SessionTap> tap)
+    : statusHandler_(std::move(statusHandler)), tap_(std::move(tap)) {}
 
 void DeviceConnection::setStatus(StatusIndication status) {
     logInfo(kConsoleLog, "Vehicle status: " + status.text());
@@ -115,10 +117,11 @@ void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
     // The attempt ends on the main queue, in the same step that shows its result, so a choice
     // made right after "Vehicle connnected" is never dropped as if the attempt still ran.
     auto weak = weak_from_this();
-    dispatchGlobal([weak, path = *path] {
+    dispatchGlobal([weak, tap = tap_, path = *path] {
         auto session = std::make_shared<DeviceSerialInterface>(path);
         try {
             watch(weak, session);
+            SessionTap::attach(tap, session);
             session->connect();
             logInfo(kLinkLog, "Connected to " + path);
             dispatchMain([weak, session] {

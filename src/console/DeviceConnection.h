@@ -13,6 +13,7 @@
 namespace orvane {
 
 class DeviceSerialInterface;
+class SessionTap;
 struct LinkEnd;
 
 // The console's connection to one device: it holds the current session, connects on a worker
@@ -30,7 +31,7 @@ class DeviceConnection : public std::enable_shared_from_this<DeviceConnection> {
 public:
     using StatusHandler = std::function<void(StatusIndication)>;
 
-    explicit DeviceConnection(StatusHandler statusHandler);
+    explicit DeviceConnection(StatusHandler statusHandler, std::shared_ptr<SessionTap> tap = nullptr);
     // A session must not keep sending the last control request once nobody watches it: a
     // connected one is disconnected on a worker.
     ~DeviceConnection();
@@ -69,6 +70,7 @@ private:
     void linkEnded(const std::shared_ptr<DeviceSerialInterface>& session, const LinkEnd& end);
 
     StatusHandler statusHandler_;
+    std::shared_ptr<SessionTap> tap_;
     std::shared_ptr<DeviceSerialInterface> _vehicleInterface;
     std::atomic<bool> _isConnectingToVehicle{false};
     std::optional<DeviceTelemetry> staleTelemetry_;

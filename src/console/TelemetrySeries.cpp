@@ -17,13 +17,13 @@ std::string_view seriesTitle(TelemetrySeriesKind kind) {
 }
 
 void TelemetrySeries::Ring::push(Sample sample) {
-    if (count == slots.size()) dropOldest();
-    slots[(head + count) % slots.size()] = sample;
+    if (count == samples.size()) dropOldest();
+    samples[(head + count) % samples.size()] = sample;
     ++count;
 }
 
 void TelemetrySeries::Ring::dropOldest() {
-    head = (head + 1) % slots.size();
+    head = (head + 1) % samples.size();
     --count;
 }
 
@@ -31,7 +31,7 @@ TelemetrySeries::TelemetrySeries(Clock clock, std::chrono::steady_clock::duratio
     : clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
       window_(window),
       capacity_(std::max<std::size_t>(capacity, 1)) {
-    for (auto& ring : rings_) ring.slots.resize(capacity_);
+    for (auto& ring : rings_) ring.samples.resize(capacity_);
 }
 
 void TelemetrySeries::append(const DeviceTelemetry& telemetry, double requestLateral, double requestLongitudinal) {

@@ -78,13 +78,13 @@ private:
         std::chrono::steady_clock::time_point time;
         double value = 0;
     };
-    // A ring of `capacity_` slots: `count` samples from `head` on, oldest first.
+    // A ring of `capacity_` samples: `count` samples from `head` on, oldest first.
     struct Ring {
-        std::vector<Sample> slots;
+        std::vector<Sample> samples;
         std::size_t head = 0;
         std::size_t count = 0;
 
-        const Sample& at(std::size_t index) const { return slots[(head + index) % slots.size()]; }
+        const Sample& at(std::size_t index) const { return samples[(head + index) % samples.size()]; }
         void push(Sample sample);
         void dropOldest();
     };

@@ -49,10 +49,15 @@ ViewController::ViewController(Configuration configuration)
     updateWorkflow_ = std::make_shared<UpdateWorkflow>(std::move(provider), std::move(bossac));
 
     // The connection outlives no console: its status goes to whichever console is still there.
-    connection_ = std::make_shared<DeviceConnection>([this](StatusIndication status) {
-        setVehicleStatus(std::move(status));
-        updateConnectionControls();
-    });
+    connection_ = std::make_shared<DeviceConnection>(
+        [this](StatusIndication status) {
+            setVehicleStatus(std::move(status));
+            if (vehicleStatus_.state() == StatusIndication::Case::positive && vehicleInterface()) {
+                lastConnectedDevice_ = vehicleInterface()->path();
+            }
+            updateConnectionControls();
+        },
+        configuration_.sessionTap);
 }
 
 ViewController::~ViewController() {
@@ -79,6 +84,12 @@ void ViewController::viewDidLoad() {
     if (const auto& button = configuration_.connectionButton) {
         button->setAction([weak, sender = button.get()] {
             if (auto self = weak.lock()) self->didPressConnectionButton(sender);
+        });
+    }
+    if (const auto& button = configuration_.checkForUpdateButton) {
+        button->setAction([weak] {
+            auto self = weak.lock();
+            if (self && self->inspectorManager_->device().version->isActionEnabled()) self->checkForUpdates();
         });
     }
     updateConnectionControls();
@@ -251,6 +262,15 @@ void ViewController::setDevices(std::vector<std::string> devices) {
             popup->addItemWithTitle(describeSerialDevice(path, configuration_.ttyClassDirectory).title());
         }
     }
+
+    // The device to reconnect has appeared (or is there at the first scan) and nothing runs.
+    if (reconnectDevice_ && !vehicleInterface() && !isConnectingToVehicle() &&
+        std::find(devices_.begin(), devices_.end(), *reconnectDevice_) != devices_.end() &&
+        std::find(previous.begin(), previous.end(), *reconnectDevice_) == previous.end()) {
+        logInfo(kConsoleLog, "Reconnecting " + *reconnectDevice_ + ", which has appeared");
+        setSelectedDevice(*reconnectDevice_);
+        connectToDevice(selectedDevice_);
+    }
 }
 
 void ViewController::setSelectedDevice(std::optional<std::string> device) {
@@ -263,6 +283,7 @@ void ViewController::updateConnectionControls() {
     const auto& session = vehicleInterface();
     const bool connected = session && session->isConnected();
     inspectorManager_->device().version->setActionEnabled(connected);
+    if (const auto& button = configuration_.checkForUpdateButton) button->setEnabled(connected);
     if (const auto& button = configuration_.connectionButton) {
         button->setTitle(connected ? "Disconnect" : "Connect");
         button->setEnabled(connected || (selectedDevice_.has_value() && !isConnectingToVehicle()));
@@ -323,6 +344,8 @@ void ViewController::refreshGamepads() {
 }
 
 void ViewController::setGamepads(std::vector<GamepadHandle> gamepads) { gamepads_ = std::move(gamepads); }
+
+void ViewController::setReconnectDevice(std::optional<std::string> path) { reconnectDevice_ = std::move(path); }
 
 void ViewController::setGamepadSettings(const GamepadSettings& settings) {
     gamepadControl_.setSettings(settings);
@@ -420,6 +443,9 @@ void ViewController::refreshTelemetry() {
         const DeviceTelemetry telemetry = session->telemetry();
         showTelemetry(telemetry, *inspectorManager_);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
+        if (configuration_.series) {
+            configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_);
+        }
     } else {
         // The last values of a link that ended stay readable, marked stale; the wheel goes
         // straight, as no device steers it.

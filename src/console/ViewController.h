@@ -8,6 +8,8 @@
 
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
 #include "inspector/InspectorManager.h"
@@ -45,7 +47,10 @@ public:
         std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
         std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
         std::shared_ptr<Button> connectionButton;              // "Connect" / "Disconnect"
+        std::shared_ptr<Button> checkForUpdateButton;          // besides the firmware row's button
         std::string ttyClassDirectory = "/sys/class/tty";     // where devices' USB names are read
+        std::shared_ptr<SessionTap> sessionTap;                // traffic and recording; none: no tap
+        std::shared_ptr<TelemetrySeries> series;               // the plots' data; none: no plots
     };
 
     ViewController();
@@ -96,6 +101,13 @@ public:
     void setGamepads(std::vector<GamepadHandle> gamepads);
     const GamepadHandle& selectedGamepad() const { return selectedGamepad_; }
     void setSelectedGamepad(GamepadHandle gamepad);
+    // A device to connect whenever it appears in the device list and nothing is connected (the
+    // last device, when the user asked for that); none: no such device.
+    const std::optional<std::string>& reconnectDevice() const { return reconnectDevice_; }
+    void setReconnectDevice(std::optional<std::string> path);
+    // The path of the device the console last connected, for remembering it.
+    const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }
+
     // Dead zone, inversion and hold-to-enable of the gamepad control.
     const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
     void setGamepadSettings(const GamepadSettings& settings);
@@ -180,6 +192,8 @@ private:
     std::optional<std::string> selectedDevice_;
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
+    std::optional<std::string> reconnectDevice_;
+    std::optional<std::string> lastConnectedDevice_;
 };
 
 }  // namespace orvane

@@ -11,6 +11,9 @@
 #include "qt/MainWindowController.h"
 #include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
+#include "device/TrafficLog.h"
 #include "qt/ConsoleSettings.h"
 #include "qt/QtViewHost.h"
 #include "qt/SettingsDialog.h"
@@ -68,7 +71,16 @@ Application::Application(Options options) {
     configuration.devicesPopup = devices;
     configuration.gamepadsPopup = gamepads;
     configuration.inspector = master_->inspector;
-    configuration.connectionButton = std::make_shared<QtButton>(window_->connectionButton());
+    // The toolbar's Connect button and the Device menu's items are one control each.
+    auto connectionMenuItem = std::make_shared<QtMenuAction>(new QAction("Connect", window_.get()));
+    auto checkMenuItem = std::make_shared<QtMenuAction>(new QAction("Check for Update", window_.get()));
+    configuration.connectionButton = std::make_shared<QtButtons>(std::vector<std::shared_ptr<Button>>{
+        std::make_shared<QtButton>(window_->connectionButton()), connectionMenuItem});
+    configuration.checkForUpdateButton = checkMenuItem;
+    sessionTap_ = std::make_shared<SessionTap>(std::make_shared<TrafficLog>());
+    series_ = std::make_shared<TelemetrySeries>();
+    configuration.sessionTap = sessionTap_;
+    configuration.series = series_;
     console_ = std::make_shared<ViewController>(std::move(configuration));
     console_->setHost(host_);
 
@@ -84,20 +96,26 @@ Application::Application(Options options) {
 
     console_->setGamepadSettings(loadGamepadSettings());
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
+    buildMenus(connectionMenuItem, checkMenuItem);
+    restoreLayout();
+    window_->onClose = [this] { saveLayout(); };
 }
 
 void Application::showSettings() {
-    auto* dialog = new SettingsDialog(console_->gamepadSettings(), window_.get());
+    auto* dialog = new SettingsDialog(console_->gamepadSettings(), loadReconnectLastDevice(), window_.get());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::accepted, dialog, [this, dialog] {
         const GamepadSettings chosen = dialog->gamepadSettings();
         console_->setGamepadSettings(chosen);
         saveGamepadSettings(chosen);
+        saveReconnectLastDevice(dialog->reconnectLastDevice());
+        console_->setReconnectDevice(dialog->reconnectLastDevice() ? loadLastDevice() : std::nullopt);
     });
     dialog->open();
 }
 
 Application::~Application() {
+    stopRecording();
     // The host and the controllers hold each other; the console goes first, stopping its timers.
     host_->releaseControllers();
     console_.reset();

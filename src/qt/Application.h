@@ -6,12 +6,18 @@
 
 #include "platform/Gamepad.h"
 
+class QAction;
+class QLabel;
 class QSocketNotifier;
+class QString;
 class QTimer;
 
 namespace orvane {
 
 class BossacManager;
+class Button;
+class SessionTap;
+class TelemetrySeries;
 class DeviceUpdateProvider;
 class MainWindow;
 class MainWindowController;
@@ -46,6 +52,15 @@ public:
     void show();
     // The settings dialog; its choices take effect and are kept when it is accepted.
     void showSettings();
+    // Recording of every received message into a CSV file. Starting throws std::system_error when
+    // the file cannot be written.
+    void startRecording(const std::string& path);
+    void stopRecording();
+    const std::shared_ptr<SessionTap>& sessionTap() const { return sessionTap_; }
+    const std::shared_ptr<TelemetrySeries>& series() const { return series_; }
+    // Keeps the window's geometry, its panels and the last device (QSettings).
+    void saveLayout() const;
+    QString aboutText() const;
 
     MainWindow& window() const { return *window_; }
     QtViewHost& host() const { return *host_; }
@@ -62,6 +77,15 @@ private:
     std::shared_ptr<MainWindowController> windowController_;
     std::shared_ptr<MasterViewController> master_;
     std::shared_ptr<ViewController> console_;
+    std::shared_ptr<SessionTap> sessionTap_;
+    std::shared_ptr<TelemetrySeries> series_;
+    std::unique_ptr<QTimer> recordingTimer_;
+    QAction* recordingAction_ = nullptr;
+    QLabel* recordingLabel_ = nullptr;
+
+    void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);
+    void restoreLayout();
+    void showRecordingState();
 };
 
 }  // namespace orvane

@@ -27,4 +27,23 @@ void saveGamepadSettings(const GamepadSettings& gamepad) {
     settings.setValue("gamepad/holdToEnable", gamepad.holdToEnable);
 }
 
+std::optional<std::string> loadLastDevice() {
+    const QString path = QSettings().value("device/last").toString();
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+void saveLastDevice(const std::optional<std::string>& path) {
+    QSettings settings;
+    if (path) {
+        settings.setValue("device/last", QString::fromStdString(*path));
+    } else {
+        settings.remove("device/last");
+    }
+}
+
+bool loadReconnectLastDevice() { return QSettings().value("device/reconnectLast", false).toBool(); }
+
+void saveReconnectLastDevice(bool reconnect) { QSettings().setValue("device/reconnectLast", reconnect); }
+
 }  // namespace orvane

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "console/ControlInput.h"
 
 namespace orvane {
@@ -8,5 +11,12 @@ namespace orvane {
 // (~/.config/Orvane/orvane-console.conf).
 GamepadSettings loadGamepadSettings();
 void saveGamepadSettings(const GamepadSettings& settings);
+
+// The device last connected, and whether to connect it again whenever it appears (off unless the
+// user asks for it).
+std::optional<std::string> loadLastDevice();
+void saveLastDevice(const std::optional<std::string>& path);
+bool loadReconnectLastDevice();
+void saveReconnectLastDevice(bool reconnect);
 
 }  // namespace orvane

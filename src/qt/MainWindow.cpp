@@ -77,4 +77,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     toolbar->addWidget(fields);
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (onClose) onClose();
+    QMainWindow::closeEvent(event);
+}
+
 }  // namespace orvane

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class QComboBox;
 class QPushButton;
 
@@ -18,6 +20,12 @@ public:
     QComboBox* gamepadsComboBox() const { return gamepads_; }
     QPushButton* connectionButton() const { return connection_; }
     QPushButton* settingsButton() const { return settings_; }
+
+    // Runs as the window closes (to keep its layout).
+    std::function<void()> onClose;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QComboBox* devices_;

@@ -1,5 +1,6 @@
 #include "qt/QtControls.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -328,6 +329,22 @@ QtButton::QtButton(QPushButton* button) : button_(button) {
         const std::function<void()> action = action_;
         action();
     }));
+}
+
+QtMenuAction::QtMenuAction(QAction* action) : qAction_(action) {
+    connections_.add(QObject::connect(action, &QAction::triggered, action, [this] {
+        if (!action_) return;
+        const std::function<void()> run = action_;
+        run();
+    }));
+}
+
+void QtMenuAction::setTitle(const std::string& title) {
+    if (qAction_) qAction_->setText(toQString(title));
+}
+
+void QtMenuAction::setEnabled(bool enabled) {
+    if (qAction_ && qAction_->isEnabled() != enabled) qAction_->setEnabled(enabled);
 }
 
 void QtButton::setEnabled(bool enabled) {

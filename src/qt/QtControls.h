@@ -5,6 +5,7 @@
 // widget through a QPointer and does nothing once the widget is gone; the widget belongs to its
 // Qt parent as usual.
 
+#include <QAction>
 #include <QColor>
 #include <QComboBox>
 #include <QPointer>
@@ -174,6 +175,41 @@ private:
     QPointer<QProgressBar> bar_;
     bool indeterminate_ = false;
     double value_ = 0;
+};
+
+// A menu item as a button: its text is the title, pressing it is triggering it. Several may
+// stand for one control (a toolbar button and its menu item), through QtButtons.
+class QtMenuAction : public Button {
+public:
+    explicit QtMenuAction(QAction* action);
+    void setTitle(const std::string& title) override;
+    void setAction(std::function<void()> action) override { action_ = std::move(action); }
+    void setEnabled(bool enabled) override;
+    QAction* action() const { return qAction_; }
+
+private:
+    QPointer<QAction> qAction_;
+    std::function<void()> action_;
+    QtConnections connections_;
+};
+
+// One control shown by several buttons: titles and enabled states go to each, and each one's
+// press runs the control's action.
+class QtButtons : public Button {
+public:
+    explicit QtButtons(std::vector<std::shared_ptr<Button>> buttons) : buttons_(std::move(buttons)) {}
+    void setTitle(const std::string& title) override {
+        for (auto& button : buttons_) button->setTitle(title);
+    }
+    void setAction(std::function<void()> action) override {
+        for (auto& button : buttons_) button->setAction(action);
+    }
+    void setEnabled(bool enabled) override {
+        for (auto& button : buttons_) button->setEnabled(enabled);
+    }
+
+private:
+    std::vector<std::shared_ptr<Button>> buttons_;
 };
 
 class QtButton : public Button {

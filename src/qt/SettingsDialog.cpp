@@ -11,7 +11,8 @@
 
 namespace orvane {
 
-SettingsDialog::SettingsDialog(const GamepadSettings& settings, QWidget* parent) : QDialog(parent) {
+SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent)
+    : QDialog(parent) {
     setObjectName("settingsDialog");
     setWindowTitle("Settings");
     auto* layout = new QVBoxLayout(this);
@@ -42,11 +43,21 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, QWidget* parent)
     form->addRow(holdToEnable_);
     layout->addLayout(form);
 
+    auto* deviceHeading = new QLabel("Device", this);
+    deviceHeading->setFont(scaledFont(deviceHeading->font(), 1.0, QFont::DemiBold));
+    layout->addWidget(deviceHeading);
+    reconnect_ = new QCheckBox("Connect the last device whenever it appears", this);
+    reconnect_->setObjectName("reconnectLastDevice");
+    reconnect_->setChecked(reconnectLastDevice);
+    layout->addWidget(reconnect_);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 }
+
+bool SettingsDialog::reconnectLastDevice() const { return reconnect_->isChecked(); }
 
 GamepadSettings SettingsDialog::gamepadSettings() const {
     GamepadSettings settings;

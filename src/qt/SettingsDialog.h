@@ -14,14 +14,16 @@ namespace orvane {
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit SettingsDialog(const GamepadSettings& settings, QWidget* parent = nullptr);
+    SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent = nullptr);
     GamepadSettings gamepadSettings() const;
+    bool reconnectLastDevice() const;
 
 private:
     QDoubleSpinBox* deadZone_;
     QCheckBox* invertLateral_;
     QCheckBox* invertLongitudinal_;
     QCheckBox* holdToEnable_;
+    QCheckBox* reconnect_;
 };
 
 }  // namespace orvane

@@ -275,3 +275,34 @@ TEST(LinkTruth, TheConnectionButtonFollowsTheConnection) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
+    TemporaryDirectory dev;
+    auto device = answeringDevice();
+    auto tap = std::make_shared<SessionTap>(std::make_shared<TrafficLog>());
+    ConsoleHarness h({.deviceDirectory = dev.path().string(), .sessionTap = tap});
+    h.loadWithoutTimers();
+    const std::string path = (dev.path() / "ttyACM0").string();
+    h.console->setReconnectDevice(path);
+    h.console->scanDevices();
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr) << "not there yet";
+
+    dev.link("ttyACM0", device->devicePath());
+    h.console->scanDevices();
+    ASSERT_TRUE(h.runUntil([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 2; }));
+    EXPECT_EQ(h.console->selectedDevice(), path);
+    EXPECT_EQ(h.console->lastConnectedDevice(), path);
+
+    // Both directions reach the traffic log.
+    tap->traffic()->drain();
+    const auto& history = tap->traffic()->history();
+    const auto sent = std::count_if(history.begin(), history.end(),
+                                    [](const TrafficEntry& e) { return e.direction == TrafficDirection::sent; });
+    EXPECT_GT(sent, 0);
+    EXPECT_GT(static_cast<long>(history.size()), sent);
+    EXPECT_EQ(tap->traffic()->filtered("STEERING").size() + static_cast<std::size_t>(sent), history.size());
+}
+
+}  // namespace

@@ -5,12 +5,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +20,9 @@
 #include "tests/qt/AppHarness.h"
 #include "device/DeviceSerialInterface.h"
 #include "support/PtyPeer.h"
+#include "support/Csv.h"
+#include "device/TelemetryRecorder.h"
+#include "console/SessionTap.h"
 
 namespace orvane {
 namespace {
@@ -362,6 +367,44 @@ TEST(MainWindow, TabReachesEveryControl) {
                                 "longControlSlider", "latControlSlider", "actionButton"}) {
         EXPECT_TRUE(reached.contains(control)) << control << " is never reached with Tab";
     }
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
+    testing::ScratchDirectory files;
+    const std::string csv = (files.path() / "run.csv").string();
+    {
+        AppHarness h;
+        PtyPeer device;
+        device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:-3.5\n}"); });
+        h.console().connectToDevice(device.devicePath());
+        ASSERT_TRUE(waitFor([&] { return h.console().vehicleInterface() != nullptr; }));
+        h.app->startRecording(csv);
+        auto* label = h.find<QLabel>("recordingLabel");
+        ASSERT_TRUE(label);
+        ASSERT_TRUE(waitFor([&] { return h.app->sessionTap()->recording()->rowCount() >= 20; }));
+        h.app->stopRecording();
+        EXPECT_FALSE(label->isVisible());
+
+        h.app->window().resize(1011, 655);
+        h.app->saveLayout();
+    }
+    std::ifstream in(csv, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const auto parsed = testing::parseCsv(text);
+    EXPECT_EQ(parsed.error, "");
+    ASSERT_GE(parsed.rows.size(), 21u);
+    EXPECT_EQ(parsed.rows.front(), telemetryCsvColumns());
+    EXPECT_EQ(parsed.rows[1][2], "STEERING");
+
+    AppHarness next;
+    EXPECT_EQ(next.app->window().size(), QSize(1011, 655));
+    QSettings().clear();
 }
 
 }  // namespace

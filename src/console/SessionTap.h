@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "device/TelemetryRecorder.h"
+#include "device/TrafficLog.h"
+
+namespace orvane {
+
+class DeviceSerialInterface;
+
+// What the test bench taps off every session the console connects: each request and message
+// into the traffic log, and each received message into the recording while one runs. The
+// session calls it on its exchange thread; nothing here waits on the window or the disk.
+class SessionTap {
+public:
+    explicit SessionTap(std::shared_ptr<TrafficLog> traffic = nullptr);
+
+    // Installs the observers on a session that is about to connect.
+    static void attach(const std::shared_ptr<SessionTap>& tap, const std::shared_ptr<DeviceSerialInterface>& session);
+
+    const std::shared_ptr<TrafficLog>& traffic() const { return traffic_; }
+
+    // Starts recording into `path` (created or emptied), ending a recording that runs. Throws
+    // std::system_error when the file cannot be opened.
+    void startRecording(const std::string& path);
+    void stopRecording();
+    // The running recording, or none.
+    std::shared_ptr<TelemetryRecorder> recording() const;
+
+private:
+    void sent(const DeviceReport& request);
+    void received(const DeviceReport& message, const DeviceTelemetry& telemetry, double lateral, double longitudinal);
+
+    std::shared_ptr<TrafficLog> traffic_;
+    mutable std::mutex recordingMutex_;
+    std::shared_ptr<TelemetryRecorder> recording_;
+};
+
+}  // namespace orvane
