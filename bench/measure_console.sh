@@ -25,11 +25,13 @@ trap cleanup EXIT
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
 
+if [ -z "${ORVANE_MEASURE_SKIP_STARTUP:-}" ]; then
 echo "== start-up (ms from main() to the first paint of the main window)"
 for run in 1 2 3 4 5; do
   ORVANE_DEVICE_DIR="$scratch" ORVANE_REPORT_STARTUP=1 ORVANE_SCREENSHOT="$scratch/shot.png" ORVANE_SCREENSHOT_DELAY=1 \
     xvfb-run -a "$console" 2>&1 | sed -n 's/.*first painted \([0-9]*\) ms.*/\1/p'
 done | paste -sd' '
+fi
 
 measure() {
   local label=$1; shift

@@ -22,6 +22,7 @@ namespace {
 constexpr auto kTimerFirstFiring = std::chrono::milliseconds(100);
 constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
+constexpr std::uint64_t kInspectorEveryNthTick = 10;
 
 // The popup entry that stands for `item`: entry 0 is the header, entry i + 1 is list[i]; the
 // header when the item is not listed.
@@ -152,13 +153,17 @@ void ViewController::startControlTimer() {
     if (_controlUpdateTimer) return;
     auto weak = weakSelf();
     auto cancelled = controlTimerCancelled_;
-    _controlUpdateTimer =
-        RepeatingTimer::start(RepeatingTimer::Queue::global, kTimerFirstFiring, kControlInterval, [weak, cancelled] {
+    // Requests follow the gamepad 50 times a second, and so does the wheel; the inspector's
+    // text is read, not watched, and changes every tenth tick (5 times a second), which keeps
+    // the window from redrawing rows faster than anyone can read them.
+    auto tick = std::make_shared<std::uint64_t>(0);
+    _controlUpdateTimer = RepeatingTimer::start(
+        RepeatingTimer::Queue::global, kTimerFirstFiring, kControlInterval, [weak, cancelled, tick] {
             MainQueue::shared().sync(
-                [weak] {
+                [weak, tick] {
                     if (auto self = weak.lock()) {
                         self->pollGamepad();
-                        self->refreshTelemetry();
+                        self->refreshTelemetry((*tick)++ % kInspectorEveryNthTick == 0);
                     }
                 },
                 cancelled.get());
@@ -436,12 +441,12 @@ void ViewController::didChangeLatSlider(Object*) {
 
 // MARK: Telemetry display
 
-void ViewController::refreshTelemetry() {
+void ViewController::refreshTelemetry(bool inspectorToo) {
     connection_->checkResponsiveness();
     const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
     if (session) {
         const DeviceTelemetry telemetry = session->telemetry();
-        showTelemetry(telemetry, *inspectorManager_);
+        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
         if (configuration_.series) {
             configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_);
@@ -449,7 +454,7 @@ void ViewController::refreshTelemetry() {
     } else {
         // The last values of a link that ended stay readable, marked stale; the wheel goes
         // straight, as no device steers it.
-        showTelemetry(connection_->staleTelemetry(), *inspectorManager_, true);
+        if (inspectorToo) showTelemetry(connection_->staleTelemetry(), *inspectorManager_, true);
         setSteeringWheelAngle(0.0);
     }
 }

@@ -87,7 +87,8 @@ public:
     void scanDevices();
     void refreshGamepads();
     void pollGamepad();
-    void refreshTelemetry();
+    // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector.
+    void refreshTelemetry(bool inspectorToo = true);
 
     // The firmware-update workflow, started by the firmware-version row's button.
     void checkForUpdates();

@@ -25,7 +25,7 @@ namespace orvane {
 
 namespace {
 
-constexpr int kGamepadPumpIntervalMs = 10;
+constexpr int kGamepadPumpIntervalMs = 20;
 
 }  // namespace
 

@@ -39,7 +39,7 @@ public:
     struct Options {
         std::string deviceDirectory = "/dev/";
         std::shared_ptr<GamepadSource> gamepadSource;
-        std::function<void()> pumpGamepads;                    // called about 100 times a second on this thread
+        std::function<void()> pumpGamepads;                    // called about 50 times a second on this thread
         std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the built-in firmware endpoint's
         std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
     };

@@ -1,8 +1,10 @@
 #include "qt/QtImageView.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "qt/Artwork.h"
 
@@ -17,6 +19,12 @@ QTransform planarTransform(const Transform3D& transform) {
 
 ImageCanvas::ImageCanvas(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+void ImageCanvas::setOpaque(bool opaque) {
+    opaque_ = opaque;
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+    update();
 }
 
 void ImageCanvas::setImageName(const std::string& name) {
@@ -34,7 +42,34 @@ void ImageCanvas::setAnchorPoint(Point anchor) {
 void ImageCanvas::setLayerTransform(const Transform3D& transform) {
     if (transform == transform_) return;
     transform_ = transform;
-    update();
+    scheduleFrame();
+}
+
+void ImageCanvas::setMaximumFrameRate(int framesPerSecond) {
+    frameIntervalMs_ = framesPerSecond > 0 ? 1000 / framesPerSecond : 0;
+}
+
+void ImageCanvas::scheduleFrame() {
+    if (frameIntervalMs_ == 0) {
+        update();
+        return;
+    }
+    if (pendingFrame_ && pendingFrame_->isActive()) return;  // the coming frame shows this change too
+    const qint64 elapsed = sinceFrame_.isValid() ? sinceFrame_.elapsed() : frameIntervalMs_;
+    if (elapsed >= frameIntervalMs_) {
+        sinceFrame_.start();
+        update();
+        return;
+    }
+    if (!pendingFrame_) {
+        pendingFrame_ = new QTimer(this);
+        pendingFrame_->setSingleShot(true);
+        connect(pendingFrame_, &QTimer::timeout, this, [this] {
+            sinceFrame_.start();
+            update();
+        });
+    }
+    pendingFrame_->start(int(frameIntervalMs_ - elapsed));
 }
 
 QTransform ImageCanvas::paintTransform() const {
@@ -50,9 +85,10 @@ QTransform ImageCanvas::paintTransform() const {
 
 QSize ImageCanvas::sizeHint() const { return {16, 16}; }
 
-void ImageCanvas::paintEvent(QPaintEvent*) {
-    if (imageName_.empty()) return;
+void ImageCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    if (opaque_) painter.fillRect(event->rect(), palette().window());
+    if (imageName_.empty()) return;
     // The picture is rendered once per size and pixel density (that of whatever this paints on,
     // a high-density screen or an image), then moved by the layer transform: a wheel that turns
     // fifty times a second costs one bitmap draw per frame, and stays sharp.

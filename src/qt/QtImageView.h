@@ -3,6 +3,8 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QTransform>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <string>
 
@@ -37,11 +39,23 @@ public:
 
     QSize sizeHint() const override;
 
+    // An opaque canvas paints its own background, so a turn of the picture repaints only the
+    // canvas and not the views behind it.
+    void setOpaque(bool opaque);
+    // At most this many repaints a second for transform changes (0: no limit); a change within
+    // the interval is shown when it ends, so the last position always appears.
+    void setMaximumFrameRate(int framesPerSecond);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     std::string imageName_;
+    bool opaque_ = false;
+    int frameIntervalMs_ = 0;
+    QElapsedTimer sinceFrame_;
+    QTimer* pendingFrame_ = nullptr;
+    void scheduleFrame();
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
     QPixmap cache_;
