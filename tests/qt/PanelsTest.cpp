@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "qt/LogPanel.h"
+#include "qt/TrafficPanel.h"
 #include "tests/qt/QtTestSupport.h"
 
 namespace orvane {
@@ -144,6 +145,164 @@ TEST(LogPanel, CapturesKeepTheNewestEntriesAndOutliveEachOtherInAnyOrder) {
     const QtMessageHandler current = qInstallMessageHandler(nullptr);
     EXPECT_EQ(current, &RecordingHandler::handle);
     qInstallMessageHandler(current);
+}
+
+// ---- The traffic panel ----
+
+DeviceReport control(double lat, double lon) { return controlRequest(lat, lon); }
+DeviceReport steering(int angle) { return {"STEERING", {{"angle", std::to_string(angle)}, {"assist-torque", "0.5"}}}; }
+
+QString cell(TrafficPanel& panel, int row, int column) {
+    return panel.model()->data(panel.model()->index(row, column)).toString();
+}
+
+struct TrafficFixture {
+    explicit TrafficFixture(std::size_t queueCapacity = 64, std::size_t historyCapacity = 1000)
+        : log(std::make_shared<TrafficLog>(queueCapacity, historyCapacity)), panel(log) {
+        panel.resize(700, 400);
+        panel.show();
+    }
+    int rows() const { return panel.model()->rowCount(); }
+    std::shared_ptr<TrafficLog> log;
+    TrafficPanel panel;
+};
+
+TEST(TrafficPanel, ShowsPushedEntriesAndKeepsTheSelectionAsOldOnesLeave) {
+    TrafficFixture f(64, 5);
+    EXPECT_EQ(f.panel.objectName(), "trafficPanel");
+    EXPECT_EQ(f.panel.windowTitle(), "Traffic");
+    f.log->push(TrafficDirection::sent, control(0.5, -0.25));
+    f.log->push(TrafficDirection::received, steering(1));
+    f.log->push(TrafficDirection::received, steering(2));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 3; }));
+
+    EXPECT_TRUE(QRegularExpression(R"(^\d\d:\d\d:\d\d\.\d{3}$)").match(cell(f.panel, 0, 0)).hasMatch())
+        << cell(f.panel, 0, 0).toStdString();
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::directionColumn), "sent");
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::nameColumn), "CONTROL");
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "lat=50.0 long=-25.0");
+    EXPECT_EQ(cell(f.panel, 2, TrafficTableModel::directionColumn), "received");
+    EXPECT_EQ(cell(f.panel, 2, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+
+    // The history holds 5: four more push the first two out, and the selected entry stays
+    // selected on its new row.
+    f.panel.view()->selectRow(2);
+    for (int angle = 3; angle <= 6; ++angle) f.log->push(TrafficDirection::received, steering(angle));
+    ASSERT_TRUE(waitFor([&] { return cell(f.panel, 4, TrafficTableModel::fieldsColumn).startsWith("angle=6 "); }));
+    EXPECT_EQ(f.rows(), 5);
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+    const QModelIndexList selected = f.panel.view()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front().row(), 0);
+}
+
+TEST(TrafficPanel, FiltersByMessageNameAsNewMessagesComeAndGo) {
+    TrafficFixture f(64, 6);
+    f.log->push(TrafficDirection::sent, control(0, 0));
+    f.log->push(TrafficDirection::received, steering(1));
+    f.log->push(TrafficDirection::sent, control(0.1, 0));
+    f.log->push(TrafficDirection::received, steering(2));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 4; }));
+
+    auto* filter = f.panel.findChild<QComboBox*>("filterBox");
+    ASSERT_NE(filter, nullptr);
+    ASSERT_EQ(filter->count(), 3) << "all messages, and the two names seen";
+    EXPECT_EQ(filter->itemText(1), "CONTROL");
+    EXPECT_EQ(filter->itemText(2), "STEERING");
+    filter->setCurrentIndex(2);
+    ASSERT_EQ(f.rows(), 2);
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=1 assist-torque=0.5");
+    EXPECT_EQ(cell(f.panel, 1, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+
+    // Four more (two of each): the history of 6 drops the first two, one of them shown here.
+    for (int i = 3; i <= 4; ++i) {
+        f.log->push(TrafficDirection::sent, control(0, 0));
+        f.log->push(TrafficDirection::received, steering(i));
+    }
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 3; }));
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+    EXPECT_EQ(cell(f.panel, 2, TrafficTableModel::fieldsColumn), "angle=4 assist-torque=0.5");
+    for (int row = 0; row < f.rows(); ++row) EXPECT_EQ(cell(f.panel, row, TrafficTableModel::nameColumn), "STEERING");
+
+    f.panel.setFilter("CONTROL");
+    EXPECT_EQ(filter->currentText(), "CONTROL");
+    EXPECT_EQ(f.rows(), 3);
+    filter->setCurrentIndex(0);
+    EXPECT_EQ(f.rows(), 6);
+}
+
+TEST(TrafficPanel, PauseLeavesTheRowsAsTheyAreAndShowsWhatTheLogDrops) {
+    TrafficFixture f(4);
+    auto* pause = f.panel.findChild<QPushButton*>("pauseButton");
+    auto* dropped = f.panel.findChild<QLabel*>("droppedLabel");
+    ASSERT_TRUE(pause && dropped);
+    EXPECT_EQ(dropped->text(), "Dropped: 0");
+
+    f.log->push(TrafficDirection::received, steering(0));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 1; }));
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_TRUE(f.panel.isPaused());
+    for (int angle = 1; angle <= 10; ++angle) f.log->push(TrafficDirection::received, steering(angle));
+    // The count changes on a refresh, so once it shows, the panel has refreshed while paused.
+    ASSERT_TRUE(waitFor([&] { return dropped->text() == "Dropped: 6"; })) << dropped->text().toStdString();
+    EXPECT_EQ(f.rows(), 1);
+    EXPECT_EQ(f.log->history().size(), 1u) << "nothing drained while paused";
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_FALSE(f.panel.isPaused());
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 5; }));
+    EXPECT_EQ(cell(f.panel, 4, TrafficTableModel::fieldsColumn), "angle=4 assist-torque=0.5");
+
+    auto* clear = f.panel.findChild<QPushButton*>("clearButton");
+    ASSERT_NE(clear, nullptr);
+    QTest::mouseClick(clear, Qt::LeftButton);
+    EXPECT_EQ(f.rows(), 0);
+    EXPECT_TRUE(f.log->history().empty());
+    EXPECT_EQ(dropped->text(), "Dropped: 0");
+    f.log->push(TrafficDirection::received, steering(7));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 1; })) << "shows new entries after a clear";
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=7 assist-torque=0.5");
+}
+
+TEST(TrafficPanel, CopiesTheSelectedRowsAsEntryText) {
+    TrafficFixture f;
+    f.log->push(TrafficDirection::sent, control(1, 0));
+    f.log->push(TrafficDirection::received, DeviceReport{"ODD", {{"note", "two words"}}});
+    f.log->push(TrafficDirection::received, steering(3));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 3; }));
+    const auto& history = f.log->history();
+    auto line = [](const TrafficEntry& entry) { return QString::fromStdString(trafficEntryText(entry)) + "\n"; };
+
+    QTableView* view = f.panel.view();
+    QItemSelectionModel* selection = view->selectionModel();
+    selection->select(f.panel.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(f.panel.model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QApplication::clipboard()->clear();
+    view->setFocus();
+    QTest::keySequence(view, QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), (line(history[1]) + line(history[2])).toStdString())
+        << "in the table's order";
+    EXPECT_TRUE(QApplication::clipboard()->text().contains("note=\"two words\""));
+
+    selection->select(f.panel.model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    auto* copy = f.panel.findChild<QPushButton*>("copyButton");
+    ASSERT_NE(copy, nullptr);
+    QTest::mouseClick(copy, Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), line(history[0]).toStdString());
+}
+
+TEST(TrafficPanel, TakesNothingFromTheLogWhileHidden) {
+    TrafficFixture f;
+    QTimer* timer = refreshTimer(f.panel);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    f.panel.hide();
+    EXPECT_FALSE(timer->isActive());
+    f.log->push(TrafficDirection::received, steering(1));
+    EXPECT_EQ(f.rows(), 0);
+    f.panel.show();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(f.rows(), 1) << "what came while hidden shows at once";
 }
 
 }  // namespace
