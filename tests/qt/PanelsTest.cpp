@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "qt/LogPanel.h"
+#include "qt/PlotPanel.h"
 #include "qt/TrafficPanel.h"
 #include "tests/qt/QtTestSupport.h"
 
@@ -303,6 +304,131 @@ TEST(TrafficPanel, TakesNothingFromTheLogWhileHidden) {
     f.panel.show();
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(f.rows(), 1) << "what came while hidden shows at once";
+}
+
+// ---- The plot panel ----
+
+struct PlotFixture {
+    PlotFixture() {
+        series = std::make_shared<TelemetrySeries>([this] { return now; });
+        panel = std::make_unique<PlotPanel>(series);
+        panel->resize(800, 500);
+    }
+    // One sample of each series every 100 ms: angle = 3 i, torques = i / 10 and -i / 10, lateral
+    // request = i / 100, longitudinal = -i / 100.
+    void append(int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            now += std::chrono::milliseconds(100);
+            DeviceTelemetry telemetry;
+            telemetry.steeringWheelAngle = 3.0 * i;
+            telemetry.steeringAssistanceTorque = i / 10.0;
+            telemetry.steeringDriverTorque = -i / 10.0;
+            series->append(telemetry, i / 100.0, -i / 100.0);
+        }
+    }
+
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    std::shared_ptr<TelemetrySeries> series;
+    std::unique_ptr<PlotPanel> panel;
+};
+
+constexpr TelemetrySeriesKind kAngle = TelemetrySeriesKind::steeringWheelAngle;
+constexpr TelemetrySeriesKind kAssist = TelemetrySeriesKind::steeringAssistanceTorque;
+constexpr TelemetrySeriesKind kDriver = TelemetrySeriesKind::steeringDriverTorque;
+constexpr TelemetrySeriesKind kLateral = TelemetrySeriesKind::requestLateral;
+constexpr TelemetrySeriesKind kLongitudinal = TelemetrySeriesKind::requestLongitudinal;
+constexpr TelemetrySeriesKind kAllKinds[] = {kAngle, kAssist, kDriver, kLateral, kLongitudinal};
+
+TEST(PlotPanel, PlotsEverySeriesOnItsAxisInItsUnit) {
+    PlotFixture f;
+    EXPECT_EQ(f.panel->objectName(), "plotPanel");
+    EXPECT_EQ(f.panel->windowTitle(), "Plots");
+    f.append(1, 20);
+    f.panel->show();
+    for (TelemetrySeriesKind kind : kAllKinds) {
+        ASSERT_TRUE(waitFor([&] { return f.panel->line(kind)->count() == 20; })) << int(kind);
+        EXPECT_EQ(f.panel->line(kind)->name().toStdString(), seriesTitle(kind));
+        EXPECT_TRUE(f.panel->isShown(kind));
+        EXPECT_TRUE(f.panel->toggle(kind)->isChecked());
+    }
+    // The newest sample sits at 0 s, the oldest 1.9 s before it.
+    const QList<QPointF> angle = f.panel->line(kAngle)->points();
+    EXPECT_DOUBLE_EQ(angle.back().x(), 0);
+    EXPECT_NEAR(angle.front().x(), -1.9, 1e-9);
+    EXPECT_DOUBLE_EQ(angle.back().y(), 60);
+    EXPECT_DOUBLE_EQ(f.panel->line(kDriver)->points().back().y(), -2);
+    EXPECT_DOUBLE_EQ(f.panel->line(kLateral)->points().back().y(), 20) << "requests in percent";
+    EXPECT_DOUBLE_EQ(f.panel->line(kLongitudinal)->points().back().y(), -20);
+
+    // The angle alone on its axis; torques on one, requests on the other of the lower chart.
+    EXPECT_NE(f.panel->valueAxis(kAngle), f.panel->valueAxis(kAssist));
+    EXPECT_EQ(f.panel->valueAxis(kAssist), f.panel->valueAxis(kDriver));
+    EXPECT_EQ(f.panel->valueAxis(kLateral), f.panel->valueAxis(kLongitudinal));
+    EXPECT_NE(f.panel->valueAxis(kAssist), f.panel->valueAxis(kLateral));
+    EXPECT_EQ(f.panel->line(kLateral)->chart(), f.panel->line(kAssist)->chart());
+    EXPECT_NE(f.panel->line(kAngle)->chart(), f.panel->line(kAssist)->chart());
+    // The growing axes fit the largest magnitude: 60 degrees, 2 Nm; the requests' is fixed.
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 100);
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->min(), -100);
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAssist)->max(), 2);
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kLateral)->max(), 100);
+
+    // New samples move the window on.
+    f.append(21, 25);
+    ASSERT_TRUE(waitFor([&] { return f.panel->line(kAngle)->count() == 25; }));
+    EXPECT_DOUBLE_EQ(f.panel->line(kAngle)->points().back().y(), 75);
+    EXPECT_NEAR(f.panel->line(kAngle)->points().front().x(), -2.4, 1e-9);
+}
+
+TEST(PlotPanel, HidesUncheckedSeriesAndBringsThemBackUpToDate) {
+    PlotFixture f;
+    f.append(1, 10);
+    f.panel->show();
+    ASSERT_TRUE(waitFor([&] { return f.panel->line(kDriver)->count() == 10; }));
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 50);
+
+    f.panel->toggle(kDriver)->click();
+    f.panel->toggle(kAngle)->click();
+    EXPECT_FALSE(f.panel->isShown(kDriver));
+    EXPECT_FALSE(f.panel->isShown(kAngle));
+    EXPECT_TRUE(f.panel->isShown(kAssist));
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 10) << "an axis with nothing shown falls back to its least";
+
+    f.append(11, 40);
+    ASSERT_TRUE(waitFor([&] { return f.panel->line(kAssist)->count() == 40; }));
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAssist)->max(), 5) << "4 Nm";
+
+    f.panel->toggle(kDriver)->click();
+    EXPECT_TRUE(f.panel->isShown(kDriver));
+    EXPECT_EQ(f.panel->line(kDriver)->count(), 40) << "up to date as soon as it is shown";
+    EXPECT_DOUBLE_EQ(f.panel->line(kDriver)->points().back().y(), -4);
+    f.panel->setShown(kAngle, true);
+    EXPECT_TRUE(f.panel->toggle(kAngle)->isChecked());
+    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 200) << "120 degrees";
+}
+
+TEST(PlotPanel, PausesTheSeriesAndRefreshesOnlyWhileVisible) {
+    PlotFixture f;
+    auto* pause = f.panel->findChild<QPushButton*>("pauseButton");
+    ASSERT_NE(pause, nullptr);
+    QTimer* timer = refreshTimer(*f.panel);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isActive());
+    f.panel->show();
+    EXPECT_TRUE(timer->isActive());
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_TRUE(f.series->isPaused());
+    EXPECT_EQ(pause->text(), "Resume");
+    f.append(1, 5);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_FALSE(f.series->isPaused());
+
+    f.panel->hide();
+    EXPECT_FALSE(timer->isActive());
+    f.append(1, 5);
+    f.panel->show();
+    EXPECT_EQ(f.panel->line(kAngle)->count(), 5) << "redrawn at once when shown";
 }
 
 }  // namespace
