@@ -7,7 +7,6 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  qt6-charts-dev libqt6opengl6-dev  # Qt Charts' CMake package needs Qt6OpenGL's, which it does not pull in
   libsdl2-dev
   libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev

@@ -1,25 +1,32 @@
 // The dockable panels: the log of the "orvane.*" categories, the traffic table over a TrafficLog,
 // and the plots of the telemetry series, each fed as the application feeds them.
 
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineSeries>
 #include <QLoggingCategory>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QValueAxis>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -346,65 +353,67 @@ TEST(PlotPanel, PlotsEverySeriesOnItsAxisInItsUnit) {
     f.append(1, 20);
     f.panel->show();
     for (TelemetrySeriesKind kind : kAllKinds) {
-        ASSERT_TRUE(waitFor([&] { return f.panel->line(kind)->count() == 20; })) << int(kind);
-        EXPECT_EQ(f.panel->line(kind)->name().toStdString(), seriesTitle(kind));
+        ASSERT_TRUE(waitFor([&] { return f.panel->points(kind).size() == 20; })) << int(kind);
+        EXPECT_EQ(f.panel->toggle(kind)->text().toStdString(), seriesTitle(kind));
         EXPECT_TRUE(f.panel->isShown(kind));
         EXPECT_TRUE(f.panel->toggle(kind)->isChecked());
     }
     // The newest sample sits at 0 s, the oldest 1.9 s before it.
-    const QList<QPointF> angle = f.panel->line(kAngle)->points();
+    const QList<QPointF> angle = f.panel->points(kAngle);
     EXPECT_DOUBLE_EQ(angle.back().x(), 0);
     EXPECT_NEAR(angle.front().x(), -1.9, 1e-9);
     EXPECT_DOUBLE_EQ(angle.back().y(), 60);
-    EXPECT_DOUBLE_EQ(f.panel->line(kDriver)->points().back().y(), -2);
-    EXPECT_DOUBLE_EQ(f.panel->line(kLateral)->points().back().y(), 20) << "requests in percent";
-    EXPECT_DOUBLE_EQ(f.panel->line(kLongitudinal)->points().back().y(), -20);
+    EXPECT_DOUBLE_EQ(f.panel->points(kDriver).back().y(), -2);
+    EXPECT_DOUBLE_EQ(f.panel->points(kLateral).back().y(), 20) << "requests in percent";
+    EXPECT_DOUBLE_EQ(f.panel->points(kLongitudinal).back().y(), -20);
 
-    // The angle alone on its axis; torques on one, requests on the other of the lower chart.
-    EXPECT_NE(f.panel->valueAxis(kAngle), f.panel->valueAxis(kAssist));
-    EXPECT_EQ(f.panel->valueAxis(kAssist), f.panel->valueAxis(kDriver));
-    EXPECT_EQ(f.panel->valueAxis(kLateral), f.panel->valueAxis(kLongitudinal));
-    EXPECT_NE(f.panel->valueAxis(kAssist), f.panel->valueAxis(kLateral));
-    EXPECT_EQ(f.panel->line(kLateral)->chart(), f.panel->line(kAssist)->chart());
-    EXPECT_NE(f.panel->line(kAngle)->chart(), f.panel->line(kAssist)->chart());
+    // The angle alone on its plot; torques on the left, requests on the right of the other.
+    EXPECT_NE(f.panel->plot(kAngle), f.panel->plot(kAssist));
+    for (TelemetrySeriesKind kind : {kDriver, kLateral, kLongitudinal}) {
+        EXPECT_EQ(f.panel->plot(kind), f.panel->plot(kAssist)) << int(kind);
+    }
+    EXPECT_EQ(f.panel->side(kAngle), TimePlot::left);
+    EXPECT_EQ(f.panel->side(kAssist), TimePlot::left);
+    EXPECT_EQ(f.panel->side(kDriver), TimePlot::left);
+    EXPECT_EQ(f.panel->side(kLateral), TimePlot::right);
+    EXPECT_EQ(f.panel->side(kLongitudinal), TimePlot::right);
     // The growing axes fit the largest magnitude: 60 degrees, 2 Nm; the requests' is fixed.
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 100);
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->min(), -100);
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAssist)->max(), 2);
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kLateral)->max(), 100);
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 100);
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAssist), 2);
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kLateral), 100);
 
     // New samples move the window on.
     f.append(21, 25);
-    ASSERT_TRUE(waitFor([&] { return f.panel->line(kAngle)->count() == 25; }));
-    EXPECT_DOUBLE_EQ(f.panel->line(kAngle)->points().back().y(), 75);
-    EXPECT_NEAR(f.panel->line(kAngle)->points().front().x(), -2.4, 1e-9);
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kAngle).size() == 25; }));
+    EXPECT_DOUBLE_EQ(f.panel->points(kAngle).back().y(), 75);
+    EXPECT_NEAR(f.panel->points(kAngle).front().x(), -2.4, 1e-9);
 }
 
 TEST(PlotPanel, HidesUncheckedSeriesAndBringsThemBackUpToDate) {
     PlotFixture f;
     f.append(1, 10);
     f.panel->show();
-    ASSERT_TRUE(waitFor([&] { return f.panel->line(kDriver)->count() == 10; }));
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 50);
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kDriver).size() == 10; }));
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 50);
 
     f.panel->toggle(kDriver)->click();
     f.panel->toggle(kAngle)->click();
     EXPECT_FALSE(f.panel->isShown(kDriver));
     EXPECT_FALSE(f.panel->isShown(kAngle));
     EXPECT_TRUE(f.panel->isShown(kAssist));
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 10) << "an axis with nothing shown falls back to its least";
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 10) << "an axis with nothing shown falls back to its least";
 
     f.append(11, 40);
-    ASSERT_TRUE(waitFor([&] { return f.panel->line(kAssist)->count() == 40; }));
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAssist)->max(), 5) << "4 Nm";
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kAssist).size() == 40; }));
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAssist), 5) << "4 Nm";
 
     f.panel->toggle(kDriver)->click();
     EXPECT_TRUE(f.panel->isShown(kDriver));
-    EXPECT_EQ(f.panel->line(kDriver)->count(), 40) << "up to date as soon as it is shown";
-    EXPECT_DOUBLE_EQ(f.panel->line(kDriver)->points().back().y(), -4);
+    EXPECT_EQ(f.panel->points(kDriver).size(), 40) << "up to date as soon as it is shown";
+    EXPECT_DOUBLE_EQ(f.panel->points(kDriver).back().y(), -4);
     f.panel->setShown(kAngle, true);
     EXPECT_TRUE(f.panel->toggle(kAngle)->isChecked());
-    EXPECT_DOUBLE_EQ(f.panel->valueAxis(kAngle)->max(), 200) << "120 degrees";
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 200) << "120 degrees";
 }
 
 TEST(PlotPanel, PausesTheSeriesAndRefreshesOnlyWhileVisible) {
@@ -428,7 +437,134 @@ TEST(PlotPanel, PausesTheSeriesAndRefreshesOnlyWhileVisible) {
     EXPECT_FALSE(timer->isActive());
     f.append(1, 5);
     f.panel->show();
-    EXPECT_EQ(f.panel->line(kAngle)->count(), 5) << "redrawn at once when shown";
+    EXPECT_EQ(f.panel->points(kAngle).size(), 5) << "redrawn at once when shown";
+}
+
+// ---- A look at the three panels together ----
+
+// Seconds of CPU time (user and system, every thread) this process has used.
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Feeds the panels as a connected session does: 50 exchanges a second (a CONTROL request and a
+// STEERING report, so 100 messages) pushed from a worker thread, a telemetry sample of every
+// series 50 times a second on the GUI thread, and a log entry every second.
+class Feeder {
+public:
+    Feeder(std::shared_ptr<TrafficLog> log, std::shared_ptr<TelemetrySeries> series)
+        : log_(std::move(log)), series_(std::move(series)) {
+        worker_ = std::thread([this] { run(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+            DeviceTelemetry telemetry;
+            telemetry.steeringWheelAngle = 90 * std::sin(t / 3);
+            telemetry.steeringAssistanceTorque = 1.5 * std::sin(t / 1.3);
+            telemetry.steeringDriverTorque = 0.8 * std::cos(t / 2.1);
+            series_->append(telemetry, 0.6 * std::sin(t / 4), 0.4 * std::cos(t / 5));
+        });
+        timer_.start(20);
+    }
+    ~Feeder() {
+        stop_ = true;
+        worker_.join();
+    }
+
+private:
+    void run() {
+        auto next = std::chrono::steady_clock::now();
+        for (int exchange = 0; !stop_; ++exchange) {
+            const double t = exchange / 50.0;
+            log_->push(TrafficDirection::sent, controlRequest(0.6 * std::sin(t / 4), 0.4 * std::cos(t / 5)));
+            log_->push(TrafficDirection::received,
+                       DeviceReport{"STEERING",
+                                    {{"angle", std::to_string(int(90 * std::sin(t / 3)))},
+                                     {"assist-torque", std::to_string(1.5 * std::sin(t / 1.3))},
+                                     {"driver-torque", std::to_string(0.8 * std::cos(t / 2.1))},
+                                     {"halfTOI", "inactive"},
+                                     {"apaTOI", "inactive"}}});
+            if (exchange % 50 == 0) qCInfo(panelsTestLog) << "exchange" << exchange << "done";
+            next += std::chrono::milliseconds(20);
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    std::shared_ptr<TrafficLog> log_;
+    std::shared_ptr<TelemetrySeries> series_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+    QTimer timer_;
+};
+
+// Only when asked: ORVANE_PANELS_SCREENSHOT=/tmp/panels.png docks the three panels in a window,
+// feeds them for ORVANE_PANELS_FEED_SECONDS (4 unless given; 31 fills the plots' 30 s) and saves
+// the window's picture there. With ORVANE_PANELS_MEASURE_SECONDS=N it then prints the process'
+// CPU use over N seconds each with all panels shown, each alone, and none (run it under Xvfb
+// with QT_QPA_PLATFORM=xcb for real painting). It measures; it asserts nothing about speed.
+TEST(PanelsPreview, DocksTheThreePanelsFedLikeASessionAndSavesTheirPicture) {
+    const char* output = std::getenv("ORVANE_PANELS_SCREENSHOT");
+    if (!output || !*output) GTEST_SKIP() << "set ORVANE_PANELS_SCREENSHOT to a PNG path to take the picture";
+    const char* measure = std::getenv("ORVANE_PANELS_MEASURE_SECONDS");
+    const int measureSeconds = measure ? std::atoi(measure) : 0;
+
+    auto log = std::make_shared<TrafficLog>();
+    auto series = std::make_shared<TelemetrySeries>();
+    QMainWindow window;
+    window.resize(1280, 800);
+    auto* console = new QLabel("(the console)", &window);
+    console->setAlignment(Qt::AlignCenter);
+    window.setCentralWidget(console);
+    auto* logPanel = new LogPanel(&window);
+    auto* trafficPanel = new TrafficPanel(log, &window);
+    auto* plotPanel = new PlotPanel(series, &window);
+    window.addDockWidget(Qt::RightDockWidgetArea, plotPanel);
+    window.addDockWidget(Qt::BottomDockWidgetArea, trafficPanel);
+    window.addDockWidget(Qt::BottomDockWidgetArea, logPanel);
+    window.resizeDocks({plotPanel}, {760}, Qt::Horizontal);
+    window.resizeDocks({trafficPanel}, {330}, Qt::Vertical);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    Feeder feeder(log, series);
+    const char* feed = std::getenv("ORVANE_PANELS_FEED_SECONDS");
+    QTest::qWait(1000 * (feed ? std::max(1, std::atoi(feed)) : 4));
+    EXPECT_GT(trafficPanel->model()->rowCount(), 0);
+    EXPECT_TRUE(logPanel->view()->toPlainText().contains("exchange"));
+    EXPECT_GT(plotPanel->points(TelemetrySeriesKind::steeringWheelAngle).size(), 0);
+    const QImage picture = window.grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    ASSERT_TRUE(picture.save(QString::fromLocal8Bit(output)));
+    std::printf("panels: saved %dx%d to %s (platform %s)\n", picture.width(), picture.height(), output,
+                qPrintable(QGuiApplication::platformName()));
+
+    if (measureSeconds <= 0) return;
+    auto cpuPercentOver = [&](int seconds) {
+        const double cpuBefore = processCpuSeconds();
+        const auto wallBefore = std::chrono::steady_clock::now();
+        QTest::qWait(seconds * 1000);
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+        return 100 * (processCpuSeconds() - cpuBefore) / wall;
+    };
+    const std::vector<std::pair<const char*, std::vector<QDockWidget*>>> phases{
+        {"all three panels shown", {logPanel, trafficPanel, plotPanel}},
+        {"only the log shown", {logPanel}},
+        {"only the traffic shown", {trafficPanel}},
+        {"only the plots shown", {plotPanel}},
+        {"all three hidden", {}}};
+    for (const auto& [name, shownPanels] : phases) {
+        for (QDockWidget* panel : {static_cast<QDockWidget*>(logPanel), static_cast<QDockWidget*>(trafficPanel),
+                                   static_cast<QDockWidget*>(plotPanel)}) {
+            panel->setVisible(std::find(shownPanels.begin(), shownPanels.end(), panel) != shownPanels.end());
+        }
+        QTest::qWait(500);
+        const double dropped = double(log->droppedCount());
+        std::printf("panels: %5.1f %% of one core over %d s (feeder included) with %s; dropped so far %.0f\n",
+                    cpuPercentOver(measureSeconds), measureSeconds, name, dropped);
+    }
 }
 
 }  // namespace
