@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QList>
+#include <QPixmap>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <vector>
+
+// The series' ring has a member named "slots", which Qt defines as a keyword: read the header
+// without that macro. Its include guard then keeps later includes from reading it again.
+#pragma push_macro("slots")
+#undef slots
+#include "console/TelemetrySeries.h"
+#pragma pop_macro("slots")
+
+class QCheckBox;
+class QPushButton;
+class QTimer;
+
+namespace orvane {
+
+// A plain line plot over a window of time: x from -window to 0 seconds, one value axis on the
+// left and optionally one on the right, each symmetric about zero (-limit to +limit). Lines are
+// drawn with QPainter as polylines; the frame, grid and labels are drawn once into a pixmap that
+// is made again only when the size or an axis changes.
+class TimePlot : public QWidget {
+    Q_OBJECT
+public:
+    enum Side { left, right };
+
+    explicit TimePlot(double windowSeconds, QWidget* parent = nullptr);
+
+    void setAxis(Side side, const QString& title, double limit);
+    double axisLimit(Side side) const { return axes_[side].limit; }
+    const QString& axisTitle(Side side) const { return axes_[side].title; }
+
+    // Adds a line drawn against the axis of `side`; returns its index.
+    int addLine(const QColor& color, Side side);
+    void setLinePoints(int line, QList<QPointF> points);
+    void setLineShown(int line, bool shown);
+    const QList<QPointF>& linePoints(int line) const { return lines_[std::size_t(line)].points; }
+    bool isLineShown(int line) const { return lines_[std::size_t(line)].shown; }
+    Side lineSide(int line) const { return lines_[std::size_t(line)].side; }
+
+    QSize sizeHint() const override { return {480, 180}; }
+    QSize minimumSizeHint() const override { return {200, 100}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Axis {
+        QString title;
+        double limit = 0;  // 0: no axis
+    };
+    struct Line {
+        QColor color;
+        Side side = left;
+        QList<QPointF> points;
+        bool shown = true;
+    };
+
+    QRect plotRect() const;
+    void drawBackground();
+
+    const double window_;
+    std::array<Axis, 2> axes_;
+    std::vector<Line> lines_;
+    QPixmap background_;  // null: to be drawn again
+    QPolygonF scratch_;   // the pixels of a line, kept to reuse its memory
+};
+
+// A dock plotting the last 30 s of the telemetry series: the steering wheel angle (degrees) on
+// an upper plot; the assistance and driver torques (Nm, left axis) and the lateral and
+// longitudinal requests (percent, right axis) on a lower one. A check box per series shows or
+// hides it; Pause freezes the series' window (TelemetrySeries::setPaused).
+//
+// The plots are redrawn from the series at most 10 times a second, only while the dock is
+// visible. The angle and torque axes grow and shrink to the largest magnitude shown, rounded up
+// to 1, 2 or 5 times a power of ten; the request axis is fixed at +-100 %.
+class PlotPanel : public QDockWidget {
+    Q_OBJECT
+public:
+    explicit PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent = nullptr);
+    ~PlotPanel() override;
+
+    // What is drawn of a series: its points (seconds, value in the axis' unit), whether it is
+    // shown, its check box, and the plot and side of its axis.
+    const QList<QPointF>& points(TelemetrySeriesKind kind) const;
+    bool isShown(TelemetrySeriesKind kind) const;
+    QCheckBox* toggle(TelemetrySeriesKind kind) const;
+    TimePlot* plot(TelemetrySeriesKind kind) const;
+    TimePlot::Side side(TelemetrySeriesKind kind) const;
+    // The limit of the series' axis (it runs from -limit to +limit).
+    double axisLimit(TelemetrySeriesKind kind) const;
+
+public slots:
+    void setShown(TelemetrySeriesKind kind, bool shown);
+    void setPaused(bool paused);
+    // Redraws the shown series from the telemetry series now.
+    void refresh();
+
+private:
+    struct Series {
+        TimePlot* plot = nullptr;
+        int line = 0;
+        QCheckBox* toggle = nullptr;
+        double scale = 1;    // from the series' unit to the axis'
+        double largest = 0;  // the largest magnitude drawn, in the axis' unit
+    };
+
+    void setRefreshing(bool visible);
+    void refresh(TelemetrySeriesKind kind);
+    // Fits a growing axis to the largest magnitude of the shown series on it.
+    void fitAxis(TimePlot* plot, TimePlot::Side side, double minimumLimit);
+    void fitAxes();
+
+    std::shared_ptr<TelemetrySeries> series_;
+    std::array<Series, kTelemetrySeriesCount> plotted_;
+    TimePlot* anglePlot_ = nullptr;
+    TimePlot* torquePlot_ = nullptr;
+    QPushButton* pauseButton_ = nullptr;
+    QTimer* timer_ = nullptr;
+};
+
+}  // namespace orvane

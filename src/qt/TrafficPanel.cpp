@@ -1,0 +1,316 @@
+#include "qt/TrafficPanel.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <utility>
+
+namespace orvane {
+
+namespace {
+
+constexpr int kRefreshIntervalMs = 100;
+// More distinct names than this are not offered in the filter (a device sending garbage names
+// must not grow the list without end); they can still be shown through setFilter().
+constexpr std::size_t kMaximumFilterNames = 100;
+
+QString fromStd(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+QString fieldsText(const DeviceReport& message) {
+    QString text;
+    for (const auto& [key, value] : message.fields) {
+        if (!text.isEmpty()) text += u' ';
+        text += fromStd(key) + u'=' + fromStd(value);
+    }
+    return text;
+}
+
+// A table that copies whole entries on the copy shortcut, instead of the current cell's text.
+class TrafficTableView : public QTableView {
+public:
+    TrafficTableView(std::function<void()> copy, QWidget* parent) : QTableView(parent), copy_(std::move(copy)) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event == QKeySequence::Copy) {
+            copy_();
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
+
+private:
+    std::function<void()> copy_;
+};
+
+}  // namespace
+
+TrafficTableModel::TrafficTableModel(std::shared_ptr<TrafficLog> log, QObject* parent)
+    : QAbstractTableModel(parent), log_(std::move(log)) {
+    rebuildRows();
+    for (const TrafficEntry& entry : log_->history()) {
+        if (names_.size() < kMaximumFilterNames) names_.insert(entry.message.name);
+    }
+}
+
+int TrafficTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+
+int TrafficTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columnCount_; }
+
+const TrafficEntry* TrafficTableModel::entry(int row) const {
+    if (row < 0 || std::size_t(row) >= rows_.size()) return nullptr;
+    const std::uint64_t position = rows_[std::size_t(row)];
+    // Between a drain and the removal of the rows it made stale, a row may point before the
+    // history's start.
+    if (position < firstPosition_ || position - firstPosition_ >= log_->history().size()) return nullptr;
+    return &log_->history()[std::size_t(position - firstPosition_)];
+}
+
+QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    const TrafficEntry* shown = entry(index.row());
+    if (!shown) return {};
+    switch (index.column()) {
+        case timeColumn: {
+            const auto ms = std::chrono::floor<std::chrono::milliseconds>(shown->systemTime).time_since_epoch().count();
+            const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+            return role == Qt::ToolTipRole ? local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
+                                           : local.toString(QStringLiteral("HH:mm:ss.zzz"));
+        }
+        case directionColumn: return QString::fromLatin1(directionText(shown->direction).data());
+        case nameColumn: return fromStd(shown->message.name);
+        case fieldsColumn: return fieldsText(shown->message);
+        default: return {};
+    }
+}
+
+QVariant TrafficTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    switch (section) {
+        case timeColumn: return QStringLiteral("Time");
+        case directionColumn: return QStringLiteral("Direction");
+        case nameColumn: return QStringLiteral("Name");
+        case fieldsColumn: return QStringLiteral("Fields");
+        default: return {};
+    }
+}
+
+void TrafficTableModel::rebuildRows() {
+    rows_.clear();
+    const auto& history = log_->history();
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        if (filter_.empty() || history[i].message.name == filter_) rows_.push_back(firstPosition_ + i);
+    }
+}
+
+std::vector<std::string> TrafficTableModel::update() {
+    const TrafficLog::DrainResult drained = log_->drain();
+    firstPosition_ += drained.removedFromFront;
+
+    // The rows are in the history's order, so those of the entries that left form a prefix.
+    const auto stale =
+        std::find_if(rows_.begin(), rows_.end(), [this](std::uint64_t position) { return position >= firstPosition_; });
+    if (stale != rows_.begin()) {
+        beginRemoveRows({}, 0, int(stale - rows_.begin()) - 1);
+        rows_.erase(rows_.begin(), stale);
+        endRemoveRows();
+    }
+
+    std::vector<std::string> newNames;
+    const auto& history = log_->history();
+    std::vector<std::uint64_t> added;
+    for (std::size_t i = history.size() - drained.appended; i < history.size(); ++i) {
+        const std::string& name = history[i].message.name;
+        if (filter_.empty() || name == filter_) added.push_back(firstPosition_ + i);
+        if (names_.size() < kMaximumFilterNames && names_.insert(name).second) newNames.push_back(name);
+    }
+    if (!added.empty()) {
+        beginInsertRows({}, int(rows_.size()), int(rows_.size() + added.size()) - 1);
+        rows_.insert(rows_.end(), added.begin(), added.end());
+        endInsertRows();
+    }
+    return newNames;
+}
+
+void TrafficTableModel::setFilter(const std::string& name) {
+    if (name == filter_) return;
+    beginResetModel();
+    filter_ = name;
+    rebuildRows();
+    endResetModel();
+}
+
+void TrafficTableModel::clear() {
+    beginResetModel();
+    log_->clear();
+    firstPosition_ = 0;
+    rows_.clear();
+    endResetModel();
+}
+
+TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
+    : QDockWidget(QStringLiteral("Traffic"), parent), log_(std::move(log)) {
+    setObjectName(QStringLiteral("trafficPanel"));
+
+    auto* content = new QWidget(this);
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+
+    auto* controls = new QHBoxLayout;
+    pauseButton_ = new QPushButton(QStringLiteral("Pause"), content);
+    pauseButton_->setObjectName(QStringLiteral("pauseButton"));
+    pauseButton_->setCheckable(true);
+    auto* clearButton = new QPushButton(QStringLiteral("Clear"), content);
+    clearButton->setObjectName(QStringLiteral("clearButton"));
+    auto* copyButton = new QPushButton(QStringLiteral("Copy"), content);
+    copyButton->setObjectName(QStringLiteral("copyButton"));
+    filterBox_ = new QComboBox(content);
+    filterBox_->setObjectName(QStringLiteral("filterBox"));
+    filterBox_->setToolTip(QStringLiteral("Show the messages of one name"));
+    filterBox_->addItem(QStringLiteral("All messages"), QString());
+    droppedLabel_ = new QLabel(content);
+    droppedLabel_->setObjectName(QStringLiteral("droppedLabel"));
+    droppedLabel_->setToolTip(QStringLiteral("Messages the log dropped because nothing took them in time"));
+    controls->addWidget(pauseButton_);
+    controls->addWidget(clearButton);
+    controls->addWidget(copyButton);
+    controls->addWidget(filterBox_);
+    controls->addStretch();
+    controls->addWidget(droppedLabel_);
+    layout->addLayout(controls);
+
+    model_ = new TrafficTableModel(log_, this);
+    view_ = new TrafficTableView([this] { copySelection(); }, content);
+    view_->setObjectName(QStringLiteral("trafficView"));
+    view_->setModel(model_);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setWordWrap(false);
+    view_->setAlternatingRowColors(true);
+    // Fixed row heights and column widths set once: adding rows never measures their contents.
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    QHeaderView* header = view_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    const int digitWidth = view_->fontMetrics().horizontalAdvance(u'0');
+    header->resizeSection(TrafficTableModel::timeColumn, digitWidth * 15);
+    header->resizeSection(TrafficTableModel::directionColumn, digitWidth * 10);
+    header->resizeSection(TrafficTableModel::nameColumn, digitWidth * 14);
+    layout->addWidget(view_);
+    setWidget(content);
+
+    // Offer the names of the messages already in the log.
+    std::vector<std::string> names;
+    for (const TrafficEntry& entry : log_->history()) names.push_back(entry.message.name);
+    addFilterNames(names);
+    showDroppedCount();
+
+    connect(pauseButton_, &QPushButton::toggled, this, &TrafficPanel::setPaused);
+    connect(clearButton, &QPushButton::clicked, this, &TrafficPanel::clear);
+    connect(copyButton, &QPushButton::clicked, this, &TrafficPanel::copySelection);
+    connect(filterBox_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { model_->setFilter(filterBox_->itemData(index).toString().toStdString()); });
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(kRefreshIntervalMs);
+    connect(timer_, &QTimer::timeout, this, &TrafficPanel::refresh);
+    connect(this, &QDockWidget::visibilityChanged, this, &TrafficPanel::setRefreshing);
+}
+
+TrafficPanel::~TrafficPanel() = default;
+
+void TrafficPanel::setRefreshing(bool visible) {
+    if (visible) {
+        refresh();
+        timer_->start();
+    } else {
+        timer_->stop();
+    }
+}
+
+void TrafficPanel::refresh() {
+    if (!paused_) {
+        const QScrollBar* scroll = view_->verticalScrollBar();
+        const bool atEnd = scroll->value() == scroll->maximum();
+        addFilterNames(model_->update());
+        // Follow new messages only when the user has not scrolled back to read older ones.
+        if (atEnd) view_->scrollToBottom();
+    }
+    showDroppedCount();
+}
+
+void TrafficPanel::showDroppedCount() {
+    const std::uint64_t dropped = log_->droppedCount();
+    if (dropped == shownDropped_) return;
+    shownDropped_ = dropped;
+    droppedLabel_->setText(QStringLiteral("Dropped: %1").arg(dropped));
+}
+
+void TrafficPanel::addFilterNames(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (filterBox_->count() > int(kMaximumFilterNames)) break;
+        const QString text = fromStd(name);
+        // An empty name would stand for "all messages".
+        if (text.isEmpty() || filterBox_->findData(text) >= 0) continue;
+        int at = 1;
+        while (at < filterBox_->count() && filterBox_->itemText(at) < text) ++at;
+        filterBox_->insertItem(at, text, text);
+    }
+}
+
+void TrafficPanel::setPaused(bool paused) {
+    paused_ = paused;
+    if (pauseButton_->isChecked() != paused) pauseButton_->setChecked(paused);
+    pauseButton_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    if (!paused && isVisible()) refresh();
+}
+
+void TrafficPanel::clear() {
+    model_->clear();
+    showDroppedCount();
+}
+
+void TrafficPanel::setFilter(const QString& name) {
+    int index = filterBox_->findData(name);
+    if (index < 0) {
+        filterBox_->addItem(name, name);
+        index = filterBox_->count() - 1;
+    }
+    filterBox_->setCurrentIndex(index);
+}
+
+QString TrafficPanel::selectedText() const {
+    QModelIndexList rows = view_->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QString text;
+    for (const QModelIndex& row : rows) {
+        if (const TrafficEntry* entry = model_->entry(row.row())) text += fromStd(trafficEntryText(*entry)) + u'\n';
+    }
+    return text;
+}
+
+void TrafficPanel::copySelection() {
+    const QString text = selectedText();
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+}  // namespace orvane

@@ -1,0 +1,571 @@
+// The dockable panels: the log of the "orvane.*" categories, the traffic table over a TrafficLog,
+// and the plots of the telemetry series, each fed as the application feeds them.
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "qt/LogPanel.h"
+#include "qt/PlotPanel.h"
+#include "qt/TrafficPanel.h"
+#include "tests/qt/QtTestSupport.h"
+
+namespace orvane {
+namespace {
+
+using testing::waitFor;
+
+Q_LOGGING_CATEGORY(panelsTestLog, "orvane.test", QtInfoMsg)
+Q_LOGGING_CATEGORY(otherLog, "qt.panels.test", QtInfoMsg)
+
+// The panel's own refresh timer (a direct child), which runs only while the panel is visible.
+QTimer* refreshTimer(QDockWidget& panel) { return panel.findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly); }
+
+// ---- The log panel ----
+
+// A message handler installed before the panels', recording what reaches it.
+struct RecordingHandler {
+    static std::mutex mutex;
+    static QStringList messages;
+    static void handle(QtMsgType, const QMessageLogContext&, const QString& message) {
+        std::lock_guard lock(mutex);
+        messages << message;
+    }
+    static bool received(const QString& message) {
+        std::lock_guard lock(mutex);
+        return messages.contains(message);
+    }
+
+    RecordingHandler() {
+        messages.clear();
+        previous = qInstallMessageHandler(&RecordingHandler::handle);
+    }
+    ~RecordingHandler() { qInstallMessageHandler(previous); }
+
+    QtMessageHandler previous = nullptr;
+};
+std::mutex RecordingHandler::mutex;
+QStringList RecordingHandler::messages;
+
+TEST(LogPanel, ShowsTheOrvaneEntriesLoggedOnAnotherThreadAndPassesEveryEntryOn) {
+    RecordingHandler recording;
+    {
+        LogPanel panel;
+        EXPECT_EQ(panel.objectName(), "logPanel");
+        EXPECT_EQ(panel.windowTitle(), "Log");
+        panel.show();
+
+        std::thread worker([] {
+            qCInfo(otherLog) << "not one of ours";
+            qCWarning(panelsTestLog).noquote() << "from a worker";
+        });
+        worker.join();
+
+        QPlainTextEdit* view = panel.view();
+        ASSERT_TRUE(waitFor([&] { return view->toPlainText().contains("from a worker"); }));
+        EXPECT_TRUE(view->isReadOnly());
+        const QString text = view->toPlainText();
+        EXPECT_FALSE(text.contains("not one of ours")) << "only the orvane.* categories are shown";
+        static const QRegularExpression line(
+            R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} warning orvane\.test: from a worker$)",
+            QRegularExpression::MultilineOption);
+        EXPECT_TRUE(line.match(text).hasMatch()) << text.toStdString();
+
+        // The handler that was there before still gets every entry, ours and the others.
+        EXPECT_TRUE(RecordingHandler::received("from a worker"));
+        EXPECT_TRUE(RecordingHandler::received("not one of ours"));
+
+        auto* copyAll = panel.findChild<QPushButton*>("copyAllButton");
+        ASSERT_NE(copyAll, nullptr);
+        QApplication::clipboard()->clear();
+        QTest::mouseClick(copyAll, Qt::LeftButton);
+        EXPECT_EQ(QApplication::clipboard()->text(), text);
+    }
+    // With the panel gone, the handler before it is the one installed again.
+    const QtMessageHandler current = qInstallMessageHandler(nullptr);
+    EXPECT_EQ(current, &RecordingHandler::handle);
+    qInstallMessageHandler(current);
+}
+
+TEST(LogPanel, RefreshesOnlyWhileVisibleAndShowsWhatCameMeanwhile) {
+    LogPanel panel;
+    QTimer* timer = refreshTimer(panel);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isActive()) << "never shown yet";
+    panel.show();
+    EXPECT_TRUE(timer->isActive());
+    panel.hide();
+    EXPECT_FALSE(timer->isActive());
+
+    qCInfo(panelsTestLog) << "while hidden";
+    EXPECT_FALSE(panel.view()->toPlainText().contains("while hidden"));
+    panel.show();
+    EXPECT_TRUE(panel.view()->toPlainText().contains("while hidden")) << "shown at once when the panel is shown";
+}
+
+TEST(LogPanel, CapturesKeepTheNewestEntriesAndOutliveEachOtherInAnyOrder) {
+    RecordingHandler recording;
+    auto first = std::make_unique<LogCapture>(3);
+    auto second = std::make_unique<LogCapture>();
+    for (int i = 1; i <= 5; ++i) qCInfo(panelsTestLog).noquote() << "entry" << i;
+
+    LogCapture::Taken taken = first->take();
+    ASSERT_EQ(taken.records.size(), 3u);
+    EXPECT_EQ(taken.dropped, 2u);
+    EXPECT_EQ(taken.records.front().message, "entry 3");
+    EXPECT_EQ(taken.records.back().message, "entry 5");
+    EXPECT_EQ(taken.records.back().category, "orvane.test");
+    EXPECT_EQ(taken.records.back().type, QtInfoMsg);
+    EXPECT_EQ(second->take().records.size(), 5u);
+    EXPECT_TRUE(first->take().records.empty()) << "take() empties the queue";
+
+    // The first one made goes first: the other still captures.
+    first.reset();
+    qCInfo(panelsTestLog) << "after the first";
+    EXPECT_EQ(second->take().records.size(), 1u);
+    second.reset();
+    const QtMessageHandler current = qInstallMessageHandler(nullptr);
+    EXPECT_EQ(current, &RecordingHandler::handle);
+    qInstallMessageHandler(current);
+}
+
+// ---- The traffic panel ----
+
+DeviceReport control(double lat, double lon) { return controlRequest(lat, lon); }
+DeviceReport steering(int angle) { return {"STEERING", {{"angle", std::to_string(angle)}, {"assist-torque", "0.5"}}}; }
+
+QString cell(TrafficPanel& panel, int row, int column) {
+    return panel.model()->data(panel.model()->index(row, column)).toString();
+}
+
+struct TrafficFixture {
+    explicit TrafficFixture(std::size_t queueCapacity = 64, std::size_t historyCapacity = 1000)
+        : log(std::make_shared<TrafficLog>(queueCapacity, historyCapacity)), panel(log) {
+        panel.resize(700, 400);
+        panel.show();
+    }
+    int rows() const { return panel.model()->rowCount(); }
+    std::shared_ptr<TrafficLog> log;
+    TrafficPanel panel;
+};
+
+TEST(TrafficPanel, ShowsPushedEntriesAndKeepsTheSelectionAsOldOnesLeave) {
+    TrafficFixture f(64, 5);
+    EXPECT_EQ(f.panel.objectName(), "trafficPanel");
+    EXPECT_EQ(f.panel.windowTitle(), "Traffic");
+    f.log->push(TrafficDirection::sent, control(0.5, -0.25));
+    f.log->push(TrafficDirection::received, steering(1));
+    f.log->push(TrafficDirection::received, steering(2));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 3; }));
+
+    EXPECT_TRUE(QRegularExpression(R"(^\d\d:\d\d:\d\d\.\d{3}$)").match(cell(f.panel, 0, 0)).hasMatch())
+        << cell(f.panel, 0, 0).toStdString();
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::directionColumn), "sent");
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::nameColumn), "CONTROL");
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "lat=50.0 long=-25.0");
+    EXPECT_EQ(cell(f.panel, 2, TrafficTableModel::directionColumn), "received");
+    EXPECT_EQ(cell(f.panel, 2, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+
+    // The history holds 5: four more push the first two out, and the selected entry stays
+    // selected on its new row.
+    f.panel.view()->selectRow(2);
+    for (int angle = 3; angle <= 6; ++angle) f.log->push(TrafficDirection::received, steering(angle));
+    ASSERT_TRUE(waitFor([&] { return cell(f.panel, 4, TrafficTableModel::fieldsColumn).startsWith("angle=6 "); }));
+    EXPECT_EQ(f.rows(), 5);
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+    const QModelIndexList selected = f.panel.view()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.front().row(), 0);
+}
+
+TEST(TrafficPanel, FiltersByMessageNameAsNewMessagesComeAndGo) {
+    TrafficFixture f(64, 6);
+    f.log->push(TrafficDirection::sent, control(0, 0));
+    f.log->push(TrafficDirection::received, steering(1));
+    f.log->push(TrafficDirection::sent, control(0.1, 0));
+    f.log->push(TrafficDirection::received, steering(2));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 4; }));
+
+    auto* filter = f.panel.findChild<QComboBox*>("filterBox");
+    ASSERT_NE(filter, nullptr);
+    ASSERT_EQ(filter->count(), 3) << "all messages, and the two names seen";
+    EXPECT_EQ(filter->itemText(1), "CONTROL");
+    EXPECT_EQ(filter->itemText(2), "STEERING");
+    filter->setCurrentIndex(2);
+    ASSERT_EQ(f.rows(), 2);
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=1 assist-torque=0.5");
+    EXPECT_EQ(cell(f.panel, 1, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+
+    // Four more (two of each): the history of 6 drops the first two, one of them shown here.
+    for (int i = 3; i <= 4; ++i) {
+        f.log->push(TrafficDirection::sent, control(0, 0));
+        f.log->push(TrafficDirection::received, steering(i));
+    }
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 3; }));
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=2 assist-torque=0.5");
+    EXPECT_EQ(cell(f.panel, 2, TrafficTableModel::fieldsColumn), "angle=4 assist-torque=0.5");
+    for (int row = 0; row < f.rows(); ++row) EXPECT_EQ(cell(f.panel, row, TrafficTableModel::nameColumn), "STEERING");
+
+    f.panel.setFilter("CONTROL");
+    EXPECT_EQ(filter->currentText(), "CONTROL");
+    EXPECT_EQ(f.rows(), 3);
+    filter->setCurrentIndex(0);
+    EXPECT_EQ(f.rows(), 6);
+}
+
+TEST(TrafficPanel, PauseLeavesTheRowsAsTheyAreAndShowsWhatTheLogDrops) {
+    TrafficFixture f(4);
+    auto* pause = f.panel.findChild<QPushButton*>("pauseButton");
+    auto* dropped = f.panel.findChild<QLabel*>("droppedLabel");
+    ASSERT_TRUE(pause && dropped);
+    EXPECT_EQ(dropped->text(), "Dropped: 0");
+
+    f.log->push(TrafficDirection::received, steering(0));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 1; }));
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_TRUE(f.panel.isPaused());
+    for (int angle = 1; angle <= 10; ++angle) f.log->push(TrafficDirection::received, steering(angle));
+    // The count changes on a refresh, so once it shows, the panel has refreshed while paused.
+    ASSERT_TRUE(waitFor([&] { return dropped->text() == "Dropped: 6"; })) << dropped->text().toStdString();
+    EXPECT_EQ(f.rows(), 1);
+    EXPECT_EQ(f.log->history().size(), 1u) << "nothing drained while paused";
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_FALSE(f.panel.isPaused());
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 5; }));
+    EXPECT_EQ(cell(f.panel, 4, TrafficTableModel::fieldsColumn), "angle=4 assist-torque=0.5");
+
+    auto* clear = f.panel.findChild<QPushButton*>("clearButton");
+    ASSERT_NE(clear, nullptr);
+    QTest::mouseClick(clear, Qt::LeftButton);
+    EXPECT_EQ(f.rows(), 0);
+    EXPECT_TRUE(f.log->history().empty());
+    EXPECT_EQ(dropped->text(), "Dropped: 0");
+    f.log->push(TrafficDirection::received, steering(7));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 1; })) << "shows new entries after a clear";
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), "angle=7 assist-torque=0.5");
+}
+
+TEST(TrafficPanel, CopiesTheSelectedRowsAsEntryText) {
+    TrafficFixture f;
+    f.log->push(TrafficDirection::sent, control(1, 0));
+    f.log->push(TrafficDirection::received, DeviceReport{"ODD", {{"note", "two words"}}});
+    f.log->push(TrafficDirection::received, steering(3));
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 3; }));
+    const auto& history = f.log->history();
+    auto line = [](const TrafficEntry& entry) { return QString::fromStdString(trafficEntryText(entry)) + "\n"; };
+
+    QTableView* view = f.panel.view();
+    QItemSelectionModel* selection = view->selectionModel();
+    selection->select(f.panel.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->select(f.panel.model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QApplication::clipboard()->clear();
+    view->setFocus();
+    QTest::keySequence(view, QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), (line(history[1]) + line(history[2])).toStdString())
+        << "in the table's order";
+    EXPECT_TRUE(QApplication::clipboard()->text().contains("note=\"two words\""));
+
+    selection->select(f.panel.model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    auto* copy = f.panel.findChild<QPushButton*>("copyButton");
+    ASSERT_NE(copy, nullptr);
+    QTest::mouseClick(copy, Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), line(history[0]).toStdString());
+}
+
+TEST(TrafficPanel, TakesNothingFromTheLogWhileHidden) {
+    TrafficFixture f;
+    QTimer* timer = refreshTimer(f.panel);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    f.panel.hide();
+    EXPECT_FALSE(timer->isActive());
+    f.log->push(TrafficDirection::received, steering(1));
+    EXPECT_EQ(f.rows(), 0);
+    f.panel.show();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(f.rows(), 1) << "what came while hidden shows at once";
+}
+
+// ---- The plot panel ----
+
+struct PlotFixture {
+    PlotFixture() {
+        series = std::make_shared<TelemetrySeries>([this] { return now; });
+        panel = std::make_unique<PlotPanel>(series);
+        panel->resize(800, 500);
+    }
+    // One sample of each series every 100 ms: angle = 3 i, torques = i / 10 and -i / 10, lateral
+    // request = i / 100, longitudinal = -i / 100.
+    void append(int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            now += std::chrono::milliseconds(100);
+            DeviceTelemetry telemetry;
+            telemetry.steeringWheelAngle = 3.0 * i;
+            telemetry.steeringAssistanceTorque = i / 10.0;
+            telemetry.steeringDriverTorque = -i / 10.0;
+            series->append(telemetry, i / 100.0, -i / 100.0);
+        }
+    }
+
+    std::chrono::steady_clock::time_point now{std::chrono::hours(1)};
+    std::shared_ptr<TelemetrySeries> series;
+    std::unique_ptr<PlotPanel> panel;
+};
+
+constexpr TelemetrySeriesKind kAngle = TelemetrySeriesKind::steeringWheelAngle;
+constexpr TelemetrySeriesKind kAssist = TelemetrySeriesKind::steeringAssistanceTorque;
+constexpr TelemetrySeriesKind kDriver = TelemetrySeriesKind::steeringDriverTorque;
+constexpr TelemetrySeriesKind kLateral = TelemetrySeriesKind::requestLateral;
+constexpr TelemetrySeriesKind kLongitudinal = TelemetrySeriesKind::requestLongitudinal;
+constexpr TelemetrySeriesKind kAllKinds[] = {kAngle, kAssist, kDriver, kLateral, kLongitudinal};
+
+TEST(PlotPanel, PlotsEverySeriesOnItsAxisInItsUnit) {
+    PlotFixture f;
+    EXPECT_EQ(f.panel->objectName(), "plotPanel");
+    EXPECT_EQ(f.panel->windowTitle(), "Plots");
+    f.append(1, 20);
+    f.panel->show();
+    for (TelemetrySeriesKind kind : kAllKinds) {
+        ASSERT_TRUE(waitFor([&] { return f.panel->points(kind).size() == 20; })) << int(kind);
+        EXPECT_EQ(f.panel->toggle(kind)->text().toStdString(), seriesTitle(kind));
+        EXPECT_TRUE(f.panel->isShown(kind));
+        EXPECT_TRUE(f.panel->toggle(kind)->isChecked());
+    }
+    // The newest sample sits at 0 s, the oldest 1.9 s before it.
+    const QList<QPointF> angle = f.panel->points(kAngle);
+    EXPECT_DOUBLE_EQ(angle.back().x(), 0);
+    EXPECT_NEAR(angle.front().x(), -1.9, 1e-9);
+    EXPECT_DOUBLE_EQ(angle.back().y(), 60);
+    EXPECT_DOUBLE_EQ(f.panel->points(kDriver).back().y(), -2);
+    EXPECT_DOUBLE_EQ(f.panel->points(kLateral).back().y(), 20) << "requests in percent";
+    EXPECT_DOUBLE_EQ(f.panel->points(kLongitudinal).back().y(), -20);
+
+    // The angle alone on its plot; torques on the left, requests on the right of the other.
+    EXPECT_NE(f.panel->plot(kAngle), f.panel->plot(kAssist));
+    for (TelemetrySeriesKind kind : {kDriver, kLateral, kLongitudinal}) {
+        EXPECT_EQ(f.panel->plot(kind), f.panel->plot(kAssist)) << int(kind);
+    }
+    EXPECT_EQ(f.panel->side(kAngle), TimePlot::left);
+    EXPECT_EQ(f.panel->side(kAssist), TimePlot::left);
+    EXPECT_EQ(f.panel->side(kDriver), TimePlot::left);
+    EXPECT_EQ(f.panel->side(kLateral), TimePlot::right);
+    EXPECT_EQ(f.panel->side(kLongitudinal), TimePlot::right);
+    // The growing axes fit the largest magnitude: 60 degrees, 2 Nm; the requests' is fixed.
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 100);
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAssist), 2);
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kLateral), 100);
+
+    // New samples move the window on.
+    f.append(21, 25);
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kAngle).size() == 25; }));
+    EXPECT_DOUBLE_EQ(f.panel->points(kAngle).back().y(), 75);
+    EXPECT_NEAR(f.panel->points(kAngle).front().x(), -2.4, 1e-9);
+}
+
+TEST(PlotPanel, HidesUncheckedSeriesAndBringsThemBackUpToDate) {
+    PlotFixture f;
+    f.append(1, 10);
+    f.panel->show();
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kDriver).size() == 10; }));
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 50);
+
+    f.panel->toggle(kDriver)->click();
+    f.panel->toggle(kAngle)->click();
+    EXPECT_FALSE(f.panel->isShown(kDriver));
+    EXPECT_FALSE(f.panel->isShown(kAngle));
+    EXPECT_TRUE(f.panel->isShown(kAssist));
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 10) << "an axis with nothing shown falls back to its least";
+
+    f.append(11, 40);
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kAssist).size() == 40; }));
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAssist), 5) << "4 Nm";
+
+    f.panel->toggle(kDriver)->click();
+    EXPECT_TRUE(f.panel->isShown(kDriver));
+    EXPECT_EQ(f.panel->points(kDriver).size(), 40) << "up to date as soon as it is shown";
+    EXPECT_DOUBLE_EQ(f.panel->points(kDriver).back().y(), -4);
+    f.panel->setShown(kAngle, true);
+    EXPECT_TRUE(f.panel->toggle(kAngle)->isChecked());
+    EXPECT_DOUBLE_EQ(f.panel->axisLimit(kAngle), 200) << "120 degrees";
+}
+
+TEST(PlotPanel, PausesTheSeriesAndRefreshesOnlyWhileVisible) {
+    PlotFixture f;
+    auto* pause = f.panel->findChild<QPushButton*>("pauseButton");
+    ASSERT_NE(pause, nullptr);
+    QTimer* timer = refreshTimer(*f.panel);
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isActive());
+    f.panel->show();
+    EXPECT_TRUE(timer->isActive());
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_TRUE(f.series->isPaused());
+    EXPECT_EQ(pause->text(), "Resume");
+    f.append(1, 5);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_FALSE(f.series->isPaused());
+
+    f.panel->hide();
+    EXPECT_FALSE(timer->isActive());
+    f.append(1, 5);
+    f.panel->show();
+    EXPECT_EQ(f.panel->points(kAngle).size(), 5) << "redrawn at once when shown";
+}
+
+// ---- A look at the three panels together ----
+
+// Seconds of CPU time (user and system, every thread) this process has used.
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Feeds the panels as a connected session does: 50 exchanges a second (a CONTROL request and a
+// STEERING report, so 100 messages) pushed from a worker thread, a telemetry sample of every
+// series 50 times a second on the GUI thread, and a log entry every second.
+class Feeder {
+public:
+    Feeder(std::shared_ptr<TrafficLog> log, std::shared_ptr<TelemetrySeries> series)
+        : log_(std::move(log)), series_(std::move(series)) {
+        worker_ = std::thread([this] { run(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+            DeviceTelemetry telemetry;
+            telemetry.steeringWheelAngle = 90 * std::sin(t / 3);
+            telemetry.steeringAssistanceTorque = 1.5 * std::sin(t / 1.3);
+            telemetry.steeringDriverTorque = 0.8 * std::cos(t / 2.1);
+            series_->append(telemetry, 0.6 * std::sin(t / 4), 0.4 * std::cos(t / 5));
+        });
+        timer_.start(20);
+    }
+    ~Feeder() {
+        stop_ = true;
+        worker_.join();
+    }
+
+private:
+    void run() {
+        auto next = std::chrono::steady_clock::now();
+        for (int exchange = 0; !stop_; ++exchange) {
+            const double t = exchange / 50.0;
+            log_->push(TrafficDirection::sent, controlRequest(0.6 * std::sin(t / 4), 0.4 * std::cos(t / 5)));
+            log_->push(TrafficDirection::received,
+                       DeviceReport{"STEERING",
+                                    {{"angle", std::to_string(int(90 * std::sin(t / 3)))},
+                                     {"assist-torque", std::to_string(1.5 * std::sin(t / 1.3))},
+                                     {"driver-torque", std::to_string(0.8 * std::cos(t / 2.1))},
+                                     {"halfTOI", "inactive"},
+                                     {"apaTOI", "inactive"}}});
+            if (exchange % 50 == 0) qCInfo(panelsTestLog) << "exchange" << exchange << "done";
+            next += std::chrono::milliseconds(20);
+            std::this_thread::sleep_until(next);
+        }
+    }
+
+    std::shared_ptr<TrafficLog> log_;
+    std::shared_ptr<TelemetrySeries> series_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+    QTimer timer_;
+};
+
+// Only when asked: ORVANE_PANELS_SCREENSHOT=/tmp/panels.png docks the three panels in a window,
+// feeds them for ORVANE_PANELS_FEED_SECONDS (4 unless given; 31 fills the plots' 30 s) and saves
+// the window's picture there. With ORVANE_PANELS_MEASURE_SECONDS=N it then prints the process'
+// CPU use over N seconds each with all panels shown, each alone, and none (run it under Xvfb
+// with QT_QPA_PLATFORM=xcb for real painting). It measures; it asserts nothing about speed.
+TEST(PanelsPreview, DocksTheThreePanelsFedLikeASessionAndSavesTheirPicture) {
+    const char* output = std::getenv("ORVANE_PANELS_SCREENSHOT");
+    if (!output || !*output) GTEST_SKIP() << "set ORVANE_PANELS_SCREENSHOT to a PNG path to take the picture";
+    const char* measure = std::getenv("ORVANE_PANELS_MEASURE_SECONDS");
+    const int measureSeconds = measure ? std::atoi(measure) : 0;
+
+    auto log = std::make_shared<TrafficLog>();
+    auto series = std::make_shared<TelemetrySeries>();
+    QMainWindow window;
+    window.resize(1280, 800);
+    auto* console = new QLabel("(the console)", &window);
+    console->setAlignment(Qt::AlignCenter);
+    window.setCentralWidget(console);
+    auto* logPanel = new LogPanel(&window);
+    auto* trafficPanel = new TrafficPanel(log, &window);
+    auto* plotPanel = new PlotPanel(series, &window);
+    window.addDockWidget(Qt::RightDockWidgetArea, plotPanel);
+    window.addDockWidget(Qt::BottomDockWidgetArea, trafficPanel);
+    window.addDockWidget(Qt::BottomDockWidgetArea, logPanel);
+    window.resizeDocks({plotPanel}, {760}, Qt::Horizontal);
+    window.resizeDocks({trafficPanel}, {330}, Qt::Vertical);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    Feeder feeder(log, series);
+    const char* feed = std::getenv("ORVANE_PANELS_FEED_SECONDS");
+    QTest::qWait(1000 * (feed ? std::max(1, std::atoi(feed)) : 4));
+    EXPECT_GT(trafficPanel->model()->rowCount(), 0);
+    EXPECT_TRUE(logPanel->view()->toPlainText().contains("exchange"));
+    EXPECT_GT(plotPanel->points(TelemetrySeriesKind::steeringWheelAngle).size(), 0);
+    const QImage picture = window.grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    ASSERT_TRUE(picture.save(QString::fromLocal8Bit(output)));
+    std::printf("panels: saved %dx%d to %s (platform %s)\n", picture.width(), picture.height(), output,
+                qPrintable(QGuiApplication::platformName()));
+
+    if (measureSeconds <= 0) return;
+    auto cpuPercentOver = [&](int seconds) {
+        const double cpuBefore = processCpuSeconds();
+        const auto wallBefore = std::chrono::steady_clock::now();
+        QTest::qWait(seconds * 1000);
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+        return 100 * (processCpuSeconds() - cpuBefore) / wall;
+    };
+    const std::vector<std::pair<const char*, std::vector<QDockWidget*>>> phases{
+        {"all three panels shown", {logPanel, trafficPanel, plotPanel}},
+        {"only the log shown", {logPanel}},
+        {"only the traffic shown", {trafficPanel}},
+        {"only the plots shown", {plotPanel}},
+        {"all three hidden", {}}};
+    for (const auto& [name, shownPanels] : phases) {
+        for (QDockWidget* panel : {static_cast<QDockWidget*>(logPanel), static_cast<QDockWidget*>(trafficPanel),
+                                   static_cast<QDockWidget*>(plotPanel)}) {
+            panel->setVisible(std::find(shownPanels.begin(), shownPanels.end(), panel) != shownPanels.end());
+        }
+        QTest::qWait(500);
+        const double dropped = double(log->droppedCount());
+        std::printf("panels: %5.1f %% of one core over %d s (feeder included) with %s; dropped so far %.0f\n",
+                    cpuPercentOver(measureSeconds), measureSeconds, name, dropped);
+    }
+}
+
+}  // namespace
+}  // namespace orvane
