@@ -2,6 +2,7 @@
 // window keeps between runs.
 
 #include <QAction>
+#include <QDockWidget>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -17,12 +18,17 @@
 #include <unicode/uversion.h>
 
 #include <nlohmann/json.hpp>
+#include <cstdlib>
+#include <string_view>
 #include <system_error>
 
 #include "console/SessionTap.h"
 #include "console/ViewController.h"
 #include "qt/Application.h"
 #include "qt/ConsoleSettings.h"
+#include "qt/LogPanel.h"
+#include "qt/PlotPanel.h"
+#include "qt/TrafficPanel.h"
 #include "qt/MainWindow.h"
 #include "qt/QtControls.h"
 
@@ -70,6 +76,28 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
 
     QMenu* view = bar->addMenu("&View");
     view->setObjectName("viewMenu");
+    // The panels: the log small below the console and open at first, traffic beside it and the
+    // plots on the right, both closed until asked for.
+    auto* log = new LogPanel(window_.get());
+    auto* traffic = new TrafficPanel(sessionTap_->traffic(), window_.get());
+    auto* plots = new PlotPanel(series_, window_.get());
+    window_->addDockWidget(Qt::BottomDockWidgetArea, log);
+    window_->addDockWidget(Qt::BottomDockWidgetArea, traffic);
+    window_->addDockWidget(Qt::RightDockWidgetArea, plots);
+    window_->tabifyDockWidget(log, traffic);
+    log->raise();
+    traffic->hide();
+    plots->hide();
+    window_->resizeDocks({log}, {140}, Qt::Vertical);
+    const std::pair<QDockWidget*, QKeySequence> panels[] = {{log, QKeySequence(Qt::CTRL | Qt::Key_1)},
+                                                            {traffic, QKeySequence(Qt::CTRL | Qt::Key_2)},
+                                                            {plots, QKeySequence(Qt::CTRL | Qt::Key_3)}};
+    for (const auto& [panel, shortcut] : panels) {
+        QAction* toggle = panel->toggleViewAction();
+        toggle->setShortcut(shortcut);
+        view->addAction(toggle);
+    }
+    view->addSeparator();
     QAction* settings = view->addAction("&Settings…");
     settings->setShortcut(QKeySequence::Preferences);
     QObject::connect(settings, &QAction::triggered, window_.get(), [this] { showSettings(); });
@@ -128,6 +156,14 @@ void Application::restoreLayout() {
     QSettings settings;
     if (settings.contains("window/geometry")) window_->restoreGeometry(settings.value("window/geometry").toByteArray());
     if (settings.contains("window/state")) window_->restoreState(settings.value("window/state").toByteArray());
+    // A development aid: ORVANE_PANELS=log,traffic,plots opens those panels whatever was kept.
+    if (const char* wanted = std::getenv("ORVANE_PANELS")) {
+        const QStringList names = QString::fromLocal8Bit(wanted).split(',', Qt::SkipEmptyParts);
+        for (auto* panel : window_->findChildren<QDockWidget*>()) {
+            const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
+            panel->setVisible(names.contains(name, Qt::CaseInsensitive));
+        }
+    }
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
 }
 

@@ -10,12 +10,7 @@
 #include <memory>
 #include <vector>
 
-// The series' ring has a member named "slots", which Qt defines as a keyword: read the header
-// without that macro. Its include guard then keeps later includes from reading it again.
-#pragma push_macro("slots")
-#undef slots
 #include "console/TelemetrySeries.h"
-#pragma pop_macro("slots")
 
 class QCheckBox;
 class QPushButton;
