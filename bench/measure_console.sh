@@ -3,7 +3,11 @@
 #   - time from start to the first painted main window (five starts),
 #   - resident memory after it has run connected for a while,
 #   - CPU use over 10 s connected, with the telemetry unchanged (a silent device) and with it
-#     changing (the simulator reporting 100 messages a second).
+#     changing (the simulator reporting 100 messages a second), with the panels closed and with
+#     Log, Traffic and Plots open,
+#   - with ORVANE_MEASURE_LONG=1, resident memory after 1, 2, 5 and 10 minutes connected with the
+#     Traffic panel open.
+# Each console runs with HOME in a scratch directory, so no remembered layout interferes.
 #
 #   bench/measure_console.sh [build-dir]      (default build/release; builds what it needs)
 set -euo pipefail
@@ -21,6 +25,8 @@ cleanup() {
   rm -rf "$scratch"
 }
 trap cleanup EXIT
+# No remembered window layout or settings from the user's own runs.
+export HOME="$scratch"
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
@@ -29,17 +35,19 @@ if [ -z "${ORVANE_MEASURE_SKIP_STARTUP:-}" ]; then
 echo "== start-up (ms from main() to the first paint of the main window)"
 for run in 1 2 3 4 5; do
   ORVANE_DEVICE_DIR="$scratch" ORVANE_REPORT_STARTUP=1 ORVANE_SCREENSHOT="$scratch/shot.png" ORVANE_SCREENSHOT_DELAY=1 \
-    xvfb-run -a "$console" 2>&1 | sed -n 's/.*first painted \([0-9]*\) ms.*/\1/p'
+    xvfb-run -a -s "-screen 0 1600x1000x24" "$console" 2>&1 | sed -n 's/.*first painted \([0-9]*\) ms.*/\1/p'
 done | paste -sd' '
 fi
 
+# measure LABEL [sim options...]; ORVANE_PANELS (log,traffic,plots) picks the panels shown.
 measure() {
   local label=$1; shift
   "$sim" --link "$scratch/ttyACM0" "$@" >"$scratch/sim.out" 2>/dev/null &
   local sim_pid=$!
   pids+=("$sim_pid")
   for _ in $(seq 100); do [ -s "$scratch/sim.out" ] && break; sleep 0.05; done
-  ORVANE_DEVICE_DIR="$scratch" ORVANE_AUTOCONNECT="$scratch/ttyACM0" xvfb-run -a "$console" >/dev/null 2>&1 &
+  ORVANE_PANELS="${ORVANE_PANELS:-}" ORVANE_DEVICE_DIR="$scratch" ORVANE_AUTOCONNECT="$scratch/ttyACM0" \
+    xvfb-run -a -s "-screen 0 1600x1000x24" "$console" >/dev/null 2>&1 &
   local runner=$!
   pids+=("$runner")
   local app=""
@@ -64,5 +72,24 @@ measure() {
 }
 
 echo "== connected to orvane-sim, 10 s"
-measure "unchanged telemetry (silent device)" --silent
-measure "changing telemetry (100 messages/s)"
+ORVANE_PANELS=none measure "unchanged telemetry (silent device)" --silent
+ORVANE_PANELS=none measure "changing, panels closed (100 msg/s)"
+ORVANE_PANELS=log,traffic,plots measure "changing, Log+Traffic+Plots open"
+
+# Resident memory over a long connection with the Traffic panel open (its history fills to
+# 10,000 entries within two minutes and must then stay flat).
+if [ -n "${ORVANE_MEASURE_LONG:-}" ]; then
+  echo "== resident memory with Traffic open, 100 messages/s"
+  "$sim" --link "$scratch/ttyACM0" >"$scratch/sim.out" 2>/dev/null &
+  sim_pid=$!; pids+=("$sim_pid")
+  for _ in $(seq 100); do [ -s "$scratch/sim.out" ] && break; sleep 0.05; done
+  ORVANE_PANELS=traffic ORVANE_DEVICE_DIR="$scratch" ORVANE_AUTOCONNECT="$scratch/ttyACM0" xvfb-run -a -s "-screen 0 1600x1000x24" "$console" >/dev/null 2>&1 &
+  pids+=($!)
+  app=""
+  for _ in $(seq 100); do app=$(pgrep -n -f "^$console" || true); [ -n "$app" ] && break; sleep 0.1; done
+  started=$(date +%s)
+  for minute in 1 2 5 10; do
+    while [ $(( $(date +%s) - started )) -lt $((minute * 60)) ]; do sleep 2; done
+    printf "after %2d min: RSS %.1f MB\n" "$minute" "$(awk '/VmRSS/ {print $2 / 1024}' "/proc/$app/status")"
+  done
+fi

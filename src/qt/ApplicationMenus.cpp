@@ -77,15 +77,14 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     QMenu* view = bar->addMenu("&View");
     view->setObjectName("viewMenu");
     // The panels: the log small below the console and open at first, traffic beside it and the
-    // plots on the right, both closed until asked for.
+    // plots on the right, both closed until asked for; each can be moved, floated or tabbed.
     auto* log = new LogPanel(window_.get());
     auto* traffic = new TrafficPanel(sessionTap_->traffic(), window_.get());
     auto* plots = new PlotPanel(series_, window_.get());
     window_->addDockWidget(Qt::BottomDockWidgetArea, log);
     window_->addDockWidget(Qt::BottomDockWidgetArea, traffic);
     window_->addDockWidget(Qt::RightDockWidgetArea, plots);
-    window_->tabifyDockWidget(log, traffic);
-    log->raise();
+    window_->splitDockWidget(log, traffic, Qt::Horizontal);
     traffic->hide();
     plots->hide();
     window_->resizeDocks({log}, {140}, Qt::Vertical);
@@ -161,7 +160,8 @@ void Application::restoreLayout() {
         const QStringList names = QString::fromLocal8Bit(wanted).split(',', Qt::SkipEmptyParts);
         for (auto* panel : window_->findChildren<QDockWidget*>()) {
             const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
-            panel->setVisible(names.contains(name, Qt::CaseInsensitive));
+            panel->setVisible(names.contains(name, Qt::CaseInsensitive) ||
+                              names.contains(name + "s", Qt::CaseInsensitive));
         }
     }
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
@@ -180,7 +180,7 @@ QString Application::aboutText() const {
                "<p>Configurator and test console for the Orvane USB vehicle interface device.<br>"
                "Build %2, %3.</p>"
                "<table>"
-               "<tr><td>Qt</td><td>%4</td><td>LGPL 3.0 (Qt Charts: GPL 3.0)</td></tr>"
+               "<tr><td>Qt</td><td>%4</td><td>LGPL 3.0</td></tr>"
                "<tr><td>SDL</td><td>%5.%6.%7</td><td>zlib licence</td></tr>"
                "<tr><td>libcurl</td><td>%8</td><td>curl licence (MIT-style)</td></tr>"
                "<tr><td>ICU</td><td>%9</td><td>Unicode licence (ICU)</td></tr>"
