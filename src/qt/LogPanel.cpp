@@ -16,8 +16,6 @@ namespace orvane {
 
 namespace {
 
-constexpr int kRefreshIntervalMs = 100;
-
 QString levelText(QtMsgType type) {
     switch (type) {
         case QtDebugMsg: return QStringLiteral("debug");
@@ -117,19 +115,13 @@ LogCapture::Taken LogCapture::take() {
     return taken;
 }
 
-LogPanel::LogPanel(QWidget* parent) : QDockWidget(QStringLiteral("Log"), parent) {
-    setObjectName(QStringLiteral("logPanel"));
-
-    auto* content = new QWidget(this);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
+LogPanel::LogPanel(QWidget* parent) : BenchPanel(QStringLiteral("Log"), QStringLiteral("logPanel"), parent) {
+    QWidget* content = this->content();
+    QVBoxLayout* layout = contentLayout();
 
     auto* buttons = new QHBoxLayout;
-    auto* copyAllButton = new QPushButton(QStringLiteral("Copy All"), content);
-    copyAllButton->setObjectName(QStringLiteral("copyAllButton"));
-    auto* clearButton = new QPushButton(QStringLiteral("Clear"), content);
-    clearButton->setObjectName(QStringLiteral("clearButton"));
+    QPushButton* copyAllButton = makeButton(QStringLiteral("Copy All"), QStringLiteral("copyAllButton"));
+    QPushButton* clearButton = makeButton(QStringLiteral("Clear"), QStringLiteral("clearButton"));
     buttons->addWidget(copyAllButton);
     buttons->addWidget(clearButton);
     buttons->addStretch();
@@ -143,27 +135,13 @@ LogPanel::LogPanel(QWidget* parent) : QDockWidget(QStringLiteral("Log"), parent)
     view_->setMaximumBlockCount(kMaximumLines);
     view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(view_);
-    setWidget(content);
 
     connect(copyAllButton, &QPushButton::clicked, this, &LogPanel::copyAll);
     connect(clearButton, &QPushButton::clicked, this, &LogPanel::clear);
-
-    timer_ = new QTimer(this);
-    timer_->setInterval(kRefreshIntervalMs);
-    connect(timer_, &QTimer::timeout, this, &LogPanel::refresh);
-    connect(this, &QDockWidget::visibilityChanged, this, &LogPanel::setRefreshing);
+    startRefreshing();
 }
 
 LogPanel::~LogPanel() = default;
-
-void LogPanel::setRefreshing(bool visible) {
-    if (visible) {
-        refresh();
-        timer_->start();
-    } else {
-        timer_->stop();
-    }
-}
 
 void LogPanel::refresh() {
     LogCapture::Taken taken = capture_.take();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QDockWidget>
 #include <QString>
 #include <QtGlobal>
 #include <cstddef>
@@ -9,6 +8,8 @@
 #include <deque>
 #include <mutex>
 #include <vector>
+
+#include "qt/BenchPanel.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -66,7 +67,7 @@ private:
 //
 // It moves captured entries into its view at most 10 times a second, and only while it is
 // visible; while hidden the capture keeps the newest entries for when it is shown again.
-class LogPanel : public QDockWidget {
+class LogPanel : public BenchPanel {
     Q_OBJECT
 public:
     static constexpr int kMaximumLines = 5000;
@@ -82,14 +83,11 @@ public slots:
     // Empties the view.
     void clear();
     // Moves what has been captured into the view now.
-    void refresh();
+    void refresh() override;
 
 private:
-    void setRefreshing(bool visible);
-
     LogCapture capture_;
     QPlainTextEdit* view_ = nullptr;
-    QTimer* timer_ = nullptr;
 };
 
 }  // namespace orvane

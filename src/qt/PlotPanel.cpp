@@ -15,7 +15,6 @@ namespace orvane {
 
 namespace {
 
-constexpr int kRefreshIntervalMs = 100;
 constexpr double kMinimumAngleLimit = 10;  // degrees
 constexpr double kMinimumTorqueLimit = 1;  // Nm
 constexpr double kRequestLimit = 100;      // percent
@@ -195,18 +194,12 @@ void TimePlot::paintEvent(QPaintEvent*) {
 // ---- PlotPanel ----
 
 PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
-    : QDockWidget(QStringLiteral("Plots"), parent), series_(std::move(series)) {
-    setObjectName(QStringLiteral("plotPanel"));
-
-    auto* content = new QWidget(this);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
+    : BenchPanel(QStringLiteral("Plots"), QStringLiteral("plotPanel"), parent), series_(std::move(series)) {
+    QWidget* content = this->content();
+    QVBoxLayout* layout = contentLayout();
 
     auto* controls = new QHBoxLayout;
-    pauseButton_ = new QPushButton(QStringLiteral("Pause"), content);
-    pauseButton_->setObjectName(QStringLiteral("pauseButton"));
-    pauseButton_->setCheckable(true);
+    pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
     controls->addWidget(pauseButton_);
 
     const double window = std::chrono::duration<double>(series_->window()).count();
@@ -240,15 +233,11 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     layout->addLayout(controls);
     layout->addWidget(anglePlot_, 2);
     layout->addWidget(torquePlot_, 3);
-    setWidget(content);
 
     setPaused(series_->isPaused());
     connect(pauseButton_, &QPushButton::toggled, this, &PlotPanel::setPaused);
 
-    timer_ = new QTimer(this);
-    timer_->setInterval(kRefreshIntervalMs);
-    connect(timer_, &QTimer::timeout, this, qOverload<>(&PlotPanel::refresh));
-    connect(this, &QDockWidget::visibilityChanged, this, &PlotPanel::setRefreshing);
+    startRefreshing();
 }
 
 PlotPanel::~PlotPanel() = default;
@@ -286,15 +275,6 @@ void PlotPanel::setPaused(bool paused) {
     series_->setPaused(paused);
     if (pauseButton_->isChecked() != paused) pauseButton_->setChecked(paused);
     pauseButton_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-}
-
-void PlotPanel::setRefreshing(bool visible) {
-    if (visible) {
-        refresh();
-        timer_->start();
-    } else {
-        timer_->stop();
-    }
 }
 
 void PlotPanel::refresh(TelemetrySeriesKind kind) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDockWidget>
 #include <QList>
 #include <QPixmap>
 #include <QPointF>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "console/TelemetrySeries.h"
+#include "qt/BenchPanel.h"
 
 class QCheckBox;
 class QPushButton;
@@ -78,7 +78,7 @@ private:
 // The plots are redrawn from the series at most 10 times a second, only while the dock is
 // visible. The angle and torque axes grow and shrink to the largest magnitude shown, rounded up
 // to 1, 2 or 5 times a power of ten; the request axis is fixed at +-100 %.
-class PlotPanel : public QDockWidget {
+class PlotPanel : public BenchPanel {
     Q_OBJECT
 public:
     explicit PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent = nullptr);
@@ -98,7 +98,7 @@ public slots:
     void setShown(TelemetrySeriesKind kind, bool shown);
     void setPaused(bool paused);
     // Redraws the shown series from the telemetry series now.
-    void refresh();
+    void refresh() override;
 
 private:
     struct Series {
@@ -109,7 +109,6 @@ private:
         double largest = 0;  // the largest magnitude drawn, in the axis' unit
     };
 
-    void setRefreshing(bool visible);
     void refresh(TelemetrySeriesKind kind);
     // Fits a growing axis to the largest magnitude of the shown series on it.
     void fitAxis(TimePlot* plot, TimePlot::Side side, double minimumLimit);
@@ -120,7 +119,6 @@ private:
     TimePlot* anglePlot_ = nullptr;
     TimePlot* torquePlot_ = nullptr;
     QPushButton* pauseButton_ = nullptr;
-    QTimer* timer_ = nullptr;
 };
 
 }  // namespace orvane

@@ -23,7 +23,6 @@ namespace orvane {
 
 namespace {
 
-constexpr int kRefreshIntervalMs = 100;
 // More distinct names than this are not offered in the filter (a device sending garbage names
 // must not grow the list without end); they can still be shown through setFilter().
 constexpr std::size_t kMaximumFilterNames = 100;
@@ -164,22 +163,14 @@ void TrafficTableModel::clear() {
 }
 
 TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
-    : QDockWidget(QStringLiteral("Traffic"), parent), log_(std::move(log)) {
-    setObjectName(QStringLiteral("trafficPanel"));
-
-    auto* content = new QWidget(this);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
+    : BenchPanel(QStringLiteral("Traffic"), QStringLiteral("trafficPanel"), parent), log_(std::move(log)) {
+    QWidget* content = this->content();
+    QVBoxLayout* layout = contentLayout();
 
     auto* controls = new QHBoxLayout;
-    pauseButton_ = new QPushButton(QStringLiteral("Pause"), content);
-    pauseButton_->setObjectName(QStringLiteral("pauseButton"));
-    pauseButton_->setCheckable(true);
-    auto* clearButton = new QPushButton(QStringLiteral("Clear"), content);
-    clearButton->setObjectName(QStringLiteral("clearButton"));
-    auto* copyButton = new QPushButton(QStringLiteral("Copy"), content);
-    copyButton->setObjectName(QStringLiteral("copyButton"));
+    pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
+    QPushButton* clearButton = makeButton(QStringLiteral("Clear"), QStringLiteral("clearButton"));
+    QPushButton* copyButton = makeButton(QStringLiteral("Copy"), QStringLiteral("copyButton"));
     filterBox_ = new QComboBox(content);
     filterBox_->setObjectName(QStringLiteral("filterBox"));
     filterBox_->setToolTip(QStringLiteral("Show the messages of one name"));
@@ -216,7 +207,6 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     header->resizeSection(TrafficTableModel::directionColumn, digitWidth * 10);
     header->resizeSection(TrafficTableModel::nameColumn, digitWidth * 14);
     layout->addWidget(view_);
-    setWidget(content);
 
     // Offer the names of the messages already in the log.
     std::vector<std::string> names;
@@ -230,22 +220,10 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     connect(filterBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { model_->setFilter(filterBox_->itemData(index).toString().toStdString()); });
 
-    timer_ = new QTimer(this);
-    timer_->setInterval(kRefreshIntervalMs);
-    connect(timer_, &QTimer::timeout, this, &TrafficPanel::refresh);
-    connect(this, &QDockWidget::visibilityChanged, this, &TrafficPanel::setRefreshing);
+    startRefreshing();
 }
 
 TrafficPanel::~TrafficPanel() = default;
-
-void TrafficPanel::setRefreshing(bool visible) {
-    if (visible) {
-        refresh();
-        timer_->start();
-    } else {
-        timer_->stop();
-    }
-}
 
 void TrafficPanel::refresh() {
     if (!paused_) {

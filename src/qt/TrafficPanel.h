@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QDockWidget>
 #include <QString>
 #include <cstdint>
 #include <deque>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "device/TrafficLog.h"
+#include "qt/BenchPanel.h"
 
 class QComboBox;
 class QLabel;
@@ -69,7 +69,7 @@ private:
 // name; Copy and Ctrl+C put the selected rows on the clipboard, one line each (trafficEntryText).
 //
 // While the dock is hidden nothing drains the log either, so it may count drops then too.
-class TrafficPanel : public QDockWidget {
+class TrafficPanel : public BenchPanel {
     Q_OBJECT
 public:
     explicit TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent = nullptr);
@@ -88,10 +88,9 @@ public slots:
     // Shows only the messages named `name` (all of them for an empty name).
     void setFilter(const QString& name);
     // Takes what the log has queued (unless paused) and shows the dropped count now.
-    void refresh();
+    void refresh() override;
 
 private:
-    void setRefreshing(bool visible);
     void addFilterNames(const std::vector<std::string>& names);
     void showDroppedCount();
 
@@ -101,7 +100,6 @@ private:
     QComboBox* filterBox_ = nullptr;
     QPushButton* pauseButton_ = nullptr;
     QLabel* droppedLabel_ = nullptr;
-    QTimer* timer_ = nullptr;
     bool paused_ = false;
     std::uint64_t shownDropped_ = UINT64_MAX;
 };
