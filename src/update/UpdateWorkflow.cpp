@@ -7,6 +7,7 @@
 
 #include "platform/GlobalQueue.h"
 #include "platform/InformativeError.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareDownload.h"
@@ -49,6 +50,7 @@ void UpdateWorkflow::showStage(Stage stage, std::optional<double> fraction) {
     if (!host) return;
     const std::optional<int> percent = fraction ? std::optional<int>(static_cast<int>(*fraction * 100)) : std::nullopt;
     if (stage == stage_ && percent == shownPercent_) return;
+    if (stage != stage_) logInfo(kUpdateLog, stageName(stage));
     stage_ = stage;
     shownPercent_ = percent;
     host->setModalProgressStatusProgress(fraction);
@@ -61,6 +63,7 @@ UpdateWorkflow::UpdateWorkflow(std::shared_ptr<DeviceUpdateProvider> provider, s
 void UpdateWorkflow::checkForUpdates() {
     auto host = host_.lock();
     if (!host || !host->hasDeviceSession()) return;
+    logInfo(kUpdateLog, "Checking for a firmware update");
     host->setModalProgressStatusText(std::string("Checking for Updates..."));
     host->setModalProgressStatusProgress(std::nullopt);
     auto weak = weak_from_this();
@@ -74,6 +77,7 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
     if (!host) return;
     host->setModalProgressStatusText(std::nullopt);
     if (const auto* error = std::get_if<ErrorRef>(&result)) {
+        logWarning(kUpdateLog, "The check for an update failed: " + (*error ? (*error)->localizedDescription() : ""));
         host->presentErrorModalForWindow(std::make_shared<InformativeError>(
             "Unable to check for updates.", "Check your internet connection and try again.", *error));
         return;
@@ -81,6 +85,8 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
     const auto& information = std::get<DeviceSoftwareUpdateInformation>(result);
     const Version deviceVersion = host->deviceVersion().value_or(Version(0, 0, 0, 0));
 
+    logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", the device runs " +
+                            deviceVersion.description());
     if (information.version.hasGreaterComponent(deviceVersion)) {
         auto weak = weak_from_this();
         host->presentUpdateInformationDialog([weak, information](UpdateInformationViewController& dialog) {
@@ -104,7 +110,11 @@ void UpdateWorkflow::prepareUpdateInformationDialog(UpdateInformationViewControl
         if (auto shown = weakDialog.lock()) {
             host->dismissUpdateInformationDialog(static_cast<UpdateInformationViewController&>(*shown));
         }
-        if (answer == UpdateSoftwareInformationViewResult::dontUpdate) return;
+        if (answer == UpdateSoftwareInformationViewResult::dontUpdate) {
+            logInfo(kUpdateLog, "Update declined");
+            return;
+        }
+        logInfo(kUpdateLog, "Downloading " + information.downloadURL);
 
         host->setModalProgressStatusText(std::string("Downloading software..."));
         host->setModalProgressStatusProgress(std::nullopt);
@@ -145,6 +155,7 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
     auto host = host_.lock();
     if (!host) return;
     if (error) {
+        logWarning(kUpdateLog, "The download failed: " + error->localizedDescription());
         host->setModalProgressStatusText(std::nullopt);
         host->setModalProgressDetailText(std::nullopt);
         stage_ = Stage::checking;
@@ -207,6 +218,12 @@ void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     _bossac->progressHandler = nullptr;
     const std::string output = toolOutput_.text();
     const Stage stage = stage_;
+    if (!output.empty()) logInfo(kUpdateLog, "The flashing tool printed:\n" + output);
+    if (error) {
+        logWarning(kUpdateLog, stageName(stage) + " failed: " + error->localizedDescription());
+    } else {
+        logInfo(kUpdateLog, "The firmware update completed");
+    }
     stage_ = Stage::checking;
     shownPercent_.reset();
     auto host = host_.lock();
