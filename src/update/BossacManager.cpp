@@ -207,25 +207,8 @@ std::variant<std::filesystem::path, ErrorRef> BossacManager::locateTool(
 }
 
 ErrorRef BossacManager::outcomeOfLog(std::string_view log) {
-    std::string_view lastLine;
-    std::size_t start = 0;
-    while (start < log.size()) {
-        std::size_t end = log.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = log.size();
-        }
-        if (end > start) {
-            lastLine = log.substr(start, end - start);
-        }
-        start = end + 1;
-    }
-    if (lastLine.empty()) {
-        return std::make_shared<BossacError>(BossacError::unknown());
-    }
-    if (lastLine.find("failed") != std::string_view::npos || lastLine.find("No device") != std::string_view::npos) {
-        return std::make_shared<BossacError>(BossacError::reportedFailure(std::string(lastLine)));
-    }
-    return nullptr;
+    // A wait status of 0 is a normal exit with status 0: only the last line decides.
+    return outcomeOfRun(log, 0);
 }
 
 void BossacManager::kickBootloader(const std::filesystem::path& port, const Settings& settings) {
