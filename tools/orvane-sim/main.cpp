@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <string>
 #include <thread>
@@ -45,6 +46,7 @@ using Clock = std::chrono::steady_clock;
 const char* const kUsage =
     "usage: orvane-sim [--link PATH] [--version X] [--rate N] [--unplug-after N] [--silent]\n"
     "                  [--high-bit-after N] [--endless-name-after N]\n"
+    "                  [--steer-delay SECONDS] [--steer-lag SECONDS] [--swing DEGREES] [--driver-grab SECONDS]\n"
     "                  [--bootloader-link PATH] [--flash-dump FILE] [--flip-bit-after-write]\n"
     "                  [--vanish-during-write] [--bootloader-silent]\n"
     "  --link PATH             place a symbolic link to the device at PATH (removed on exit)\n"
@@ -55,6 +57,14 @@ const char* const kUsage =
     "  --silent                read requests but never answer\n"
     "  --high-bit-after N      make message N+1 carry a byte with the high bit set\n"
     "  --endless-name-after N  after N messages, send a name that never ends\n"
+    "The wheel turns 3.6 degrees clockwise (negative) per percent of lateral request, plus a slow\n"
+    "swing of its own; the driver's torque follows the angle's sign.\n"
+    "  --steer-delay SECONDS   the wheel starts to follow a lateral request this long after it\n"
+    "                          arrives (default 0)\n"
+    "  --steer-lag SECONDS     time constant of the wheel's first-order lag (default 0.3; 0: none)\n"
+    "  --swing DEGREES         amplitude of the wheel's own slow swing (default 25; 0: none)\n"
+    "  --driver-grab SECONDS   this long after a client's first request the driver grabs the wheel:\n"
+    "                          it stays where it is and the driver's torque exceeds 4 Nm\n"
     "Opened at 1200 baud and closed, the device reboots into its bootloader (an ATSAMD21G18A's\n"
     "SAM-BA monitor, for bossac) on a new pty, linked from the --link PATH; its reset brings the\n"
     "device back on a new pty, reporting the version in the image's \"ORVANE-FIRMWARE-VERSION=V\"\n"
@@ -80,6 +90,10 @@ struct Options {
     bool silent = false;
     std::optional<long> highBitAfter;
     std::optional<long> endlessNameAfter;
+    double steerDelay = 0;             // seconds
+    double steerLag = 0.3;             // seconds
+    double swing = 25;                 // degrees
+    std::optional<double> driverGrab;  // seconds after a client's first request
     std::string bootloaderLinkPath;
     std::string flashDumpPath;
     BootloaderFaults faults;
@@ -90,6 +104,13 @@ int signalPipe[2] = {-1, -1};
 void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// A number of seconds (or degrees) from 0 to `most`.
+std::optional<double> amount(const char* text, double most) {
+    auto value = orvane::parseNumber(text ? text : "");
+    if (!value || !(*value >= 0 && *value <= most)) return std::nullopt;
+    return value;
 }
 
 std::optional<long> count(const char* text) {
@@ -120,6 +141,14 @@ bool parseOptions(int argc, char** argv, Options& options) {
             if (!(options.highBitAfter = count(next()))) return false;
         } else if (argument == "--endless-name-after") {
             if (!(options.endlessNameAfter = count(next()))) return false;
+        } else if (argument == "--steer-delay" || argument == "--steer-lag" || argument == "--swing") {
+            auto value = amount(next(), argument == "--swing" ? 180 : 10);
+            if (!value) return false;
+            (argument == "--steer-delay" ? options.steerDelay
+             : argument == "--steer-lag" ? options.steerLag
+                                         : options.swing) = *value;
+        } else if (argument == "--driver-grab") {
+            if (!(options.driverGrab = amount(next(), 86400))) return false;
         } else if (argument == "--silent") {
             options.silent = true;
         } else if (argument == "--bootloader-link" || argument == "--flash-dump") {
@@ -142,22 +171,41 @@ bool parseOptions(int argc, char** argv, Options& options) {
 // Rounded to two decimals, as the device's firmware prints its values.
 std::string decimal(double value) { return orvane::numberText(std::round(value * 100) / 100); }
 
-// A vehicle driving about: the wheel swings slowly and follows the requested lateral control,
-// the driver's torque follows it at once, overlays and control methods change now and then.
+// How the wheel answers lateral requests.
+struct SteeringOptions {
+    double delay = 0;                  // seconds before the wheel starts to follow a request
+    double lag = 0.3;                  // time constant of its first-order lag, seconds
+    double swing = 25;                 // degrees of the wheel's own slow swing
+    std::optional<double> driverGrab;  // seconds after a client's first request
+};
+
+// A vehicle driving about: the wheel swings slowly and follows the requested lateral control
+// after a delay and through a first-order lag, the driver's torque follows it, overlays and
+// control methods change now and then. A driver who grabs the wheel holds it where it is, with
+// a torque of more than 4 Nm.
 // Signs: a positive lateral request asks for a clockwise turn, while a positive steering wheel
 // angle is counterclockwise; the driver's torque counts the same way as the angle. So a
 // clockwise request drives the angle and the torque negative.
 class Vehicle {
 public:
-    explicit Vehicle(std::string version) : version_(std::move(version)), start_(Clock::now()), last_(start_) {}
+    Vehicle(std::string version, SteeringOptions steering)
+        : version_(std::move(version)), steering_(steering), start_(Clock::now()), last_(start_) {}
 
     void request(double lateralPercent, double longitudinalPercent) {
         if (std::isfinite(lateralPercent)) lateral_ = std::clamp(lateralPercent, -100.0, 100.0);
         if (std::isfinite(longitudinalPercent)) longitudinal_ = std::clamp(longitudinalPercent, -100.0, 100.0);
+        const auto now = Clock::now();
+        if (!clientStart_) clientStart_ = now;
+        pending_.emplace_back(now, lateral_);
     }
 
-    // A new client starts with the device information, the state and the statistics.
-    void restart() { index_ = 0; }
+    // A new client starts with the device information, the state and the statistics, and its
+    // own time for the driver's grab.
+    void restart() {
+        index_ = 0;
+        clientStart_.reset();
+        grabbed_ = false;
+    }
 
     void setVersion(std::string version) { version_ = std::move(version); }
 
@@ -178,10 +226,28 @@ private:
         const double step = std::chrono::duration<double>(now - last_).count();
         last_ = now;
         const double t = seconds();
-        // First-order lag (0.3 s) towards a gentle swing plus 3.6 degrees clockwise per percent of
-        // lateral request.
-        const double target = 25 * std::sin(0.4 * t) - 3.6 * lateral_;
-        angle_ += (target - angle_) * (1 - std::exp(-step / 0.3));
+        // The requests older than the delay have reached the wheel.
+        const auto due =
+            now - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(steering_.delay));
+        while (!pending_.empty() && pending_.front().first <= due) {
+            applied_ = pending_.front().second;
+            pending_.pop_front();
+        }
+        if (steering_.driverGrab && clientStart_ && !grabbed_ &&
+            std::chrono::duration<double>(now - *clientStart_).count() >= *steering_.driverGrab) {
+            grabbed_ = true;
+            std::fprintf(stderr, "orvane-sim: the driver grabs the wheel\n");
+        }
+        if (grabbed_) return;
+        // First-order lag towards a gentle swing plus 3.6 degrees clockwise per percent of the
+        // lateral request that has reached the wheel.
+        const double target = steering_.swing * std::sin(0.4 * t) - 3.6 * applied_;
+        angle_ = steering_.lag > 0 ? angle_ + (target - angle_) * (1 - std::exp(-step / steering_.lag)) : target;
+    }
+
+    double driverTorque(double t) const {
+        const double torque = -0.025 * applied_ + 0.1 * std::sin(2.3 * t);
+        return grabbed_ ? torque + (angle_ < 0 ? -4.0 : 4.0) : torque;
     }
 
     static const char* overlay(double t, double period, double phase) {
@@ -198,7 +264,7 @@ private:
                  {"apaTOI", overlay(t, 4.0, 0.0)},
                  {"halfTOI", overlay(t, 5.0, 3.0)},
                  {"assist-torque", decimal(0.8 * std::sin(0.7 * t) + 0.01 * longitudinal_)},
-                 {"driver-torque", decimal(-0.025 * lateral_ + 0.1 * std::sin(2.3 * t))}}};
+                 {"driver-torque", decimal(driverTorque(t))}}};
     }
 
     DeviceReport state() const {
@@ -223,17 +289,28 @@ private:
     }
 
     std::string version_;
+    SteeringOptions steering_;
     Clock::time_point start_;
     Clock::time_point last_;
     long index_ = 0;
     double angle_ = 0;
     double lateral_ = 0;
     double longitudinal_ = 0;
+    // Lateral requests on their way to the wheel (arrival, percent), and the one that has reached it.
+    std::deque<std::pair<Clock::time_point, double>> pending_;
+    double applied_ = 0;
+    std::optional<Clock::time_point> clientStart_;
+    bool grabbed_ = false;
 };
 
 class Simulator {
 public:
-    explicit Simulator(Options options) : options_(std::move(options)), vehicle_(options_.version) {}
+    explicit Simulator(Options options)
+        : options_(std::move(options)),
+          vehicle_(options_.version, {.delay = options_.steerDelay,
+                                      .lag = options_.steerLag,
+                                      .swing = options_.swing,
+                                      .driverGrab = options_.driverGrab}) {}
 
     bool open() { return port_.attach(options_.linkPath); }
 

@@ -1,0 +1,294 @@
+#include "maneuver/ManeuverSuite.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <numbers>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "device/NumberText.h"
+
+namespace orvane {
+
+namespace {
+
+using nlohmann::json;
+
+// Bounds that keep a suite to what a test drive can mean, and its tick counts far from overflow.
+constexpr double kLongestSeconds = 3600;
+constexpr int kMostRepeats = 1000;
+// 50 requests a second carry a sine only below half that rate; above it the samples alias.
+constexpr double kFastestFrequency = 25;
+
+// Texts from the file go into one-line messages: control characters become spaces.
+std::string oneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    }
+    return line;
+}
+
+std::string inQuotes(std::string_view text) { return "\"" + oneLine(text) + "\""; }
+
+[[noreturn]] void refuse(const std::string& where, const std::string& what) {
+    throw ManeuverFileError(where.empty() ? what : where + ": " + what);
+}
+
+void refuseUnknownKeys(const json& object, std::initializer_list<std::string_view> known, const std::string& where) {
+    for (const auto& [key, value] : object.items()) {
+        if (std::find(known.begin(), known.end(), key) == known.end()) refuse(where, "unknown key " + inQuotes(key));
+    }
+}
+
+// The finite number under `key`, or nothing when the key is absent.
+std::optional<double> optionalNumber(const json& object, const char* key, const std::string& where) {
+    auto found = object.find(key);
+    if (found == object.end()) return std::nullopt;
+    if (!found->is_number()) refuse(where, inQuotes(key) + " is not a number");
+    const double value = found->get<double>();
+    if (!std::isfinite(value)) refuse(where, inQuotes(key) + " is not a finite number");
+    return value;
+}
+
+double number(const json& object, const char* key, const std::string& where) {
+    auto value = optionalNumber(object, key, where);
+    if (!value) refuse(where, inQuotes(key) + " is missing");
+    return *value;
+}
+
+double seconds(const json& object, const char* key, const std::string& where, bool zeroAllowed) {
+    const double value = number(object, key, where);
+    if (value < 0 || (value == 0 && !zeroAllowed)) {
+        refuse(where, inQuotes(key) + " " + numberText(value) + (zeroAllowed ? " is negative" : " is not above 0"));
+    }
+    if (value > kLongestSeconds) refuse(where, inQuotes(key) + " " + numberText(value) + " s is longer than an hour");
+    return value;
+}
+
+ManeuverLimits readLimits(const json& document) {
+    auto found = document.find("limits");
+    if (found == document.end()) refuse("", "\"limits\" is missing");
+    const std::string where = "limits";
+    if (!found->is_object()) refuse(where, "is not a JSON object");
+    refuseUnknownKeys(*found, {"lateral", "longitudinal", "driverTorqueAbort"}, where);
+    ManeuverLimits limits;
+    for (auto [key, field] :
+         {std::pair{"lateral", &ManeuverLimits::lateral}, std::pair{"longitudinal", &ManeuverLimits::longitudinal}}) {
+        const double value = number(*found, key, where);
+        if (value <= 0) refuse(where, inQuotes(key) + " " + numberText(value) + " is not above 0");
+        if (value > 1) refuse(where, inQuotes(key) + " " + numberText(value) + " is above 1, the largest request");
+        limits.*field = value;
+    }
+    limits.driverTorqueAbort = number(*found, "driverTorqueAbort", where);
+    if (limits.driverTorqueAbort <= 0) {
+        refuse(where, "\"driverTorqueAbort\" " + numberText(limits.driverTorqueAbort) + " Nm is not above 0");
+    }
+    return limits;
+}
+
+ManeuverProfile::Kind profileKind(const std::string& name, const std::string& where) {
+    using Kind = ManeuverProfile::Kind;
+    for (Kind kind : {Kind::step, Kind::ramp, Kind::sine, Kind::points}) {
+        if (name == profileName(kind)) return kind;
+    }
+    refuse(where, "unknown profile " + inQuotes(name) + " (step, ramp, sine or points)");
+}
+
+std::vector<std::pair<double, double>> readPoints(const json& maneuver, const std::string& where) {
+    auto found = maneuver.find("points");
+    if (found == maneuver.end()) refuse(where, "\"points\" is missing");
+    if (!found->is_array() || found->empty()) refuse(where, "\"points\" is not a list of [time, value] pairs");
+    std::vector<std::pair<double, double>> points;
+    for (const json& point : *found) {
+        const std::string which = "point " + std::to_string(points.size() + 1);
+        if (!point.is_array() || point.size() != 2 || !point[0].is_number() || !point[1].is_number()) {
+            refuse(where, which + " is not a [time, value] pair of numbers");
+        }
+        const double time = point[0].get<double>();
+        const double value = point[1].get<double>();
+        if (!std::isfinite(time) || !std::isfinite(value)) refuse(where, which + " is not finite");
+        if (time < 0) refuse(where, which + " has a negative time " + numberText(time));
+        if (time > kLongestSeconds) refuse(where, which + " lies more than an hour into the run");
+        if (!points.empty() && time <= points.back().first) {
+            refuse(where, which + " at " + numberText(time) + " s does not come after the one before");
+        }
+        points.emplace_back(time, value);
+    }
+    if (points.back().first <= 0) refuse(where, "the last point's time, the duration, is not above 0");
+    return points;
+}
+
+Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimits& limits) {
+    std::string where = "maneuver " + std::to_string(index + 1);
+    if (!object.is_object()) refuse(where, "is not a JSON object");
+    Maneuver maneuver;
+    auto name = object.find("name");
+    if (name == object.end()) refuse(where, "\"name\" is missing");
+    if (!name->is_string() || name->get<std::string>().empty()) refuse(where, "\"name\" is not a non-empty text");
+    maneuver.name = name->get<std::string>();
+    where += " " + inQuotes(maneuver.name);
+
+    auto channel = object.find("channel");
+    if (channel == object.end()) refuse(where, "\"channel\" is missing");
+    if (*channel == "lateral") {
+        maneuver.channel = ManeuverChannel::lateral;
+    } else if (*channel == "longitudinal") {
+        maneuver.channel = ManeuverChannel::longitudinal;
+    } else {
+        const std::string given =
+            channel->is_string() ? inQuotes(channel->get<std::string>()) : oneLine(channel->dump());
+        refuse(where, "\"channel\" " + given + " is neither \"lateral\" nor \"longitudinal\"");
+    }
+
+    auto profile = object.find("profile");
+    if (profile == object.end()) refuse(where, "\"profile\" is missing");
+    if (!profile->is_string()) refuse(where, "\"profile\" is not a text");
+    using Kind = ManeuverProfile::Kind;
+    ManeuverProfile& shape = maneuver.profile;
+    shape.kind = profileKind(profile->get<std::string>(), where);
+    switch (shape.kind) {
+        case Kind::step:
+            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "amplitude", "duration"},
+                              where);
+            shape.amplitude = number(object, "amplitude", where);
+            shape.duration = seconds(object, "duration", where, false);
+            break;
+        case Kind::ramp:
+            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "from", "to", "duration"},
+                              where);
+            shape.from = number(object, "from", where);
+            shape.to = number(object, "to", where);
+            shape.duration = seconds(object, "duration", where, false);
+            break;
+        case Kind::sine:
+            refuseUnknownKeys(object,
+                              {"name", "channel", "profile", "repeats", "settle", "amplitude", "frequency", "duration"},
+                              where);
+            shape.amplitude = number(object, "amplitude", where);
+            shape.frequency = number(object, "frequency", where);
+            if (shape.frequency <= 0 || shape.frequency >= kFastestFrequency) {
+                refuse(where, "\"frequency\" " + numberText(shape.frequency) +
+                                  " Hz is outside the range above 0 and below 25 Hz (50 requests a second)");
+            }
+            shape.duration = seconds(object, "duration", where, false);
+            break;
+        case Kind::points:
+            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "points"}, where);
+            shape.points = readPoints(object, where);
+            shape.duration = shape.points.back().first;
+            break;
+    }
+
+    const double limit = limits.forChannel(maneuver.channel);
+    const double peak = shape.peakMagnitude();
+    if (peak > limit) {
+        refuse(where, std::string("the profile reaches ") + numberText(peak) + ", beyond the " +
+                          channelName(maneuver.channel) + " limit " + numberText(limit));
+    }
+
+    if (object.contains("repeats")) {
+        const json& repeats = object["repeats"];
+        if (!repeats.is_number_integer() || repeats.get<long long>() < 1 || repeats.get<long long>() > kMostRepeats) {
+            refuse(where, "\"repeats\" " + oneLine(repeats.dump()) + " is not a whole number from 1 to 1000");
+        }
+        maneuver.repeats = repeats.get<int>();
+    }
+    if (object.contains("settle")) maneuver.settle = seconds(object, "settle", where, true);
+    return maneuver;
+}
+
+// nlohmann's messages begin with "[json.exception.parse_error.101] "; the reader needs the rest.
+std::string parseErrorText(const std::string& what) {
+    auto close = what.find("] ");
+    return oneLine(what.rfind("[json.exception.", 0) == 0 && close != std::string::npos ? what.substr(close + 2)
+                                                                                        : what);
+}
+
+}  // namespace
+
+const char* channelName(ManeuverChannel channel) {
+    return channel == ManeuverChannel::lateral ? "lateral" : "longitudinal";
+}
+
+const char* profileName(ManeuverProfile::Kind kind) {
+    switch (kind) {
+        case ManeuverProfile::Kind::step: return "step";
+        case ManeuverProfile::Kind::ramp: return "ramp";
+        case ManeuverProfile::Kind::sine: return "sine";
+        case ManeuverProfile::Kind::points: return "points";
+    }
+    return "";
+}
+
+double ManeuverProfile::valueAt(double t) const {
+    if (!(t >= 0 && t <= duration)) return 0;
+    switch (kind) {
+        case Kind::step: return amplitude;
+        case Kind::ramp: return from + (to - from) * (t / duration);
+        case Kind::sine: return amplitude * std::sin(2 * std::numbers::pi * frequency * t);
+        case Kind::points: {
+            if (points.empty()) return 0;
+            auto after = std::upper_bound(points.begin(), points.end(), t,
+                                          [](double time, const auto& point) { return time < point.first; });
+            if (after == points.begin()) return points.front().second;
+            if (after == points.end()) return points.back().second;
+            const auto& [t0, v0] = *std::prev(after);
+            const auto& [t1, v1] = *after;
+            return v0 + (v1 - v0) * ((t - t0) / (t1 - t0));
+        }
+    }
+    return 0;
+}
+
+double ManeuverProfile::peakMagnitude() const {
+    switch (kind) {
+        case Kind::step: return std::fabs(amplitude);
+        case Kind::ramp: return std::max(std::fabs(from), std::fabs(to));
+        case Kind::sine:
+            // The first peak comes a quarter period in; a shorter run stops on the way up.
+            return frequency * duration >= 0.25 ? std::fabs(amplitude) : std::fabs(valueAt(duration));
+        case Kind::points: {
+            double peak = 0;
+            for (const auto& point : points) peak = std::max(peak, std::fabs(point.second));
+            return peak;
+        }
+    }
+    return 0;
+}
+
+ManeuverSuite ManeuverSuite::fromJsonText(std::string_view text) {
+    json document;
+    try {
+        document = json::parse(text);
+    } catch (const json::parse_error& error) {
+        refuse("", "the file is not JSON: " + parseErrorText(error.what()));
+    }
+    if (!document.is_object()) refuse("", "the file is not a JSON object");
+    refuseUnknownKeys(document, {"limits", "maneuvers"}, "the file");
+
+    ManeuverSuite suite;
+    suite.limits = readLimits(document);
+    auto maneuvers = document.find("maneuvers");
+    if (maneuvers == document.end()) refuse("", "\"maneuvers\" is missing");
+    if (!maneuvers->is_array()) refuse("", "\"maneuvers\" is not a list");
+    if (maneuvers->empty()) refuse("", "\"maneuvers\" is empty: there is nothing to run");
+    for (const json& maneuver : *maneuvers) {
+        suite.maneuvers.push_back(readManeuver(maneuver, suite.maneuvers.size(), suite.limits));
+    }
+    return suite;
+}
+
+ManeuverSuite ManeuverSuite::fromFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) refuse("", "cannot read " + inQuotes(path.string()));
+    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (file.bad()) refuse("", "cannot read " + inQuotes(path.string()));
+    return fromJsonText(text);
+}
+
+}  // namespace orvane

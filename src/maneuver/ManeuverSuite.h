@@ -1,0 +1,79 @@
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace orvane {
+
+// The request a maneuver drives: lateral (steering) or longitudinal (engine against brake).
+enum class ManeuverChannel { lateral, longitudinal };
+
+// "lateral" or "longitudinal", as the maneuver file writes it.
+const char* channelName(ManeuverChannel channel);
+
+// The shape of one run's request over time. Values are the session's magnitudes (-1 to 1),
+// times in seconds from the start of the run.
+struct ManeuverProfile {
+    enum class Kind { step, ramp, sine, points };
+
+    Kind kind = Kind::step;
+    double amplitude = 0;  // step: the value held; sine: the peak
+    double from = 0;       // ramp
+    double to = 0;         // ramp
+    double frequency = 0;  // sine, Hz
+    double duration = 0;   // seconds; for points the last point's time
+    // (time, value), times rising; before the first point its value holds, after the last one
+    // the last value holds.
+    std::vector<std::pair<double, double>> points;
+
+    // The value at `t` seconds into the run; 0 outside [0, duration].
+    double valueAt(double t) const;
+    // The largest |value| the profile takes over [0, duration].
+    double peakMagnitude() const;
+};
+
+// "step", "ramp", "sine" or "points".
+const char* profileName(ManeuverProfile::Kind kind);
+
+struct Maneuver {
+    std::string name;
+    ManeuverChannel channel = ManeuverChannel::lateral;
+    ManeuverProfile profile;
+    int repeats = 1;
+    double settle = 2.0;  // seconds at 0 after every run
+};
+
+struct ManeuverLimits {
+    double lateral = 0;            // largest |lateral request|, at most 1
+    double longitudinal = 0;       // largest |longitudinal request|, at most 1
+    double driverTorqueAbort = 0;  // Nm: a driver torque beyond this ends the suite
+
+    double forChannel(ManeuverChannel channel) const {
+        return channel == ManeuverChannel::lateral ? lateral : longitudinal;
+    }
+};
+
+// A maneuver file that cannot run. what() is one line naming the maneuver (its position and
+// name) or the part of the file at fault, and what is wrong.
+class ManeuverFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The maneuvers of one file and the limits they run under. Reading checks everything before
+// anything runs: a suite that reads without an error only asks for requests within its limits.
+struct ManeuverSuite {
+    ManeuverLimits limits;
+    std::vector<Maneuver> maneuvers;
+
+    // Throws ManeuverFileError.
+    static ManeuverSuite fromJsonText(std::string_view text);
+    // Throws ManeuverFileError, also when the file cannot be read.
+    static ManeuverSuite fromFile(const std::filesystem::path& path);
+};
+
+}  // namespace orvane
