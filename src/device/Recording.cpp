@@ -219,16 +219,20 @@ private:
         if (error_) throw RecordingError(data_->path, error_->first, error_->second);
         if (parsed < piece.size()) {
             const std::size_t line = 1 + lineFeeds_ + std::count(piece.begin(), piece.begin() + parsed, '\n');
-            if (csv_error(&csv_) != CSV_EPARSE) fail(line, csv_strerror(csv_error(&csv_)));
-            fail(line, piece[parsed] == '"' ? "a quote inside a field that does not begin with one"
-                                            : "a character other than a comma or line end after a closing quote");
+            // Before the header is whole, the file is more likely something else than a broken recording.
+            const std::string before = haveHeader_ ? "" : "not a recording: ";
+            if (csv_error(&csv_) != CSV_EPARSE) fail(line, before + csv_strerror(csv_error(&csv_)));
+            fail(line,
+                 before + (piece[parsed] == '"' ? "a quote inside a field that does not begin with one"
+                                                : "a character other than a comma or line end after a closing quote"));
         }
         lineFeeds_ += std::count(piece.begin(), piece.end(), '\n');
         if (csv_.entry_pos > Recording::kMaximumFieldBytes) fieldTooLong();
     }
 
     void fieldTooLong() {
-        fail(line_ + fieldLines_, "a field longer than " + std::to_string(Recording::kMaximumFieldBytes) +
+        fail(line_ + fieldLines_, std::string(haveHeader_ ? "" : "not a recording: ") + "a field longer than " +
+                                      std::to_string(Recording::kMaximumFieldBytes) +
                                       " bytes (a quote that is never closed?)");
     }
 
@@ -296,11 +300,12 @@ private:
         const bool hasTime = seen.contains("time");
         const bool hasMessage = seen.contains("message");
         if (!hasTime || !hasMessage) {
+            const bool semicolons = fieldCount_ == 1 && fields_[0].find(';') != std::string::npos;
             fail(line_, std::string("not a recording: the header has no ") +
                             (hasTime      ? "\"message\""
                              : hasMessage ? "\"time\""
                                           : "\"time\" and \"message\"") +
-                            " column");
+                            " column" + (semicolons ? " (its columns are separated by semicolons, not commas)" : ""));
         }
         columns_.resize(named);
         for (std::size_t i = 0; i < named; ++i) {

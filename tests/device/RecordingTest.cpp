@@ -44,6 +44,8 @@ TEST(Recording, BadInputFailsWithTheFileAndLine) {
         {"\r\n\r\n", "holds no header row", 0},
         {"a,b\r\n1,2\r\n", "not a recording: the header has no \"time\" and \"message\" column", 1},
         {"time,x\n0,A\n", "no \"message\" column", 1},
+        {"time;message\n", "(its columns are separated by semicolons, not commas)", 1},
+        {"\x89PNG\"\x1a\r\n", "not a recording: a quote inside a field", 1},
         {"time,message,time\n", "the column \"time\" appears twice", 1},
         {"time,message,\"x", "the file ends inside its header", 1},
         {header + good + "1.0,ACK,2,active,\r\n", "5 fields, but the header has 6 columns", 3},
