@@ -82,7 +82,9 @@ private:
 // header's last named column are passed over). Times must not go backwards.
 //
 // A file that ends inside its last row (a recorder that was killed) keeps the rows before it and
-// says so in warning(); any other fault fails the whole read. Rows are held in a compact form
+// says so in warning(); any other fault fails the whole read. A last row that lacks only its line
+// end is kept when it reads whole, as some spreadsheets save files that way (a row cut inside its
+// last number then passes for whole). Rows are held in a compact form
 // (about 112 bytes each, texts shared), and entry() builds the snapshot of one row on demand:
 // entry() is O(1), indexAt() a binary search.
 class Recording {
