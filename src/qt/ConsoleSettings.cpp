@@ -12,7 +12,7 @@ GamepadSettings loadGamepadSettings() {
     GamepadSettings loaded;
     const double deadZone = settings.value("gamepad/deadZone", loaded.deadZone).toDouble();
     // A hand-edited file may hold anything: keep a dead zone the control accepts.
-    loaded.deadZone = std::isfinite(deadZone) ? std::clamp(deadZone, 0.0, 0.9) : loaded.deadZone;
+    loaded.deadZone = std::isfinite(deadZone) ? std::clamp(deadZone, 0.0, GamepadSettings::maximumDeadZone) : loaded.deadZone;
     loaded.invertLateral = settings.value("gamepad/invertLateral", loaded.invertLateral).toBool();
     loaded.invertLongitudinal = settings.value("gamepad/invertLongitudinal", loaded.invertLongitudinal).toBool();
     loaded.holdToEnable = settings.value("gamepad/holdToEnable", loaded.holdToEnable).toBool();
