@@ -10,9 +10,6 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/SeguePresentation.h"
-#include "update/BossacManager.h"
-#include "update/FirmwareEndpoint.h"
-#include "update/HalvernServerUpdateProvider.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane {
@@ -43,11 +40,9 @@ ViewController::ViewController(Configuration configuration)
     if (configuration_.deviceDirectory.empty() || configuration_.deviceDirectory.back() != '/') {
         configuration_.deviceDirectory += '/';
     }
-    auto provider = configuration_.updateProvider
-                        ? configuration_.updateProvider
-                        : std::make_shared<HalvernServerUpdateProvider>(firmwareInformationEndpoint());
-    auto bossac = configuration_.bossac ? configuration_.bossac : std::make_shared<BossacManager>();
-    updateWorkflow_ = std::make_shared<UpdateWorkflow>(std::move(provider), std::move(bossac));
+    if (configuration_.updateProvider && configuration_.bossac) {
+        updateWorkflow_ = std::make_shared<UpdateWorkflow>(configuration_.updateProvider, configuration_.bossac);
+    }
 
     // The connection outlives no console: its status goes to whichever console is still there.
     connection_ = std::make_shared<DeviceConnection>(
@@ -473,6 +468,7 @@ void ViewController::updateSteeringWheel() {
 // MARK: Firmware update
 
 void ViewController::checkForUpdates() {
+    if (!updateWorkflow_) return;
     updateWorkflow_->setHost(std::static_pointer_cast<ViewController>(shared_from_this()));
     updateWorkflow_->checkForUpdates();
 }

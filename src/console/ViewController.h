@@ -41,8 +41,10 @@ public:
     struct Configuration {
         std::string deviceDirectory = "/dev/";                 // where the device scan looks
         std::shared_ptr<GamepadSource> gamepadSource;          // none: no gamepads
-        std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the firmware endpoint's
-        std::shared_ptr<BossacManager> bossac;                 // none: a new flasher
+        // The firmware update's source and flasher, which the application builds; without
+        // both the console offers no update ("Check for Update" does nothing).
+        std::shared_ptr<DeviceUpdateProvider> updateProvider;
+        std::shared_ptr<BossacManager> bossac;
         std::shared_ptr<PopupButton> devicesPopup;             // the toolbar's device list
         std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
         std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
@@ -90,7 +92,8 @@ public:
     // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector.
     void refreshTelemetry(bool inspectorToo = true);
 
-    // The firmware-update workflow, started by the firmware-version row's button.
+    // The firmware-update workflow, started by the firmware-version row's button; nothing
+    // without an update provider and flasher.
     void checkForUpdates();
 
     // Observed properties.
@@ -136,7 +139,8 @@ public:
     const std::shared_ptr<ModalProgressViewController>& currentModalProgressViewController() const {
         return _currentModalProgressViewController;
     }
-    BossacManager& bossac() { return updateWorkflow_->bossac(); }
+    // The flasher the console was handed (only with one).
+    BossacManager& bossac() { return *configuration_.bossac; }
     const MovingAverage& lateralAverage() const { return gamepadControl_.lateralAverage(); }
     bool hasControlTimer() const { return _controlUpdateTimer != nullptr; }
     const RepeatingTimer* deviceListTimer() const { return _deviceListUpdateTimer.get(); }
