@@ -125,13 +125,7 @@ void ViewController::prepareForSegue(const StoryboardSegue& segue, Object* sende
         presenter->handleSegue(segue);
         return;
     }
-    if (segue.identifier == ModalProgressSegue) {
-        _currentModalProgressViewController =
-            std::dynamic_pointer_cast<ModalProgressViewController>(segue.destinationController);
-        if (_currentModalProgressViewController) _currentModalProgressViewController->loadViewIfNeeded();
-        updateModalProgress();
-        setModalProgressOutput(modalProgressOutput_);
-    }
+    if (segue.identifier == ModalProgressSegue) modalProgress_.prepareSheet(segue.destinationController);
 }
 
 // MARK: Timers
@@ -169,62 +163,11 @@ void ViewController::startControlTimer() {
 
 void ViewController::connectToDevice(const std::optional<std::string>& path) { connection_->connectToDevice(path); }
 
-// MARK: Vehicle status and modal progress
+// MARK: Vehicle status
 
 void ViewController::setVehicleStatus(StatusIndication status) {
     vehicleStatus_ = std::move(status);
     inspectorManager_->device().connectionStatus->setStatus(vehicleStatus_);
-}
-
-void ViewController::setModalProgressStatusText(std::optional<std::string> text) {
-    modalProgressStatusText_ = std::move(text);
-    if (modalProgressStatusText_) {
-        if (_currentModalProgressViewController) {
-            updateModalProgress();
-        } else {
-            performSegueWithIdentifier(ModalProgressSegue, nullptr);
-        }
-    } else if (_currentModalProgressViewController) {
-        auto sheet = std::move(_currentModalProgressViewController);
-        _currentModalProgressViewController = nullptr;
-        dismissViewController(*sheet);
-    }
-}
-
-void ViewController::setModalProgressStatusProgress(std::optional<double> progress) {
-    modalProgressStatusProgress_ = progress;
-    updateModalProgress();
-}
-
-void ViewController::setModalProgressDetailText(std::optional<std::string> text) {
-    modalProgressDetailText_ = std::move(text);
-    updateModalProgress();
-}
-
-void ViewController::setModalProgressOutput(std::optional<std::string> output) {
-    modalProgressOutput_ = std::move(output);
-    auto sheet = _currentModalProgressViewController;
-    if (sheet && sheet->outputView) sheet->outputView->setStringValue(modalProgressOutput_.value_or(std::string()));
-}
-
-void ViewController::updateModalProgress() {
-    auto sheet = _currentModalProgressViewController;
-    if (!sheet) return;
-    if (sheet->detailLabel) sheet->detailLabel->setStringValue(modalProgressDetailText_.value_or(std::string()));
-    if (sheet->statusLabel) {
-        sheet->statusLabel->setStringValue(modalProgressStatusText_ && !modalProgressStatusText_->empty()
-                                               ? *modalProgressStatusText_
-                                               : "Please wait...");
-    }
-    if (sheet->progressIndicator) {
-        if (!modalProgressStatusProgress_) {
-            sheet->progressIndicator->setIndeterminate(true);
-            sheet->progressIndicator->setDoubleValue(0);
-        } else {
-            sheet->progressIndicator->setIndeterminate(false);
-            sheet->progressIndicator->setDoubleValue(*modalProgressStatusProgress_ * 100);
-        }
-    }
 }
 
 // MARK: Device discovery

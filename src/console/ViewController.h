@@ -123,21 +123,30 @@ public:
     void setSteeringWheelAngle(double degrees);
     const StatusIndication& vehicleStatus() const { return vehicleStatus_; }
     void setVehicleStatus(StatusIndication status);
-    const std::optional<std::string>& modalProgressStatusText() const { return modalProgressStatusText_; }
-    void setModalProgressStatusText(std::optional<std::string> text) override;
-    const std::optional<double>& modalProgressStatusProgress() const { return modalProgressStatusProgress_; }
-    void setModalProgressStatusProgress(std::optional<double> progress) override;
-    const std::optional<std::string>& modalProgressDetailText() const { return modalProgressDetailText_; }
-    void setModalProgressDetailText(std::optional<std::string> text) override;
-    const std::optional<std::string>& modalProgressOutput() const { return modalProgressOutput_; }
-    void setModalProgressOutput(std::optional<std::string> output) override;
-    void updateModalProgress();
+    // The modal progress sheet (ModalProgress presents, updates and dismisses it).
+    const std::optional<std::string>& modalProgressStatusText() const { return modalProgress_.statusText(); }
+    void setModalProgressStatusText(std::optional<std::string> text) override {
+        modalProgress_.setStatusText(std::move(text));
+    }
+    const std::optional<double>& modalProgressStatusProgress() const { return modalProgress_.statusProgress(); }
+    void setModalProgressStatusProgress(std::optional<double> progress) override {
+        modalProgress_.setStatusProgress(progress);
+    }
+    const std::optional<std::string>& modalProgressDetailText() const { return modalProgress_.detailText(); }
+    void setModalProgressDetailText(std::optional<std::string> text) override {
+        modalProgress_.setDetailText(std::move(text));
+    }
+    const std::optional<std::string>& modalProgressOutput() const { return modalProgress_.output(); }
+    void setModalProgressOutput(std::optional<std::string> output) override {
+        modalProgress_.setOutput(std::move(output));
+    }
+    void updateModalProgress() { modalProgress_.update(); }
 
     InspectorManager& inspectorManager() { return *inspectorManager_; }
     const std::shared_ptr<DeviceSerialInterface>& vehicleInterface() const { return connection_->session(); }
     bool isConnectingToVehicle() const { return connection_->isConnecting(); }
     const std::shared_ptr<ModalProgressViewController>& currentModalProgressViewController() const {
-        return _currentModalProgressViewController;
+        return modalProgress_.currentSheet();
     }
     // The flasher the console was handed (only with one).
     BossacManager& bossac() { return *configuration_.bossac; }
@@ -179,16 +188,12 @@ private:
     std::unique_ptr<RepeatingTimer> _deviceListUpdateTimer;
     std::unique_ptr<RepeatingTimer> _controlUpdateTimer;
     std::shared_ptr<std::atomic<bool>> controlTimerCancelled_ = std::make_shared<std::atomic<bool>>(false);
-    std::shared_ptr<ModalProgressViewController> _currentModalProgressViewController;
+    ModalProgress modalProgress_{*this};
     GamepadControl gamepadControl_;
     std::unique_ptr<InspectorManager> inspectorManager_;
     ObserverToken _observerGamepadConnect;
     ObserverToken _observerGamepadDisconnect;
 
-    std::optional<std::string> modalProgressStatusText_;
-    std::optional<double> modalProgressStatusProgress_;
-    std::optional<std::string> modalProgressDetailText_;
-    std::optional<std::string> modalProgressOutput_;
     StatusIndication vehicleStatus_;
     std::vector<std::string> devices_;
     std::vector<GamepadHandle> gamepads_;
