@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "console/PopupEntries.h"
 #include "console/TelemetryDisplay.h"
 #include "device/DeviceSerialInterface.h"
 #include "inspector/InspectorViewController.h"
@@ -21,14 +22,6 @@ constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
 constexpr std::uint64_t kInspectorEveryNthTick = 10;
 
-// The popup entry that stands for `item`: entry 0 is the header, entry i + 1 is list[i]; the
-// header when the item is not listed.
-template <typename T>
-int popupEntryOf(const std::vector<T>& list, const T& item) {
-    auto found = std::find(list.begin(), list.end(), item);
-    return found == list.end() ? 0 : static_cast<int>(found - list.begin()) + 1;
-}
-
 }  // namespace
 
 ViewController::ViewController() : ViewController(Configuration{}) {}
@@ -37,9 +30,6 @@ ViewController::ViewController(Configuration configuration)
     : configuration_(std::move(configuration)),
       inspectorManager_(std::make_unique<InspectorManager>()),
       vehicleStatus_(StatusIndication::unknown("Unknown")) {
-    if (configuration_.deviceDirectory.empty() || configuration_.deviceDirectory.back() != '/') {
-        configuration_.deviceDirectory += '/';
-    }
     if (configuration_.updateProvider && configuration_.bossac) {
         updateWorkflow_ = std::make_shared<UpdateWorkflow>(configuration_.updateProvider, configuration_.bossac);
     }
@@ -49,11 +39,15 @@ ViewController::ViewController(Configuration configuration)
         [this](StatusIndication status) {
             setVehicleStatus(std::move(status));
             if (vehicleStatus_.state() == StatusIndication::Case::positive && vehicleInterface()) {
-                lastConnectedDevice_ = vehicleInterface()->path();
+                deviceList_->noteConnected(vehicleInterface()->path());
             }
             updateConnectionControls();
         },
         configuration_.sessionTap);
+    deviceList_ = std::make_unique<DeviceList>(
+        DeviceList::Configuration{configuration_.deviceDirectory, configuration_.ttyClassDirectory,
+                                  configuration_.devicesPopup},
+        connection_, [this] { updateConnectionControls(); });
 }
 
 ViewController::~ViewController() {
@@ -62,6 +56,7 @@ ViewController::~ViewController() {
     _controlUpdateTimer.reset();
     _deviceListUpdateTimer.reset();
     // The connection ends a live session as it goes.
+    deviceList_.reset();
     connection_.reset();
 }
 
@@ -172,55 +167,7 @@ void ViewController::setVehicleStatus(StatusIndication status) {
 
 // MARK: Device discovery
 
-void ViewController::scanDevices() { setDevices(scanDeviceDirectory(configuration_.deviceDirectory)); }
-
-void ViewController::setDevices(std::vector<std::string> devices) {
-    const std::vector<std::string> previous = std::exchange(devices_, std::move(devices));
-    PopupButton* popup = configuration_.devicesPopup.get();
-
-    if (devices_ == previous && popup && popup->numberOfItems() >= 1) return;
-
-    if (popup) {
-        popup->removeAllItems();
-        if (!devices_.empty()) {
-            popup->addItemWithTitle("Discovered " + std::to_string(devices_.size()) + " devices.");
-        } else {
-            popup->setTitle("No devices found.");
-            popup->addItemWithTitle("No devices found.");
-        }
-        popup->setItemEnabled(0, false);
-    }
-
-    // The device of the session, or of a link that just ended by itself, has gone.
-    const auto& session = vehicleInterface();
-    const std::optional<std::string> path = session ? std::optional(session->path()) : connection_->lostPath();
-    if (path && std::find(devices_.begin(), devices_.end(), *path) == devices_.end()) {
-        setSelectedDevice(std::nullopt);
-        connectToDevice(std::nullopt);
-    }
-
-    // Each entry names the device as the system knows it; the path stays its identity.
-    if (popup) {
-        for (const auto& path : devices_) {
-            popup->addItemWithTitle(describeSerialDevice(path, configuration_.ttyClassDirectory).title());
-        }
-    }
-
-    // The device to reconnect has appeared (or is there at the first scan) and nothing runs.
-    if (reconnectDevice_ && !vehicleInterface() && !isConnectingToVehicle() &&
-        std::find(devices_.begin(), devices_.end(), *reconnectDevice_) != devices_.end() &&
-        std::find(previous.begin(), previous.end(), *reconnectDevice_) == previous.end()) {
-        logInfo(kConsoleLog, "Reconnecting " + *reconnectDevice_ + ", which has appeared");
-        setSelectedDevice(*reconnectDevice_);
-        connectToDevice(selectedDevice_);
-    }
-}
-
-void ViewController::setSelectedDevice(std::optional<std::string> device) {
-    selectedDevice_ = std::move(device);
-    selectDevicePopupEntry();
-    updateConnectionControls();
-}
+void ViewController::scanDevices() { deviceList_->scan(); }
 
 void ViewController::updateConnectionControls() {
     const auto& session = vehicleInterface();
@@ -229,7 +176,7 @@ void ViewController::updateConnectionControls() {
     if (const auto& button = configuration_.checkForUpdateButton) button->setEnabled(connected);
     if (const auto& button = configuration_.connectionButton) {
         button->setTitle(connected ? "Disconnect" : "Connect");
-        button->setEnabled(connected || (selectedDevice_.has_value() && !isConnectingToVehicle()));
+        button->setEnabled(connected || (selectedDevice().has_value() && !isConnectingToVehicle()));
     }
 }
 
@@ -238,27 +185,12 @@ void ViewController::didPressConnectionButton(Object*) {
     if (session && session->isConnected()) {
         logInfo(kConsoleLog, "Disconnect chosen");
         connection_->disconnectIfConnected([] {});
-    } else if (selectedDevice_) {
-        connectToDevice(selectedDevice_);
+    } else if (selectedDevice()) {
+        connectToDevice(selectedDevice());
     }
 }
 
-void ViewController::selectDevicePopupEntry() {
-    if (PopupButton* popup = configuration_.devicesPopup.get()) {
-        popup->selectItemAtIndex(selectedDevice_ ? popupEntryOf(devices_, *selectedDevice_) : 0);
-    }
-}
-
-void ViewController::didSelectDevice(Object*) {
-    PopupButton* popup = configuration_.devicesPopup.get();
-    const int index = popup ? popup->indexOfSelectedItem() : 0;
-    if (index > 0 && static_cast<std::size_t>(index - 1) < devices_.size()) {
-        setSelectedDevice(devices_[index - 1]);
-    } else {
-        setSelectedDevice(std::nullopt);
-    }
-    connectToDevice(selectedDevice_);
-}
+void ViewController::didSelectDevice(Object*) { deviceList_->didSelectDevice(); }
 
 // MARK: Gamepad control
 
@@ -288,8 +220,6 @@ void ViewController::refreshGamepads() {
 
 void ViewController::setGamepads(std::vector<GamepadHandle> gamepads) { gamepads_ = std::move(gamepads); }
 
-void ViewController::setReconnectDevice(std::optional<std::string> path) { reconnectDevice_ = std::move(path); }
-
 void ViewController::setGamepadSettings(const GamepadSettings& settings) {
     gamepadControl_.setSettings(settings);
     logInfo(kConsoleLog, "Gamepad settings: dead zone " + std::to_string(settings.deadZone) +
@@ -315,12 +245,7 @@ void ViewController::didSelectGamepad(Object*) {
         setSelectedGamepad(nullptr);
         return;
     }
-    const int index = popup->indexOfSelectedItem();
-    if (index >= 1 && static_cast<std::size_t>(index - 1) < gamepads_.size()) {
-        setSelectedGamepad(gamepads_[index - 1]);
-    } else {
-        setSelectedGamepad(nullptr);
-    }
+    setSelectedGamepad(itemOfPopupEntry(gamepads_, popup->indexOfSelectedItem()).value_or(nullptr));
 }
 
 void ViewController::pollGamepad() {
@@ -430,7 +355,7 @@ std::optional<Version> ViewController::deviceVersion() const {
 }
 
 std::optional<std::string> ViewController::takeSelectedDevice() {
-    std::optional<std::string> device = selectedDevice_;
+    std::optional<std::string> device = selectedDevice();
     setSelectedDevice(std::nullopt);
     return device;
 }

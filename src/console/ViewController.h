@@ -8,6 +8,7 @@
 
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
+#include "console/DeviceList.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/ModalProgressViewController.h"
@@ -19,7 +20,6 @@
 #include "platform/RepeatingTimer.h"
 #include "platform/ViewControllerBase.h"
 #include "platform/Widgets.h"
-#include "serial/DeviceDiscovery.h"
 #include "update/DeviceUpdateProvider.h"
 #include "update/UpdateWorkflow.h"
 
@@ -97,20 +97,18 @@ public:
     void checkForUpdates();
 
     // Observed properties.
-    const std::vector<std::string>& devices() const { return devices_; }
-    void setDevices(std::vector<std::string> devices);
-    const std::optional<std::string>& selectedDevice() const { return selectedDevice_; }
-    void setSelectedDevice(std::optional<std::string> device);
+    // The device list (DeviceList keeps it, its popup and the device to reconnect).
+    const std::vector<std::string>& devices() const { return deviceList_->devices(); }
+    void setDevices(std::vector<std::string> devices) { deviceList_->setDevices(std::move(devices)); }
+    const std::optional<std::string>& selectedDevice() const { return deviceList_->selectedDevice(); }
+    void setSelectedDevice(std::optional<std::string> device) { deviceList_->setSelectedDevice(std::move(device)); }
     const std::vector<GamepadHandle>& gamepads() const { return gamepads_; }
     void setGamepads(std::vector<GamepadHandle> gamepads);
     const GamepadHandle& selectedGamepad() const { return selectedGamepad_; }
     void setSelectedGamepad(GamepadHandle gamepad);
-    // A device to connect whenever it appears in the device list and nothing is connected (the
-    // last device, when the user asked for that); none: no such device.
-    const std::optional<std::string>& reconnectDevice() const { return reconnectDevice_; }
-    void setReconnectDevice(std::optional<std::string> path);
-    // The path of the device the console last connected, for remembering it.
-    const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }
+    const std::optional<std::string>& reconnectDevice() const { return deviceList_->reconnectDevice(); }
+    void setReconnectDevice(std::optional<std::string> path) { deviceList_->setReconnectDevice(std::move(path)); }
+    const std::optional<std::string>& lastConnectedDevice() const { return deviceList_->lastConnectedDevice(); }
 
     // Dead zone, inversion and hold-to-enable of the gamepad control.
     const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
@@ -175,7 +173,6 @@ private:
     void updateSteeringWheel();
     void handleLongitudinalControl(double value);
     void handleLateralControl(double value);
-    void selectDevicePopupEntry();
     void selectGamepadPopupEntry();
     // The connection button and "Check for Update" follow the connection.
     void updateConnectionControls();
@@ -184,6 +181,7 @@ private:
     Configuration configuration_;
 
     std::shared_ptr<DeviceConnection> connection_;
+    std::unique_ptr<DeviceList> deviceList_;
     std::shared_ptr<UpdateWorkflow> updateWorkflow_;
     std::unique_ptr<RepeatingTimer> _deviceListUpdateTimer;
     std::unique_ptr<RepeatingTimer> _controlUpdateTimer;
@@ -195,15 +193,11 @@ private:
     ObserverToken _observerGamepadDisconnect;
 
     StatusIndication vehicleStatus_;
-    std::vector<std::string> devices_;
     std::vector<GamepadHandle> gamepads_;
     double requestedLongitudinalControl_ = 0;
     double requestedLateralControl_ = 0;
-    std::optional<std::string> selectedDevice_;
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
-    std::optional<std::string> reconnectDevice_;
-    std::optional<std::string> lastConnectedDevice_;
 };
 
 }  // namespace orvane
