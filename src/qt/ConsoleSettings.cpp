@@ -1,5 +1,6 @@
 #include "qt/ConsoleSettings.h"
 
+#include <QMainWindow>
 #include <QSettings>
 
 #include <algorithm>
@@ -45,5 +46,17 @@ void saveLastDevice(const std::optional<std::string>& path) {
 bool loadReconnectLastDevice() { return QSettings().value("device/reconnectLast", false).toBool(); }
 
 void saveReconnectLastDevice(bool reconnect) { QSettings().setValue("device/reconnectLast", reconnect); }
+
+void saveWindowLayout(const QMainWindow& window) {
+    QSettings settings;
+    settings.setValue("window/geometry", window.saveGeometry());
+    settings.setValue("window/state", window.saveState());
+}
+
+void restoreWindowLayout(QMainWindow& window) {
+    QSettings settings;
+    if (settings.contains("window/geometry")) window.restoreGeometry(settings.value("window/geometry").toByteArray());
+    if (settings.contains("window/state")) window.restoreState(settings.value("window/state").toByteArray());
+}
 
 }  // namespace orvane
