@@ -9,10 +9,10 @@
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
 #include "console/DeviceList.h"
-#include "console/SessionTap.h"
-#include "console/TelemetrySeries.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
 #include "inspector/InspectorManager.h"
 #include "inspector/StatusIndication.h"
 #include "platform/Gamepad.h"
@@ -39,20 +39,20 @@ class InspectorViewController;
 class ViewController : public PlatformViewController, public UpdateWorkflowHost {
 public:
     struct Configuration {
-        std::string deviceDirectory = "/dev/";                 // where the device scan looks
-        std::shared_ptr<GamepadSource> gamepadSource;          // none: no gamepads
+        std::string deviceDirectory = "/dev/";         // where the device scan looks
+        std::shared_ptr<GamepadSource> gamepadSource;  // none: no gamepads
         // The firmware update's source and flasher, which the application builds; without
         // both the console offers no update ("Check for Update" does nothing).
         std::shared_ptr<DeviceUpdateProvider> updateProvider;
         std::shared_ptr<BossacManager> bossac;
-        std::shared_ptr<PopupButton> devicesPopup;             // the toolbar's device list
-        std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
-        std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
-        std::shared_ptr<Button> connectionButton;              // "Connect" / "Disconnect"
-        std::shared_ptr<Button> checkForUpdateButton;          // besides the firmware row's button
-        std::string ttyClassDirectory = "/sys/class/tty";     // where devices' USB names are read
-        std::shared_ptr<SessionTap> sessionTap;                // traffic and recording; none: no tap
-        std::shared_ptr<TelemetrySeries> series;               // the plots' data; none: no plots
+        std::shared_ptr<PopupButton> devicesPopup;           // the toolbar's device list
+        std::shared_ptr<PopupButton> gamepadsPopup;          // the toolbar's gamepad list
+        std::shared_ptr<InspectorViewController> inspector;  // shows the inspector's groups
+        std::shared_ptr<Button> connectionButton;            // "Connect" / "Disconnect"
+        std::shared_ptr<Button> checkForUpdateButton;        // besides the firmware row's button
+        std::string ttyClassDirectory = "/sys/class/tty";    // where devices' USB names are read
+        std::shared_ptr<SessionTap> sessionTap;              // traffic and recording; none: no tap
+        std::shared_ptr<TelemetrySeries> series;             // the plots' data; none: no plots
     };
 
     ViewController();

@@ -1,11 +1,12 @@
 #include "qt/AboutBox.h"
 
-#include <QMessageBox>
 #include <SDL.h>
-#include <curl/curl.h>
-#include <unicode/uversion.h>
 
+#include <QMessageBox>
+
+#include <curl/curl.h>
 #include <nlohmann/json.hpp>
+#include <unicode/uversion.h>
 
 namespace orvane {
 

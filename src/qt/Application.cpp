@@ -5,16 +5,16 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
+#include "device/TrafficLog.h"
 #include "platform/MainQueue.h"
+#include "qt/ConsoleSettings.h"
 #include "qt/MainWindow.h"
 #include "qt/MainWindowController.h"
 #include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
-#include "console/SessionTap.h"
-#include "console/TelemetrySeries.h"
-#include "device/TrafficLog.h"
-#include "qt/ConsoleSettings.h"
 #include "qt/QtViewHost.h"
 #include "qt/RecordingControl.h"
 #include "qt/SettingsDialog.h"

@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <QSettings>
-
 #include <algorithm>
 #include <cmath>
 
@@ -13,7 +12,8 @@ GamepadSettings loadGamepadSettings() {
     GamepadSettings loaded;
     const double deadZone = settings.value("gamepad/deadZone", loaded.deadZone).toDouble();
     // A hand-edited file may hold anything: keep a dead zone the control accepts.
-    loaded.deadZone = std::isfinite(deadZone) ? std::clamp(deadZone, 0.0, GamepadSettings::maximumDeadZone) : loaded.deadZone;
+    loaded.deadZone =
+        std::isfinite(deadZone) ? std::clamp(deadZone, 0.0, GamepadSettings::maximumDeadZone) : loaded.deadZone;
     loaded.invertLateral = settings.value("gamepad/invertLateral", loaded.invertLateral).toBool();
     loaded.invertLongitudinal = settings.value("gamepad/invertLongitudinal", loaded.invertLongitudinal).toBool();
     loaded.holdToEnable = settings.value("gamepad/holdToEnable", loaded.holdToEnable).toBool();

@@ -19,12 +19,12 @@ TEST(PlotAxes, EachAxisFitsTheLargestMagnitudeShownOnIt) {
     const Case cases[] = {
         {{hidden, hidden, hidden, hidden, hidden}, {10, 1, 100}},  // nothing shown: the least limits
         {{0.0, 0.0, 0.0, 0.0, 0.0}, {10, 1, 100}},
-        {{37.0, 0.3, 0.0, 0.0, 0.0}, {50, 1, 100}},                    // below the least torque limit
-        {{50.0, 1.5, 3.0, 0.0, 0.0}, {50, 5, 100}},                    // a limit met exactly stays
-        {{50 * (1 + 1e-12), 2.0, 0.0, 0.0, 0.0}, {50, 2, 100}},       // a rounding error above it too
+        {{37.0, 0.3, 0.0, 0.0, 0.0}, {50, 1, 100}},              // below the least torque limit
+        {{50.0, 1.5, 3.0, 0.0, 0.0}, {50, 5, 100}},              // a limit met exactly stays
+        {{50 * (1 + 1e-12), 2.0, 0.0, 0.0, 0.0}, {50, 2, 100}},  // a rounding error above it too
         {{50.1, 1.5, hidden, 0.0, 0.0}, {100, 2, 100}},
         {{120.0, 0.0, 20.5, 0.0, 0.0}, {200, 50, 100}},
-        {{999.0, 0.0, 0.0, 250.0, 100.0}, {1000, 1, 100}},            // requests stay on their fixed axis
+        {{999.0, 0.0, 0.0, 250.0, 100.0}, {1000, 1, 100}},  // requests stay on their fixed axis
         {{hidden, 7.0, 0.0, hidden, hidden}, {10, 10, 100}},
     };
     for (const auto& c : cases) {
