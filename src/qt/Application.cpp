@@ -5,17 +5,18 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
+#include "device/TrafficLog.h"
 #include "platform/MainQueue.h"
+#include "qt/ConsoleSettings.h"
 #include "qt/MainWindow.h"
 #include "qt/MainWindowController.h"
 #include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
-#include "console/SessionTap.h"
-#include "console/TelemetrySeries.h"
-#include "device/TrafficLog.h"
-#include "qt/ConsoleSettings.h"
 #include "qt/QtViewHost.h"
+#include "qt/RecordingControl.h"
 #include "qt/SettingsDialog.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
@@ -97,8 +98,18 @@ Application::Application(Options options) {
     console_->setGamepadSettings(loadGamepadSettings());
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
     buildMenus(connectionMenuItem, checkMenuItem);
-    restoreLayout();
+    restoreWindowLayout(*window_);
+    if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { saveLayout(); };
+}
+
+void Application::startRecording(const std::string& path) { recording_->start(path); }
+
+void Application::stopRecording() { recording_->stop(); }
+
+void Application::saveLayout() const {
+    saveWindowLayout(*window_);
+    if (const auto& last = console_->lastConnectedDevice()) saveLastDevice(last);
 }
 
 void Application::showSettings() {

@@ -6,10 +6,7 @@
 
 #include "platform/Gamepad.h"
 
-class QAction;
-class QLabel;
 class QSocketNotifier;
-class QString;
 class QTimer;
 
 namespace orvane {
@@ -24,6 +21,7 @@ class MainWindowController;
 class MasterViewController;
 class QtPopupButton;
 class QtViewHost;
+class RecordingControl;
 class ViewController;
 
 // The application's start-up on a running QApplication, in the order the controllers expect:
@@ -60,7 +58,6 @@ public:
     const std::shared_ptr<TelemetrySeries>& series() const { return series_; }
     // Keeps the window's geometry, its panels and the last device (QSettings).
     void saveLayout() const;
-    QString aboutText() const;
 
     MainWindow& window() const { return *window_; }
     QtViewHost& host() const { return *host_; }
@@ -79,13 +76,10 @@ private:
     std::shared_ptr<ViewController> console_;
     std::shared_ptr<SessionTap> sessionTap_;
     std::shared_ptr<TelemetrySeries> series_;
-    std::unique_ptr<QTimer> recordingTimer_;
-    QAction* recordingAction_ = nullptr;
-    QLabel* recordingLabel_ = nullptr;
+    RecordingControl* recording_ = nullptr;  // owned by the window
 
+    // The menu bar and the panels (ApplicationMenus.cpp).
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);
-    void restoreLayout();
-    void showRecordingState();
 };
 
 }  // namespace orvane

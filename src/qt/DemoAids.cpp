@@ -1,6 +1,7 @@
 #include "qt/DemoAids.h"
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QPixmap>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "console/ViewController.h"
 #include "qt/Application.h"
@@ -83,6 +85,14 @@ void screenshot(Application& application, const QString& file, double delaySecon
     });
 }
 
+void showPanels(Application& application, const QString& wanted) {
+    const QStringList names = wanted.split(',', Qt::SkipEmptyParts);
+    for (auto* panel : application.window().findChildren<QDockWidget*>()) {
+        const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
+        panel->setVisible(names.contains(name, Qt::CaseInsensitive) || names.contains(name + "s", Qt::CaseInsensitive));
+    }
+}
+
 }  // namespace
 
 void DemoAids::markStart() { sinceStart(); }
@@ -92,6 +102,8 @@ void DemoAids::install(Application& application) {
         application.window().installEventFilter(new FirstPaintReporter(&application.window()));
     }
     if (const char* path = environment("ORVANE_AUTOCONNECT")) autoconnect(application, path);
+    // Set but empty counts: it hides every panel.
+    if (const char* panels = std::getenv("ORVANE_PANELS")) showPanels(application, QString::fromLocal8Bit(panels));
     if (const char* size = environment("ORVANE_WINDOW_SIZE")) {
         // "WIDTH" "x" "HEIGHT"; the window's minimum size still applies (1x1 gives the smallest).
         int width = 0, height = 0;

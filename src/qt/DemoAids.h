@@ -14,6 +14,9 @@ class Application;
 // ORVANE_SCREENSHOT=<file.png>
 //     Renders the main window into that PNG file after ORVANE_SCREENSHOT_DELAY seconds
 //     (default 4), then quits.
+// ORVANE_PANELS=<names>
+//     Shows the panels named in a comma-separated list (log, traffic, plots) and hides the
+//     others, whatever layout was kept; set but empty (or "none"), hides them all.
 // ORVANE_REPORT_STARTUP=1
 //     Prints to standard error how long after entering main() the main window was first painted.
 class DemoAids {
