@@ -19,7 +19,7 @@ void DeviceConnection::setStatus(StatusIndication status) {
 void DeviceConnection::watch(std::weak_ptr<DeviceConnection> weak, const std::shared_ptr<DeviceSerialInterface>& session) {
     // The observer runs on the exchange thread as the loop ends; the news goes to the main queue.
     std::weak_ptr<DeviceSerialInterface> weakSession = session;
-    session->setLinkEndObserver([weak, weakSession](const LinkEnd& end) {
+    session->addLinkEndObserver([weak, weakSession](const LinkEnd& end) {
         logInfo(kLinkLog, "The link ended: " + end.detail);
         dispatchMain([weak, weakSession, end] {
             auto self = weak.lock();

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <span>
 #include <utility>
 
 #include "platform/GlobalQueue.h"
+#include "platform/Log.h"
 
 namespace orvane {
 
@@ -45,6 +45,9 @@ LinkEnd writeEnd(int error) {
 
 DeviceSerialInterface::DeviceSerialInterface(std::string path)
     : path_(std::move(path)), port_(std::make_shared<SerialPort>(path_)) {}
+
+DeviceSerialInterface::DeviceSerialInterface(std::shared_ptr<SerialPort> port)
+    : path_(port->path()), port_(std::move(port)) {}
 
 DeviceSerialInterface::~DeviceSerialInterface() = default;
 
@@ -104,11 +107,6 @@ bool DeviceSerialInterface::endLink(std::uint64_t generation, LinkEnd end) {
 std::optional<LinkEnd> DeviceSerialInterface::linkEnd() const {
     std::lock_guard link(linkMutex_);
     return linkEnd_;
-}
-
-void DeviceSerialInterface::setLinkEndObserver(LinkEndObserver observer) {
-    std::lock_guard lock(linkEndObserverMutex_);
-    linkEndObserver_ = std::move(observer);
 }
 
 std::optional<std::chrono::steady_clock::time_point> DeviceSerialInterface::lastMessageTime() const {
@@ -204,35 +202,23 @@ bool DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
 }
 
 void DeviceSerialInterface::notifyRequestSent(const DeviceReport& request) {
-    RequestObserver observer;
-    {
-        std::lock_guard lock(requestObserverMutex_);
-        observer = requestObserver_;
-    }
-    if (observer) observer(request);
+    const auto observers = requestObservers_.snapshot();
+    for (const auto& entry : *observers) entry.observer(request);
 }
 
 void DeviceSerialInterface::decode(const DeviceReport& report) {
-    MessageObserver observer;
-    {
-        std::lock_guard lock(observerMutex_);
-        observer = observer_;
-    }
+    const auto observers = messageObservers_.snapshot();
     bool known = false;
     std::optional<DeviceTelemetry> snapshot;
     {
         std::lock_guard lock(telemetryMutex_);
         known = telemetry_.apply(report);
-        if (observer) snapshot = telemetry_;
+        if (!observers->empty()) snapshot = telemetry_;
     }
     decodedMessageCount_.fetch_add(1);
     lastMessage_.store(steadyNow());
-    if (!known) {
-        std::string line = unknownMessageLogText(report) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-    }
-    if (observer) observer(report, *snapshot);
+    if (!known) logInfo(kLinkLog, unknownMessageLogText(report));
+    for (const auto& entry : *observers) entry.observer(report, *snapshot);
 }
 
 void DeviceSerialInterface::runExchange(std::uint64_t generation) {
@@ -263,22 +249,35 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
         std::lock_guard link(linkMutex_);
         if (linkEnd_ && linkEndGeneration_ == generation) endedHere = linkEnd_;
     }
-    LinkEndObserver observer;
-    {
-        std::lock_guard lock(linkEndObserverMutex_);
-        observer = linkEndObserver_;
-    }
-    if (observer) observer(endedHere ? *endedHere : userDisconnectEnd());
+    const LinkEnd end = endedHere ? *endedHere : userDisconnectEnd();
+    const auto observers = linkEndObservers_.snapshot();
+    for (const auto& entry : *observers) entry.observer(end);
 }
 
-void DeviceSerialInterface::setMessageObserver(MessageObserver observer) {
-    std::lock_guard lock(observerMutex_);
-    observer_ = std::move(observer);
+ObserverId DeviceSerialInterface::addMessageObserver(MessageObserver observer) {
+    if (!observer) return {};
+    const ObserverId id{lastObserverId_.fetch_add(1) + 1};
+    messageObservers_.add(id, std::move(observer));
+    return id;
 }
 
-void DeviceSerialInterface::setRequestObserver(RequestObserver observer) {
-    std::lock_guard lock(requestObserverMutex_);
-    requestObserver_ = std::move(observer);
+ObserverId DeviceSerialInterface::addRequestObserver(RequestObserver observer) {
+    if (!observer) return {};
+    const ObserverId id{lastObserverId_.fetch_add(1) + 1};
+    requestObservers_.add(id, std::move(observer));
+    return id;
+}
+
+ObserverId DeviceSerialInterface::addLinkEndObserver(LinkEndObserver observer) {
+    if (!observer) return {};
+    const ObserverId id{lastObserverId_.fetch_add(1) + 1};
+    linkEndObservers_.add(id, std::move(observer));
+    return id;
+}
+
+bool DeviceSerialInterface::removeObserver(ObserverId id) {
+    if (!id) return false;
+    return messageObservers_.remove(id) || requestObservers_.remove(id) || linkEndObservers_.remove(id);
 }
 
 DeviceTelemetry DeviceSerialInterface::telemetry() const {

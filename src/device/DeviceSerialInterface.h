@@ -15,6 +15,7 @@
 
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
+#include "device/ObserverList.h"
 #include "device/ReportFramer.h"
 #include "serial/SerialPort.h"
 
@@ -42,7 +43,7 @@ struct LinkEnd {
 // port and starts the exchange loop on the global queue: send "CONTROL" with the current
 // request magnitudes, read one message, decode it into the telemetry, and again, until the
 // session is disconnected or the link fails (then isConnected() turns false, the port is
-// closed, and linkEnd() and the link-end observer tell why).
+// closed, and linkEnd() and the link-end observers tell why).
 //
 // A silent device is asked again: when a read waits 1 s without a byte, the loop sends the next
 // request, so a request or reply lost on the line does not stall the exchange. Part of a
@@ -54,6 +55,13 @@ struct LinkEnd {
 // Thread safety: every member may be called from any thread. The telemetry is published as
 // whole values under one lock (a reader never sees half a text, map or version); the getters
 // copy one field, telemetry() copies all of them consistently.
+//
+// Observers: any number of each kind (the traffic log, a recording, a tool), each added with its
+// own id and removed with it; adding one never replaces another. They are called on the
+// exchange thread in the order they were added, and may be added and removed from any thread
+// while the session runs. A call that is under way as an observer is removed may still reach it
+// once, so an observer holds what it uses (shared_ptr, weak_ptr), or its holder disconnects and
+// waits for the loop to end (the link-end observers are the last it calls) before letting go.
 class DeviceSerialInterface : public std::enable_shared_from_this<DeviceSerialInterface> {
 public:
     // Called on the exchange thread after each message has been read and decoded, with the
@@ -68,6 +76,8 @@ public:
     using RequestObserver = std::function<void(const DeviceReport& request)>;
 
     explicit DeviceSerialInterface(std::string path);
+    // A session on a port made elsewhere (a test's port that takes writes in pieces).
+    explicit DeviceSerialInterface(std::shared_ptr<SerialPort> port);
     ~DeviceSerialInterface();
 
     DeviceSerialInterface(const DeviceSerialInterface&) = delete;
@@ -85,7 +95,6 @@ public:
     // Why the last connection ended; nothing before the first connect and while connected.
     // Present as soon as isConnected() has turned false.
     std::optional<LinkEnd> linkEnd() const;
-    void setLinkEndObserver(LinkEndObserver observer);
 
     // When the last message was read and decoded (over all connections); nothing before the first.
     std::optional<std::chrono::steady_clock::time_point> lastMessageTime() const;
@@ -116,8 +125,13 @@ public:
 
     // Messages read and decoded since construction, over all connections.
     std::uint64_t decodedMessageCount() const { return decodedMessageCount_.load(); }
-    void setMessageObserver(MessageObserver observer);
-    void setRequestObserver(RequestObserver observer);
+
+    // Add an observer beside those already there; an empty one is not added (empty id).
+    ObserverId addMessageObserver(MessageObserver observer);
+    ObserverId addRequestObserver(RequestObserver observer);
+    ObserverId addLinkEndObserver(LinkEndObserver observer);
+    // Removes the observer of `id`, whichever kind; false when there is none.
+    bool removeObserver(ObserverId id);
 
     // Reads one message; nothing when not connected, when the device stays silent for a read
     // time-out (1 s; the connection stays up and a partial message is kept for the next call),
@@ -162,8 +176,6 @@ private:
     mutable std::mutex linkMutex_;
     std::optional<LinkEnd> linkEnd_;
     std::uint64_t linkEndGeneration_ = 0;
-    std::mutex linkEndObserverMutex_;
-    LinkEndObserver linkEndObserver_;
 
     // steady_clock ticks of the last decoded message and of the last connect.
     std::atomic<std::chrono::steady_clock::rep> lastMessage_{
@@ -180,10 +192,10 @@ private:
     DeviceTelemetry telemetry_;
     std::atomic<std::uint64_t> decodedMessageCount_{0};
 
-    std::mutex observerMutex_;
-    MessageObserver observer_;
-    std::mutex requestObserverMutex_;
-    RequestObserver requestObserver_;
+    std::atomic<std::uint64_t> lastObserverId_{0};
+    ObserverList<MessageObserver> messageObservers_;
+    ObserverList<RequestObserver> requestObservers_;
+    ObserverList<LinkEndObserver> linkEndObservers_;
 
     std::atomic<double> requestLateral_{0.0};
     std::atomic<double> requestLongitudinal_{0.0};

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -26,6 +27,7 @@
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
+#include "platform/Log.h"
 
 namespace {
 
@@ -176,6 +178,17 @@ std::optional<int> replayIfAsked(int argc, char** argv) {
     return 0;
 }
 
+// The log's entries as lines on standard error, without decoration.
+class StandardErrorLog : public orvane::LogSink {
+public:
+    void write(std::string_view, orvane::LogLevel, std::string_view message) override {
+        std::string line(message);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,30 +199,41 @@ int main(int argc, char** argv) {
         return 64;
     }
 
-    std::unique_ptr<orvane::TelemetryRecorder> recorder;
+    // What main shares with the session's observers. They hold it, so it lives as long as any of
+    // them might still run, even if the loop were to outlast main's wait for its end below.
+    struct Run {
+        Options options;
+        std::unique_ptr<orvane::TelemetryRecorder> recorder;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::int64_t printed = 0;
+        bool done = false;
+        // The exchange loop has ended: it calls no observer after this.
+        bool loopEnded = false;
+    };
+    auto run = std::make_shared<Run>();
+    run->options = options;
     if (!options.csvPath.empty()) {
         try {
-            recorder = std::make_unique<orvane::TelemetryRecorder>(options.csvPath);
+            run->recorder = std::make_unique<orvane::TelemetryRecorder>(options.csvPath);
         } catch (const std::system_error& error) {
             std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
             return 1;
         }
     }
+    // The session logs messages it does not know; they go to standard error.
+    orvane::setLogSink(std::make_shared<StandardErrorLog>());
 
     auto session = std::make_shared<orvane::DeviceSerialInterface>(options.path);
     session->setRequestLateralControlMagntiude(options.lateral);
     session->setRequestLongitudinalControlMagntiude(options.longitudinal);
 
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::int64_t printed = 0;
-    bool done = false;
     std::weak_ptr<orvane::DeviceSerialInterface> weakSession = session;
     // Runs on the exchange thread, after each message was read and decoded.
-    session->setMessageObserver([&, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
+    session->addMessageObserver([run, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
         auto current = weakSession.lock();
-        std::lock_guard lock(mutex);
-        if (done || !current) return;
+        std::lock_guard lock(run->mutex);
+        if (run->done || !current) return;
         // Messages a device sends are 7-bit text; replace anything else rather than fail.
         std::string line = telemetryLine(telemetry, current->isConnected(), message.name)
                                .dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -217,11 +241,18 @@ int main(int argc, char** argv) {
         std::fputc('\n', stdout);
         std::fflush(stdout);
         // The recorder only queues the row: its own thread writes the file.
-        if (recorder) recorder->record(message, telemetry, options.lateral, options.longitudinal);
-        if (options.count && ++printed >= *options.count) {
-            done = true;
-            finished.notify_all();
+        if (run->recorder) {
+            run->recorder->record(message, telemetry, run->options.lateral, run->options.longitudinal);
         }
+        if (run->options.count && ++run->printed >= *run->options.count) {
+            run->done = true;
+            run->changed.notify_all();
+        }
+    });
+    session->addLinkEndObserver([run](const orvane::LinkEnd&) {
+        std::lock_guard lock(run->mutex);
+        run->loopEnded = true;
+        run->changed.notify_all();
     });
 
     try {
@@ -233,15 +264,9 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        std::unique_lock lock(mutex);
-        // The session clears isConnected when the link ends; look every 10 ms.
-        while (!done) {
-            if (finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; })) break;
-            if (!session->isConnected()) {
-                status = 2;
-                done = true;
-            }
-        }
+        std::unique_lock lock(run->mutex);
+        run->changed.wait(lock, [&] { return run->done || run->loopEnded; });
+        if (!run->done) status = 2;
     }
     if (status == 2) {
         // Present once isConnected() has turned false.
@@ -250,16 +275,20 @@ int main(int argc, char** argv) {
                      end ? end->detail.c_str() : "for a reason not known");
     }
 
+    // Closing the port wakes the loop at once; once it has ended no observer runs any more.
     session->disconnect();
-    session->setMessageObserver(nullptr);
+    {
+        std::unique_lock lock(run->mutex);
+        run->changed.wait_for(lock, std::chrono::seconds(10), [&] { return run->loopEnded; });
+    }
     // Let the exchange loop let go of the session before the process ends.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (recorder) {
-        recorder->close();
-        if (const auto error = recorder->writeError()) {
+    if (run->recorder) {
+        run->recorder->close();
+        if (const auto error = run->recorder->writeError()) {
             std::fprintf(stderr, "orvane-monitor: %s\n", error->c_str());
             return 1;
         }
