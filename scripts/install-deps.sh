@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
   libicu-dev
-  libcpp-httplib-dev
+  libcpp-httplib-dev libcli11-dev
   bossa-cli
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   python3 python3-serial

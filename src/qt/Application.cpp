@@ -1,9 +1,12 @@
 #include "qt/Application.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
 
 #include "console/ViewController.h"
 #include "platform/MainQueue.h"
@@ -97,8 +100,28 @@ Application::Application(Options options) {
     console_->setGamepadSettings(loadGamepadSettings());
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
     buildMenus(connectionMenuItem, checkMenuItem);
-    restoreLayout();
+    restoreLayout(options.panels);
     window_->onClose = [this] { saveLayout(); };
+}
+
+void Application::connectWhenListed(const std::string& path) {
+    auto* timer = new QTimer(window_.get());
+    auto deadline = std::make_shared<QElapsedTimer>();
+    deadline->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [this, path, timer, deadline] {
+        const auto& devices = console_->devices();
+        if (std::find(devices.begin(), devices.end(), path) != devices.end()) {
+            timer->deleteLater();
+            console_->setSelectedDevice(path);
+            console_->connectToDevice(path);
+            return;
+        }
+        if (deadline->elapsed() > 10000) {
+            std::fprintf(stderr, "orvane-console: %s was not listed within 10 s; not connecting\n", path.c_str());
+            timer->deleteLater();
+        }
+    });
+    timer->start(100);
 }
 
 void Application::showSettings() {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Gamepad.h"
@@ -9,7 +11,6 @@
 class QAction;
 class QLabel;
 class QSocketNotifier;
-class QString;
 class QTimer;
 
 namespace orvane {
@@ -42,6 +43,7 @@ public:
         std::function<void()> pumpGamepads;                    // called about 50 times a second on this thread
         std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the built-in firmware endpoint's
         std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
+        std::optional<QStringList> panels;  // the panels to show ("log", "traffic", "plots"); none: those kept
     };
 
     explicit Application(Options options);
@@ -50,6 +52,9 @@ public:
     Application& operator=(const Application&) = delete;
 
     void show();
+    // Selects and connects to the device at path once the device scan lists it, as if the user had
+    // chosen it in the device popup; gives up with a message on standard error after 10 s.
+    void connectWhenListed(const std::string& path);
     // The settings dialog; its choices take effect and are kept when it is accepted.
     void showSettings();
     // Recording of every received message into a CSV file. Starting throws std::system_error when
@@ -84,7 +89,7 @@ private:
     QLabel* recordingLabel_ = nullptr;
 
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);
-    void restoreLayout();
+    void restoreLayout(const std::optional<QStringList>& panels);
     void showRecordingState();
 };
 

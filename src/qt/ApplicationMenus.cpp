@@ -22,6 +22,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "orvane/OrvaneVersion.h"
 #include "console/SessionTap.h"
 #include "console/ViewController.h"
 #include "qt/Application.h"
@@ -151,13 +152,13 @@ void Application::saveLayout() const {
     if (const auto& last = console_->lastConnectedDevice()) saveLastDevice(last);
 }
 
-void Application::restoreLayout() {
+void Application::restoreLayout(const std::optional<QStringList>& panels) {
     QSettings settings;
     if (settings.contains("window/geometry")) window_->restoreGeometry(settings.value("window/geometry").toByteArray());
     if (settings.contains("window/state")) window_->restoreState(settings.value("window/state").toByteArray());
-    // A development aid: ORVANE_PANELS=log,traffic,plots opens those panels whatever was kept.
-    if (const char* wanted = std::getenv("ORVANE_PANELS")) {
-        const QStringList names = QString::fromLocal8Bit(wanted).split(',', Qt::SkipEmptyParts);
+    // Panels asked for on the command line are shown whatever was kept, and only those.
+    if (panels) {
+        const QStringList& names = *panels;
         for (auto* panel : window_->findChildren<QDockWidget*>()) {
             const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
             panel->setVisible(names.contains(name, Qt::CaseInsensitive) ||

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/ViewController.h"
 #include "qt/Application.h"
 #include "qt/MainWindow.h"
 
@@ -49,27 +48,6 @@ protected:
     }
 };
 
-void autoconnect(Application& application, const std::string& path) {
-    auto* timer = new QTimer(&application.window());
-    auto deadline = std::make_shared<QElapsedTimer>();
-    deadline->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [&application, path, timer, deadline] {
-        const auto& console = application.console();
-        const auto& devices = console->devices();
-        if (std::find(devices.begin(), devices.end(), path) != devices.end()) {
-            timer->deleteLater();
-            console->setSelectedDevice(path);
-            console->connectToDevice(path);
-            return;
-        }
-        if (deadline->elapsed() > 10000) {
-            std::fprintf(stderr, "orvane-console: ORVANE_AUTOCONNECT: %s was not listed\n", path.c_str());
-            timer->deleteLater();
-        }
-    });
-    timer->start(100);
-}
-
 void screenshot(Application& application, const QString& file, double delaySeconds) {
     QTimer::singleShot(int(delaySeconds * 1000), &application.window(), [&application, file] {
         const QPixmap picture = application.window().grab();
@@ -91,7 +69,6 @@ void DemoAids::install(Application& application) {
     if (environment("ORVANE_REPORT_STARTUP")) {
         application.window().installEventFilter(new FirstPaintReporter(&application.window()));
     }
-    if (const char* path = environment("ORVANE_AUTOCONNECT")) autoconnect(application, path);
     if (const char* size = environment("ORVANE_WINDOW_SIZE")) {
         // "WIDTH" "x" "HEIGHT"; the window's minimum size still applies (1x1 gives the smallest).
         int width = 0, height = 0;

@@ -5,12 +5,8 @@ namespace orvane {
 class Application;
 
 // Development aids for demos, screenshots and measurements, each switched on by an environment
-// variable. None of them is part of normal use; the console itself has no command line and no
-// settings.
+// variable. None of them is part of normal use.
 //
-// ORVANE_AUTOCONNECT=<device path>
-//     Once the device scan lists that path (within 10 s of start), selects it and connects to it,
-//     as if the user had chosen it in the device popup.
 // ORVANE_SCREENSHOT=<file.png>
 //     Renders the main window into that PNG file after ORVANE_SCREENSHOT_DELAY seconds
 //     (default 4), then quits.
