@@ -10,6 +10,7 @@ packages=(
   libsdl2-dev
   libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev
+  libcsv-dev
   libicu-dev
   libcpp-httplib-dev libcli11-dev
   bossa-cli

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <exception>
 #include <thread>
 
 #include "platform/GlobalQueue.h"
@@ -33,28 +32,55 @@ bool isExecutableFile(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// Waits for the child to end and returns its wait status. A child that was already reaped
-// elsewhere counts as ended normally.
-int waitForExit(pid_t child) {
+// How waiting for the tool ended: its wait status once it has ended, still running after the
+// bound, or unknown (waitpid failed: another part of the process reaped it, for one).
+struct ToolExit {
+    enum class State { ended, running, unknown } state = State::running;
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return 0;
+    int error = 0;
+};
+
+// Waits at most `bound` for the tool to end.
+ToolExit waitForExit(pid_t process, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        int status = 0;
+        const pid_t reaped = ::waitpid(process, &status, WNOHANG);
+        if (reaped == process) return {ToolExit::State::ended, status, 0};
+        if (reaped < 0 && errno != EINTR) return {ToolExit::State::unknown, 0, errno};
+        if (std::chrono::steady_clock::now() >= deadline) return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return status;
+}
+
+// Stops the tool: SIGTERM, then SIGKILL when it has not ended within the grace. One that does
+// not end even then (stuck in the kernel on a device that went away) is reaped in the
+// background, so the run never waits for it without end.
+void stopTool(pid_t process) {
+    ::kill(process, SIGTERM);
+    if (waitForExit(process, BossacManager::toolStopGrace).state != ToolExit::State::running) return;
+    ::kill(process, SIGKILL);
+    if (waitForExit(process, BossacManager::toolStopGrace).state != ToolExit::State::running) return;
+    dispatchGlobal([process] {
+        while (::waitpid(process, nullptr, 0) < 0 && errno == EINTR) {}
+    });
 }
 
 // The tool stopped printing and was stopped: the run cannot have finished.
 class ToolSilentError : public Error {
 public:
-    explicit ToolSilentError(std::chrono::milliseconds limit) : seconds_(limit.count() / 1000) {}
+    explicit ToolSilentError(std::chrono::milliseconds limit) : limit_(limit) {}
     std::string localizedDescription() const override {
-        return "The flashing tool printed nothing for " + std::to_string(seconds_) +
+        const auto tenths = (limit_.count() + 50) / 100;
+        const std::string seconds =
+            std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
+        return "The flashing tool printed nothing for " + seconds +
                " seconds and was stopped. The device may have gone away while it was being written.";
     }
     std::string domain() const override { return "orvane.BossacManager.ToolSilentError"; }
 
 private:
-    long long seconds_;
+    std::chrono::milliseconds limit_;
 };
 
 // After the kick no port could be told to be the bootloader's.
@@ -82,11 +108,6 @@ std::filesystem::path executableDirectory() {
 }
 
 }  // namespace
-
-std::optional<int> BossacManager::pipe() const {
-    std::lock_guard lock(mutex_);
-    return pipe_;
-}
 
 std::string BossacManager::entireLog() const {
     std::lock_guard lock(mutex_);
@@ -211,62 +232,73 @@ ErrorRef BossacManager::outcomeOfLog(std::string_view log) {
     return outcomeOfRun(log, 0);
 }
 
-void BossacManager::kickBootloader(const std::filesystem::path& port, const Settings& settings) {
-    // Opening the port at 1200 baud and closing it again resets the device into its
-    // bootloader. Nothing here is reported: a port that does not open is simply not kicked.
+ErrorRef BossacManager::kickBootloader(const std::filesystem::path& port, std::chrono::milliseconds hold,
+                                       std::chrono::milliseconds settle) {
+    // Opening the port at 1200 baud and closing it again resets the device into its bootloader.
     SerialPort serialPort(port.string());
     try {
         serialPort.open(true, true);
-    } catch (const std::exception&) {}
+    } catch (const PortError& error) {
+        const bool refused = error.isBusy() || error.systemError() == EACCES || error.systemError() == EPERM;
+        return refused ? std::make_shared<PortError>(error) : nullptr;
+    }
     serialPort.configure(BaudRate::baud1200, BaudRate::baud1200, 1, 0, ParityType::none, false, DataBitsSize::bits8,
                          false, false, false);
-    std::this_thread::sleep_for(settings.hold);
+    std::this_thread::sleep_for(hold);
     serialPort.close();
-    std::this_thread::sleep_for(settings.settle);
+    std::this_thread::sleep_for(settle);
+    return nullptr;
 }
 
 void BossacManager::flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile) {
-    auto self = shared_from_this();
-    Settings settings;
-    {
-        std::lock_guard lock(mutex_);
-        if (running_) {
-            dispatchMain([self] {
-                if (self->completionHandler) {
-                    self->completionHandler(std::make_shared<PlatformError>(
-                        "POSIX", EBUSY, "The firmware is already being written to the device."));
-                }
-            });
-            return;
-        }
-        running_ = true;
-        settings = settings_;
-    }
+    const std::optional<Settings> settings = beginRun();
+    if (!settings) return;
 
+    // The serial devices before the kick tell the bootloader's port if it comes back under a new name.
     const std::vector<std::string> before = scanDeviceDirectory(directoryOf(port));
-    kickBootloader(port, settings);
-    auto bootloaderPort = awaitBootloaderPort(port, before, settings.bootloaderWait);
-    if (auto* error = std::get_if<ErrorRef>(&bootloaderPort)) {
-        finish(*error);
-        return;
-    }
-    const std::filesystem::path toolPort = std::get<std::filesystem::path>(bootloaderPort);
+    if (ErrorRef refused = kickBootloader(port, settings->hold, settings->settle)) return finish(refused);
 
-    std::filesystem::path tool;
-    if (settings.toolPath) {
-        tool = *settings.toolPath;
-    } else {
-        const char* searchPath = std::getenv("PATH");
-        auto located = locateTool(executableDirectory(), searchPath ? searchPath : "");
-        if (auto* error = std::get_if<ErrorRef>(&located)) {
-            finish(*error);
-            return;
-        }
-        tool = std::get<std::filesystem::path>(located);
-    }
+    auto bootloaderPort = awaitBootloaderPort(port, before, settings->bootloaderWait);
+    if (auto* error = std::get_if<ErrorRef>(&bootloaderPort)) return finish(*error);
 
-    std::vector<std::string> arguments =
-        commandArguments(toolPort, firmwareFile, settings.workingDirectory.value_or(std::filesystem::path()));
+    auto tool = toolToRun(*settings);
+    if (auto* error = std::get_if<ErrorRef>(&tool)) return finish(*error);
+
+    auto started = startTool(std::get<std::filesystem::path>(tool),
+                             commandArguments(std::get<std::filesystem::path>(bootloaderPort), firmwareFile,
+                                              settings->workingDirectory.value_or(std::filesystem::path())),
+                             settings->workingDirectory);
+    if (auto* error = std::get_if<ErrorRef>(&started)) return finish(*error);
+
+    dispatchGlobal([self = shared_from_this(), running = std::get<RunningTool>(started),
+                    silenceLimit = settings->silenceLimit] { self->followTool(running, silenceLimit); });
+}
+
+std::optional<BossacManager::Settings> BossacManager::beginRun() {
+    std::lock_guard lock(mutex_);
+    if (running_) {
+        // Not through finish(): that would end the run that is going on.
+        dispatchMain([self = shared_from_this()] {
+            if (self->completionHandler) {
+                self->completionHandler(std::make_shared<PlatformError>(
+                    "POSIX", EBUSY, "The firmware is already being written to the device."));
+            }
+        });
+        return std::nullopt;
+    }
+    running_ = true;
+    return settings_;
+}
+
+std::variant<std::filesystem::path, ErrorRef> BossacManager::toolToRun(const Settings& settings) const {
+    if (settings.toolPath) return *settings.toolPath;
+    const char* searchPath = std::getenv("PATH");
+    return locateTool(executableDirectory(), searchPath ? searchPath : "");
+}
+
+std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
+    const std::filesystem::path& tool, std::vector<std::string> arguments,
+    const std::optional<std::filesystem::path>& workingDirectory) {
     std::string toolText = tool.string();
     std::vector<char*> argv;
     argv.push_back(toolText.data());
@@ -277,12 +309,7 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        finish(makeSystemError("Creating the pipe for the flashing tool failed", errno));
-        return;
-    }
-    {
-        std::lock_guard lock(mutex_);
-        pipe_ = ends[0];
+        return makeSystemError("Creating the pipe for the flashing tool failed", errno);
     }
 
     // Standard output and standard error both go into the pipe; standard input is empty.
@@ -291,8 +318,8 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
-    if (settings.workingDirectory) {
-        posix_spawn_file_actions_addchdir_np(&actions, settings.workingDirectory->c_str());
+    if (workingDirectory) {
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory->c_str());
     }
     // The tool starts with default signal handling and nothing blocked, whatever this
     // process's threads have set up.
@@ -305,26 +332,28 @@ void BossacManager::flash(const std::filesystem::path& port, const std::filesyst
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    pid_t child = -1;
-    const int spawnError = ::posix_spawn(&child, toolText.c_str(), &actions, &attributes, argv.data(), environ);
+    pid_t process = -1;
+    const int spawnError = ::posix_spawn(&process, toolText.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    ::close(ends[1]);  // the child holds the only write ends now, so its exit ends the stream
+    ::close(ends[1]);  // the tool holds the only write ends now, so its exit ends the stream
 
     if (spawnError != 0) {
-        finish(makeSystemError("Starting the flashing tool " + toolText + " failed", spawnError));
-        return;
+        ::close(ends[0]);
+        return makeSystemError("Starting the flashing tool " + toolText + " failed", spawnError);
     }
-    const int readEnd = ends[0];
-    const auto silenceLimit = settings.silenceLimit;
-    dispatchGlobal([self, child, readEnd, silenceLimit] { self->readOutput(child, readEnd, silenceLimit); });
+    return RunningTool{process, ends[0]};
 }
 
-void BossacManager::readOutput(int child, int readEnd, std::chrono::milliseconds silenceLimit) {
+void BossacManager::followTool(RunningTool tool, std::chrono::milliseconds silenceLimit) {
+    const OutputEnd end = readOutput(tool.output, silenceLimit);
+    ::close(tool.output);
+    finish(decideOutcome(tool.process, end, silenceLimit));
+}
+
+BossacManager::OutputEnd BossacManager::readOutput(int output, std::chrono::milliseconds silenceLimit) {
     auto self = shared_from_this();
     char buffer[maximumChunkSize];
-    int readError = 0;
-    bool silent = false;
     Utf8StreamDecoder decoder;
     FlashingToolOutputParser parser;
     auto publish = [&](std::string text) {
@@ -341,39 +370,51 @@ void BossacManager::readOutput(int child, int readEnd, std::chrono::milliseconds
     };
     // The stream is read to its end before the outcome is decided, so output printed just
     // before the tool exits is never lost.
+    OutputEnd end;
     for (;;) {
-        pollfd readable{readEnd, POLLIN, 0};
+        pollfd readable{output, POLLIN, 0};
         const int ready = ::poll(&readable, 1, static_cast<int>(silenceLimit.count()));
+        if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) {
-            if (errno == EINTR) continue;
-            readError = errno;
+            end = {OutputEnd::Kind::readFailed, errno};
             break;
         }
         if (ready == 0) {
-            silent = true;
+            end = {OutputEnd::Kind::silent, 0};
             break;
         }
-        const ssize_t count = ::read(readEnd, buffer, sizeof buffer);
+        const ssize_t count = ::read(output, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
         if (count < 0) {
-            if (errno == EINTR) continue;
-            readError = errno;
+            end = {OutputEnd::Kind::readFailed, errno};
             break;
         }
         if (count == 0) break;
         publish(decoder.decode(std::string_view(buffer, static_cast<std::size_t>(count))));
     }
     publish(decoder.finish());
+    return end;
+}
 
-    if (readError != 0 || silent) {
-        // The run can no longer be followed: stop the tool and report why.
-        ::kill(child, SIGTERM);
-        waitForExit(child);
-        finish(silent ? ErrorRef(std::make_shared<ToolSilentError>(silenceLimit))
-                      : makeSystemError("Reading the output of the flashing tool failed", readError));
-        return;
+ErrorRef BossacManager::decideOutcome(pid_t process, OutputEnd end, std::chrono::milliseconds silenceLimit) const {
+    if (end.kind == OutputEnd::Kind::endOfOutput) {
+        // A tool ends right after its output; one that closed its output and goes on is as
+        // good as silent.
+        const ToolExit exit = waitForExit(process, silenceLimit);
+        if (exit.state == ToolExit::State::ended) return outcomeOfRun(entireLog(), exit.status);
+        if (exit.state == ToolExit::State::unknown) {
+            return makeSystemError(
+                "The exit status of the flashing tool could not be obtained, so whether the firmware was written "
+                "is not known",
+                exit.error);
+        }
     }
-    const int status = waitForExit(child);
-    finish(outcomeOfRun(entireLog(), status));
+    // The run can no longer be followed: stop the tool and say why.
+    stopTool(process);
+    if (end.kind == OutputEnd::Kind::readFailed) {
+        return makeSystemError("Reading the output of the flashing tool failed", end.readError);
+    }
+    return std::make_shared<ToolSilentError>(silenceLimit);
 }
 
 void BossacManager::finish(ErrorRef outcome) {
@@ -381,10 +422,6 @@ void BossacManager::finish(ErrorRef outcome) {
     // may start the next run.
     {
         std::lock_guard lock(mutex_);
-        if (pipe_) {
-            ::close(*pipe_);
-            pipe_.reset();
-        }
         entireLog_.clear();
         running_ = false;
     }

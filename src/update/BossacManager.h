@@ -1,8 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -27,11 +28,6 @@ namespace orvane {
 // delivered. One run at a time.
 class BossacManager : public std::enable_shared_from_this<BossacManager> {
 public:
-    // Declared for completeness; no operation consults it and the command line is fixed.
-    struct Options {
-        std::uint64_t rawValue = 0;
-    };
-
     using LogOutputHandler = std::function<void(const std::string& chunk)>;
     using ProgressHandler = std::function<void(const FlashingProgress& progress)>;
     // No error means the tool reported success.
@@ -39,6 +35,8 @@ public:
 
     // Largest piece of output read (and handed to logOutputHandler) at once.
     static constexpr std::size_t maximumChunkSize = 1024;
+    // How long a tool that is being stopped is given to end after SIGTERM, and then after SIGKILL.
+    static constexpr std::chrono::milliseconds toolStopGrace{2000};
 
     BossacManager() = default;
 
@@ -51,15 +49,13 @@ public:
     // Receives the outcome of a run once.
     CompletionHandler completionHandler;
 
-    // The read end of the pipe carrying the tool's standard output and standard error while a
-    // run is active; absent otherwise.
-    std::optional<int> pipe() const;
     // All output of the current run, in the order read; empty between runs.
     std::string entireLog() const;
 
-    // Kicks the bootloader on `port` (blocking for about 1.2 s), starts the tool for
-    // `firmwareFile` and returns; the outcome arrives through completionHandler. Call it on a
-    // background queue.
+    // Kicks the bootloader on `port` (blocking for about 1.2 s), finds the port the bootloader
+    // is on, starts the tool for `firmwareFile` and returns; the tool's output is followed on the
+    // global queue and the outcome arrives through completionHandler. Call it on a background
+    // queue.
     void flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile);
 
     // The tool to run instead of looking for it (tests).
@@ -72,7 +68,8 @@ public:
     // How long to watch the port's directory for the bootloader after the kick (5 s).
     void setBootloaderWait(std::chrono::milliseconds wait);
     // A tool that prints nothing for this long is stopped and the run fails (60 s): the tool
-    // waits for ever on a port that went away.
+    // waits for ever on a port that went away. So is one that closed its output and has not
+    // ended this long after.
     void setToolSilenceLimit(std::chrono::milliseconds limit);
 
     // The six arguments after the tool's name. The tool opens the port name relative to its
@@ -82,6 +79,15 @@ public:
                                                      const std::filesystem::path& firmwareFile,
                                                      const std::filesystem::path& workingDirectory = {});
 
+    // The bootloader kick: opens `port` at 1200 baud, holds it open for `hold`, closes it and
+    // gives the device `settle` to come back as its bootloader. Gives the failure to open that
+    // stops the run: a port that is busy (another program holds it) or that this user may not
+    // open would not be the tool's either, and the tool would only say "No device found". Any
+    // other failure to open (a port that is absent, for one) is let pass: nothing is kicked and
+    // nothing waited for, and the bootloader is looked for all the same.
+    static ErrorRef kickBootloader(const std::filesystem::path& port,
+                                   std::chrono::milliseconds hold = std::chrono::milliseconds(200),
+                                   std::chrono::milliseconds settle = std::chrono::milliseconds(1000));
     // The port the bootloader is on: `port` once it is present again, else the one serial
     // device in its directory that is not in `before`; an error naming what was seen when
     // there is none after `wait`, or more than one. A directory that cannot be listed cannot be
@@ -106,16 +112,32 @@ private:
         std::chrono::milliseconds bootloaderWait{5000};
         std::chrono::milliseconds silenceLimit{60000};
     };
+    // A started tool: its process and the read end of the pipe that carries its output.
+    struct RunningTool {
+        pid_t process = -1;
+        int output = -1;
+    };
+    // How reading the tool's output ended.
+    struct OutputEnd {
+        enum class Kind { endOfOutput, silent, readFailed } kind = Kind::endOfOutput;
+        int readError = 0;
+    };
 
-    static void kickBootloader(const std::filesystem::path& port, const Settings& settings);
-    void readOutput(int child, int readEnd, std::chrono::milliseconds silenceLimit);
+    // The steps of a run, in order.
+    std::optional<Settings> beginRun();
+    std::variant<std::filesystem::path, ErrorRef> toolToRun(const Settings& settings) const;
+    static std::variant<RunningTool, ErrorRef> startTool(const std::filesystem::path& tool,
+                                                         std::vector<std::string> arguments,
+                                                         const std::optional<std::filesystem::path>& workingDirectory);
+    void followTool(RunningTool tool, std::chrono::milliseconds silenceLimit);
+    OutputEnd readOutput(int output, std::chrono::milliseconds silenceLimit);
+    ErrorRef decideOutcome(pid_t process, OutputEnd end, std::chrono::milliseconds silenceLimit) const;
     // Resets the run's state and hands the outcome to the main queue.
     void finish(ErrorRef outcome);
 
     mutable std::mutex mutex_;
     Settings settings_;
     bool running_ = false;
-    std::optional<int> pipe_;
     std::string entireLog_;
 };
 

@@ -125,6 +125,31 @@ TEST_F(MonitorCsvTest, AKilledMonitorLeavesTheRowsWrittenSoFar) {
     for (std::size_t i = 1; i < parsed.rows.size(); ++i) EXPECT_EQ(parsed.rows[i].size(), parsed.rows[0].size()) << i;
 }
 
+// A replay of the recording prints the lines the live run printed, at any pace; a file that is
+// not a recording fails with one line on standard error.
+TEST_F(MonitorCsvTest, AReplayPrintsWhatTheLiveRunPrinted) {
+    auto live = startMonitor({"--count", "25", "--lat", "-0.5", "--csv", csv_.string(), link_});
+    const auto lines = live->readLines();
+    ASSERT_EQ(live->wait(15s), 0);
+    ASSERT_EQ(lines.size(), 25u);
+    for (const std::vector<std::string>& pace : {std::vector<std::string>{}, {"--speed", "1000"}}) {
+        auto options = pace;
+        options.insert(options.begin(), {"--replay", csv_.string()});
+        auto replay = startMonitor(options);
+        EXPECT_EQ(replay->readLines(), lines);
+        EXPECT_EQ(replay->wait(15s), 0);
+    }
+
+    const auto bad = directory_.path() / "bad.csv";
+    std::ofstream(bad) << "time,message\r\n1.0,ACK\r\n0.5,ACK\r\n";
+    const auto errors = directory_.path() / "errors.txt";
+    Child replay({(kToolsDirectory / "orvane-monitor").string(), "--replay", bad.string()}, errors.string());
+    EXPECT_TRUE(replay.readLines().empty());
+    EXPECT_EQ(replay.wait(15s), 2);
+    EXPECT_EQ(contents(errors),
+              "orvane-monitor: " + bad.string() + ":3: time 0.5 is earlier than the row before's (1.0)\n");
+}
+
 TEST_F(MonitorCsvTest, AFileThatCannotBeWrittenFailsAtOnce) {
     auto monitor = startMonitor({"--csv", (directory_.path() / "missing" / "telemetry.csv").string(), link_});
     EXPECT_TRUE(monitor->readLines().empty());

@@ -1,10 +1,8 @@
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +23,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/ChildProcess.h"
+#include "update/BossacManager.h"
 
 namespace orvane {
 namespace {
@@ -52,10 +51,11 @@ protected:
         if (!directory_.empty()) fs::remove_all(directory_);
     }
 
-    std::unique_ptr<Child> startSimulator(std::vector<std::string> options = {}) {
+    std::unique_ptr<Child> startSimulator(std::vector<std::string> options = {},
+                                          const std::string& errorPath = "/dev/null") {
         std::vector<std::string> arguments{(kTools / "orvane-sim").string(), "--link", link_};
         arguments.insert(arguments.end(), options.begin(), options.end());
-        auto simulator = std::make_unique<Child>(arguments);
+        auto simulator = std::make_unique<Child>(arguments, errorPath);
         EXPECT_TRUE(simulator->started());
         auto path = simulator->readLine();
         EXPECT_TRUE(path && path->rfind("/dev/pts/", 0) == 0) << path.value_or("(nothing)");
@@ -69,9 +69,34 @@ protected:
         return std::make_unique<Child>(arguments, errorPath);
     }
 
+    static bool eventually(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+
+    static std::string contents(const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
     fs::path directory_;
     std::string link_;
 };
+
+// How many read calls the process has made (each one counts, also one that times out empty).
+long readCalls(pid_t process) {
+    std::ifstream io("/proc/" + std::to_string(process) + "/io");
+    for (std::string key; io >> key;) {
+        long value = 0;
+        io >> value;
+        if (key == "syscr:") return value;
+    }
+    return -1;
+}
 
 TEST_F(ToolsTest, MonitorPrintsTelemetryOfTheSimulatedVehicle) {
     auto simulator = startSimulator({"--version", "2.3.0.5"});
@@ -166,11 +191,18 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
         EXPECT_EQ(simulator->wait(15s), 0);
     }
     {
-        // Killing a silent simulator ends the monitor.
-        auto simulator = startSimulator({"--silent"});
+        // A silent line does not end the monitor, killing the silent simulator does. The
+        // simulator says when the monitor's request has come; two more reads of the monitor
+        // mean that at least one read has run out of time on the silent line and it read on.
+        const auto errors = directory_ / "simulator-errors";
+        auto simulator = startSimulator({"--silent"}, errors.string());
         auto monitor = startMonitor({link_});
-        std::this_thread::sleep_for(300ms);
-        EXPECT_FALSE(monitor->wait(0ms).has_value());
+        ASSERT_TRUE(eventually([&] { return contents(errors).find("client opened the device") != std::string::npos; }));
+        const long reads = readCalls(monitor->pid());
+        ASSERT_GE(reads, 0) << "no read count for the monitor";
+        ASSERT_TRUE(
+            eventually([&] { return monitor->wait(0ms).has_value() || readCalls(monitor->pid()) >= reads + 2; }));
+        EXPECT_FALSE(monitor->wait(0ms).has_value()) << "the monitor ended on a silent line";
         simulator->signal(SIGKILL);
         EXPECT_EQ(monitor->wait(15s), 2);
     }
@@ -227,15 +259,6 @@ protected:
         return error ? std::string() : target.string();
     }
 
-    static bool eventually(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
-    }
-
     // Waits until `link` names a pty other than `previous`.
     static bool repointed(const std::string& link, const std::string& previous) {
         return eventually([&] {
@@ -244,17 +267,10 @@ protected:
         });
     }
 
-    // What the console does before flashing: open the port, set 1200 baud, wait, close.
+    // The console's bootloader kick; the test watches for the bootloader itself.
     static void kick(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(fd, 0) << path;
-        termios attributes{};
-        ASSERT_EQ(::tcgetattr(fd, &attributes), 0);
-        ::cfsetispeed(&attributes, B1200);
-        ::cfsetospeed(&attributes, B1200);
-        ASSERT_EQ(::tcsetattr(fd, TCSANOW, &attributes), 0);
-        std::this_thread::sleep_for(200ms);
-        ::close(fd);
+        const ErrorRef refused = BossacManager::kickBootloader(path, 200ms, 0ms);
+        EXPECT_EQ(refused, nullptr) << (refused ? refused->localizedDescription() : "");
     }
 
     struct Run {
@@ -264,7 +280,9 @@ protected:
 
     // bossac with the console's command line; its standard output and error together.
     static Run flash(const std::string& port, const fs::path& image) {
-        Child bossac({kBossac, "--port=" + port, "--write", "--verify", "--reset", image.string(), "--boot"}, true);
+        std::vector<std::string> command{kBossac};
+        for (auto& argument : BossacManager::commandArguments(port, image)) command.push_back(std::move(argument));
+        Child bossac(command, true);
         Run run;
         run.output = bossac.readAll(60s);
         run.status = bossac.wait(20s);
@@ -283,11 +301,6 @@ protected:
         const auto path = directory_ / name;
         std::ofstream(path, std::ios::binary) << image;
         return path;
-    }
-
-    static std::string contents(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
     }
 
     // Where the dump first differs from the image (the shorter one's length if one is cut

@@ -32,12 +32,13 @@ public:
     // Standard error goes to the file at `errorPath` (created or emptied), or with the output
     // into the pipe when `errorPath` is empty.
     Child(std::vector<std::string> arguments, const std::string& errorPath) {
+        // Close-on-exec, so that no other child started meanwhile inherits the pipe; the dup2
+        // into the child's standard output clears the flag on the copies it makes.
         int pipeFds[2];
-        if (::pipe(pipeFds) != 0) return;
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
         if (errorPath.empty()) {
             posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
         } else {
@@ -78,7 +79,11 @@ public:
     }
 
     bool started() const { return pid_ > 0; }
-    void signal(int number) { ::kill(pid_, number); }
+    pid_t pid() const { return pid_; }
+    // Nothing when the child was never started: kill(-1) would reach every process we may signal.
+    void signal(int number) {
+        if (started() && !status_) ::kill(pid_, number);
+    }
 
     std::optional<std::string> readLine() {
         std::string line;
@@ -115,8 +120,10 @@ public:
         return text;
     }
 
-    // The exit status, or nothing if it is still running after `timeout`.
+    // The exit status, or nothing if it is still running after `timeout` (or was never started:
+    // waitpid(-1) would reap some other child).
     std::optional<int> wait(std::chrono::milliseconds timeout) {
+        if (!started()) return std::nullopt;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!status_) {
             int status = 0;

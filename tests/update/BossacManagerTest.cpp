@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -15,6 +16,7 @@
 
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
+#include "serial/SerialPort.h"
 #include "support/TemporaryDirectory.h"
 #include "update/BossacError.h"
 #include "update/BossacManager.h"
@@ -117,8 +119,14 @@ struct FlashRun {
     }
 };
 
+std::size_t openDescriptorCount() {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
 FlashRun runFlash(const std::shared_ptr<BossacManager>& manager, const fs::path& port, const fs::path& file) {
     FlashRun run;
+    MainQueue::shared();
+    const std::size_t descriptors = openDescriptorCount();
     BossacManager* flasher = manager.get();
     manager->logOutputHandler = [&run](const std::string& chunk) {
         run.callbacksOnMainThread = run.callbacksOnMainThread && MainQueue::shared().isMainThread();
@@ -128,12 +136,15 @@ FlashRun runFlash(const std::shared_ptr<BossacManager>& manager, const fs::path&
         run.callbacksOnMainThread = run.callbacksOnMainThread && MainQueue::shared().isMainThread();
         ++run.completions;
         run.outcome = error;
-        run.idleAtCompletion = flasher->entireLog().empty() && !flasher->pipe().has_value();
+        run.idleAtCompletion = flasher->entireLog().empty();
     };
     dispatchGlobal([manager, port, file] { manager->flash(port, file); });
     EXPECT_TRUE(MainQueue::shared().runUntil([&run] { return run.completions > 0; }, 30s));
-    MainQueue::shared().runFor(50ms);
+    // Every thread and queued closure of the run holds the manager: once the test's reference
+    // is the only one left, nothing of the run can deliver another completion.
+    EXPECT_TRUE(MainQueue::shared().runUntil([&manager] { return manager.use_count() == 1; }, 15s));
     EXPECT_EQ(run.completions, 1);
+    EXPECT_EQ(openDescriptorCount(), descriptors);  // the pipe is closed
     EXPECT_TRUE(run.idleAtCompletion);
     EXPECT_TRUE(run.callbacksOnMainThread);
     manager->logOutputHandler = nullptr;
@@ -340,6 +351,91 @@ TEST_F(BossacManagerTest, TheRealToolFindsNoDeviceOnASilentPort) {
     ASSERT_NE(bossacError(run.outcome), nullptr) << (run.outcome ? run.outcome->localizedDescription() : "success");
     EXPECT_EQ(*bossacError(run.outcome),
               BossacError::reportedFailure("No device found on " + port.string(), "the tool exited with status 1"));
+}
+
+TEST(BossacBootloaderPort, IsThePortBackOrTheOneNewSerialDevice) {
+    struct Case {
+        std::vector<std::string> before, after;  // serial devices before the kick, and now
+        std::string port;                        // the bootloader's, if one is found
+        std::string error;                       // else words of the error
+    };
+    const Case cases[] = {
+        {{"ttyACM0"}, {"ttyACM0"}, "ttyACM0", ""},
+        {{"ttyACM0"}, {"ttyACM0", "ttyACM1"}, "ttyACM0", ""},
+        {{"ttyACM0", "ttyUSB3"}, {"ttyUSB3", "ttyACM1", "notes.txt"}, "ttyACM1", ""},
+        {{"ttyACM0"}, {"ttyACM1", "ttyUSB0"}, "", "several serial devices appeared (DIR/ttyACM1, DIR/ttyUSB0)"},
+        {{"ttyACM0", "ttyUSB3"}, {"ttyUSB3"}, "", "did not come back and no other serial device appeared in DIR/."},
+    };
+    for (const auto& [before, after, port, error] : cases) {
+        TemporaryDirectory directory;
+        const std::string dir = directory.path().string();
+        std::vector<std::string> seen;
+        for (const auto& name : before) seen.push_back(dir + "/" + name);
+        for (const auto& name : after) directory.touch(name);
+        const auto found = BossacManager::awaitBootloaderPort(directory.path() / "ttyACM0", seen, 200ms);
+        if (!port.empty()) {
+            ASSERT_TRUE(std::holds_alternative<fs::path>(found)) << port;
+            EXPECT_EQ(std::get<fs::path>(found), directory.path() / port);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<ErrorRef>(found)) << error;
+            std::string description = std::get<ErrorRef>(found)->localizedDescription();
+            for (std::size_t at; (at = description.find(dir)) != std::string::npos;)
+                description.replace(at, dir.size(), "DIR");
+            EXPECT_NE(description.find(error), std::string::npos) << description;
+        }
+    }
+    // A directory that cannot be listed cannot be watched: the port is taken as it is.
+    const auto unwatched = BossacManager::awaitBootloaderPort("/nonexistent/ttyACM0", {}, 200ms);
+    EXPECT_EQ(std::get<fs::path>(unwatched), "/nonexistent/ttyACM0");
+}
+
+TEST_F(BossacManagerTest, APortThatIsBusyStopsTheRunWithItsCause) {
+    PseudoTerminal terminal;
+    useTool("echo 'Verify successful'");
+    {
+        SerialPort holder(terminal.path().string());
+        holder.open();
+        const FlashRun run = runFlash(manager_, terminal.path(), firmware_);
+        const auto* cause = dynamic_cast<const PortError*>(run.outcome.get());
+        ASSERT_NE(cause, nullptr) << (run.outcome ? run.outcome->localizedDescription() : "success");
+        EXPECT_TRUE(cause->isBusy());
+        EXPECT_FALSE(fs::exists(directory_.path() / "arguments"));  // the tool never ran
+    }
+    // Absent, or not a terminal: nothing to kick, and the tool runs all the same.
+    for (const fs::path& port : {fs::path("/nonexistent/dev/ttyACM7"), fs::path(directory_.touch("ttyACM5"))}) {
+        EXPECT_EQ(runFlash(manager_, port, firmware_).outcome, nullptr) << port;
+    }
+}
+
+TEST_F(BossacManagerTest, AToolThatCannotBeFollowedIsStoppedAndNeverTakenForSuccess) {
+    struct Case {
+        std::string body;
+        bool childrenReapedElsewhere;
+        long code;  // of the outcome; 0 for the silence
+    };
+    const Case cases[] = {
+        {"echo 'Write 5 bytes to flash'\nexec sleep 30", false, 0},
+        {"trap '' TERM\nexec sleep 30", false, 0},   // needs SIGKILL
+        {"exec >&- 2>&-\nexec sleep 30", false, 0},  // closed its output and goes on
+        {"echo 'Verify successful'", true, ECHILD},
+    };
+    manager_->setToolSilenceLimit(300ms);
+    for (const auto& [body, reapedElsewhere, code] : cases) {
+        useTool("echo $$ > '" + (directory_.path() / "pid").string() + "'\n" + body);
+        if (reapedElsewhere) ::signal(SIGCHLD, SIG_IGN);
+        const FlashRun run = flash();
+        ::signal(SIGCHLD, SIG_DFL);
+        ASSERT_NE(run.outcome, nullptr) << body;
+        if (code == 0) {
+            EXPECT_EQ(run.outcome->domain(), "orvane.BossacManager.ToolSilentError") << body;
+        } else {
+            EXPECT_EQ(run.outcome->code(), code) << body;
+            EXPECT_NE(run.outcome->localizedDescription().find("exit status"), std::string::npos);
+        }
+        // Ended and reaped: no such process any more.
+        const pid_t tool = std::stoi(readFile(directory_.path() / "pid"));
+        EXPECT_TRUE(::kill(tool, 0) != 0 && errno == ESRCH) << body;
+    }
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // orvane-monitor: connects to the device, drives the exchange with fixed request magnitudes,
 // and prints the session's telemetry as one JSON object per line after each message is read
 // and decoded. With --csv FILE it also records one CSV row per message to FILE, in the columns
-// the console's recordings have.
+// the console's recordings have. With --replay FILE it prints a recording's rows as the same JSON
+// lines instead, without a device.
 //
 // Exit status: 0 after --count messages, 2 when the link ends (its cause is printed on standard
 // error), 1 when the connection cannot be made or the CSV file not written, 64 for a usage error.
+// --replay: 0, or 2 when the file is not a readable recording.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -20,6 +23,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/DeviceSerialInterface.h"
+#include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
 
@@ -31,13 +35,17 @@ using Json = nlohmann::ordered_json;
 
 const char* const kUsage =
     "usage: orvane-monitor [--lat X] [--long Y] [--count N] [--csv FILE] PATH\n"
+    "       orvane-monitor --replay FILE [--speed X]\n"
     "  --lat X     lateral request magnitude, -1 to 1 (default 0)\n"
     "  --long Y    longitudinal request magnitude, -1 to 1 (default 0)\n"
     "  --count N   stop after N messages (default: run until the link ends)\n"
     "  --csv FILE  also record one CSV row per message to FILE (created or emptied; written\n"
     "              at least every 250 ms), with a header row; the JSON lines still go to stdout\n"
+    "  --replay FILE  print the rows of a recording (a --csv file or the console's) as the\n"
+    "              JSON lines, as fast as they can be written\n"
+    "  --speed X   with --replay: at the pace of the recording's times, X times as fast\n"
     "exit status: 0 after N messages, 2 when the link ends, 1 when connecting or writing the\n"
-    "CSV file fails\n";
+    "CSV file fails; --replay: 0, or 2 when FILE is not a readable recording\n";
 
 struct Options {
     double lateral = 0;
@@ -111,9 +119,67 @@ Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std
     return line;
 }
 
+// --replay FILE [--speed X]: the recording's rows as the JSON lines a live run would have printed
+// for them. Every row was recorded while connected. A value the recording does not give (its
+// column is missing or its field empty) prints as null. Nothing when --replay is not asked for.
+std::optional<int> replayIfAsked(int argc, char** argv) {
+    using F = orvane::RecordingField;
+    std::optional<std::string> file;
+    std::optional<double> speed;
+    bool valid = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (argument == "--replay" && value && *value && !file) {
+            file = argv[++i];
+        } else if (argument == "--speed" && value && !speed) {
+            speed = orvane::parseNumber(argv[++i]);
+            valid = valid && speed && std::isfinite(*speed) && *speed > 0;
+        } else {
+            valid = false;
+        }
+    }
+    if (!file) return std::nullopt;
+    if (!valid) {
+        std::fputs(kUsage, stderr);
+        return 64;
+    }
+
+    std::optional<orvane::Recording> recording;
+    try {
+        recording.emplace(orvane::Recording::open(*file));
+    } catch (const orvane::RecordingError& error) {
+        std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
+        return 2;
+    }
+    if (const auto& warning = recording->warning()) std::fprintf(stderr, "orvane-monitor: %s\n", warning->c_str());
+
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < recording->size(); ++i) {
+        const auto entry = recording->entry(i);
+        if (speed) {
+            // At most about 30 years ahead, so the conversion to clock ticks cannot overflow.
+            const std::chrono::duration<double> offset(std::min((entry.time - recording->time(0)) / *speed, 1e9));
+            std::this_thread::sleep_until(start + std::chrono::duration_cast<std::chrono::nanoseconds>(offset));
+        }
+        Json line = telemetryLine(entry.telemetry, true, entry.message);
+        for (auto field :
+             {F::steeringWheelAngle, F::steeringAssistanceTorque, F::steeringDriverTorque, F::serialNumber}) {
+            if (!entry.known(field)) line[orvane::columnName(field)] = nullptr;
+        }
+        const std::string text = line.dump(-1, ' ', false, Json::error_handler_t::replace);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        if (speed) std::fflush(stdout);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = replayIfAsked(argc, argv)) return *status;
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fputs(kUsage, stderr);
