@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,11 +14,29 @@
 
 namespace orvane::tools {
 
-// A parser for the tool `name` that prints `description` at the top of its --help.
+// The help lists each option with its value's name only; what excludes or needs what is told in
+// the descriptions.
+class ToolHelpFormatter : public CLI::Formatter {
+public:
+    std::string make_option_opts(const CLI::Option* option) const override {
+        const std::string name = option->get_type_name();
+        return option->get_type_size() != 0 && !name.empty() ? " " + name : std::string();
+    }
+};
+
+// Names the tool `name` and gives it --version; its description is the CLI::App's.
 inline void describeTool(CLI::App& app, const std::string& name) {
     app.name(name);
     app.set_version_flag("--version", name + " " + ORVANE_PACKAGE_VERSION, "Print the program's version and exit");
-    app.get_formatter()->column_width(30);
+    auto formatter = std::make_shared<ToolHelpFormatter>();
+    formatter->column_width(30);
+    app.formatter(formatter);
+}
+
+// A bad command line that CLI11 cannot tell: says so in one line and gives the exit status 2.
+inline int usageError(const CLI::App& app, const std::string& message) {
+    std::cerr << app.get_name() << ": " << message << " (see " << app.get_name() << " --help)\n";
+    return 2;
 }
 
 // Reads the arguments. Returns the exit status to end with at once (0 after --help or --version,
@@ -37,8 +56,7 @@ inline std::optional<int> parseToolOptions(CLI::App& app, int argc, char** argv)
         for (char& c : message) {
             if (c == '\n') c = ' ';
         }
-        std::cerr << app.get_name() << ": " << message << " (see " << app.get_name() << " --help)\n";
-        return 2;
+        return usageError(app, message);
     }
 }
 
