@@ -3,12 +3,12 @@
 // The tools' command lines, read with CLI11: each tool has --help and --version; a bad option is
 // one line on standard error and exit status 2.
 
-#include <CLI/CLI.hpp>
-
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include <CLI/CLI.hpp>
 
 #include "orvane/OrvaneVersion.h"
 

@@ -126,7 +126,8 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
             if (name == "plot") name = "plots";
             if (name == "none" && names.size() == 1) break;  // none alone: every panel closed
             if (!kPanelNames.contains(name)) {
-                return failure(QString("%1: unknown panel '%2' (log, traffic, plots, or none alone).").arg(source, name));
+                return failure(
+                    QString("%1: unknown panel '%2' (log, traffic, plots, or none alone).").arg(source, name));
             }
             if (!chosen.contains(name)) chosen << name;
         }

@@ -20,15 +20,12 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const auto commandLine = orvane::parseConsoleCommandLine(arguments, QProcessEnvironment::systemEnvironment());
     switch (commandLine.outcome) {
-    case orvane::ConsoleCommandLine::Outcome::Help:
-    case orvane::ConsoleCommandLine::Outcome::Version:
-        std::fputs(qPrintable(commandLine.text), stdout);
-        return 0;
-    case orvane::ConsoleCommandLine::Outcome::Error:
-        std::fprintf(stderr, "%s\n", qPrintable(commandLine.text));
-        return 2;
-    case orvane::ConsoleCommandLine::Outcome::Run:
-        break;
+        case orvane::ConsoleCommandLine::Outcome::Help:
+        case orvane::ConsoleCommandLine::Outcome::Version: std::fputs(qPrintable(commandLine.text), stdout); return 0;
+        case orvane::ConsoleCommandLine::Outcome::Error:
+            std::fprintf(stderr, "%s\n", qPrintable(commandLine.text));
+            return 2;
+        case orvane::ConsoleCommandLine::Outcome::Run: break;
     }
 
     QApplication application(argc, argv);

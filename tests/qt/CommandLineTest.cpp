@@ -50,11 +50,19 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
          "http://localhost:1/x.json",
          "/env/ttyACM1",
          QStringList{"log"}},
-        {{"--device-dir=/opt"}, {"ORVANE_DEVICE_DIR=/env", "ORVANE_PANELS=", "ORVANE_AUTOCONNECT="}, Outcome::Run,
+        {{"--device-dir=/opt"},
+         {"ORVANE_DEVICE_DIR=/env", "ORVANE_PANELS=", "ORVANE_AUTOCONNECT="},
+         Outcome::Run,
          "/opt"},
         // Qt's own options are left for QApplication.
         {{"-platform", "offscreen", "--style", "Fusion", "-reverse"}, {}, Outcome::Run},
-        {{"--help"}, {"ORVANE_PANELS=bogus"}, Outcome::Help, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {},
+        {{"--help"},
+         {"ORVANE_PANELS=bogus"},
+         Outcome::Help,
+         "/dev/",
+         ORVANE_FIRMWARE_ENDPOINT,
+         {},
+         {},
          "ORVANE_AUTOCONNECT"},
         {{"-h"}, {}, Outcome::Help, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "Usage: orvane-console [options]"},
         {{"--version"}, {}, Outcome::Version, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "orvane-console 0."},
@@ -65,11 +73,29 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         {{"recording.csv"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'recording.csv'"},
         {{"--panels", "log,chart"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'chart'"},
         {{"--panels", "none,log"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'none'"},
-        {{}, {"ORVANE_PANELS=traffic,graphs"}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {},
+        {{},
+         {"ORVANE_PANELS=traffic,graphs"},
+         Outcome::Error,
+         "/dev/",
+         ORVANE_FIRMWARE_ENDPOINT,
+         {},
+         {},
          "ORVANE_PANELS: unknown panel 'graphs'"},
-        {{"-e", "ftp://example.org/f.json"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {},
+        {{"-e", "ftp://example.org/f.json"},
+         {},
+         Outcome::Error,
+         "/dev/",
+         ORVANE_FIRMWARE_ENDPOINT,
+         {},
+         {},
          "--firmware-endpoint: 'ftp://example.org/f.json'"},
-        {{}, {"ORVANE_FIRMWARE_ENDPOINT=not a url"}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {},
+        {{},
+         {"ORVANE_FIRMWARE_ENDPOINT=not a url"},
+         Outcome::Error,
+         "/dev/",
+         ORVANE_FIRMWARE_ENDPOINT,
+         {},
+         {},
          "ORVANE_FIRMWARE_ENDPOINT: 'not a url'"},
     };
     for (const auto& c : cases) {
@@ -90,8 +116,7 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         EXPECT_EQ(result.firmwareEndpoint, c.firmwareEndpoint) << label;
         EXPECT_EQ(result.connectDevice, c.connectDevice) << label;
         EXPECT_EQ(result.panels.has_value(), c.panels.has_value()) << label;
-        EXPECT_EQ(result.panels.value_or(QStringList{}).join(','), c.panels.value_or(QStringList{}).join(','))
-            << label;
+        EXPECT_EQ(result.panels.value_or(QStringList{}).join(','), c.panels.value_or(QStringList{}).join(',')) << label;
     }
 }
 

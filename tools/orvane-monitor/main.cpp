@@ -95,12 +95,14 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
                     ->type_name("FILE")
                     ->check(kNamesAFile);
     auto* path = app.add_option("PATH", options.path, "The device, for example /dev/ttyACM0")->type_name("");
-    auto* replay = app.add_option("--replay", options.replayPath,
-                                  "Print the rows of a recording (a --csv file or the console's) as the JSON lines, "
-                                  "as fast as they can be written, instead of connecting (not with PATH, --lat, --long, --count or --csv)")
-                       ->type_name("FILE")
-                       ->check(kNamesAFile)
-                       ->excludes(lateral, longitudinal, count, csv, path);
+    auto* replay =
+        app.add_option(
+               "--replay", options.replayPath,
+               "Print the rows of a recording (a --csv file or the console's) as the JSON lines, "
+               "as fast as they can be written, instead of connecting (not with PATH, --lat, --long, --count or --csv)")
+            ->type_name("FILE")
+            ->check(kNamesAFile)
+            ->excludes(lateral, longitudinal, count, csv, path);
     app.add_option("--speed", options.speed,
                    "With --replay: at the pace of the recording's times, X times as fast (X above 0)")
         ->type_name("X")

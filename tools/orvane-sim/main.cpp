@@ -109,11 +109,9 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "or 0.0.0.0 for an image without one. Each new pty's path is printed."};
     orvane::tools::describeTool(app, "orvane-sim");
     auto text = [](CLI::Option* option, const char* name) { return option->type_name(name); };
-    text(app.add_option("--link", options.linkPath,
-                        "Place a symbolic link to the device at PATH (removed on exit)"),
+    text(app.add_option("--link", options.linkPath, "Place a symbolic link to the device at PATH (removed on exit)"),
          "PATH");
-    text(app.add_option("--firmware-version", options.version, "Firmware version X to report (default 1.1.9.0)"),
-         "X");
+    text(app.add_option("--firmware-version", options.version, "Firmware version X to report (default 1.1.9.0)"), "X");
     text(app.add_option("--rate", options.rate,
                         "Answer at most N messages a second, as the device's bus cycle paces it (default 100; 0: "
                         "answer every request at once)"),
@@ -124,8 +122,9 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
          "N")
         ->check(kCount);
     app.add_flag("--silent", options.silent, "Read requests but never answer");
-    text(app.add_option("--high-bit-after", options.highBitAfter, "Make message N+1 carry a byte with the high bit set"),
-         "N")
+    text(
+        app.add_option("--high-bit-after", options.highBitAfter, "Make message N+1 carry a byte with the high bit set"),
+        "N")
         ->check(kCount);
     text(app.add_option("--endless-name-after", options.endlessNameAfter,
                         "After N messages, send a name that never ends"),
