@@ -27,8 +27,9 @@ double deadZonedStickX(double x, double y, double deadZone) {
 }
 
 void GamepadControl::setSettings(const GamepadSettings& settings) {
-    if (!(settings.deadZone >= 0 && settings.deadZone < 1)) {
-        throw std::invalid_argument("the gamepad dead zone must be at least 0 and below 1");
+    if (!(settings.deadZone >= 0 && settings.deadZone <= GamepadSettings::maximumDeadZone)) {
+        throw std::invalid_argument("the gamepad dead zone must be from 0 to " +
+                                    numberText(GamepadSettings::maximumDeadZone));
     }
     settings_ = settings;
 }

@@ -11,10 +11,12 @@ namespace orvane {
 // How the gamepad's inputs become requests. The defaults give the plain mapping with a small
 // dead zone on the sticks.
 struct GamepadSettings {
-    // Radius of each stick's dead zone, from 0 (none) up to but excluding 1. A stick whose
-    // (x, y) deflection is shorter reads as centred; beyond it the deflection is rescaled so that
-    // it grows continuously from 0 at the zone's edge to 1 at full deflection.
+    // Radius of each stick's dead zone, from 0 (none) to `maximumDeadZone`. A stick whose (x, y)
+    // deflection is shorter reads as centred; beyond it the deflection is rescaled so that it
+    // grows continuously from 0 at the zone's edge to 1 at full deflection.
     double deadZone = 0.1;
+    // The largest dead zone: a larger one leaves too little of the stick's travel to steer with.
+    static constexpr double maximumDeadZone = 0.9;
     // Flip the sign of the lateral or the longitudinal request.
     bool invertLateral = false;
     bool invertLongitudinal = false;
@@ -31,8 +33,7 @@ class GamepadControl {
 public:
     static constexpr std::int64_t lateralAverageCapacity = 20;
 
-    // Throws std::invalid_argument for a dead zone outside [0, 1): a zone of 1 or more leaves no
-    // travel to rescale into.
+    // Throws std::invalid_argument for a dead zone outside [0, GamepadSettings::maximumDeadZone].
     void setSettings(const GamepadSettings& settings);
     const GamepadSettings& settings() const { return settings_; }
 

@@ -48,8 +48,10 @@ void DeviceConnection::checkResponsiveness() {
     if (silent == notResponding_) return;
     notResponding_ = silent;
     if (silent) {
-        logWarning(kLinkLog, session->path() + " has sent nothing for 2 seconds");
-        setStatus(StatusIndication::warning("Vehicle not responding: nothing received for 2 seconds."));
+        const auto seconds = silenceWarning.count();
+        const std::string silence = std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+        logWarning(kLinkLog, session->path() + " has sent nothing for " + silence);
+        setStatus(StatusIndication::warning("Vehicle not responding: nothing received for " + silence + "."));
     } else {
         logInfo(kLinkLog, session->path() + " answers again");
         setStatus(StatusIndication::positive("Vehicle connnected"));

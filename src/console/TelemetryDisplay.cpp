@@ -59,9 +59,7 @@ void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorMan
     steering.driverTorque->setValue(numberText(telemetry ? telemetry->steeringDriverTorque : 0.0) + " Nm");
 
     auto count = [&](int64_t channel) -> int64_t {
-        if (!telemetry) return 0;
-        auto found = telemetry->receivedMessageCountsByChannel.find(channel);
-        return found == telemetry->receivedMessageCountsByChannel.end() ? 0 : found->second;
+        return telemetry ? telemetry->receivedMessageCount(channel).value_or(0) : 0;
     };
     statistics.canChannel0RxCount->setValue(count(0));
     statistics.canChannel1RxCount->setValue(count(1));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "console/PopupEntries.h"
 #include "console/TelemetryDisplay.h"
 #include "device/DeviceSerialInterface.h"
 #include "inspector/InspectorViewController.h"
@@ -10,9 +11,6 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/SeguePresentation.h"
-#include "update/BossacManager.h"
-#include "update/FirmwareEndpoint.h"
-#include "update/HalvernServerUpdateProvider.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane {
@@ -24,14 +22,6 @@ constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
 constexpr std::uint64_t kInspectorEveryNthTick = 10;
 
-// The popup entry that stands for `item`: entry 0 is the header, entry i + 1 is list[i]; the
-// header when the item is not listed.
-template <typename T>
-int popupEntryOf(const std::vector<T>& list, const T& item) {
-    auto found = std::find(list.begin(), list.end(), item);
-    return found == list.end() ? 0 : static_cast<int>(found - list.begin()) + 1;
-}
-
 }  // namespace
 
 ViewController::ViewController() : ViewController(Configuration{}) {}
@@ -40,25 +30,24 @@ ViewController::ViewController(Configuration configuration)
     : configuration_(std::move(configuration)),
       inspectorManager_(std::make_unique<InspectorManager>()),
       vehicleStatus_(StatusIndication::unknown("Unknown")) {
-    if (configuration_.deviceDirectory.empty() || configuration_.deviceDirectory.back() != '/') {
-        configuration_.deviceDirectory += '/';
+    if (configuration_.updateProvider && configuration_.bossac) {
+        updateWorkflow_ = std::make_shared<UpdateWorkflow>(configuration_.updateProvider, configuration_.bossac);
     }
-    auto provider = configuration_.updateProvider
-                        ? configuration_.updateProvider
-                        : std::make_shared<HalvernServerUpdateProvider>(firmwareInformationEndpoint());
-    auto bossac = configuration_.bossac ? configuration_.bossac : std::make_shared<BossacManager>();
-    updateWorkflow_ = std::make_shared<UpdateWorkflow>(std::move(provider), std::move(bossac));
 
     // The connection outlives no console: its status goes to whichever console is still there.
     connection_ = std::make_shared<DeviceConnection>(
         [this](StatusIndication status) {
             setVehicleStatus(std::move(status));
             if (vehicleStatus_.state() == StatusIndication::Case::positive && vehicleInterface()) {
-                lastConnectedDevice_ = vehicleInterface()->path();
+                deviceList_->noteConnected(vehicleInterface()->path());
             }
             updateConnectionControls();
         },
         configuration_.sessionTap);
+    deviceList_ = std::make_unique<DeviceList>(
+        DeviceList::Configuration{configuration_.deviceDirectory, configuration_.ttyClassDirectory,
+                                  configuration_.devicesPopup},
+        connection_, [this] { updateConnectionControls(); });
 }
 
 ViewController::~ViewController() {
@@ -67,6 +56,7 @@ ViewController::~ViewController() {
     _controlUpdateTimer.reset();
     _deviceListUpdateTimer.reset();
     // The connection ends a live session as it goes.
+    deviceList_.reset();
     connection_.reset();
 }
 
@@ -130,13 +120,7 @@ void ViewController::prepareForSegue(const StoryboardSegue& segue, Object* sende
         presenter->handleSegue(segue);
         return;
     }
-    if (segue.identifier == ModalProgressSegue) {
-        _currentModalProgressViewController =
-            std::dynamic_pointer_cast<ModalProgressViewController>(segue.destinationController);
-        if (_currentModalProgressViewController) _currentModalProgressViewController->loadViewIfNeeded();
-        updateModalProgress();
-        setModalProgressOutput(modalProgressOutput_);
-    }
+    if (segue.identifier == ModalProgressSegue) modalProgress_.prepareSheet(segue.destinationController);
 }
 
 // MARK: Timers
@@ -174,115 +158,16 @@ void ViewController::startControlTimer() {
 
 void ViewController::connectToDevice(const std::optional<std::string>& path) { connection_->connectToDevice(path); }
 
-// MARK: Vehicle status and modal progress
+// MARK: Vehicle status
 
 void ViewController::setVehicleStatus(StatusIndication status) {
     vehicleStatus_ = std::move(status);
     inspectorManager_->device().connectionStatus->setStatus(vehicleStatus_);
 }
 
-void ViewController::setModalProgressStatusText(std::optional<std::string> text) {
-    modalProgressStatusText_ = std::move(text);
-    if (modalProgressStatusText_) {
-        if (_currentModalProgressViewController) {
-            updateModalProgress();
-        } else {
-            performSegueWithIdentifier(ModalProgressSegue, nullptr);
-        }
-    } else if (_currentModalProgressViewController) {
-        auto sheet = std::move(_currentModalProgressViewController);
-        _currentModalProgressViewController = nullptr;
-        dismissViewController(*sheet);
-    }
-}
-
-void ViewController::setModalProgressStatusProgress(std::optional<double> progress) {
-    modalProgressStatusProgress_ = progress;
-    updateModalProgress();
-}
-
-void ViewController::setModalProgressDetailText(std::optional<std::string> text) {
-    modalProgressDetailText_ = std::move(text);
-    updateModalProgress();
-}
-
-void ViewController::setModalProgressOutput(std::optional<std::string> output) {
-    modalProgressOutput_ = std::move(output);
-    auto sheet = _currentModalProgressViewController;
-    if (sheet && sheet->outputView) sheet->outputView->setStringValue(modalProgressOutput_.value_or(std::string()));
-}
-
-void ViewController::updateModalProgress() {
-    auto sheet = _currentModalProgressViewController;
-    if (!sheet) return;
-    if (sheet->detailLabel) sheet->detailLabel->setStringValue(modalProgressDetailText_.value_or(std::string()));
-    if (sheet->statusLabel) {
-        sheet->statusLabel->setStringValue(modalProgressStatusText_ && !modalProgressStatusText_->empty()
-                                               ? *modalProgressStatusText_
-                                               : "Please wait...");
-    }
-    if (sheet->progressIndicator) {
-        if (!modalProgressStatusProgress_) {
-            sheet->progressIndicator->setIndeterminate(true);
-            sheet->progressIndicator->setDoubleValue(0);
-        } else {
-            sheet->progressIndicator->setIndeterminate(false);
-            sheet->progressIndicator->setDoubleValue(*modalProgressStatusProgress_ * 100);
-        }
-    }
-}
-
 // MARK: Device discovery
 
-void ViewController::scanDevices() { setDevices(scanDeviceDirectory(configuration_.deviceDirectory)); }
-
-void ViewController::setDevices(std::vector<std::string> devices) {
-    const std::vector<std::string> previous = std::exchange(devices_, std::move(devices));
-    PopupButton* popup = configuration_.devicesPopup.get();
-
-    if (devices_ == previous && popup && popup->numberOfItems() >= 1) return;
-
-    if (popup) {
-        popup->removeAllItems();
-        if (!devices_.empty()) {
-            popup->addItemWithTitle("Discovered " + std::to_string(devices_.size()) + " devices.");
-        } else {
-            popup->setTitle("No devices found.");
-            popup->addItemWithTitle("No devices found.");
-        }
-        popup->setItemEnabled(0, false);
-    }
-
-    // The device of the session, or of a link that just ended by itself, has gone.
-    const auto& session = vehicleInterface();
-    const std::optional<std::string> path = session ? std::optional(session->path()) : connection_->lostPath();
-    if (path && std::find(devices_.begin(), devices_.end(), *path) == devices_.end()) {
-        setSelectedDevice(std::nullopt);
-        connectToDevice(std::nullopt);
-    }
-
-    // Each entry names the device as the system knows it; the path stays its identity.
-    if (popup) {
-        for (const auto& path : devices_) {
-            popup->addItemWithTitle(describeSerialDevice(path, configuration_.ttyClassDirectory).title());
-        }
-    }
-
-    // The device to reconnect has appeared (or is there at the first scan) and nothing runs.
-    if (reconnectDevice_ && !vehicleInterface() && !isConnectingToVehicle() &&
-        std::find(devices_.begin(), devices_.end(), *reconnectDevice_) != devices_.end() &&
-        std::find(previous.begin(), previous.end(), *reconnectDevice_) == previous.end()) {
-        logInfo(kConsoleLog, "Reconnecting " + *reconnectDevice_ + ", which has appeared");
-        setSelectedDevice(*reconnectDevice_);
-        connectToDevice(selectedDevice_);
-    }
-}
-
-void ViewController::setSelectedDevice(std::optional<std::string> device) {
-    selectedDevice_ = std::move(device);
-    selectDevicePopupEntry();
-    updateConnectionControls();
-}
+void ViewController::scanDevices() { deviceList_->scan(); }
 
 void ViewController::updateConnectionControls() {
     const auto& session = vehicleInterface();
@@ -291,7 +176,7 @@ void ViewController::updateConnectionControls() {
     if (const auto& button = configuration_.checkForUpdateButton) button->setEnabled(connected);
     if (const auto& button = configuration_.connectionButton) {
         button->setTitle(connected ? "Disconnect" : "Connect");
-        button->setEnabled(connected || (selectedDevice_.has_value() && !isConnectingToVehicle()));
+        button->setEnabled(connected || (selectedDevice().has_value() && !isConnectingToVehicle()));
     }
 }
 
@@ -300,27 +185,12 @@ void ViewController::didPressConnectionButton(Object*) {
     if (session && session->isConnected()) {
         logInfo(kConsoleLog, "Disconnect chosen");
         connection_->disconnectIfConnected([] {});
-    } else if (selectedDevice_) {
-        connectToDevice(selectedDevice_);
+    } else if (selectedDevice()) {
+        connectToDevice(selectedDevice());
     }
 }
 
-void ViewController::selectDevicePopupEntry() {
-    if (PopupButton* popup = configuration_.devicesPopup.get()) {
-        popup->selectItemAtIndex(selectedDevice_ ? popupEntryOf(devices_, *selectedDevice_) : 0);
-    }
-}
-
-void ViewController::didSelectDevice(Object*) {
-    PopupButton* popup = configuration_.devicesPopup.get();
-    const int index = popup ? popup->indexOfSelectedItem() : 0;
-    if (index > 0 && static_cast<std::size_t>(index - 1) < devices_.size()) {
-        setSelectedDevice(devices_[index - 1]);
-    } else {
-        setSelectedDevice(std::nullopt);
-    }
-    connectToDevice(selectedDevice_);
-}
+void ViewController::didSelectDevice(Object*) { deviceList_->didSelectDevice(); }
 
 // MARK: Gamepad control
 
@@ -350,8 +220,6 @@ void ViewController::refreshGamepads() {
 
 void ViewController::setGamepads(std::vector<GamepadHandle> gamepads) { gamepads_ = std::move(gamepads); }
 
-void ViewController::setReconnectDevice(std::optional<std::string> path) { reconnectDevice_ = std::move(path); }
-
 void ViewController::setGamepadSettings(const GamepadSettings& settings) {
     gamepadControl_.setSettings(settings);
     logInfo(kConsoleLog, "Gamepad settings: dead zone " + std::to_string(settings.deadZone) +
@@ -377,12 +245,7 @@ void ViewController::didSelectGamepad(Object*) {
         setSelectedGamepad(nullptr);
         return;
     }
-    const int index = popup->indexOfSelectedItem();
-    if (index >= 1 && static_cast<std::size_t>(index - 1) < gamepads_.size()) {
-        setSelectedGamepad(gamepads_[index - 1]);
-    } else {
-        setSelectedGamepad(nullptr);
-    }
+    setSelectedGamepad(itemOfPopupEntry(gamepads_, popup->indexOfSelectedItem()).value_or(nullptr));
 }
 
 void ViewController::pollGamepad() {
@@ -473,6 +336,7 @@ void ViewController::updateSteeringWheel() {
 // MARK: Firmware update
 
 void ViewController::checkForUpdates() {
+    if (!updateWorkflow_) return;
     updateWorkflow_->setHost(std::static_pointer_cast<ViewController>(shared_from_this()));
     updateWorkflow_->checkForUpdates();
 }
@@ -491,7 +355,7 @@ std::optional<Version> ViewController::deviceVersion() const {
 }
 
 std::optional<std::string> ViewController::takeSelectedDevice() {
-    std::optional<std::string> device = selectedDevice_;
+    std::optional<std::string> device = selectedDevice();
     setSelectedDevice(std::nullopt);
     return device;
 }

@@ -8,10 +8,11 @@
 
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
-#include "console/SessionTap.h"
-#include "console/TelemetrySeries.h"
+#include "console/DeviceList.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
 #include "inspector/InspectorManager.h"
 #include "inspector/StatusIndication.h"
 #include "platform/Gamepad.h"
@@ -19,7 +20,6 @@
 #include "platform/RepeatingTimer.h"
 #include "platform/ViewControllerBase.h"
 #include "platform/Widgets.h"
-#include "serial/DeviceDiscovery.h"
 #include "update/DeviceUpdateProvider.h"
 #include "update/UpdateWorkflow.h"
 
@@ -39,18 +39,20 @@ class InspectorViewController;
 class ViewController : public PlatformViewController, public UpdateWorkflowHost {
 public:
     struct Configuration {
-        std::string deviceDirectory = "/dev/";                 // where the device scan looks
-        std::shared_ptr<GamepadSource> gamepadSource;          // none: no gamepads
-        std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the firmware endpoint's
-        std::shared_ptr<BossacManager> bossac;                 // none: a new flasher
-        std::shared_ptr<PopupButton> devicesPopup;             // the toolbar's device list
-        std::shared_ptr<PopupButton> gamepadsPopup;            // the toolbar's gamepad list
-        std::shared_ptr<InspectorViewController> inspector;    // shows the inspector's groups
-        std::shared_ptr<Button> connectionButton;              // "Connect" / "Disconnect"
-        std::shared_ptr<Button> checkForUpdateButton;          // besides the firmware row's button
-        std::string ttyClassDirectory = "/sys/class/tty";     // where devices' USB names are read
-        std::shared_ptr<SessionTap> sessionTap;                // traffic and recording; none: no tap
-        std::shared_ptr<TelemetrySeries> series;               // the plots' data; none: no plots
+        std::string deviceDirectory = "/dev/";         // where the device scan looks
+        std::shared_ptr<GamepadSource> gamepadSource;  // none: no gamepads
+        // The firmware update's source and flasher, which the application builds; without
+        // both the console offers no update ("Check for Update" does nothing).
+        std::shared_ptr<DeviceUpdateProvider> updateProvider;
+        std::shared_ptr<BossacManager> bossac;
+        std::shared_ptr<PopupButton> devicesPopup;           // the toolbar's device list
+        std::shared_ptr<PopupButton> gamepadsPopup;          // the toolbar's gamepad list
+        std::shared_ptr<InspectorViewController> inspector;  // shows the inspector's groups
+        std::shared_ptr<Button> connectionButton;            // "Connect" / "Disconnect"
+        std::shared_ptr<Button> checkForUpdateButton;        // besides the firmware row's button
+        std::string ttyClassDirectory = "/sys/class/tty";    // where devices' USB names are read
+        std::shared_ptr<SessionTap> sessionTap;              // traffic and recording; none: no tap
+        std::shared_ptr<TelemetrySeries> series;             // the plots' data; none: no plots
     };
 
     ViewController();
@@ -90,24 +92,23 @@ public:
     // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector.
     void refreshTelemetry(bool inspectorToo = true);
 
-    // The firmware-update workflow, started by the firmware-version row's button.
+    // The firmware-update workflow, started by the firmware-version row's button; nothing
+    // without an update provider and flasher.
     void checkForUpdates();
 
     // Observed properties.
-    const std::vector<std::string>& devices() const { return devices_; }
-    void setDevices(std::vector<std::string> devices);
-    const std::optional<std::string>& selectedDevice() const { return selectedDevice_; }
-    void setSelectedDevice(std::optional<std::string> device);
+    // The device list (DeviceList keeps it, its popup and the device to reconnect).
+    const std::vector<std::string>& devices() const { return deviceList_->devices(); }
+    void setDevices(std::vector<std::string> devices) { deviceList_->setDevices(std::move(devices)); }
+    const std::optional<std::string>& selectedDevice() const { return deviceList_->selectedDevice(); }
+    void setSelectedDevice(std::optional<std::string> device) { deviceList_->setSelectedDevice(std::move(device)); }
     const std::vector<GamepadHandle>& gamepads() const { return gamepads_; }
     void setGamepads(std::vector<GamepadHandle> gamepads);
     const GamepadHandle& selectedGamepad() const { return selectedGamepad_; }
     void setSelectedGamepad(GamepadHandle gamepad);
-    // A device to connect whenever it appears in the device list and nothing is connected (the
-    // last device, when the user asked for that); none: no such device.
-    const std::optional<std::string>& reconnectDevice() const { return reconnectDevice_; }
-    void setReconnectDevice(std::optional<std::string> path);
-    // The path of the device the console last connected, for remembering it.
-    const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }
+    const std::optional<std::string>& reconnectDevice() const { return deviceList_->reconnectDevice(); }
+    void setReconnectDevice(std::optional<std::string> path) { deviceList_->setReconnectDevice(std::move(path)); }
+    const std::optional<std::string>& lastConnectedDevice() const { return deviceList_->lastConnectedDevice(); }
 
     // Dead zone, inversion and hold-to-enable of the gamepad control.
     const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
@@ -120,23 +121,33 @@ public:
     void setSteeringWheelAngle(double degrees);
     const StatusIndication& vehicleStatus() const { return vehicleStatus_; }
     void setVehicleStatus(StatusIndication status);
-    const std::optional<std::string>& modalProgressStatusText() const { return modalProgressStatusText_; }
-    void setModalProgressStatusText(std::optional<std::string> text) override;
-    const std::optional<double>& modalProgressStatusProgress() const { return modalProgressStatusProgress_; }
-    void setModalProgressStatusProgress(std::optional<double> progress) override;
-    const std::optional<std::string>& modalProgressDetailText() const { return modalProgressDetailText_; }
-    void setModalProgressDetailText(std::optional<std::string> text) override;
-    const std::optional<std::string>& modalProgressOutput() const { return modalProgressOutput_; }
-    void setModalProgressOutput(std::optional<std::string> output) override;
-    void updateModalProgress();
+    // The modal progress sheet (ModalProgress presents, updates and dismisses it).
+    const std::optional<std::string>& modalProgressStatusText() const { return modalProgress_.statusText(); }
+    void setModalProgressStatusText(std::optional<std::string> text) override {
+        modalProgress_.setStatusText(std::move(text));
+    }
+    const std::optional<double>& modalProgressStatusProgress() const { return modalProgress_.statusProgress(); }
+    void setModalProgressStatusProgress(std::optional<double> progress) override {
+        modalProgress_.setStatusProgress(progress);
+    }
+    const std::optional<std::string>& modalProgressDetailText() const { return modalProgress_.detailText(); }
+    void setModalProgressDetailText(std::optional<std::string> text) override {
+        modalProgress_.setDetailText(std::move(text));
+    }
+    const std::optional<std::string>& modalProgressOutput() const { return modalProgress_.output(); }
+    void setModalProgressOutput(std::optional<std::string> output) override {
+        modalProgress_.setOutput(std::move(output));
+    }
+    void updateModalProgress() { modalProgress_.update(); }
 
     InspectorManager& inspectorManager() { return *inspectorManager_; }
     const std::shared_ptr<DeviceSerialInterface>& vehicleInterface() const { return connection_->session(); }
     bool isConnectingToVehicle() const { return connection_->isConnecting(); }
     const std::shared_ptr<ModalProgressViewController>& currentModalProgressViewController() const {
-        return _currentModalProgressViewController;
+        return modalProgress_.currentSheet();
     }
-    BossacManager& bossac() { return updateWorkflow_->bossac(); }
+    // The flasher the console was handed (only with one).
+    BossacManager& bossac() { return *configuration_.bossac; }
     const MovingAverage& lateralAverage() const { return gamepadControl_.lateralAverage(); }
     bool hasControlTimer() const { return _controlUpdateTimer != nullptr; }
     const RepeatingTimer* deviceListTimer() const { return _deviceListUpdateTimer.get(); }
@@ -162,7 +173,6 @@ private:
     void updateSteeringWheel();
     void handleLongitudinalControl(double value);
     void handleLateralControl(double value);
-    void selectDevicePopupEntry();
     void selectGamepadPopupEntry();
     // The connection button and "Check for Update" follow the connection.
     void updateConnectionControls();
@@ -171,30 +181,23 @@ private:
     Configuration configuration_;
 
     std::shared_ptr<DeviceConnection> connection_;
+    std::unique_ptr<DeviceList> deviceList_;
     std::shared_ptr<UpdateWorkflow> updateWorkflow_;
     std::unique_ptr<RepeatingTimer> _deviceListUpdateTimer;
     std::unique_ptr<RepeatingTimer> _controlUpdateTimer;
     std::shared_ptr<std::atomic<bool>> controlTimerCancelled_ = std::make_shared<std::atomic<bool>>(false);
-    std::shared_ptr<ModalProgressViewController> _currentModalProgressViewController;
+    ModalProgress modalProgress_{*this};
     GamepadControl gamepadControl_;
     std::unique_ptr<InspectorManager> inspectorManager_;
     ObserverToken _observerGamepadConnect;
     ObserverToken _observerGamepadDisconnect;
 
-    std::optional<std::string> modalProgressStatusText_;
-    std::optional<double> modalProgressStatusProgress_;
-    std::optional<std::string> modalProgressDetailText_;
-    std::optional<std::string> modalProgressOutput_;
     StatusIndication vehicleStatus_;
-    std::vector<std::string> devices_;
     std::vector<GamepadHandle> gamepads_;
     double requestedLongitudinalControl_ = 0;
     double requestedLateralControl_ = 0;
-    std::optional<std::string> selectedDevice_;
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
-    std::optional<std::string> reconnectDevice_;
-    std::optional<std::string> lastConnectedDevice_;
 };
 
 }  // namespace orvane

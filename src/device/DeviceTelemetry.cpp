@@ -21,6 +21,12 @@ double numberOrZero(const std::string& text) { return parseNumber(text).value_or
 
 }  // namespace
 
+std::optional<std::int64_t> DeviceTelemetry::receivedMessageCount(std::int64_t channel) const {
+    const auto found = receivedMessageCountsByChannel.find(channel);
+    if (found == receivedMessageCountsByChannel.end()) return std::nullopt;
+    return found->second;
+}
+
 bool DeviceTelemetry::apply(const DeviceReport& report) {
     if (report.name == "STEERING") {
         steeringWheelAngle = numberOrZero(fieldOr(report, "angle", kZero));

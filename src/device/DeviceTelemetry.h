@@ -29,6 +29,9 @@ struct DeviceTelemetry {
     LongitudinalControlMethod longitudinalControlMethod;
     std::map<std::int64_t, std::int64_t> receivedMessageCountsByChannel;
 
+    // The messages received on CAN `channel`; none until the device has reported that channel.
+    std::optional<std::int64_t> receivedMessageCount(std::int64_t channel) const;
+
     // Applies a message from the device: "STEERING", "STATE", "DEVICE-INFO" and "STATISTICS"
     // set every one of their properties (an absent key reads as its default text); "ACK" does
     // nothing. Gives false for a name it does not know, leaving everything unchanged.

@@ -27,8 +27,8 @@ std::string secondsText(std::chrono::steady_clock::duration elapsed) {
 }
 
 std::string channelCountText(const DeviceTelemetry& telemetry, std::int64_t channel) {
-    const auto found = telemetry.receivedMessageCountsByChannel.find(channel);
-    return found == telemetry.receivedMessageCountsByChannel.end() ? std::string() : std::to_string(found->second);
+    const auto count = telemetry.receivedMessageCount(channel);
+    return count ? std::to_string(*count) : std::string();
 }
 
 bool needsQuotes(std::string_view field) { return field.find_first_of(",\"\r\n") != std::string_view::npos; }

@@ -1,24 +1,27 @@
 #include "qt/Application.h"
 
 #include <QComboBox>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
+#include "console/SessionTap.h"
+#include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
+#include "device/TrafficLog.h"
 #include "platform/MainQueue.h"
+#include "qt/ConsoleSettings.h"
 #include "qt/MainWindow.h"
 #include "qt/MainWindowController.h"
 #include "qt/MasterViewController.h"
 #include "qt/QtControls.h"
-#include "console/SessionTap.h"
-#include "console/TelemetrySeries.h"
-#include "device/TrafficLog.h"
-#include "qt/ConsoleSettings.h"
 #include "qt/QtViewHost.h"
+#include "qt/RecordingControl.h"
 #include "qt/SettingsDialog.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
@@ -100,7 +103,9 @@ Application::Application(Options options) {
     console_->setGamepadSettings(loadGamepadSettings());
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
     buildMenus(connectionMenuItem, checkMenuItem);
-    restoreLayout(options.panels);
+    restoreWindowLayout(*window_);
+    if (options.panels) showOnlyPanels(*options.panels);
+    if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { saveLayout(); };
 }
 
@@ -122,6 +127,22 @@ void Application::connectWhenListed(const std::string& path) {
         }
     });
     timer->start(100);
+}
+
+void Application::showOnlyPanels(const QStringList& names) {
+    for (auto* panel : window_->findChildren<QDockWidget*>()) {
+        const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
+        panel->setVisible(names.contains(name, Qt::CaseInsensitive) || names.contains(name + "s", Qt::CaseInsensitive));
+    }
+}
+
+void Application::startRecording(const std::string& path) { recording_->start(path); }
+
+void Application::stopRecording() { recording_->stop(); }
+
+void Application::saveLayout() const {
+    saveWindowLayout(*window_);
+    if (const auto& last = console_->lastConnectedDevice()) saveLastDevice(last);
 }
 
 void Application::showSettings() {

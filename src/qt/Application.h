@@ -8,8 +8,6 @@
 
 #include "platform/Gamepad.h"
 
-class QAction;
-class QLabel;
 class QSocketNotifier;
 class QTimer;
 
@@ -25,6 +23,7 @@ class MainWindowController;
 class MasterViewController;
 class QtPopupButton;
 class QtViewHost;
+class RecordingControl;
 class ViewController;
 
 // The application's start-up on a running QApplication, in the order the controllers expect:
@@ -65,7 +64,6 @@ public:
     const std::shared_ptr<TelemetrySeries>& series() const { return series_; }
     // Keeps the window's geometry, its panels and the last device (QSettings).
     void saveLayout() const;
-    QString aboutText() const;
 
     MainWindow& window() const { return *window_; }
     QtViewHost& host() const { return *host_; }
@@ -84,13 +82,12 @@ private:
     std::shared_ptr<ViewController> console_;
     std::shared_ptr<SessionTap> sessionTap_;
     std::shared_ptr<TelemetrySeries> series_;
-    std::unique_ptr<QTimer> recordingTimer_;
-    QAction* recordingAction_ = nullptr;
-    QLabel* recordingLabel_ = nullptr;
+    RecordingControl* recording_ = nullptr;  // owned by the window
 
+    // The menu bar and the panels (ApplicationMenus.cpp).
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);
-    void restoreLayout(const std::optional<QStringList>& panels);
-    void showRecordingState();
+    // Shows the panels named ("log", "traffic", "plots") and hides the others.
+    void showOnlyPanels(const QStringList& names);
 };
 
 }  // namespace orvane

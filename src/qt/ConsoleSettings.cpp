@@ -1,7 +1,7 @@
 #include "qt/ConsoleSettings.h"
 
+#include <QMainWindow>
 #include <QSettings>
-
 #include <algorithm>
 #include <cmath>
 
@@ -12,7 +12,8 @@ GamepadSettings loadGamepadSettings() {
     GamepadSettings loaded;
     const double deadZone = settings.value("gamepad/deadZone", loaded.deadZone).toDouble();
     // A hand-edited file may hold anything: keep a dead zone the control accepts.
-    loaded.deadZone = std::isfinite(deadZone) ? std::clamp(deadZone, 0.0, 0.9) : loaded.deadZone;
+    loaded.deadZone =
+        std::isfinite(deadZone) ? std::clamp(deadZone, 0.0, GamepadSettings::maximumDeadZone) : loaded.deadZone;
     loaded.invertLateral = settings.value("gamepad/invertLateral", loaded.invertLateral).toBool();
     loaded.invertLongitudinal = settings.value("gamepad/invertLongitudinal", loaded.invertLongitudinal).toBool();
     loaded.holdToEnable = settings.value("gamepad/holdToEnable", loaded.holdToEnable).toBool();
@@ -45,5 +46,17 @@ void saveLastDevice(const std::optional<std::string>& path) {
 bool loadReconnectLastDevice() { return QSettings().value("device/reconnectLast", false).toBool(); }
 
 void saveReconnectLastDevice(bool reconnect) { QSettings().setValue("device/reconnectLast", reconnect); }
+
+void saveWindowLayout(const QMainWindow& window) {
+    QSettings settings;
+    settings.setValue("window/geometry", window.saveGeometry());
+    settings.setValue("window/state", window.saveState());
+}
+
+void restoreWindowLayout(QMainWindow& window) {
+    QSettings settings;
+    if (settings.contains("window/geometry")) window.restoreGeometry(settings.value("window/geometry").toByteArray());
+    if (settings.contains("window/state")) window.restoreState(settings.value("window/state").toByteArray());
+}
 
 }  // namespace orvane

@@ -5,6 +5,8 @@
 
 #include "console/ControlInput.h"
 
+class QMainWindow;
+
 namespace orvane {
 
 // The user's settings of the console, kept with QSettings in the user's configuration folder
@@ -18,5 +20,9 @@ std::optional<std::string> loadLastDevice();
 void saveLastDevice(const std::optional<std::string>& path);
 bool loadReconnectLastDevice();
 void saveReconnectLastDevice(bool reconnect);
+
+// The main window's geometry and the places and visibility of its panels.
+void saveWindowLayout(const QMainWindow& window);
+void restoreWindowLayout(QMainWindow& window);
 
 }  // namespace orvane

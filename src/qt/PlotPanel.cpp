@@ -11,13 +11,12 @@
 #include <chrono>
 #include <cmath>
 
+#include "console/PlotAxes.h"
+
 namespace orvane {
 
 namespace {
 
-constexpr double kMinimumAngleLimit = 10;  // degrees
-constexpr double kMinimumTorqueLimit = 1;  // Nm
-constexpr double kRequestLimit = 100;      // percent
 constexpr double kTimeTickSeconds = 5;
 
 constexpr std::array<TelemetrySeriesKind, kTelemetrySeriesCount> kKinds{
@@ -34,15 +33,6 @@ QColor seriesColor(TelemetrySeriesKind kind) {
         case TelemetrySeriesKind::requestLongitudinal: return QColor(0xd6, 0x27, 0x28);
     }
     return Qt::black;
-}
-
-// The smallest of 1, 2 or 5 times a power of ten that is at least `value` (> 0).
-double niceCeiling(double value) {
-    const double power = std::pow(10.0, std::floor(std::log10(value)));
-    for (double step : {1.0, 2.0, 5.0, 10.0}) {
-        if (step * power >= value * (1 - 1e-9)) return step * power;
-    }
-    return 10 * power;
 }
 
 QString tickText(double value) { return QString::number(value, 'g', 4); }
@@ -205,19 +195,19 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     const double window = std::chrono::duration<double>(series_->window()).count();
     anglePlot_ = new TimePlot(window, content);
     anglePlot_->setObjectName(QStringLiteral("anglePlot"));
-    anglePlot_->setAxis(TimePlot::left, QStringLiteral("Angle (°)"), kMinimumAngleLimit);
     torquePlot_ = new TimePlot(window, content);
     torquePlot_->setObjectName(QStringLiteral("torquePlot"));
-    torquePlot_->setAxis(TimePlot::left, QStringLiteral("Torque (Nm)"), kMinimumTorqueLimit);
-    torquePlot_->setAxis(TimePlot::right, QStringLiteral("Request (%)"), kRequestLimit);
+    // The angle above; the torques left and the requests right below.
+    axes_[std::size_t(PlotAxis::angle)] = {anglePlot_, TimePlot::left, QStringLiteral("Angle (°)")};
+    axes_[std::size_t(PlotAxis::torque)] = {torquePlot_, TimePlot::left, QStringLiteral("Torque (Nm)")};
+    axes_[std::size_t(PlotAxis::request)] = {torquePlot_, TimePlot::right, QStringLiteral("Request (%)")};
 
     for (TelemetrySeriesKind kind : kKinds) {
         Series& plotted = plotted_[std::size_t(kind)];
-        const bool isRequest =
-            kind == TelemetrySeriesKind::requestLateral || kind == TelemetrySeriesKind::requestLongitudinal;
-        plotted.plot = kind == TelemetrySeriesKind::steeringWheelAngle ? anglePlot_ : torquePlot_;
-        plotted.line = plotted.plot->addLine(seriesColor(kind), isRequest ? TimePlot::right : TimePlot::left);
-        plotted.scale = isRequest ? 100 : 1;
+        const Axis& axis = axes_[std::size_t(plotAxisOf(kind))];
+        plotted.plot = axis.plot;
+        plotted.line = plotted.plot->addLine(seriesColor(kind), axis.side);
+        plotted.scale = plotScaleOf(kind);
 
         const QString title = QString::fromLatin1(seriesTitle(kind).data(), qsizetype(seriesTitle(kind).size()));
         plotted.toggle = new QCheckBox(title, content);
@@ -233,6 +223,7 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     layout->addLayout(controls);
     layout->addWidget(anglePlot_, 2);
     layout->addWidget(torquePlot_, 3);
+    fitAxes();
 
     setPaused(series_->isPaused());
     connect(pauseButton_, &QPushButton::toggled, this, &PlotPanel::setPaused);
@@ -298,19 +289,14 @@ void PlotPanel::refresh() {
 }
 
 void PlotPanel::fitAxes() {
-    fitAxis(anglePlot_, TimePlot::left, kMinimumAngleLimit);
-    fitAxis(torquePlot_, TimePlot::left, kMinimumTorqueLimit);
-}
-
-void PlotPanel::fitAxis(TimePlot* plot, TimePlot::Side side, double minimumLimit) {
-    double largest = 0;
+    std::array<std::optional<double>, kTelemetrySeriesCount> largestShown;
     for (TelemetrySeriesKind kind : kKinds) {
-        const Series& plotted = plotted_[std::size_t(kind)];
-        if (plotted.plot == plot && this->side(kind) == side && isShown(kind)) {
-            largest = std::max(largest, plotted.largest);
-        }
+        if (isShown(kind)) largestShown[std::size_t(kind)] = plotted_[std::size_t(kind)].largest;
     }
-    plot->setAxis(side, plot->axisTitle(side), niceCeiling(std::max(largest, minimumLimit)));
+    const auto limits = fitPlotAxes(largestShown);
+    for (std::size_t axis = 0; axis < kPlotAxisCount; ++axis) {
+        axes_[axis].plot->setAxis(axes_[axis].side, axes_[axis].title, limits[axis]);
+    }
 }
 
 }  // namespace orvane

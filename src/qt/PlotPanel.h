@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "console/PlotAxes.h"
 #include "console/TelemetrySeries.h"
 #include "qt/BenchPanel.h"
 
@@ -76,8 +77,7 @@ private:
 // hides it; Pause freezes the series' window (TelemetrySeries::setPaused).
 //
 // The plots are redrawn from the series at most 10 times a second, only while the dock is
-// visible. The angle and torque axes grow and shrink to the largest magnitude shown, rounded up
-// to 1, 2 or 5 times a power of ten; the request axis is fixed at +-100 %.
+// visible. The value axes are fitted to what is shown (fitPlotAxes).
 class PlotPanel : public BenchPanel {
     Q_OBJECT
 public:
@@ -109,13 +109,20 @@ private:
         double largest = 0;  // the largest magnitude drawn, in the axis' unit
     };
 
+    // Where an axis is drawn.
+    struct Axis {
+        TimePlot* plot = nullptr;
+        TimePlot::Side side = TimePlot::left;
+        QString title;
+    };
+
     void refresh(TelemetrySeriesKind kind);
-    // Fits a growing axis to the largest magnitude of the shown series on it.
-    void fitAxis(TimePlot* plot, TimePlot::Side side, double minimumLimit);
+    // Fits the axes to the largest magnitudes of the shown series.
     void fitAxes();
 
     std::shared_ptr<TelemetrySeries> series_;
     std::array<Series, kTelemetrySeriesCount> plotted_;
+    std::array<Axis, kPlotAxisCount> axes_;
     TimePlot* anglePlot_ = nullptr;
     TimePlot* torquePlot_ = nullptr;
     QPushButton* pauseButton_ = nullptr;

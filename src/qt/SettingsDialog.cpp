@@ -23,7 +23,7 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
     auto* form = new QFormLayout();
     deadZone_ = new QDoubleSpinBox(this);
     deadZone_->setObjectName("deadZone");
-    deadZone_->setRange(0.0, 0.9);
+    deadZone_->setRange(0.0, GamepadSettings::maximumDeadZone);
     deadZone_->setSingleStep(0.05);
     deadZone_->setDecimals(2);
     deadZone_->setValue(settings.deadZone);

@@ -60,6 +60,7 @@ TEST(GamepadDeadZone, AppliesToEachStickOfTheLateralRequest) {
     pad.lx = 0.08f;
     EXPECT_NEAR(settled(control, pad).lateral, -0.04, 1e-6);
 
+    EXPECT_THROW(control.setSettings({.deadZone = GamepadSettings::maximumDeadZone + 0.01}), std::invalid_argument);
     EXPECT_THROW(control.setSettings({.deadZone = 1.0}), std::invalid_argument);
     EXPECT_THROW(control.setSettings({.deadZone = std::nan("")}), std::invalid_argument);
     EXPECT_EQ(control.settings().deadZone, 0.0) << "a rejected setting keeps the old ones";

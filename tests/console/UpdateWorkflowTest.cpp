@@ -239,7 +239,8 @@ TEST_F(UpdateWorkflow, NoSelectedDeviceAtTheFlashingStepRunsNothing) {
 TEST_F(UpdateWorkflow, AnUnreachableEndpointSaysTheCheckFailed) {
     auto unreachable =
         std::make_shared<HalvernServerUpdateProvider>("http://127.0.0.1:9/devices/orvane/firmware/latest.json");
-    ConsoleHarness other(ViewController::Configuration{.updateProvider = unreachable});
+    ConsoleHarness other(
+        ViewController::Configuration{.updateProvider = unreachable, .bossac = std::make_shared<BossacManager>()});
     other.loadWithoutTimers();
     other.console->connectToDevice(device.devicePath());
     ASSERT_TRUE(other.runUntil([&] { return other.console->vehicleInterface() != nullptr; }));

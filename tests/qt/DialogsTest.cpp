@@ -26,6 +26,11 @@ using testing::AppHarness;
 using testing::visibleWindows;
 using testing::waitFor;
 
+// Each test starts from no kept settings, whatever an earlier (perhaps failed) one left.
+struct Dialogs : ::testing::Test {
+    void SetUp() override { QSettings().clear(); }
+};
+
 QMessageBox* onlyMessageBox() {
     auto boxes = visibleWindows<QMessageBox>();
     return boxes.size() == 1 ? boxes.front() : nullptr;
@@ -37,7 +42,7 @@ void answer(QMessageBox* box) {
     QTest::mouseClick(ok, Qt::LeftButton);
 }
 
-TEST(Dialogs, TheProgressSheetShowsItsTextAndProgressAndGoesAwayWhenCleared) {
+TEST_F(Dialogs, TheProgressSheetShowsItsTextAndProgressAndGoesAwayWhenCleared) {
     AppHarness h;
     ViewController& console = h.console();
     console.setModalProgressStatusText("Checking for Updates...");
@@ -96,7 +101,7 @@ TEST(Dialogs, TheProgressSheetShowsItsTextAndProgressAndGoesAwayWhenCleared) {
     console.setModalProgressStatusText(std::nullopt);
 }
 
-TEST(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationModal) {
+TEST_F(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationModal) {
     AppHarness h;
     auto underlying = std::make_shared<PlatformError>("Transfer", 7, "Could not connect to the server.");
     auto error = std::make_shared<InformativeError>("Unable to check for updates.",
@@ -122,7 +127,7 @@ TEST(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationModa
     answer(box);
 }
 
-TEST(Dialogs, AlertsShowTheirTextsAndIconAndCompleteWhenAnswered) {
+TEST_F(Dialogs, AlertsShowTheirTextsAndIconAndCompleteWhenAnswered) {
     AppHarness h;
     int completions = 0;
     h.console().showAlert(
@@ -139,7 +144,7 @@ TEST(Dialogs, AlertsShowTheirTextsAndIconAndCompleteWhenAnswered) {
     EXPECT_EQ(completions, 1);
 }
 
-TEST(Dialogs, TheUpdateDialogShowsTheReleaseAndHandsOverTheAnswers) {
+TEST_F(Dialogs, TheUpdateDialogShowsTheReleaseAndHandsOverTheAnswers) {
     AppHarness h;
     DeviceSoftwareUpdateInformation information;
     information.version = Version("1.2.3.5");
@@ -181,7 +186,7 @@ TEST(Dialogs, TheUpdateDialogShowsTheReleaseAndHandsOverTheAnswers) {
     EXPECT_TRUE(h.app->host().presentedViewControllers(h.console()).empty());
 }
 
-TEST(Dialogs, GamepadSettingsTakeEffectAndAreKept) {
+TEST_F(Dialogs, GamepadSettingsTakeEffectAndAreKept) {
     AppHarness h;
     EXPECT_EQ(h.console().gamepadSettings().deadZone, 0.1);
     h.app->showSettings();
@@ -197,7 +202,6 @@ TEST(Dialogs, GamepadSettingsTakeEffectAndAreKept) {
     AppHarness next;
     EXPECT_EQ(next.console().gamepadSettings().deadZone, 0.25);
     EXPECT_TRUE(next.console().gamepadSettings().holdToEnable);
-    QSettings().clear();
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // spring-loaded sliders and the wheel, wired to the real console and inspector.
 
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
@@ -31,11 +33,16 @@ using testing::AppHarness;
 using testing::handleCentre;
 using testing::waitFor;
 
+// Each test starts from no kept settings, whatever an earlier (perhaps failed) one left.
+struct MainWindow : ::testing::Test {
+    void SetUp() override { QSettings().clear(); }
+};
+
 std::string text(const std::shared_ptr<TableCellView>& cell) {
     return cell && cell->textField() ? cell->textField()->stringValue() : "<none>";
 }
 
-TEST(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {
+TEST_F(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {
     AppHarness h;
     ASSERT_NE(h.app->master()->inspector, nullptr);
     EXPECT_EQ(h.console().parentViewController(), h.app->master());
@@ -99,7 +106,7 @@ TEST(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {
         << "+" << button->parentWidget()->width() << " min " << button->parentWidget()->minimumSizeHint().width();
 }
 
-TEST(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
+TEST_F(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
     AppHarness h;
     QtOutlineView& outline = h.outline();
     const InspectorManager& manager = h.console().inspectorManager();
@@ -141,7 +148,7 @@ TEST(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
         "NSStatusAvailable");
 }
 
-TEST(MainWindow, TheRowButtonRunsItsRowsAction) {
+TEST_F(MainWindow, TheRowButtonRunsItsRowsAction) {
     AppHarness h;
     auto& version = *h.console().inspectorManager().device().version;
     EXPECT_TRUE(version.actionHandler()) << "the console hooks the button up when its view loads";
@@ -170,7 +177,7 @@ TEST(MainWindow, TheRowButtonRunsItsRowsAction) {
     EXPECT_EQ(presses, 2);
 }
 
-TEST(MainWindow, PopupsListTheDevicesAndGamepadsBehindADisabledHeader) {
+TEST_F(MainWindow, PopupsListTheDevicesAndGamepadsBehindADisabledHeader) {
     AppHarness h;
     QtPopupButton& devices = h.app->devicesPopupButton();
     QtPopupButton& gamepads = h.app->gamepadsPopupButton();
@@ -190,7 +197,7 @@ TEST(MainWindow, PopupsListTheDevicesAndGamepadsBehindADisabledHeader) {
     EXPECT_EQ(gamepads.itemTitle(2), "Untitled Gamepad");
 }
 
-TEST(MainWindow, ChoicesInThePopupsReachTheConsole) {
+TEST_F(MainWindow, ChoicesInThePopupsReachTheConsole) {
     AppHarness h;
     QtPopupButton& devices = h.app->devicesPopupButton();
     ASSERT_TRUE(waitFor([&] { return devices.numberOfItems() == 3; }));
@@ -220,7 +227,7 @@ TEST(MainWindow, ChoicesInThePopupsReachTheConsole) {
     EXPECT_EQ(longLabel->text(), "50.0% Brake");
 }
 
-TEST(MainWindow, SlidersDriveTheRequestsWhileHeldAndSpringBackToZeroOnRelease) {
+TEST_F(MainWindow, SlidersDriveTheRequestsWhileHeldAndSpringBackToZeroOnRelease) {
     AppHarness h;
     auto* longSlider = h.find<ControlSlider>("longControlSlider");
     auto* latSlider = h.find<ControlSlider>("latControlSlider");
@@ -257,7 +264,7 @@ TEST(MainWindow, SlidersDriveTheRequestsWhileHeldAndSpringBackToZeroOnRelease) {
     EXPECT_EQ(h.console().requestedLongitudinalControl(), 0.0);
 }
 
-TEST(MainWindow, TheWheelTurnsInPlaceWithTheConsolesAngle) {
+TEST_F(MainWindow, TheWheelTurnsInPlaceWithTheConsolesAngle) {
     AppHarness h;
     auto* wheel = h.find<ImageCanvas>("steeringWheelImage");
     ASSERT_NE(wheel, nullptr);
@@ -299,7 +306,7 @@ bool deviceReceives(PtyPeer& device, const std::function<bool(const DeviceReport
     return false;
 }
 
-TEST(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
+TEST_F(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     AppHarness h;
     PtyPeer device;
     h.console().connectToDevice(device.devicePath());
@@ -312,10 +319,12 @@ TEST(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
         return found == request.fields.end() ? std::string() : found->second;
     };
 
-    // Held key: a request goes out; released: it is 0 again.
+    // Held key: the request goes out; released: 0 goes out after it. (The requests before the
+    // key carry 0 as well, so the held request is awaited first.)
     lat->setFocus();
     QTest::keyPress(lat, Qt::Key_End);
     EXPECT_EQ(h.console().requestedLateralControl(), 1.0);
+    ASSERT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "lat") == "100.0"; }));
     QTest::keyRelease(lat, Qt::Key_End);
     EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
     EXPECT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "lat") == "0.0"; }));
@@ -324,6 +333,7 @@ TEST(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     lon->setFocus();
     QTest::keyPress(lon, Qt::Key_Home);
     EXPECT_EQ(h.console().requestedLongitudinalControl(), -1.0);
+    ASSERT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "long") == "-100.0"; }));
     lat->setFocus();
     EXPECT_EQ(h.console().requestedLongitudinalControl(), 0.0);
     EXPECT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "long") == "0.0"; }));
@@ -342,7 +352,7 @@ TEST(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
 namespace orvane {
 namespace {
 
-TEST(MainWindow, TabReachesEveryControl) {
+TEST_F(MainWindow, TabReachesEveryControl) {
     AppHarness h;
     // A chosen device and a connection make every control usable (a disabled one takes no focus).
     h.console().setSelectedDevice((h.devices.path() / "ttyACM0").string());
@@ -375,7 +385,17 @@ TEST(MainWindow, TabReachesEveryControl) {
 namespace orvane {
 namespace {
 
-TEST(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
+// The rows a recording label counts ("● Recording to PATH: N rows"); -1 when it names none.
+long long rowsShown(const QString& label) {
+    const auto match = QRegularExpression(": (\\d+) rows").match(label);
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+struct TestBench : ::testing::Test {
+    void SetUp() override { QSettings().clear(); }
+};
+
+TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     testing::ScratchDirectory files;
     const std::string csv = (files.path() / "run.csv").string();
     {
@@ -388,9 +408,22 @@ TEST(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
         auto* label = h.find<QLabel>("recordingLabel");
         ASSERT_TRUE(label);
         ASSERT_TRUE(waitFor([&] { return h.app->sessionTap()->recording()->rowCount() >= 20; }));
+        // While recording the status bar names the file and counts the rows (every second).
+        ASSERT_TRUE(waitFor([&] { return label->isVisible() && rowsShown(label->text()) >= 20; }))
+            << label->isVisible() << " " << label->text().toStdString();
+        EXPECT_TRUE(label->text().contains(QString::fromStdString(csv)));
         h.app->stopRecording();
         EXPECT_FALSE(label->isVisible());
 
+        // A layout unlike the first one: Log hidden, Traffic shown, Plots moved to the left.
+        auto* log = h.find<QDockWidget>("logPanel");
+        auto* traffic = h.find<QDockWidget>("trafficPanel");
+        auto* plots = h.find<QDockWidget>("plotPanel");
+        ASSERT_TRUE(log && traffic && plots);
+        log->hide();
+        traffic->show();
+        h.app->window().addDockWidget(Qt::LeftDockWidgetArea, plots);
+        plots->hide();
         h.app->window().resize(1011, 655);
         h.app->saveLayout();
     }
@@ -404,7 +437,15 @@ TEST(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
 
     AppHarness next;
     EXPECT_EQ(next.app->window().size(), QSize(1011, 655));
-    QSettings().clear();
+    auto* log = next.find<QDockWidget>("logPanel");
+    auto* traffic = next.find<QDockWidget>("trafficPanel");
+    auto* plots = next.find<QDockWidget>("plotPanel");
+    ASSERT_TRUE(log && traffic && plots);
+    EXPECT_FALSE(log->isVisible());
+    EXPECT_TRUE(traffic->isVisible());
+    EXPECT_FALSE(plots->isVisible());
+    EXPECT_EQ(next.app->window().dockWidgetArea(plots), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(next.app->window().dockWidgetArea(traffic), Qt::BottomDockWidgetArea);
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#include "console/DeviceList.h"
+
+#include <algorithm>
+
+#include "console/DeviceConnection.h"
+#include "console/PopupEntries.h"
+#include "device/DeviceSerialInterface.h"
+#include "platform/Log.h"
+#include "serial/DeviceDiscovery.h"
+
+namespace orvane {
+
+namespace {
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+}  // namespace
+
+DeviceList::DeviceList(Configuration configuration, std::shared_ptr<DeviceConnection> connection,
+                       std::function<void()> selectionChanged)
+    : configuration_(std::move(configuration)),
+      connection_(std::move(connection)),
+      selectionChanged_(std::move(selectionChanged)) {
+    if (configuration_.deviceDirectory.empty() || configuration_.deviceDirectory.back() != '/') {
+        configuration_.deviceDirectory += '/';
+    }
+}
+
+void DeviceList::scan() { setDevices(scanDeviceDirectory(configuration_.deviceDirectory)); }
+
+void DeviceList::setDevices(std::vector<std::string> devices) {
+    const std::vector<std::string> previous = std::exchange(devices_, std::move(devices));
+    PopupButton* popup = configuration_.popup.get();
+
+    if (devices_ == previous && popup && popup->numberOfItems() >= 1) return;
+
+    if (popup) {
+        popup->removeAllItems();
+        if (!devices_.empty()) {
+            popup->addItemWithTitle("Discovered " + std::to_string(devices_.size()) + " devices.");
+        } else {
+            popup->setTitle("No devices found.");
+            popup->addItemWithTitle("No devices found.");
+        }
+        popup->setItemEnabled(0, false);
+    }
+
+    // The device of the session, or of a link that just ended by itself, has gone.
+    const auto& session = connection_->session();
+    const std::optional<std::string> gone = session ? std::optional(session->path()) : connection_->lostPath();
+    if (gone && !contains(devices_, *gone)) {
+        setSelectedDevice(std::nullopt);
+        connection_->connectToDevice(std::nullopt);
+    }
+
+    // Each entry names the device as the system knows it; the path stays its identity.
+    if (popup) {
+        for (const auto& path : devices_) {
+            popup->addItemWithTitle(describeSerialDevice(path, configuration_.ttyClassDirectory).title());
+        }
+    }
+
+    // The device to reconnect has appeared (or is there at the first scan) and nothing runs.
+    if (reconnectDevice_ && !connection_->session() && !connection_->isConnecting() &&
+        contains(devices_, *reconnectDevice_) && !contains(previous, *reconnectDevice_)) {
+        logInfo(kConsoleLog, "Reconnecting " + *reconnectDevice_ + ", which has appeared");
+        setSelectedDevice(*reconnectDevice_);
+        connection_->connectToDevice(selectedDevice_);
+    }
+}
+
+void DeviceList::setSelectedDevice(std::optional<std::string> device) {
+    selectedDevice_ = std::move(device);
+    selectPopupEntry();
+    if (selectionChanged_) selectionChanged_();
+}
+
+void DeviceList::selectPopupEntry() {
+    if (PopupButton* popup = configuration_.popup.get()) {
+        popup->selectItemAtIndex(selectedDevice_ ? popupEntryOf(devices_, *selectedDevice_) : 0);
+    }
+}
+
+void DeviceList::didSelectDevice() {
+    PopupButton* popup = configuration_.popup.get();
+    setSelectedDevice(itemOfPopupEntry(devices_, popup ? popup->indexOfSelectedItem() : 0));
+    connection_->connectToDevice(selectedDevice_);
+}
+
+}  // namespace orvane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Widgets.h"
+
+namespace orvane {
+
+class DeviceConnection;
+
+// The console's list of devices: the serial devices found in the device directory, mirrored in
+// the device popup (a header, then one entry per device named as the system knows it), the
+// user's choice among them, and the device to connect again whenever it appears. A connected
+// device (or the device of a link that just ended) that leaves the list is deselected and
+// disconnected. Connections go through the console's DeviceConnection. All calls run on the
+// main queue.
+class DeviceList {
+public:
+    struct Configuration {
+        std::string deviceDirectory = "/dev/";             // where the scan looks
+        std::string ttyClassDirectory = "/sys/class/tty";  // where devices' USB names are read
+        std::shared_ptr<PopupButton> popup;                // none: the list is kept without a popup
+    };
+
+    // `selectionChanged` runs after every assignment of the selected device.
+    DeviceList(Configuration configuration, std::shared_ptr<DeviceConnection> connection,
+               std::function<void()> selectionChanged);
+
+    // Lists the device directory and assigns the result to `devices`.
+    void scan();
+
+    // Assigning the list rebuilds the popup when the list changed (or the popup is empty),
+    // disconnects a device that has gone, and connects the device to reconnect when it has
+    // appeared and nothing is connected or connecting.
+    const std::vector<std::string>& devices() const { return devices_; }
+    void setDevices(std::vector<std::string> devices);
+
+    // Assigning the selection selects its popup entry (the header for none).
+    const std::optional<std::string>& selectedDevice() const { return selectedDevice_; }
+    void setSelectedDevice(std::optional<std::string> device);
+
+    // The popup's choice: selects its device (none for the header) and connects to it.
+    void didSelectDevice();
+
+    // A device to connect whenever it appears in the list and nothing is connected (the last
+    // device, when the user asked for that); none: no such device.
+    const std::optional<std::string>& reconnectDevice() const { return reconnectDevice_; }
+    void setReconnectDevice(std::optional<std::string> path) { reconnectDevice_ = std::move(path); }
+
+    // The device last connected, for remembering it.
+    const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }
+    void noteConnected(std::string path) { lastConnectedDevice_ = std::move(path); }
+
+private:
+    void selectPopupEntry();
+
+    Configuration configuration_;
+    std::shared_ptr<DeviceConnection> connection_;
+    std::function<void()> selectionChanged_;
+    std::vector<std::string> devices_;
+    std::optional<std::string> selectedDevice_;
+    std::optional<std::string> reconnectDevice_;
+    std::optional<std::string> lastConnectedDevice_;
+};
+
+}  // namespace orvane
