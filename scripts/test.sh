@@ -22,6 +22,30 @@ cmake -S . -B "$root/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/n
 cmake --build "$root/release" -j "$jobs"
 run_suite "$root/release"
 
+# 1b. The Debian package: its contents, lintian's errors and the menu entry's and AppStream
+#     metainfo's validators. Installing it is checked by scripts/check-package.sh.
+echo "== the Debian package"
+rm -f "$root"/release/orvane-console_*_amd64.deb
+cmake --build "$root/release" -j "$jobs" --target package >/dev/null
+deb=$(ls "$root"/release/orvane-console_*_amd64.deb)
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for path in usr/bin/orvane-console usr/bin/orvane-monitor usr/bin/orvane-sim usr/bin/orvane-firmware-server \
+    usr/share/applications/orvane-console.desktop usr/share/icons/hicolor/scalable/apps/orvane-console.svg \
+    usr/share/icons/hicolor/48x48/apps/orvane-console.png usr/lib/udev/rules.d/60-orvane-console.rules \
+    usr/share/doc/orvane-console/copyright usr/share/man/man1/orvane-console.1.gz \
+    usr/share/man/man1/orvane-monitor.1.gz usr/share/man/man1/orvane-sim.1.gz \
+    usr/share/man/man1/orvane-firmware-server.1.gz; do
+  grep -qx "\./$path" <<<"$contents" || { echo "package: $path is missing from $deb" >&2; exit 1; }
+done
+dpkg-deb -f "$deb" Depends
+lintian --fail-on error "$deb"
+unpacked=$(mktemp -d)
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked"/usr/share/applications/*.desktop
+appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
+rm -rf "$unpacked"
+echo "package: $deb"
+
 # 2. AddressSanitizer + UndefinedBehaviorSanitizer over the core's tests.
 cmake -S . -B "$root/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=address,undefined \
   -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null

@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 #include <unicode/uversion.h>
 
+#include "orvane/OrvaneVersion.h"
+
 namespace orvane {
 
 QString aboutText() {

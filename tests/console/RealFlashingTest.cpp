@@ -69,7 +69,7 @@ protected:
         std::vector<std::string> arguments{(kToolsDirectory / "orvane-sim").string(),
                                            "--link",
                                            link.string(),
-                                           "--version",
+                                           "--firmware-version",
                                            "1.0.0.0",
                                            "--flash-dump",
                                            dump.string()};
