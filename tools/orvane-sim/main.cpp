@@ -48,7 +48,8 @@ const char* const kUsage =
     "                  [--high-bit-after N] [--endless-name-after N]\n"
     "                  [--steer-delay SECONDS] [--steer-lag SECONDS] [--swing DEGREES] [--driver-grab SECONDS]\n"
     "                  [--bootloader-link PATH] [--flash-dump FILE] [--flip-bit-after-write]\n"
-    "                  [--vanish-during-write] [--bootloader-silent]\n"
+    "                  [--vanish-during-write] [--bootloader-silent] [--start-in-bootloader]\n"
+    "                  [--stay-in-bootloader-after-interrupt]\n"
     "  --link PATH             place a symbolic link to the device at PATH (removed on exit)\n"
     "  --rate N                answer at most N messages a second, as the device's bus cycle\n"
     "                          paces it (default 100; 0: answer every request at once)\n"
@@ -77,7 +78,13 @@ const char* const kUsage =
     "  --vanish-during-write   after 16 pages (1 KiB) were written, the bootloader's link goes\n"
     "                          and it answers nothing; its pty goes when the host closes it\n"
     "                          (at most 20 s later), and the simulator exits\n"
-    "  --bootloader-silent     the bootloader reads everything and answers nothing\n";
+    "  --bootloader-silent     the bootloader reads everything and answers nothing\n"
+    "  --start-in-bootloader   start in the bootloader, as a board without firmware does\n"
+    "  --stay-in-bootloader-after-interrupt\n"
+    "                          a bootloader that vanished during a write (--vanish-during-write)\n"
+    "                          comes back as the bootloader, once its pty has gone, instead of\n"
+    "                          exiting: the write was cut short, so the board stays there; the\n"
+    "                          next write succeeds\n";
 
 // What a device whose flashed image carries no version marker reports.
 const char* const kUnmarkedFirmwareVersion = "0.0.0.0";
@@ -97,6 +104,8 @@ struct Options {
     std::string bootloaderLinkPath;
     std::string flashDumpPath;
     BootloaderFaults faults;
+    bool startInBootloader = false;
+    bool stayInBootloaderAfterInterrupt = false;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -161,6 +170,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.faults.vanishDuringWrite = true;
         } else if (argument == "--bootloader-silent") {
             options.faults.silent = true;
+        } else if (argument == "--start-in-bootloader") {
+            options.startInBootloader = true;
+        } else if (argument == "--stay-in-bootloader-after-interrupt") {
+            options.stayInBootloaderAfterInterrupt = true;
         } else {
             return false;
         }
@@ -312,7 +325,12 @@ public:
                                       .swing = options_.swing,
                                       .driverGrab = options_.driverGrab}) {}
 
-    bool open() { return port_.attach(options_.linkPath); }
+    bool open() {
+        if (!options_.startInBootloader) return port_.attach(options_.linkPath);
+        std::fprintf(stderr, "orvane-sim: starting in the bootloader\n");
+        bootloader_.emplace(flash_, options_.faults);
+        return port_.attach(bootloaderLink());
+    }
 
     int run() {
         for (;;) {
@@ -363,7 +381,11 @@ private:
         if (port_.speed() != B1200) return true;
         std::fprintf(stderr, "orvane-sim: opened at 1200 baud and closed: rebooting into the bootloader\n");
         bootloader_.emplace(flash_, options_.faults);
-        return port_.attach(options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath);
+        return port_.attach(bootloaderLink());
+    }
+
+    const std::string& bootloaderLink() const {
+        return options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath;
     }
 
     void clientGone() {
@@ -412,8 +434,18 @@ private:
             while (Clock::now() < deadline && !(descriptors[0].revents & POLLHUP) && descriptors[1].revents == 0) {
                 if (::poll(descriptors, 2, 100) < 0 && errno != EINTR) break;
             }
-            port_.detach();
-            return false;
+            if (!options_.stayInBootloaderAfterInterrupt) {
+                port_.detach();
+                return false;
+            }
+            // Plugged in again, the board finds no whole image and stays in its bootloader (on a
+            // new pty, which replaces the old one).
+            std::fprintf(stderr, "orvane-sim: back in the bootloader after the interrupted write\n");
+            BootloaderFaults faults = options_.faults;
+            faults.vanishDuringWrite = false;
+            bootloader_.emplace(flash_, faults);
+            hostPresent_ = false;
+            return port_.attach(bootloaderLink());
         }
         if (!bootloader_->resetRequested()) return true;
         ::tcdrain(port_.master());
