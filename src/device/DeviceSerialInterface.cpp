@@ -6,6 +6,7 @@
 #include <span>
 #include <utility>
 
+#include "device/BootloaderProbe.h"
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
 
@@ -69,6 +70,10 @@ void DeviceSerialInterface::connect() {
         inputStart_ = inputEnd_ = 0;
         generation = currentGeneration() + 1;
         connectedAt_.store(steadyNow());
+        {
+            std::lock_guard lock(telemetryMutex_);
+            bootloaderVersion_.reset();
+        }
         std::lock_guard link(linkMutex_);
         linkEnd_.reset();
         state_.store(generation << 1 | 1);
@@ -175,30 +180,99 @@ bool DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
     std::lock_guard exchange(exchangeMutex_);
     if (!isCurrent(generation)) return false;
     std::optional<LinkEnd> end;
+    if (!isWellFormedUTF8(text)) {
+        end = LinkEnd{LinkEndCause::writeFailed,
+                      "sending a request to the device failed: " +
+                          PortError(PortError::stringsMustBeUTF8, path_).localizedDescription()};
+    } else {
+        end = writeWhole(text);
+    }
+    if (end && endLink(generation, *end)) endedHere = std::move(end);
+    return !end;
+}
+
+std::optional<LinkEnd> DeviceSerialInterface::writeWhole(std::string_view text) {
     try {
-        if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);
         // A write may take only part of the text (a signal arrived while the line was full); the
         // rest follows, so the device never gets a cut-off request. Closing the port wakes a
         // waiting write, and the next one then fails with mustBeOpen.
         std::span rest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-        while (!rest.empty() && !end) {
+        while (!rest.empty()) {
             const ssize_t written = port_->writeChunk(rest);
-            if (written < 0) {
-                end = writeEnd(errno);
-            } else if (written == 0) {
-                end = LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
-            } else {
-                rest = rest.subspan(static_cast<std::size_t>(written));
-            }
+            if (written < 0) return writeEnd(errno);
+            if (written == 0) return LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
+            rest = rest.subspan(static_cast<std::size_t>(written));
         }
     } catch (const PortError& error) {
-        end = LinkEnd{LinkEndCause::writeFailed,
-                      error.value() == PortError::mustBeOpen
-                          ? std::string("the serial port was closed")
-                          : "sending a request to the device failed: " + error.localizedDescription()};
+        return LinkEnd{LinkEndCause::writeFailed,
+                       error.value() == PortError::mustBeOpen
+                           ? std::string("the serial port was closed")
+                           : "sending a request to the device failed: " + error.localizedDescription()};
     }
-    if (end && endLink(generation, *end)) endedHere = std::move(end);
-    return !end;
+    return std::nullopt;
+}
+
+std::optional<std::string> DeviceSerialInterface::probeBootloader(std::uint64_t generation,
+                                                                  std::optional<LinkEnd>& endedHere) {
+    std::lock_guard exchange(exchangeMutex_);
+    if (!isCurrent(generation)) return std::nullopt;
+    // The answers are read into the input buffer, behind whatever it still holds: if no
+    // bootloader answers, the framing takes all of it as the device's bytes.
+    if (inputStart_ == inputEnd_) inputStart_ = inputEnd_ = 0;
+    logInfo(kLinkLog, path_ + " sends no reports: asking whether a bootloader answers there");
+    std::optional<LinkEnd> end;
+    askBootloader(kBootloaderBinaryModeCommand, false, end);
+    const std::size_t versionAnswerStart = inputEnd_;
+    if (!end) askBootloader(kBootloaderVersionCommand, true, end);
+    if (end) {
+        framer_.reset();
+        inputStart_ = inputEnd_ = 0;
+        if (endLink(generation, *end)) endedHere = std::move(end);
+        return std::nullopt;
+    }
+    const std::string_view versionAnswer(reinterpret_cast<const char*>(input_.data()) + versionAnswerStart,
+                                         inputEnd_ - versionAnswerStart);
+    std::optional<std::string> version = bootloaderVersionLine(versionAnswer);
+    logInfo(kLinkLog,
+            version ? "A bootloader answers on " + path_ + ": " + *version : "No bootloader answers on " + path_);
+    if (version) {
+        framer_.reset();
+        inputStart_ = inputEnd_ = 0;
+        std::lock_guard lock(telemetryMutex_);
+        bootloaderVersion_ = version;
+    }
+    return version;
+}
+
+void DeviceSerialInterface::askBootloader(std::string_view command, bool textLine, std::optional<LinkEnd>& end) {
+    if ((end = writeWhole(command))) return;
+    const std::size_t start = inputEnd_;
+    try {
+        // A bootloader answers at once; a read that waits its whole time-out (1 s) ends the wait.
+        while (inputEnd_ < input_.size()) {
+            std::string_view answer(reinterpret_cast<const char*>(input_.data()) + start, inputEnd_ - start);
+            // A text line may follow a late line end of the answer before.
+            if (textLine) answer.remove_prefix(std::min(answer.size(), answer.find_first_not_of("\r\n")));
+            if (answer.find("\n\r") != std::string_view::npos) return;
+            const ssize_t count = port_->readBuffer(input_.data() + inputEnd_, input_.size() - inputEnd_);
+            if (count <= 0) return;
+            inputEnd_ += static_cast<std::size_t>(count);
+        }
+    } catch (const PortError& error) {
+        end = readEnd(error);
+    }
+}
+
+void DeviceSerialInterface::watchBootloader(std::uint64_t generation, std::optional<LinkEnd>& endedHere) {
+    std::lock_guard exchange(exchangeMutex_);
+    if (!isCurrent(generation)) return;
+    try {
+        port_->readBuffer(input_.data(), input_.size());
+    } catch (const PortError& error) {
+        // Unplugged, or closed by disconnect() (then the link has ended already).
+        LinkEnd end = readEnd(error);
+        if (endLink(generation, end)) endedHere = std::move(end);
+    }
 }
 
 void DeviceSerialInterface::notifyRequestSent(const DeviceReport& request) {
@@ -228,7 +302,19 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
     DeviceReport requestMessage;
     std::string request;
     std::optional<LinkEnd> endedHere;
+    // Whether this silence has been asked about, and what answered.
+    bool probed = false;
+    std::optional<std::string> bootloader;
     while (isCurrent(generation)) {
+        if (bootloader) {
+            watchBootloader(generation, endedHere);
+            continue;
+        }
+        if (!probed && timeSinceLastMessage() >= kBootloaderProbeSilence) {
+            probed = true;
+            bootloader = probeBootloader(generation, endedHere);
+            continue;
+        }
         const std::pair<double, double> magnitudes{requestLateral_.load(), requestLongitudinal_.load()};
         if (!requested || std::memcmp(&*requested, &magnitudes, sizeof magnitudes) != 0) {
             requested = magnitudes;
@@ -237,6 +323,7 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
         }
         if (sendText(generation, request, endedHere)) notifyRequestSent(requestMessage);
         if (auto report = readReport(generation, endedHere)) {
+            probed = false;
             decode(*report);
             std::lock_guard exchange(exchangeMutex_);
             framer_.recycle(std::move(*report));
@@ -278,6 +365,11 @@ ObserverId DeviceSerialInterface::addLinkEndObserver(LinkEndObserver observer) {
 bool DeviceSerialInterface::removeObserver(ObserverId id) {
     if (!id) return false;
     return messageObservers_.remove(id) || requestObservers_.remove(id) || linkEndObservers_.remove(id);
+}
+
+std::optional<std::string> DeviceSerialInterface::bootloaderVersion() const {
+    std::lock_guard lock(telemetryMutex_);
+    return bootloaderVersion_;
 }
 
 DeviceTelemetry DeviceSerialInterface::telemetry() const {

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "device/DeviceReport.h"
@@ -48,6 +49,13 @@ struct LinkEnd {
 // A silent device is asked again: when a read waits 1 s without a byte, the loop sends the next
 // request, so a request or reply lost on the line does not stall the exchange. Part of a
 // message received before the silence is kept, and the message completes when the rest arrives.
+//
+// A port that has sent no report for 2 s is asked once, in the bootloader's own protocol,
+// whether a bootloader answers there (a device whose firmware is missing, or whose update was
+// interrupted, stays in it); no request goes out meanwhile. A bootloader is sent nothing more:
+// the loop only watches the line until the session ends, and bootloaderVersion() tells what
+// answered. Any other answer (or none) goes to the message framing and the exchange goes on;
+// the next silence after a report is asked about again.
 //
 // Create sessions with std::make_shared: the loop holds a shared reference to the session for
 // as long as it runs, so a session keeps exchanging after its creator drops it.
@@ -103,6 +111,10 @@ public:
     // request at once, so a few seconds of silence mean it no longer responds.
     std::chrono::steady_clock::duration timeSinceLastMessage() const;
 
+    // The version line of the bootloader that answered on this connection's port (see above);
+    // nothing while no bootloader has answered.
+    std::optional<std::string> bootloaderVersion() const;
+
     DeviceTelemetry telemetry() const;
     double steeringWheelAngle() const;
     TOIStatus parkTOI() const;
@@ -149,6 +161,16 @@ private:
     std::optional<DeviceReport> readReport(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
     // True when the text was written whole.
     bool sendText(std::uint64_t generation, const std::string& text, std::optional<LinkEnd>& endedHere);
+    // Writes `text` whole with exchangeMutex_ held; why the link ends when that fails.
+    std::optional<LinkEnd> writeWhole(std::string_view text);
+    // Asks the port whether a bootloader answers; its version line if one does. What it reads
+    // otherwise is left for the framing.
+    std::optional<std::string> probeBootloader(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
+    // Sends `command` and reads its answer into the input buffer until LF CR (after some text,
+    // for a `textLine`) or a read time-out.
+    void askBootloader(std::string_view command, bool textLine, std::optional<LinkEnd>& end);
+    // Reads and drops what a bootloader sends, until the link ends.
+    void watchBootloader(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
     void notifyRequestSent(const DeviceReport& request);
     void decode(const DeviceReport& report);
     void runExchange(std::uint64_t generation);
@@ -190,6 +212,7 @@ private:
 
     mutable std::mutex telemetryMutex_;
     DeviceTelemetry telemetry_;
+    std::optional<std::string> bootloaderVersion_;  // guarded by telemetryMutex_
     std::atomic<std::uint64_t> decodedMessageCount_{0};
 
     std::atomic<std::uint64_t> lastObserverId_{0};

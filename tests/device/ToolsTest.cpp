@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "device/DeviceSerialInterface.h"
 #include "support/ChildProcess.h"
 #include "update/BossacManager.h"
 
@@ -463,6 +464,44 @@ TEST_F(BootloaderSimTest, BossacFailsOnAFaultyBootloader) {
         ASSERT_TRUE(run.status.has_value()) << run.output;
         EXPECT_NE(*run.status, 0);
         EXPECT_NE(run.output.find("No device found"), std::string::npos) << run.output;
+    }
+}
+
+// A session on a port where the bootloader sits asks it once and then only listens: the board
+// that starts without firmware, and the one that stays in its bootloader after a write was cut.
+TEST_F(BootloaderSimTest, ASessionRecognisesTheBootloaderAfterStartAndAfterAnInterruptedWrite) {
+    const std::string expected = "v2.0 Orvane SAM-BA monitor Nov 30 2026 09:00:00";
+    auto recognised = [&](const std::string& path) {
+        auto session = std::make_shared<DeviceSerialInterface>(path);
+        session->connect();
+        const bool answered = eventually([&] { return session->bootloaderVersion().has_value(); });
+        EXPECT_TRUE(session->isConnected());
+        EXPECT_EQ(session->decodedMessageCount(), 0u);
+        session->disconnect();
+        return answered ? *session->bootloaderVersion() : std::string("(no bootloader)");
+    };
+    {
+        auto simulator = startSimulator({"--start-in-bootloader"});
+        EXPECT_EQ(recognised(link_), expected);
+        // After the probe the bootloader takes the tool's commands as ever.
+        const auto bootloader = linkTarget(link_);
+        auto run = flash(link_, writeImage("image.bin", 2048, "4.0.0.1"));
+        EXPECT_EQ(run.status, 0) << run.output;
+        ASSERT_TRUE(repointed(link_, bootloader));
+        EXPECT_EQ(reportedVersion(link_), "4.0.0.1");
+    }
+    {
+        std::string bootloader;
+        auto simulator = startBootloader({"--vanish-during-write", "--stay-in-bootloader-after-interrupt"}, bootloader);
+        auto run = flash(link_, writeImage("image.bin", 4096, "4.0.0.2"));
+        EXPECT_NE(run.status, 0) << run.output;
+        ASSERT_TRUE(repointed(link_, bootloader)) << "the bootloader did not come back";
+        bootloader = linkTarget(link_);
+        EXPECT_EQ(recognised(link_), expected);
+        run = flash(link_, writeImage("image.bin", 4096, "4.0.0.2"));
+        EXPECT_EQ(run.status, 0) << run.output;
+        ASSERT_TRUE(repointed(link_, bootloader));
+        EXPECT_EQ(reportedVersion(link_), "4.0.0.2");
     }
 }
 

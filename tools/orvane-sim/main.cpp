@@ -63,6 +63,8 @@ struct Options {
     std::string bootloaderLinkPath;
     std::string flashDumpPath;
     BootloaderFaults faults;
+    bool startInBootloader = false;
+    bool stayInBootloaderAfterInterrupt = false;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -164,6 +166,12 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
                  "After 16 pages (1 KiB) were written, the bootloader's link goes and it answers nothing; its pty "
                  "goes when the host closes it (at most 20 s later), and the simulator exits");
     app.add_flag("--bootloader-silent", options.faults.silent, "The bootloader reads everything and answers nothing");
+    app.add_flag("--start-in-bootloader", options.startInBootloader,
+                 "Start in the bootloader, as a board without firmware does");
+    app.add_flag("--stay-in-bootloader-after-interrupt", options.stayInBootloaderAfterInterrupt,
+                 "A bootloader that vanished during a write (--vanish-during-write) comes back as the bootloader, "
+                 "once its pty has gone, instead of exiting: the write was cut short, so the board stays there; the "
+                 "next write succeeds");
     if (auto status = orvane::tools::parseToolOptions(app, argc, argv)) return *status;
     return options;
 }
@@ -312,7 +320,12 @@ public:
                                       .swing = options_.swing,
                                       .driverGrab = options_.driverGrab}) {}
 
-    bool open() { return port_.attach(options_.linkPath); }
+    bool open() {
+        if (!options_.startInBootloader) return port_.attach(options_.linkPath);
+        std::fprintf(stderr, "orvane-sim: starting in the bootloader\n");
+        bootloader_.emplace(flash_, options_.faults);
+        return port_.attach(bootloaderLink());
+    }
 
     int run() {
         for (;;) {
@@ -363,7 +376,11 @@ private:
         if (port_.speed() != B1200) return true;
         std::fprintf(stderr, "orvane-sim: opened at 1200 baud and closed: rebooting into the bootloader\n");
         bootloader_.emplace(flash_, options_.faults);
-        return port_.attach(options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath);
+        return port_.attach(bootloaderLink());
+    }
+
+    const std::string& bootloaderLink() const {
+        return options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath;
     }
 
     void clientGone() {
@@ -412,8 +429,18 @@ private:
             while (Clock::now() < deadline && !(descriptors[0].revents & POLLHUP) && descriptors[1].revents == 0) {
                 if (::poll(descriptors, 2, 100) < 0 && errno != EINTR) break;
             }
-            port_.detach();
-            return false;
+            if (!options_.stayInBootloaderAfterInterrupt) {
+                port_.detach();
+                return false;
+            }
+            // Plugged in again, the board finds no whole image and stays in its bootloader (on a
+            // new pty, which replaces the old one).
+            std::fprintf(stderr, "orvane-sim: back in the bootloader after the interrupted write\n");
+            BootloaderFaults faults = options_.faults;
+            faults.vanishDuringWrite = false;
+            bootloader_.emplace(flash_, faults);
+            hostPresent_ = false;
+            return port_.attach(bootloaderLink());
         }
         if (!bootloader_->resetRequested()) return true;
         ::tcdrain(port_.master());
