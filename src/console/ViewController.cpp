@@ -130,7 +130,7 @@ void ViewController::startDeviceListTimer() {
     _deviceListUpdateTimer =
         RepeatingTimer::start(RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval, [weak] {
             if (auto self = weak.lock()) self->scanDevices();
-        });
+        }, "orvane-devscan");
 }
 
 void ViewController::startControlTimer() {
@@ -151,7 +151,7 @@ void ViewController::startControlTimer() {
                     }
                 },
                 cancelled.get());
-        });
+        }, "orvane-control");
 }
 
 // MARK: Connection flow

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/GlobalQueue.h"
+#include "platform/ThreadName.h"
 
 namespace orvane {
 
@@ -236,6 +237,8 @@ void DeviceSerialInterface::decode(const DeviceReport& report) {
 }
 
 void DeviceSerialInterface::runExchange(std::uint64_t generation) {
+    // The loop holds a worker for the whole connection; the name says so while it does.
+    setCurrentThreadName("orvane-exchange");
     // The request text is built again only when a magnitude changed: the console sets them
     // 50 times a second, the device may answer thousands of times a second.
     std::optional<std::pair<double, double>> requested;
@@ -269,6 +272,7 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
         observer = linkEndObserver_;
     }
     if (observer) observer(endedHere ? *endedHere : userDisconnectEnd());
+    setCurrentThreadName(kGlobalWorkerThreadName);
 }
 
 void DeviceSerialInterface::setMessageObserver(MessageObserver observer) {

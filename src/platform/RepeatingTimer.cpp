@@ -1,6 +1,7 @@
 #include "platform/RepeatingTimer.h"
 
 #include "platform/MainQueue.h"
+#include "platform/ThreadName.h"
 
 namespace orvane {
 
@@ -9,18 +10,20 @@ RepeatingTimer::RepeatingTimer(Queue queue, std::chrono::nanoseconds interval)
 
 std::unique_ptr<RepeatingTimer> RepeatingTimer::start(Queue queue, std::chrono::nanoseconds firstDeadline,
                                                       std::chrono::nanoseconds interval,
-                                                      std::function<void()> handler) {
+                                                      std::function<void()> handler, const char* threadName) {
     std::unique_ptr<RepeatingTimer> timer(new RepeatingTimer(queue, interval));
-    timer->run(firstDeadline, std::move(handler));
+    timer->run(firstDeadline, std::move(handler), threadName);
     return timer;
 }
 
-void RepeatingTimer::run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler) {
+void RepeatingTimer::run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler,
+                         const char* threadName) {
     auto state = state_;
     auto queue = queue_;
     auto interval = interval_;
     auto shared = std::make_shared<std::function<void()>>(std::move(handler));
-    thread_ = std::thread([state, queue, interval, firstDeadline, shared] {
+    thread_ = std::thread([state, queue, interval, firstDeadline, shared, name = std::string(threadName)] {
+        setCurrentThreadName(name.c_str());
         auto deadline = std::chrono::steady_clock::now() + firstDeadline;
         std::unique_lock lock(state->mutex);
         while (!state->cancelled.load()) {

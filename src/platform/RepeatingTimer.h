@@ -18,8 +18,10 @@ class RepeatingTimer {
 public:
     enum class Queue { main, global };
 
+    // `threadName` names the timer's own thread (see setCurrentThreadName).
     static std::unique_ptr<RepeatingTimer> start(Queue queue, std::chrono::nanoseconds firstDeadline,
-                                                 std::chrono::nanoseconds interval, std::function<void()> handler);
+                                                 std::chrono::nanoseconds interval, std::function<void()> handler,
+                                                 const char* threadName = "orvane-timer");
     ~RepeatingTimer();
 
     RepeatingTimer(const RepeatingTimer&) = delete;
@@ -42,7 +44,7 @@ private:
     };
 
     RepeatingTimer(Queue queue, std::chrono::nanoseconds interval);
-    void run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler);
+    void run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler, const char* threadName);
 
     Queue queue_;
     std::chrono::nanoseconds interval_;
