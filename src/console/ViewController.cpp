@@ -146,6 +146,7 @@ void ViewController::startControlTimer() {
             MainQueue::shared().sync(
                 [weak, tick] {
                     if (auto self = weak.lock()) {
+                        if (self->configuration_.gamepadSource) self->configuration_.gamepadSource->pump();
                         self->pollGamepad();
                         self->refreshTelemetry((*tick)++ % kInspectorEveryNthTick == 0);
                     }

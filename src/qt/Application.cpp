@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
@@ -24,12 +23,6 @@
 
 namespace orvane {
 
-namespace {
-
-constexpr int kGamepadPumpIntervalMs = 20;
-
-}  // namespace
-
 Application::Application(Options options) {
     QtCurrentEvent::install();
 
@@ -38,13 +31,6 @@ Application::Application(Options options) {
     mainQueueNotifier_ = std::make_unique<QSocketNotifier>(mainQueue.wakeFd(), QSocketNotifier::Read);
     QObject::connect(mainQueueNotifier_.get(), &QSocketNotifier::activated, mainQueueNotifier_.get(),
                      [] { MainQueue::shared().runPending(); });
-
-    if (options.pumpGamepads) {
-        gamepadTimer_ = std::make_unique<QTimer>();
-        gamepadTimer_->setTimerType(Qt::PreciseTimer);
-        QObject::connect(gamepadTimer_.get(), &QTimer::timeout, gamepadTimer_.get(), options.pumpGamepads);
-        gamepadTimer_->start(kGamepadPumpIntervalMs);
-    }
 
     host_ = std::make_shared<QtViewHost>();
     window_ = std::make_unique<MainWindow>();
@@ -131,7 +117,6 @@ Application::~Application() {
     host_->releaseControllers();
     console_.reset();
     master_.reset();
-    gamepadTimer_.reset();
 }
 
 void Application::show() {

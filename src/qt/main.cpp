@@ -31,7 +31,6 @@ int main(int argc, char** argv) {
     orvane::Application::Options options;
     options.deviceDirectory = deviceDirectory();
     options.gamepadSource = gamepads;
-    options.pumpGamepads = [gamepads] { gamepads->pump(); };
 
     orvane::Application console(options);
     orvane::DemoAids::install(console);
