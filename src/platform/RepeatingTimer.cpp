@@ -5,6 +5,30 @@
 
 namespace orvane {
 
+namespace {
+
+std::mutex& driverMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<MainTimerDriver>& driverSlot() {
+    static std::shared_ptr<MainTimerDriver> driver;
+    return driver;
+}
+
+}  // namespace
+
+void MainTimerDriver::install(std::shared_ptr<MainTimerDriver> driver) {
+    std::lock_guard lock(driverMutex());
+    driverSlot() = std::move(driver);
+}
+
+std::shared_ptr<MainTimerDriver> MainTimerDriver::installed() {
+    std::lock_guard lock(driverMutex());
+    return driverSlot();
+}
+
 RepeatingTimer::RepeatingTimer(Queue queue, std::chrono::nanoseconds interval)
     : queue_(queue), interval_(interval), state_(std::make_shared<State>()) {}
 
@@ -12,6 +36,15 @@ std::unique_ptr<RepeatingTimer> RepeatingTimer::start(Queue queue, std::chrono::
                                                       std::chrono::nanoseconds interval,
                                                       std::function<void()> handler, const char* threadName) {
     std::unique_ptr<RepeatingTimer> timer(new RepeatingTimer(queue, interval));
+    if (queue == Queue::main && MainQueue::shared().isMainThread()) {
+        if (auto driver = MainTimerDriver::installed()) {
+            auto state = timer->state_;
+            timer->driven_ = driver->start(firstDeadline, interval, [state, handler = std::move(handler)] {
+                if (!state->cancelled.load()) handler();
+            });
+            return timer;
+        }
+    }
     timer->run(firstDeadline, std::move(handler), threadName);
     return timer;
 }
@@ -58,6 +91,15 @@ void RepeatingTimer::cancel() {
 
 RepeatingTimer::~RepeatingTimer() {
     cancel();
+    if (driven_) {
+        // The event loop's timer belongs to the main thread.
+        if (MainQueue::shared().isMainThread()) {
+            driven_.reset();
+        } else {
+            std::shared_ptr<MainTimerDriver::Timer> driven(std::move(driven_));
+            MainQueue::shared().async([driven = std::move(driven)] {});
+        }
+    }
     if (thread_.joinable()) {
         if (thread_.get_id() == std::this_thread::get_id()) {
             thread_.detach();  // destroyed from its own handler
