@@ -11,6 +11,7 @@
 
 #include "device/NumberText.h"
 #include "device/ValueSyntax.h"
+#include "platform/ThreadName.h"
 
 namespace orvane {
 
@@ -148,7 +149,10 @@ TelemetryRecorder::TelemetryRecorder(const std::string& path, std::vector<std::s
         throw std::system_error(std::make_error_code(std::errc::io_error), "cannot write " + path_ + ": " + *error);
     }
     queue_.reserve(1024);
-    writer_ = std::thread([this] { runWriter(); });
+    writer_ = std::thread([this] {
+        setCurrentThreadName("orvane-recorder");
+        runWriter();
+    });
 }
 
 TelemetryRecorder::~TelemetryRecorder() { close(); }
