@@ -1,7 +1,6 @@
 #include "qt/PlotPanel.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 #include <cmath>
 
 #include "console/PlotAxes.h"
+#include "qt/FlowLayout.h"
 
 namespace orvane {
 
@@ -188,7 +188,8 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
 
-    auto* controls = new QHBoxLayout;
+    // Pause and the series' check boxes wrap onto more lines in a narrow panel.
+    auto* controls = new FlowLayout(nullptr, 8);
     pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
     controls->addWidget(pauseButton_);
 
@@ -219,7 +220,6 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
         controls->addWidget(plotted.toggle);
         connect(plotted.toggle, &QCheckBox::toggled, this, [this, kind](bool shown) { setShown(kind, shown); });
     }
-    controls->addStretch();
     layout->addLayout(controls);
     layout->addWidget(anglePlot_, 2);
     layout->addWidget(torquePlot_, 3);

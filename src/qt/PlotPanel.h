@@ -74,7 +74,8 @@ private:
 // A dock plotting the last 30 s of the telemetry series: the steering wheel angle (degrees) on
 // an upper plot; the assistance and driver torques (Nm, left axis) and the lateral and
 // longitudinal requests (percent, right axis) on a lower one. A check box per series shows or
-// hides it; Pause freezes the series' window (TelemetrySeries::setPaused).
+// hides it; Pause freezes the series' window (TelemetrySeries::setPaused). The controls wrap onto
+// more lines in a narrow panel, so the panel is never wider than its widest control.
 //
 // The plots are redrawn from the series at most 10 times a second, only while the dock is
 // visible. The value axes are fitted to what is shown (fitPlotAxes).

@@ -1,6 +1,7 @@
 // The main window as the program builds it: the inspector outline, the toolbar popups, the
 // spring-loaded sliders and the wheel, wired to the real console and inspector.
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QLabel>
@@ -18,13 +19,13 @@
 
 #include <gtest/gtest.h>
 
-#include "inspector/InspectorManager.h"
-#include "tests/qt/AppHarness.h"
-#include "device/DeviceSerialInterface.h"
-#include "support/PtyPeer.h"
-#include "support/Csv.h"
-#include "device/TelemetryRecorder.h"
 #include "console/SessionTap.h"
+#include "device/DeviceSerialInterface.h"
+#include "device/TelemetryRecorder.h"
+#include "inspector/InspectorManager.h"
+#include "support/Csv.h"
+#include "support/PtyPeer.h"
+#include "tests/qt/AppHarness.h"
 
 namespace orvane {
 namespace {
@@ -310,7 +311,8 @@ TEST_F(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     AppHarness h;
     PtyPeer device;
     h.console().connectToDevice(device.devicePath());
-    ASSERT_TRUE(waitFor([&] { return h.console().vehicleInterface() && h.console().vehicleInterface()->isConnected(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return h.console().vehicleInterface() && h.console().vehicleInterface()->isConnected(); }));
     auto* lat = h.find<ControlSlider>("latControlSlider");
     auto* lon = h.find<ControlSlider>("longControlSlider");
     ASSERT_TRUE(lat && lon);
@@ -446,6 +448,52 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     EXPECT_FALSE(plots->isVisible());
     EXPECT_EQ(next.app->window().dockWidgetArea(plots), Qt::LeftDockWidgetArea);
     EXPECT_EQ(next.app->window().dockWidgetArea(traffic), Qt::BottomDockWidgetArea);
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+TEST_F(MainWindow, WithEveryPanelDockedItFitsA1280By800ScreenAndKeepsEachControlWhole) {
+    AppHarness h;
+    QMainWindow& window = h.app->window();
+    const auto panels = window.findChildren<QDockWidget*>();
+    ASSERT_EQ(panels.size(), 3);
+    for (QDockWidget* panel : panels) {
+        panel->show();
+        EXPECT_FALSE(panel->isFloating()) << panel->objectName().toStdString();
+    }
+    window.resize(1, 1);
+    ASSERT_TRUE(waitFor([&] { return window.size() == window.minimumSizeHint(); }));
+    EXPECT_LT(window.width(), 1280);
+    EXPECT_LT(window.height(), 800);
+
+    // At that size every control of a panel lies whole inside the panel, on no other one.
+    for (QDockWidget* panel : panels) {
+        const QRect inside = panel->widget()->rect();
+        std::vector<std::pair<QString, QRect>> placed;
+        for (QWidget* control : panel->widget()->findChildren<QWidget*>()) {
+            if (!control->isVisible() ||
+                !(qobject_cast<QAbstractButton*>(control) || qobject_cast<QComboBox*>(control)))
+                continue;
+            const QRect at(control->mapTo(panel->widget(), QPoint(0, 0)), control->size());
+            const QString name =
+                panel->objectName() + "/" +
+                (control->objectName().isEmpty() ? QString(control->metaObject()->className()) : control->objectName());
+            EXPECT_TRUE(inside.contains(at)) << name.toStdString() << " outside its panel";
+            EXPECT_GE(at.width(), control->minimumSizeHint().width()) << name.toStdString() << " cut short";
+            for (const auto& [other, otherAt] : placed) {
+                EXPECT_FALSE(at.intersects(otherAt)) << name.toStdString() << " over " << other.toStdString();
+            }
+            placed.emplace_back(name, at);
+        }
+        EXPECT_GE(placed.size(), 2u) << panel->objectName().toStdString();
+    }
 }
 
 }  // namespace
