@@ -308,11 +308,16 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
     connection_->checkResponsiveness();
     const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
     if (session) {
+        // The message time first: the telemetry read after it is at least as new.
+        const auto received = session->lastMessageTime();
         const DeviceTelemetry telemetry = session->telemetry();
         if (inspectorToo) showTelemetry(telemetry, *inspectorManager_);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
-        if (configuration_.series) {
-            configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_);
+        // Only what the device sent is plotted: before its first message and while it is silent
+        // the plots get nothing, and their lines break.
+        if (configuration_.series && received) {
+            configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_,
+                                          *received);
         }
     } else {
         // The last values of a link that ended stay readable, marked stale; the wheel goes
