@@ -18,6 +18,7 @@
 #include "qt/QtViewHost.h"
 #include "qt/RecordingControl.h"
 #include "qt/SettingsDialog.h"
+#include "qt/SheetDialog.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
@@ -99,6 +100,7 @@ Application::Application(Options options) {
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
     buildMenus(connectionMenuItem, checkMenuItem);
     restoreWindowLayout(*window_);
+    window_->applyTabOrder();
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { saveLayout(); };
 }
@@ -122,7 +124,7 @@ void Application::showSettings() {
         saveReconnectLastDevice(dialog->reconnectLastDevice());
         console_->setReconnectDevice(dialog->reconnectLastDevice() ? loadLastDevice() : std::nullopt);
     });
-    dialog->open();
+    openOverWindow(*dialog, window_.get());
 }
 
 Application::~Application() {
@@ -140,6 +142,8 @@ void Application::show() {
     window_->show();
     master_->viewDidAppear();
     console_->viewDidAppear();
+    // The inspector's cells are made as it appears.
+    window_->applyTabOrder();
 }
 
 QtPopupButton& Application::devicesPopupButton() const {

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTableView>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
@@ -22,6 +23,7 @@
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/TelemetryRecorder.h"
+#include "device/TrafficLog.h"
 #include "inspector/InspectorManager.h"
 #include "support/Csv.h"
 #include "support/PtyPeer.h"
@@ -494,6 +496,92 @@ TEST_F(MainWindow, WithEveryPanelDockedItFitsA1280By800ScreenAndKeepsEachControl
         }
         EXPECT_GE(placed.size(), 2u) << panel->objectName().toStdString();
     }
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+// The controls Tab visits from the device popup until it comes back to it, each named with its
+// panel's name in front ("trafficPanel/pauseButton").
+std::vector<std::string> tabRound(AppHarness& h) {
+    // Every control usable: a chosen device enables Connect, the firmware row's button is enabled.
+    h.console().setSelectedDevice((h.devices.path() / "ttyACM0").string());
+    h.console().inspectorManager().device().version->setActionEnabled(true);
+    for (auto* panel : h.app->window().findChildren<QDockWidget*>()) panel->show();
+    // Rows in the traffic table, which must not keep Tab among its cells.
+    h.app->sessionTap()->traffic()->push(TrafficDirection::sent, controlRequest(0, 0));
+    h.app->sessionTap()->traffic()->push(TrafficDirection::received, DeviceReport{"STEERING", {{"angle", "1"}}});
+    EXPECT_TRUE(waitFor([&] {
+        auto* button = h.find<QPushButton>("actionButton");
+        auto* table = h.find<QTableView>("trafficView");
+        return button && button->isEnabled() && h.find<QPushButton>("connectionButton")->isEnabled() && table &&
+               table->model()->rowCount() == 2;
+    }));
+    h.app->window().activateWindow();
+    EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == &h.app->window(); }));
+    QWidget* start = h.app->window().devicesComboBox();
+    start->setFocus();
+    std::vector<std::string> round;
+    for (QWidget* focused = start; round.size() < 60;) {
+        QString name = focused->objectName().isEmpty() ? focused->metaObject()->className() : focused->objectName();
+        for (QWidget* up = focused->parentWidget(); up; up = up->parentWidget()) {
+            if (auto* panel = qobject_cast<QDockWidget*>(up)) name = panel->objectName() + "/" + name;
+        }
+        round.push_back(name.toStdString());
+        QTest::keyClick(focused, Qt::Key_Tab);
+        focused = QApplication::focusWidget();
+        if (!focused || focused == start) break;
+    }
+    return round;
+}
+
+TEST_F(MainWindow, TabRunsThroughTheWindowInOneOrderThatARestoredLayoutKeeps) {
+    std::vector<std::string> first;
+    {
+        AppHarness h;
+        first = tabRound(h);
+        // The panels moved about: Plots to the left, Traffic above the Log.
+        QMainWindow& window = h.app->window();
+        auto* log = h.find<QDockWidget>("logPanel");
+        auto* traffic = h.find<QDockWidget>("trafficPanel");
+        auto* plots = h.find<QDockWidget>("plotPanel");
+        window.addDockWidget(Qt::LeftDockWidgetArea, plots);
+        window.splitDockWidget(traffic, log, Qt::Vertical);
+        h.app->saveLayout();
+    }
+    // Toolbar, sliders, the inspector's button, then the panels in the View menu's order.
+    const std::vector<std::string> expected{"devicesPopupButton",
+                                            "connectionButton",
+                                            "gamepadsPopupButton",
+                                            "settingsButton",
+                                            "longControlSlider",
+                                            "latControlSlider",
+                                            "actionButton",
+                                            "logPanel/copyAllButton",
+                                            "logPanel/clearButton",
+                                            "logPanel/logView",
+                                            "trafficPanel/pauseButton",
+                                            "trafficPanel/clearButton",
+                                            "trafficPanel/copyButton",
+                                            "trafficPanel/filterBox",
+                                            "trafficPanel/trafficView",
+                                            "plotPanel/pauseButton",
+                                            "plotPanel/plotToggle0",
+                                            "plotPanel/plotToggle1",
+                                            "plotPanel/plotToggle2",
+                                            "plotPanel/plotToggle3",
+                                            "plotPanel/plotToggle4"};
+    EXPECT_EQ(first, expected);
+
+    AppHarness next;
+    ASSERT_EQ(next.app->window().dockWidgetArea(next.find<QDockWidget>("plotPanel")), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(tabRound(next), expected) << "after a restart with the kept layout";
 }
 
 }  // namespace
