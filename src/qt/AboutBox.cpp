@@ -2,11 +2,14 @@
 
 #include <SDL.h>
 
+#include <QApplication>
 #include <QMessageBox>
 
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
 #include <unicode/uversion.h>
+
+#include "qt/SheetDialog.h"
 
 namespace orvane {
 
@@ -37,6 +40,13 @@ QString aboutText() {
         .arg(QString::fromLatin1(curl ? curl->version : "?"), QString::fromLatin1(U_ICU_VERSION), json);
 }
 
-void showAboutBox(QWidget* parent) { QMessageBox::about(parent, "About Orvane Console", aboutText()); }
+void showAboutBox(QWidget* parent) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, "About Orvane Console", aboutText(), QMessageBox::Ok, parent,
+                                sheetWindowFlags());
+    box->setObjectName("aboutBox");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIconPixmap((parent ? parent->windowIcon() : QApplication::windowIcon()).pixmap(64, 64));
+    openOverWindow(*box, parent);
+}
 
 }  // namespace orvane
