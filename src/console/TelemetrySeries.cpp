@@ -16,6 +16,14 @@ std::string_view seriesTitle(TelemetrySeriesKind kind) {
     return "";
 }
 
+std::vector<std::size_t> lineStarts(const std::vector<SeriesPoint>& points, std::chrono::duration<double> gap) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i == 0 || points[i].seconds - points[i - 1].seconds > gap.count()) starts.push_back(i);
+    }
+    return starts;
+}
+
 void TelemetrySeries::Ring::push(Sample sample) {
     if (count == samples.size()) dropOldest();
     samples[(head + count) % samples.size()] = sample;
@@ -27,10 +35,12 @@ void TelemetrySeries::Ring::dropOldest() {
     --count;
 }
 
-TelemetrySeries::TelemetrySeries(Clock clock, std::chrono::steady_clock::duration window, std::size_t capacity)
+TelemetrySeries::TelemetrySeries(Clock clock, std::chrono::steady_clock::duration window, std::size_t capacity,
+                                 std::chrono::steady_clock::duration gap)
     : clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
       window_(window),
-      capacity_(std::max<std::size_t>(capacity, 1)) {
+      capacity_(std::max<std::size_t>(capacity, 1)),
+      gap_(gap) {
     for (auto& ring : rings_) ring.samples.resize(capacity_);
 }
 
@@ -42,6 +52,13 @@ void TelemetrySeries::append(const DeviceTelemetry& telemetry, double requestLat
     append(TelemetrySeriesKind::steeringDriverTorque, now, telemetry.steeringDriverTorque);
     append(TelemetrySeriesKind::requestLateral, now, requestLateral);
     append(TelemetrySeriesKind::requestLongitudinal, now, requestLongitudinal);
+}
+
+void TelemetrySeries::append(const DeviceTelemetry& telemetry, double requestLateral, double requestLongitudinal,
+                             std::chrono::steady_clock::time_point received) {
+    if (paused_ || (lastReceived_ && received <= *lastReceived_)) return;
+    lastReceived_ = received;
+    append(telemetry, requestLateral, requestLongitudinal);
 }
 
 void TelemetrySeries::append(TelemetrySeriesKind kind, std::chrono::steady_clock::time_point time, double value) {

@@ -328,13 +328,18 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // While the device does not respond, the values it last reported are marked stale as
         // after a lost link, and the wheel fades where it stands; the next report makes them
         // live again.
+        // The message time first: the telemetry read after it is at least as new.
+        const auto received = session->lastMessageTime();
         const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
         const DeviceTelemetry telemetry = session->telemetry();
         if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, stale);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
         setSteeringWheelStale(stale);
-        if (configuration_.series) {
-            configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_);
+        // Only what the device sent is plotted: before its first message and while it is silent
+        // the plots get nothing, and their lines break.
+        if (configuration_.series && received) {
+            configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_,
+                                          *received);
         }
     } else {
         // The last values of a link that ended stay readable, marked stale; the wheel goes

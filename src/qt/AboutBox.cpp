@@ -1,14 +1,19 @@
 #include "qt/AboutBox.h"
 
 #include <SDL.h>
+#include <csv.h>
 
+#include <QApplication>
 #include <QMessageBox>
 
 #include <curl/curl.h>
 #include <nlohmann/json.hpp>
+#include <openssl/crypto.h>
+#include <openssl/opensslv.h>
 #include <unicode/uversion.h>
 
 #include "orvane/OrvaneVersion.h"
+#include "qt/SheetDialog.h"
 
 namespace orvane {
 
@@ -16,29 +21,49 @@ QString aboutText() {
     SDL_version sdl{};
     SDL_GetVersion(&sdl);
     const curl_version_info_data* curl = curl_version_info(CURLVERSION_NOW);
-    const QString json = QString("%1.%2.%3")
-                             .arg(NLOHMANN_JSON_VERSION_MAJOR)
-                             .arg(NLOHMANN_JSON_VERSION_MINOR)
-                             .arg(NLOHMANN_JSON_VERSION_PATCH);
+    const auto dotted = [](auto major, auto minor, auto patch) {
+        return QString("%1.%2.%3").arg(major).arg(minor).arg(patch);
+    };
+    // Each library the program links: its name, the version in use and its licence. The versions
+    // are those of the libraries loaded where they can say so, else those built against.
+    struct Library {
+        QString name, version, licence;
+    };
+    const Library libraries[] = {
+        {"Qt", qVersion(), "LGPL 3.0"},
+        {"SDL", dotted(sdl.major, sdl.minor, sdl.patch), "zlib licence"},
+        {"libcurl", curl ? curl->version : "?", "curl licence (MIT-style)"},
+        {"OpenSSL", OpenSSL_version(OPENSSL_VERSION_STRING),
+         OPENSSL_VERSION_MAJOR >= 3 ? "Apache License 2.0" : "OpenSSL and SSLeay licences"},
+        {"ICU", U_ICU_VERSION, "Unicode licence (ICU)"},
+        {"nlohmann/json", dotted(NLOHMANN_JSON_VERSION_MAJOR, NLOHMANN_JSON_VERSION_MINOR, NLOHMANN_JSON_VERSION_PATCH),
+         "MIT licence"},
+        {"libcsv", dotted(CSV_MAJOR, CSV_MINOR, CSV_RELEASE), "LGPL 2.1 or later"},
+    };
+    QString rows;
+    for (const Library& library : libraries) {
+        rows +=
+            QString(
+                "<tr><td style=\"padding-right:14px\">%1</td><td style=\"padding-right:14px\">%2</td><td>%3</td></tr>")
+                .arg(library.name.toHtmlEscaped(), library.version.toHtmlEscaped(), library.licence.toHtmlEscaped());
+    }
     return QString(
                "<h3>Orvane Console %1</h3>"
                "<p>Configurator and test console for the Orvane USB vehicle interface device.<br>"
                "Build %2, %3.</p>"
-               "<table>"
-               "<tr><td>Qt</td><td>%4</td><td>LGPL 3.0</td></tr>"
-               "<tr><td>SDL</td><td>%5.%6.%7</td><td>zlib licence</td></tr>"
-               "<tr><td>libcurl</td><td>%8</td><td>curl licence (MIT-style)</td></tr>"
-               "<tr><td>ICU</td><td>%9</td><td>Unicode licence (ICU)</td></tr>"
-               "<tr><td>nlohmann/json</td><td>%10</td><td>MIT licence</td></tr>"
-               "</table>")
+               "<table cellspacing=\"2\">%4</table>"
+               "<p>Firmware is written by <tt>bossac</tt> (BOSSA, BSD 3-clause), run as a separate program.</p>")
         .arg(QString::fromLatin1(ORVANE_VERSION), QString::fromLatin1(ORVANE_BUILD), QString::fromLatin1(__DATE__),
-             QString::fromLatin1(qVersion()))
-        .arg(sdl.major)
-        .arg(sdl.minor)
-        .arg(sdl.patch)
-        .arg(QString::fromLatin1(curl ? curl->version : "?"), QString::fromLatin1(U_ICU_VERSION), json);
+             rows);
 }
 
-void showAboutBox(QWidget* parent) { QMessageBox::about(parent, "About Orvane Console", aboutText()); }
+void showAboutBox(QWidget* parent) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, "About Orvane Console", aboutText(), QMessageBox::Ok, parent,
+                                sheetWindowFlags());
+    box->setObjectName("aboutBox");
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIconPixmap((parent ? parent->windowIcon() : QApplication::windowIcon()).pixmap(64, 64));
+    openOverWindow(*box, parent);
+}
 
 }  // namespace orvane

@@ -24,6 +24,7 @@
 #include "qt/QtViewHost.h"
 #include "qt/RecordingControl.h"
 #include "qt/SettingsDialog.h"
+#include "qt/SheetDialog.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
@@ -130,6 +131,7 @@ Application::Application(Options options) {
     buildMenus(connectionMenuItem, checkMenuItem);
     restoreWindowLayout(*window_);
     if (options.panels) showOnlyPanels(*options.panels);
+    window_->applyTabOrder();
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { saveLayout(); };
 }
@@ -180,7 +182,7 @@ void Application::showSettings() {
         saveReconnectLastDevice(dialog->reconnectLastDevice());
         console_->setReconnectDevice(dialog->reconnectLastDevice() ? loadLastDevice() : std::nullopt);
     });
-    dialog->open();
+    openOverWindow(*dialog, window_.get());
 }
 
 Application::~Application() {
@@ -198,6 +200,8 @@ void Application::show() {
     window_->show();
     master_->viewDidAppear();
     console_->viewDidAppear();
+    // The inspector's cells are made as it appears.
+    window_->applyTabOrder();
 }
 
 QtPopupButton& Application::devicesPopupButton() const {

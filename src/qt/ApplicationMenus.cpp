@@ -5,12 +5,16 @@
 #include <QMenuBar>
 
 #include "console/SessionTap.h"
+#include "console/ViewController.h"
+#include "inspector/InspectorViewController.h"
 #include "qt/AboutBox.h"
 #include "qt/Application.h"
 #include "qt/LogPanel.h"
 #include "qt/MainWindow.h"
+#include "qt/MasterViewController.h"
 #include "qt/PlotPanel.h"
 #include "qt/QtControls.h"
+#include "qt/QtViewHost.h"
 #include "qt/RecordingControl.h"
 #include "qt/TrafficPanel.h"
 
@@ -63,8 +67,29 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     }
     view->addSeparator();
     QAction* settings = view->addAction("&Settings…");
-    settings->setShortcut(QKeySequence::Preferences);
+    // QKeySequence::Preferences is Ctrl+, on macOS only and empty elsewhere: set it explicitly.
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QObject::connect(settings, &QAction::triggered, window_.get(), [this] { showSettings(); });
+
+    // Tab runs through the toolbar, the console's sliders, the inspector's buttons and then the
+    // panels in the order of the View menu, wherever the panels are docked.
+    window_->tabOrder = [this, log, traffic, plots] {
+        QList<QWidget*> order{window_->devicesComboBox(), window_->connectionButton(), window_->gamepadsComboBox(),
+                              window_->settingsButton()};
+        const auto appendTabStops = [&order](QWidget* root) {
+            if (!root) return;
+            for (QWidget* widget : root->findChildren<QWidget*>()) {
+                if (widget->focusPolicy() & Qt::TabFocus) order.append(widget);
+            }
+        };
+        appendTabStops(host_->viewOf(*console_));
+        if (master_->inspector) appendTabStops(host_->viewOf(*master_->inspector));
+        for (QDockWidget* panel :
+             {static_cast<QDockWidget*>(log), static_cast<QDockWidget*>(traffic), static_cast<QDockWidget*>(plots)}) {
+            appendTabStops(panel->widget());
+        }
+        return order;
+    };
 
     QMenu* help = bar->addMenu("&Help");
     QAction* about = help->addAction("&About Orvane Console");

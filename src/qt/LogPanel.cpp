@@ -135,6 +135,9 @@ LogPanel::LogPanel(QWidget* parent) : BenchPanel(QStringLiteral("Log"), QStringL
     view_->setMaximumBlockCount(kMaximumLines);
     view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(view_);
+    // The newest line stays in view while the user leaves the view at its end, also when a long
+    // line brings a horizontal scroll bar.
+    new EndFollower(*view_);
 
     connect(copyAllButton, &QPushButton::clicked, this, &LogPanel::copyAll);
     connect(clearButton, &QPushButton::clicked, this, &LogPanel::clear);

@@ -63,7 +63,8 @@ private:
 
 // A dock showing the entries of the "orvane.*" logging categories (the link, the console, the
 // updates), each with its local time to the millisecond, level and category. Read-only and
-// bounded to the newest 5000 lines; text can be selected and copied, or copied whole.
+// bounded to the newest 5000 lines; text can be selected and copied, or copied whole. The view
+// follows the newest line while it is at its end, and stays where the user scrolled otherwise.
 //
 // It moves captured entries into its view at most 10 times a second, and only while it is
 // visible; while hidden the capture keeps the newest entries for when it is shown again.

@@ -5,9 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-
-#include <algorithm>
 #include <QToolBar>
+#include <algorithm>
 
 #include "qt/Artwork.h"
 
@@ -75,6 +74,21 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     layout->addWidget(makeToolbarField("Gamepad", gamepads_, fields, settings_));
     layout->addStretch(1);
     toolbar->addWidget(fields);
+}
+
+void MainWindow::applyTabOrder() {
+    if (!tabOrder) return;
+    QWidget* previous = nullptr;
+    for (QWidget* widget : tabOrder()) {
+        if (!widget || widget->window() != this) continue;
+        if (previous) setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+    applyTabOrder();
+    return QMainWindow::focusNextPrevChild(next);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

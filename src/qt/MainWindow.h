@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
-
 #include <functional>
 
 class QComboBox;
@@ -24,8 +24,15 @@ public:
     // Runs as the window closes (to keep its layout).
     std::function<void()> onClose;
 
+    // The widgets Tab visits, in order (those of panels floated off the window are left out).
+    std::function<QList<QWidget*>()> tabOrder;
+    // Lays the focus chain along tabOrder. Restoring the panels' layout and making the
+    // inspector's cells change the chain, so it is laid again after both and before each Tab.
+    void applyTabOrder();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     QComboBox* devices_;

@@ -1,7 +1,6 @@
 #include "qt/PlotPanel.h"
 
 #include <QCheckBox>
-#include <QHBoxLayout>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 #include <cmath>
 
 #include "console/PlotAxes.h"
+#include "qt/FlowLayout.h"
 
 namespace orvane {
 
@@ -55,16 +55,17 @@ void TimePlot::setAxis(Side side, const QString& title, double limit) {
 }
 
 int TimePlot::addLine(const QColor& color, Side side) {
-    lines_.push_back(Line{color, side, {}, true});
+    lines_.push_back(Line{color, side, {}, {}, true});
     update();
     return int(lines_.size()) - 1;
 }
 
-void TimePlot::setLinePoints(int line, QList<QPointF> points) {
+void TimePlot::setLinePoints(int line, QList<QPointF> points, QList<qsizetype> starts) {
     Line& target = lines_[std::size_t(line)];
     // A paused series gives the same points again: nothing to draw then.
-    if (target.points == points) return;
+    if (target.points == points && target.starts == starts) return;
     target.points = std::move(points);
+    target.starts = std::move(starts);
     if (target.shown) update();
 }
 
@@ -176,8 +177,19 @@ void TimePlot::paintEvent(QPaintEvent*) {
         // a wider one is stroked into an outline first, which costs several times more.
         QPen pen(line.color, 1);
         pen.setCosmetic(true);
-        painter.setPen(pen);
-        painter.drawPolyline(scratch_);
+        QPen dot(line.color, 3);
+        dot.setCosmetic(true);
+        for (qsizetype piece = 0; piece < std::max<qsizetype>(line.starts.size(), 1); ++piece) {
+            const qsizetype from = line.starts.isEmpty() ? 0 : line.starts[piece];
+            const qsizetype to = piece + 1 < line.starts.size() ? line.starts[piece + 1] : scratch_.size();
+            if (to - from == 1) {
+                painter.setPen(dot);
+                painter.drawPoint(scratch_[from]);
+            } else if (to - from > 1) {
+                painter.setPen(pen);
+                painter.drawPolyline(scratch_.constData() + from, int(to - from));
+            }
+        }
     }
 }
 
@@ -188,7 +200,8 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
 
-    auto* controls = new QHBoxLayout;
+    // Pause and the series' check boxes wrap onto more lines in a narrow panel.
+    auto* controls = new FlowLayout(nullptr, 8);
     pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
     controls->addWidget(pauseButton_);
 
@@ -219,7 +232,6 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
         controls->addWidget(plotted.toggle);
         connect(plotted.toggle, &QCheckBox::toggled, this, [this, kind](bool shown) { setShown(kind, shown); });
     }
-    controls->addStretch();
     layout->addLayout(controls);
     layout->addWidget(anglePlot_, 2);
     layout->addWidget(torquePlot_, 3);
@@ -278,7 +290,9 @@ void PlotPanel::refresh(TelemetrySeriesKind kind) {
         drawn.append(QPointF(point.seconds, point.value * plotted.scale));
         plotted.largest = std::max(plotted.largest, std::abs(drawn.back().y()));
     }
-    plotted.plot->setLinePoints(plotted.line, std::move(drawn));
+    QList<qsizetype> starts;
+    for (std::size_t start : lineStarts(points, series_->gap())) starts.append(qsizetype(start));
+    plotted.plot->setLinePoints(plotted.line, std::move(drawn), std::move(starts));
 }
 
 void PlotPanel::refresh() {

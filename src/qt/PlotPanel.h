@@ -36,7 +36,9 @@ public:
 
     // Adds a line drawn against the axis of `side`; returns its index.
     int addLine(const QColor& color, Side side);
-    void setLinePoints(int line, QList<QPointF> points);
+    // The line's points (seconds, value), drawn as separate pieces from each index in `starts`
+    // on (all joined when empty); a piece of one point is drawn as a dot.
+    void setLinePoints(int line, QList<QPointF> points, QList<qsizetype> starts = {});
     void setLineShown(int line, bool shown);
     const QList<QPointF>& linePoints(int line) const { return lines_[std::size_t(line)].points; }
     bool isLineShown(int line) const { return lines_[std::size_t(line)].shown; }
@@ -58,6 +60,7 @@ private:
         QColor color;
         Side side = left;
         QList<QPointF> points;
+        QList<qsizetype> starts;
         bool shown = true;
     };
 
@@ -74,7 +77,9 @@ private:
 // A dock plotting the last 30 s of the telemetry series: the steering wheel angle (degrees) on
 // an upper plot; the assistance and driver torques (Nm, left axis) and the lateral and
 // longitudinal requests (percent, right axis) on a lower one. A check box per series shows or
-// hides it; Pause freezes the series' window (TelemetrySeries::setPaused).
+// hides it; Pause freezes the series' window (TelemetrySeries::setPaused). A line breaks where the
+// series has no data for longer than its gap (no device, or one that stopped answering). The controls wrap onto
+// more lines in a narrow panel, so the panel is never wider than its widest control.
 //
 // The plots are redrawn from the series at most 10 times a second, only while the dock is
 // visible. The value axes are fitted to what is shown (fitPlotAxes).

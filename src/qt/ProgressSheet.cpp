@@ -19,8 +19,6 @@ QDialog* makeModalProgressView(ModalProgressViewController& controller) {
     auto* dialog = new SheetDialog();
     dialog->setObjectName("modalProgressSheet");
     dialog->setWindowTitle(QApplication::applicationDisplayName());
-    dialog->setWindowFlag(Qt::WindowCloseButtonHint, false);
-    dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     dialog->setFixedWidth(420);
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(22, 20, 22, 22);

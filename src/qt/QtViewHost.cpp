@@ -171,9 +171,7 @@ void QtViewHost::present(PlatformViewController& source, const std::shared_ptr<P
     record(source).presented.push_back(destination);
     auto* dialog = qobject_cast<QDialog*>(viewOf(*destination));
     if (!dialog) return;
-    if (QWidget* parentWindow = windowWidgetFor(source)) dialog->setParent(parentWindow, dialog->windowFlags());
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->open();
+    openOverWindow(*dialog, windowWidgetFor(source));
 }
 
 void QtViewHost::dismissViewController(PlatformViewController& presenter, PlatformViewController& presented) {
@@ -211,14 +209,12 @@ void QtViewHost::openMessageBox(QMessageBox* box, PlatformViewController& contro
     box->setStyleSheet("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 360px; }");
     box->setWindowTitle(QApplication::applicationDisplayName());
     box->setStandardButtons(QMessageBox::Ok);
-    if (asSheetOnWindow) {
-        if (QWidget* parentWindow = windowWidgetFor(controller))
-            box->setParent(parentWindow, box->windowFlags() | Qt::Dialog);
-        box->open();  // window-modal
-    } else {
-        box->setWindowModality(Qt::ApplicationModal);
-        box->show();
-    }
+    box->setWindowFlags(sheetWindowFlags());
+    // Over the window it concerns (the main window when the controller has none on screen),
+    // raised and active: an outcome never waits unseen behind another window.
+    QWidget* parentWindow = windowWidgetFor(controller);
+    if (!parentWindow && mainWindow_) parentWindow = mainWindow_->widget();
+    openOverWindow(*box, parentWindow, asSheetOnWindow ? Qt::WindowModal : Qt::ApplicationModal);
 }
 
 void QtViewHost::presentError(PlatformViewController& controller, const ErrorRef& error, bool asSheetOnWindow) {

@@ -1,6 +1,7 @@
 #include "qt/RecordingControl.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <exception>
 
 #include "console/SessionTap.h"
+#include "qt/SheetDialog.h"
 
 namespace orvane {
 
@@ -45,7 +47,12 @@ void RecordingControl::toggle() {
     try {
         start(path.toStdString());
     } catch (const std::exception& error) {
-        QMessageBox::warning(&window_, "The recording could not be started.", QString::fromUtf8(error.what()));
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                            "The recording could not be started.", QMessageBox::Ok, &window_, sheetWindowFlags());
+        box->setInformativeText(QString::fromUtf8(error.what()));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        openOverWindow(*box, &window_);
     }
 }
 

@@ -7,12 +7,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "qt/SheetDialog.h"
 #include "qt/ViewStyle.h"
 
 namespace orvane {
 
 SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent, sheetWindowFlags()) {
     setObjectName("settingsDialog");
     setWindowTitle("Settings");
     auto* layout = new QVBoxLayout(this);

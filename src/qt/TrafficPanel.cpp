@@ -182,6 +182,8 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the next control; the arrow keys move within it.
+    view_->setTabKeyNavigation(false);
     view_->setWordWrap(false);
     view_->setAlternatingRowColors(true);
     // Fixed row heights and column widths set once: adding rows never measures their contents.

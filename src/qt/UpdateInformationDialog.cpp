@@ -20,7 +20,6 @@ QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) 
     auto* dialog = new SheetDialog();
     dialog->setObjectName("updateInformationDialog");
     dialog->setWindowTitle("Software Update");
-    dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     dialog->resize(560, 420);
 
     auto* layout = new QHBoxLayout(dialog);

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -125,6 +126,71 @@ TEST(TelemetrySeries, PauseFreezesThePlot) {
     series.setPaused(false);
     series.append(angle(4), 0, 0);
     EXPECT_EQ(series.points(Kind::steeringWheelAngle), (std::vector<SeriesPoint>{{0, 4}}));
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The console appends 50 times a second whatever the device does; the lines break where no
+// message came for longer than the gap (500 ms), and only there.
+TEST(TelemetrySeries, BreaksTheLinesWhereNoMessageCameForLongerThanTheGap) {
+    // A step: the time since the step before, and whether a message came meanwhile.
+    struct Step {
+        std::chrono::milliseconds after;
+        bool message = true;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Step> steps;
+        std::size_t points;               // plotted
+        std::vector<std::size_t> starts;  // of the lines, as indexes of the plotted points
+    };
+    auto repeat = [](int times, Step step) { return std::vector<Step>(std::size_t(times), step); };
+    auto join = [](std::vector<std::vector<Step>> parts) {
+        std::vector<Step> all;
+        for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const std::vector<Case> cases{
+        {"messages at every tick", repeat(20, {20ms}), 20, {0}},
+        {"a slow device, a message every 300 ms", join({repeat(4, {300ms}), repeat(15, {20ms, false})}), 4, {0}},
+        {"a device silent for 3 s",
+         join({repeat(10, {20ms}), repeat(150, {20ms, false}), repeat(10, {20ms})}),
+         20,
+         {0, 10}},
+        {"silent for 500 ms: still joined", join({repeat(3, {20ms}), repeat(24, {20ms, false}), {{20ms}}}), 4, {0}},
+        {"silent for 520 ms: broken", join({repeat(3, {20ms}), repeat(25, {20ms, false}), {{20ms}}}), 4, {0, 3}},
+        {"disconnected for 5 s, then two short connections",
+         {{20ms}, {20ms}, {5s}, {20ms}, {1s}, {20ms}, {20ms}},
+         7,
+         {0, 2, 4}},
+        {"no message at all", repeat(10, {20ms, false}), 0, {}},
+    };
+    for (const Case& c : cases) {
+        ManualClock clock;
+        TelemetrySeries series(clock.function());
+        std::optional<std::chrono::steady_clock::time_point> received;
+        double angleNow = 0;
+        for (const Step& step : c.steps) {
+            clock.now += step.after;
+            if (step.message) {
+                received = clock.now;
+                ++angleNow;
+            }
+            // As the console does: nothing before the first message, else the time of the last.
+            if (received) series.append(angle(angleNow), 0, 0, *received);
+        }
+        const auto points = series.points(Kind::steeringWheelAngle);
+        EXPECT_EQ(points.size(), c.points) << c.what;
+        EXPECT_EQ(lineStarts(points, series.gap()), c.starts) << c.what;
+        // Each plotted value is a message's, once: the silent ticks added no repeats.
+        for (std::size_t i = 1; i < points.size(); ++i) EXPECT_EQ(points[i].value, points[i - 1].value + 1) << c.what;
+    }
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QSettings>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 
@@ -202,6 +202,48 @@ TEST_F(Dialogs, GamepadSettingsTakeEffectAndAreKept) {
     AppHarness next;
     EXPECT_EQ(next.console().gamepadSettings().deadZone, 0.25);
     EXPECT_TRUE(next.console().gamepadSettings().holdToEnable);
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::visibleWindows;
+using testing::waitFor;
+
+// A window manager minimises a modal dialog with its window (and openbox then hides the whole
+// application): sheets and alerts have no title bar to minimise them from, belong to the main
+// window, and an outcome brings a minimised main window back with the alert on top.
+TEST_F(Dialogs, SheetsAndAlertsStayWithTheMainWindowAndBringItBack) {
+    AppHarness h;
+    QWidget& window = h.app->window();
+    const auto keptWithWindow = [&](QWidget* dialog, const char* what) {
+        ASSERT_NE(dialog, nullptr) << what;
+        EXPECT_TRUE(dialog->isVisible()) << what;
+        EXPECT_EQ(dialog->parentWidget(), &window) << what;
+        EXPECT_TRUE(dialog->windowFlags() & Qt::FramelessWindowHint) << what;
+        EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint) << what;
+        EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == dialog; })) << what << " is not active";
+    };
+
+    h.console().setModalProgressStatusText("Flashing new firmware to device...");
+    keptWithWindow(h.find<QDialog>("modalProgressSheet"), "the progress sheet");
+    h.console().setModalProgressStatusText(std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return !h.find<QDialog>("modalProgressSheet"); }));
+
+    window.showMinimized();
+    ASSERT_TRUE(window.isMinimized());
+    h.console().showAlert({"The firmware update completed.", "", "FirmwareUpdate"}, true, nullptr);
+    EXPECT_FALSE(window.isMinimized()) << "an outcome brings the window back";
+    keptWithWindow(visibleWindows<QMessageBox>().empty() ? nullptr : visibleWindows<QMessageBox>().front(),
+                   "the outcome alert");
+    answer(visibleWindows<QMessageBox>().front());
+
+    h.app->showSettings();
+    keptWithWindow(h.find<QDialog>("settingsDialog"), "the settings");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The main window as the program builds it: the inspector outline, the toolbar popups, the
 // spring-loaded sliders and the wheel, wired to the real console and inspector.
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTableView>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
@@ -18,13 +20,14 @@
 
 #include <gtest/gtest.h>
 
-#include "inspector/InspectorManager.h"
-#include "tests/qt/AppHarness.h"
-#include "device/DeviceSerialInterface.h"
-#include "support/PtyPeer.h"
-#include "support/Csv.h"
-#include "device/TelemetryRecorder.h"
 #include "console/SessionTap.h"
+#include "device/DeviceSerialInterface.h"
+#include "device/TelemetryRecorder.h"
+#include "device/TrafficLog.h"
+#include "inspector/InspectorManager.h"
+#include "support/Csv.h"
+#include "support/PtyPeer.h"
+#include "tests/qt/AppHarness.h"
 
 namespace orvane {
 namespace {
@@ -310,7 +313,8 @@ TEST_F(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     AppHarness h;
     PtyPeer device;
     h.console().connectToDevice(device.devicePath());
-    ASSERT_TRUE(waitFor([&] { return h.console().vehicleInterface() && h.console().vehicleInterface()->isConnected(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return h.console().vehicleInterface() && h.console().vehicleInterface()->isConnected(); }));
     auto* lat = h.find<ControlSlider>("latControlSlider");
     auto* lon = h.find<ControlSlider>("longControlSlider");
     ASSERT_TRUE(lat && lon);
@@ -446,6 +450,138 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     EXPECT_FALSE(plots->isVisible());
     EXPECT_EQ(next.app->window().dockWidgetArea(plots), Qt::LeftDockWidgetArea);
     EXPECT_EQ(next.app->window().dockWidgetArea(traffic), Qt::BottomDockWidgetArea);
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+TEST_F(MainWindow, WithEveryPanelDockedItFitsA1280By800ScreenAndKeepsEachControlWhole) {
+    AppHarness h;
+    QMainWindow& window = h.app->window();
+    const auto panels = window.findChildren<QDockWidget*>();
+    ASSERT_EQ(panels.size(), 3);
+    for (QDockWidget* panel : panels) {
+        panel->show();
+        EXPECT_FALSE(panel->isFloating()) << panel->objectName().toStdString();
+    }
+    window.resize(1, 1);
+    ASSERT_TRUE(waitFor([&] { return window.size() == window.minimumSizeHint(); }));
+    EXPECT_LT(window.width(), 1280);
+    EXPECT_LT(window.height(), 800);
+
+    // At that size every control of a panel lies whole inside the panel, on no other one.
+    for (QDockWidget* panel : panels) {
+        const QRect inside = panel->widget()->rect();
+        std::vector<std::pair<QString, QRect>> placed;
+        for (QWidget* control : panel->widget()->findChildren<QWidget*>()) {
+            if (!control->isVisible() ||
+                !(qobject_cast<QAbstractButton*>(control) || qobject_cast<QComboBox*>(control)))
+                continue;
+            const QRect at(control->mapTo(panel->widget(), QPoint(0, 0)), control->size());
+            const QString name =
+                panel->objectName() + "/" +
+                (control->objectName().isEmpty() ? QString(control->metaObject()->className()) : control->objectName());
+            EXPECT_TRUE(inside.contains(at)) << name.toStdString() << " outside its panel";
+            EXPECT_GE(at.width(), control->minimumSizeHint().width()) << name.toStdString() << " cut short";
+            for (const auto& [other, otherAt] : placed) {
+                EXPECT_FALSE(at.intersects(otherAt)) << name.toStdString() << " over " << other.toStdString();
+            }
+            placed.emplace_back(name, at);
+        }
+        EXPECT_GE(placed.size(), 2u) << panel->objectName().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+// The controls Tab visits from the device popup until it comes back to it, each named with its
+// panel's name in front ("trafficPanel/pauseButton").
+std::vector<std::string> tabRound(AppHarness& h) {
+    // Every control usable: a chosen device enables Connect, the firmware row's button is enabled.
+    h.console().setSelectedDevice((h.devices.path() / "ttyACM0").string());
+    h.console().inspectorManager().device().version->setActionEnabled(true);
+    for (auto* panel : h.app->window().findChildren<QDockWidget*>()) panel->show();
+    // Rows in the traffic table, which must not keep Tab among its cells.
+    h.app->sessionTap()->traffic()->push(TrafficDirection::sent, controlRequest(0, 0));
+    h.app->sessionTap()->traffic()->push(TrafficDirection::received, DeviceReport{"STEERING", {{"angle", "1"}}});
+    EXPECT_TRUE(waitFor([&] {
+        auto* button = h.find<QPushButton>("actionButton");
+        auto* table = h.find<QTableView>("trafficView");
+        return button && button->isEnabled() && h.find<QPushButton>("connectionButton")->isEnabled() && table &&
+               table->model()->rowCount() == 2;
+    }));
+    h.app->window().activateWindow();
+    EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == &h.app->window(); }));
+    QWidget* start = h.app->window().devicesComboBox();
+    start->setFocus();
+    std::vector<std::string> round;
+    for (QWidget* focused = start; round.size() < 60;) {
+        QString name = focused->objectName().isEmpty() ? focused->metaObject()->className() : focused->objectName();
+        for (QWidget* up = focused->parentWidget(); up; up = up->parentWidget()) {
+            if (auto* panel = qobject_cast<QDockWidget*>(up)) name = panel->objectName() + "/" + name;
+        }
+        round.push_back(name.toStdString());
+        QTest::keyClick(focused, Qt::Key_Tab);
+        focused = QApplication::focusWidget();
+        if (!focused || focused == start) break;
+    }
+    return round;
+}
+
+TEST_F(MainWindow, TabRunsThroughTheWindowInOneOrderThatARestoredLayoutKeeps) {
+    std::vector<std::string> first;
+    {
+        AppHarness h;
+        first = tabRound(h);
+        // The panels moved about: Plots to the left, Traffic above the Log.
+        QMainWindow& window = h.app->window();
+        auto* log = h.find<QDockWidget>("logPanel");
+        auto* traffic = h.find<QDockWidget>("trafficPanel");
+        auto* plots = h.find<QDockWidget>("plotPanel");
+        window.addDockWidget(Qt::LeftDockWidgetArea, plots);
+        window.splitDockWidget(traffic, log, Qt::Vertical);
+        h.app->saveLayout();
+    }
+    // Toolbar, sliders, the inspector's button, then the panels in the View menu's order.
+    const std::vector<std::string> expected{"devicesPopupButton",
+                                            "connectionButton",
+                                            "gamepadsPopupButton",
+                                            "settingsButton",
+                                            "longControlSlider",
+                                            "latControlSlider",
+                                            "actionButton",
+                                            "logPanel/copyAllButton",
+                                            "logPanel/clearButton",
+                                            "logPanel/logView",
+                                            "trafficPanel/pauseButton",
+                                            "trafficPanel/clearButton",
+                                            "trafficPanel/copyButton",
+                                            "trafficPanel/filterBox",
+                                            "trafficPanel/trafficView",
+                                            "plotPanel/pauseButton",
+                                            "plotPanel/plotToggle0",
+                                            "plotPanel/plotToggle1",
+                                            "plotPanel/plotToggle2",
+                                            "plotPanel/plotToggle3",
+                                            "plotPanel/plotToggle4"};
+    EXPECT_EQ(first, expected);
+
+    AppHarness next;
+    ASSERT_EQ(next.app->window().dockWidgetArea(next.find<QDockWidget>("plotPanel")), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(tabRound(next), expected) << "after a restart with the kept layout";
 }
 
 }  // namespace

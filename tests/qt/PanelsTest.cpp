@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -153,6 +154,34 @@ TEST(LogPanel, CapturesKeepTheNewestEntriesAndOutliveEachOtherInAnyOrder) {
     const QtMessageHandler current = qInstallMessageHandler(nullptr);
     EXPECT_EQ(current, &RecordingHandler::handle);
     qInstallMessageHandler(current);
+}
+
+TEST(LogPanel, FollowsTheNewestLineWhileAtTheEndAndStaysWhereTheUserScrolled) {
+    LogPanel panel;
+    panel.resize(420, 220);
+    panel.show();
+    QScrollBar* bar = panel.view()->verticalScrollBar();
+    const auto logLines = [&](int count, int width = 10) {
+        for (int i = 0; i < count; ++i) qCInfo(panelsTestLog).noquote() << QString(width, u'x');
+        panel.refresh();
+    };
+    const auto atEnd = [&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); };
+
+    logLines(100);
+    ASSERT_TRUE(waitFor(atEnd));
+    // A line longer than the view brings a horizontal scroll bar, which takes a line's height.
+    logLines(1, 400);
+    ASSERT_TRUE(waitFor([&] { return panel.view()->horizontalScrollBar()->isVisible(); }));
+    logLines(5);
+    EXPECT_TRUE(waitFor(atEnd)) << bar->value() << " of " << bar->maximum();
+
+    bar->setValue(10);  // the user scrolls back
+    logLines(20);
+    QTest::qWait(50);
+    EXPECT_EQ(bar->value(), 10) << "stays where the user scrolled";
+    bar->setValue(bar->maximum());  // and comes back to the end
+    logLines(20);
+    EXPECT_TRUE(waitFor(atEnd));
 }
 
 // ---- The traffic panel ----

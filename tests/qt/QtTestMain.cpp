@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -13,8 +14,12 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName("Orvane Console");
-    // Settings go to a scratch place of Qt's test mode, never to the user's configuration.
+    // Settings go to a scratch folder of this process, never to the user's configuration nor to
+    // one that another test process (CTest runs them side by side) changes underneath.
     QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir settingsFolder;
+    if (!settingsFolder.isValid()) return 2;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
     QApplication::setOrganizationName("OrvaneTest");
     QApplication::setApplicationName("orvane-console-tests");
     QSettings().clear();

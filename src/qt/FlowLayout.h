@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLayout>
+#include <QList>
+
+namespace orvane {
+
+// Lays its items out left to right and starts a new line where the next one would not fit, so a
+// row of controls stays whole in a narrow panel instead of widening it.
+//
+// Its minimum size is that of the narrowest arrangement (one item a line): a panel that holds
+// it never gets too short for its controls, and is only as narrow as its widest control. Given
+// more width, the lines fill up and the height they take (heightForWidth) shrinks.
+class FlowLayout : public QLayout {
+public:
+    explicit FlowLayout(QWidget* parent = nullptr, int spacing = 6);
+    ~FlowLayout() override;
+
+    void addItem(QLayoutItem* item) override;
+    int count() const override { return int(items_.size()); }
+    QLayoutItem* itemAt(int index) const override { return items_.value(index); }
+    QLayoutItem* takeAt(int index) override;
+
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize minimumSize() const override;
+    QSize sizeHint() const override;
+    void setGeometry(const QRect& rect) override;
+
+private:
+    // Places the items in `rect` (only measures when `place` is false); returns the height used.
+    int arrange(const QRect& rect, bool place) const;
+
+    QList<QLayoutItem*> items_;
+};
+
+}  // namespace orvane
