@@ -10,6 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "device/ValueSyntax.h"
 #include "orvane/OrvaneVersion.h"
 
 namespace orvane::tools {
@@ -59,5 +60,20 @@ inline std::optional<int> parseToolOptions(CLI::App& app, int argc, char** argv)
         return usageError(app, message);
     }
 }
+
+// A whole number of at least `least` (0 or 1: counts and limits of messages).
+inline CLI::Validator wholeNumberFrom(long long least) {
+    return CLI::Validator(
+        [least](std::string& text) {
+            const auto value = orvane::parseDecimalInteger(text);
+            if (value && *value >= least) return std::string();
+            return "'" + text + "' is not a whole number" + (least > 0 ? " above " + std::to_string(least - 1) : "");
+        },
+        "");
+}
+
+// A path option given an empty value.
+inline const CLI::Validator kNamesAFile(
+    [](std::string& text) { return text.empty() ? std::string("names no file") : std::string(); }, "");
 
 }  // namespace orvane::tools

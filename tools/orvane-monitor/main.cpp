@@ -87,14 +87,8 @@ CLI::Validator number(Accepts accepts, const std::string& what) {
 }
 
 const CLI::Validator kMagnitude = number([](double v) { return v >= -1 && v <= 1; }, "a number from -1 to 1");
-const CLI::Validator kCount(
-    [](std::string& text) {
-        const auto value = orvane::parseDecimalInteger(text);
-        return value && *value >= 1 ? std::string() : "'" + text + "' is not a whole number above 0";
-    },
-    "");
-const CLI::Validator kNamesAFile(
-    [](std::string& text) { return text.empty() ? std::string("names no file") : std::string(); }, "");
+const CLI::Validator kCount = orvane::tools::wholeNumberFrom(1);
+using orvane::tools::kNamesAFile;
 
 // The command line, or the exit status to end with at once.
 std::variant<Options, int> parseOptions(int argc, char** argv) {

@@ -85,16 +85,8 @@ CLI::Validator amount(double most) {
         "");
 }
 
-// A count of messages, 0 or more.
-const CLI::Validator kCount(
-    [](std::string& text) {
-        const auto value = orvane::parseDecimalInteger(text);
-        return value && *value >= 0 ? std::string() : "'" + text + "' is not a whole number";
-    },
-    "");
-
-const CLI::Validator kNamesAFile(
-    [](std::string& text) { return text.empty() ? std::string("names no file") : std::string(); }, "");
+const CLI::Validator kCount = orvane::tools::wholeNumberFrom(0);
+using orvane::tools::kNamesAFile;
 
 // The command line, or the exit status to end with at once.
 std::variant<Options, int> parseOptions(int argc, char** argv) {
