@@ -74,7 +74,7 @@ void run(benchmark::State& state, bool changing) {
     // With changing telemetry every pass waits (untimed) for the device's next report, so each
     // timed pass sees new values.
     auto decoded = std::make_shared<std::atomic<long>>(0);
-    c.console->vehicleInterface()->setMessageObserver(
+    c.console->vehicleInterface()->addMessageObserver(
         [decoded](const DeviceReport&, const DeviceTelemetry&) { ++*decoded; });
     c.console->pollGamepad();
     c.console->refreshTelemetry();

@@ -112,15 +112,16 @@ void BM_SessionReader(benchmark::State& state) {
     auto session = std::make_shared<orvane::DeviceSerialInterface>(peer.path());
     std::promise<clockid_t> loopClockPromise;
     std::atomic<bool> clockKnown{false};
-    session->setMessageObserver([&](const DeviceReport&, const orvane::DeviceTelemetry&) {
-        if (clockKnown.exchange(true)) return;
-        clockid_t clock{};
-        ::pthread_getcpuclockid(::pthread_self(), &clock);
-        loopClockPromise.set_value(clock);
-    });
+    const orvane::ObserverId clockObserver =
+        session->addMessageObserver([&](const DeviceReport&, const orvane::DeviceTelemetry&) {
+            if (clockKnown.exchange(true)) return;
+            clockid_t clock{};
+            ::pthread_getcpuclockid(::pthread_self(), &clock);
+            loopClockPromise.set_value(clock);
+        });
     session->connect();
     const clockid_t loopClock = loopClockPromise.get_future().get();
-    session->setMessageObserver(nullptr);
+    session->removeObserver(clockObserver);
     auto waitFor = [&](std::uint64_t count) {
         while (session->decodedMessageCount() < count && session->isConnected()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -57,10 +57,10 @@ pty=$(first_line "$scratch/sim.out" "${pids[-1]}" orvane-sim) || { cat "$scratch
 echo "demo: simulated device on $pty, listed as $scratch/ttyACM0"
 
 # 2. The local firmware endpoint, announcing a newer version than the simulated device runs
-#    (orvane-sim reports 1.1.9.0 unless given --version), and serving an image that carries it.
+#    (orvane-sim reports 1.1.9.0 unless given --firmware-version), and serving an image that carries it.
 server="$build/tools/orvane-firmware-server"
 if [ -x "$server" ]; then
-  "$server" --version "${ORVANE_DEMO_FIRMWARE_VERSION:-1.2.0.0}" >"$scratch/server.out" 2>"$scratch/server.err" &
+  "$server" --firmware-version "${ORVANE_DEMO_FIRMWARE_VERSION:-1.2.0.0}" >"$scratch/server.out" 2>"$scratch/server.err" &
   pids+=($!)
   endpoint=$(first_line "$scratch/server.out" "${pids[-1]}" orvane-firmware-server) || { cat "$scratch/server.err" >&2; exit 1; }
   export ORVANE_FIRMWARE_ENDPOINT="$endpoint"

@@ -12,9 +12,10 @@ packages=(
   nlohmann-json3-dev
   libcsv-dev
   libicu-dev
-  libcpp-httplib-dev
+  libcpp-httplib-dev libcli11-dev
   bossa-cli
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
+  librsvg2-bin help2man file lintian desktop-file-utils appstream
   python3 python3-serial
   locales
 )

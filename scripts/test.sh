@@ -9,6 +9,14 @@ jobs=${ORVANE_JOBS:-2}
 
 bash scripts/install-deps.sh
 
+# A compiler cache, where one is installed, shortens the three builds; paths are taken relative
+# to the checkout, so another clone of the same sources finds what this one compiled.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
 run_suite() {
   local dir=$1; shift
   local label_args=("$@")
@@ -18,18 +26,42 @@ run_suite() {
 }
 
 # 1. The normal build: everything, the application and benchmarks included.
-cmake -S . -B "$root/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$root/release" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/release" -j "$jobs"
 run_suite "$root/release"
 
+# 1b. The Debian package: its contents, lintian's errors and the menu entry's and AppStream
+#     metainfo's validators. Installing it is checked by scripts/check-package.sh.
+echo "== the Debian package"
+rm -f "$root"/release/orvane-console_*_amd64.deb
+cmake --build "$root/release" -j "$jobs" --target package >/dev/null
+deb=$(ls "$root"/release/orvane-console_*_amd64.deb)
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for path in usr/bin/orvane-console usr/bin/orvane-monitor usr/bin/orvane-sim usr/bin/orvane-firmware-server \
+    usr/share/applications/orvane-console.desktop usr/share/icons/hicolor/scalable/apps/orvane-console.svg \
+    usr/share/icons/hicolor/48x48/apps/orvane-console.png usr/lib/udev/rules.d/60-orvane-console.rules \
+    usr/share/doc/orvane-console/copyright usr/share/man/man1/orvane-console.1.gz \
+    usr/share/man/man1/orvane-monitor.1.gz usr/share/man/man1/orvane-sim.1.gz \
+    usr/share/man/man1/orvane-firmware-server.1.gz; do
+  grep -qx "\./$path" <<<"$contents" || { echo "package: $path is missing from $deb" >&2; exit 1; }
+done
+dpkg-deb -f "$deb" Depends
+lintian --fail-on error "$deb"
+unpacked=$(mktemp -d)
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked"/usr/share/applications/*.desktop
+appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
+rm -rf "$unpacked"
+echo "package: $deb"
+
 # 2. AddressSanitizer + UndefinedBehaviorSanitizer over the core's tests.
-cmake -S . -B "$root/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=address,undefined \
+cmake -S . -B "$root/asan" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=address,undefined \
   -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$root/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite "$root/asan"
 
 # 3. ThreadSanitizer over the threaded tests: platform, serial port, device link, console, update.
-cmake -S . -B "$root/tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=thread \
+cmake -S . -B "$root/tsan" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=thread \
   -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$root/tsan" -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" run_suite "$root/tsan" -L 'platform|serial|device|console|update'

@@ -1,5 +1,9 @@
 #include "console/DeviceConnection.h"
 
+#include <time.h>
+
+#include <ctime>
+
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
@@ -7,6 +11,19 @@
 #include "platform/MainQueue.h"
 
 namespace orvane {
+
+namespace {
+
+// The local time of day, as 12:03:04.
+std::string timeOfDay(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+    char text[16] = "";
+    if (localtime_r(&seconds, &local)) std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+}  // namespace
 
 DeviceConnection::DeviceConnection(StatusHandler statusHandler, std::shared_ptr<SessionTap> tap)
     : statusHandler_(std::move(statusHandler)), tap_(std::move(tap)) {}
@@ -19,7 +36,7 @@ void DeviceConnection::setStatus(StatusIndication status) {
 void DeviceConnection::watch(std::weak_ptr<DeviceConnection> weak, const std::shared_ptr<DeviceSerialInterface>& session) {
     // The observer runs on the exchange thread as the loop ends; the news goes to the main queue.
     std::weak_ptr<DeviceSerialInterface> weakSession = session;
-    session->setLinkEndObserver([weak, weakSession](const LinkEnd& end) {
+    session->addLinkEndObserver([weak, weakSession](const LinkEnd& end) {
         logInfo(kLinkLog, "The link ended: " + end.detail);
         dispatchMain([weak, weakSession, end] {
             auto self = weak.lock();
@@ -36,7 +53,9 @@ void DeviceConnection::linkEnded(const std::shared_ptr<DeviceSerialInterface>& s
     logWarning(kLinkLog, "Lost the connection to " + session->path() + ": " + end.detail);
     staleTelemetry_ = session->telemetry();
     lostPath_ = session->path();
-    notResponding_ = false;
+    lastLinkEnd_ = "Last connection to " + session->path() + " lost at " + timeOfDay(std::chrono::system_clock::now()) +
+                   ": " + end.detail + ".";
+    responsiveness_ = Responsiveness::answering;
     _vehicleInterface = nullptr;
     setStatus(StatusIndication::negative("Connection lost: " + end.detail + "."));
 }
@@ -44,18 +63,36 @@ void DeviceConnection::linkEnded(const std::shared_ptr<DeviceSerialInterface>& s
 void DeviceConnection::checkResponsiveness() {
     const auto& session = _vehicleInterface;
     if (!session || !session->isConnected()) return;
-    const bool silent = session->timeSinceLastMessage() >= silenceWarning;
-    if (silent == notResponding_) return;
-    notResponding_ = silent;
-    if (silent) {
-        const auto seconds = silenceWarning.count();
-        const std::string silence = std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-        logWarning(kLinkLog, session->path() + " has sent nothing for " + silence);
-        setStatus(StatusIndication::warning("Vehicle not responding: nothing received for " + silence + "."));
-    } else {
-        logInfo(kLinkLog, session->path() + " answers again");
-        setStatus(StatusIndication::positive("Vehicle connnected"));
+    const Responsiveness now = session->bootloaderVersion()                        ? Responsiveness::bootloader
+                               : session->timeSinceLastMessage() >= silenceWarning ? Responsiveness::silent
+                                                                                   : Responsiveness::answering;
+    if (now == responsiveness_) return;
+    responsiveness_ = now;
+    switch (now) {
+        case Responsiveness::bootloader:
+            logWarning(kLinkLog, session->path() + " is the device's bootloader: " + *session->bootloaderVersion());
+            setStatus(StatusIndication::warning(
+                "The device is in its bootloader: its firmware is missing or an update was interrupted."));
+            break;
+        case Responsiveness::silent: {
+            const auto seconds = silenceWarning.count();
+            const std::string silence = std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+            logWarning(kLinkLog, session->path() + " has sent nothing for " + silence);
+            setStatus(StatusIndication::warning("Vehicle not responding: nothing received for " + silence + "."));
+            break;
+        }
+        case Responsiveness::answering:
+            logInfo(kLinkLog, session->path() + " answers again");
+            setStatus(StatusIndication::positive("Vehicle connnected"));
+            break;
     }
+}
+
+std::optional<std::string> DeviceConnection::statusDetail() const {
+    if (isInBootloader() && _vehicleInterface) {
+        if (auto version = _vehicleInterface->bootloaderVersion()) return "The bootloader answers: " + *version;
+    }
+    return lastLinkEnd_;
 }
 
 DeviceConnection::~DeviceConnection() {
@@ -87,7 +124,7 @@ void DeviceConnection::disconnectIfConnected(std::function<void()> then) {
 void DeviceConnection::disconnectFirst(std::function<void()> then) {
     auto session = std::move(_vehicleInterface);
     _vehicleInterface = nullptr;
-    notResponding_ = false;
+    responsiveness_ = Responsiveness::answering;
     logInfo(kLinkLog, "Disconnecting from " + session->path());
     setStatus(StatusIndication::warning("Disconnecting from vehicle..."));
     auto weak = weak_from_this();
@@ -106,7 +143,10 @@ void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
     _isConnectingToVehicle.store(true);
     staleTelemetry_.reset();
     lostPath_.reset();
-    notResponding_ = false;
+    responsiveness_ = Responsiveness::answering;
+    // A new attempt at a device starts a new story; "none" (the device list letting go of a
+    // device that went) keeps the last link's end readable.
+    if (path) lastLinkEnd_.reset();
     if (!path) {
         _isConnectingToVehicle.store(false);
         _vehicleInterface = nullptr;

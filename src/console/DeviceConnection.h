@@ -59,10 +59,23 @@ public:
     // A connected device that has sent nothing for this long is shown as not responding.
     static constexpr std::chrono::seconds silenceWarning{2};
     // Called on every telemetry refresh: turns the status to "not responding" after the silence
-    // above, and back to connected when messages resume.
+    // above, and back to connected when messages resume; tells when a bootloader answered on
+    // the session's port instead.
     void checkResponsiveness();
+    // The connected device has sent nothing for the silence above: what it last reported no
+    // longer holds.
+    bool isNotResponding() const { return responsiveness_ == Responsiveness::silent; }
+    // A bootloader answers on the connected port: the device runs no firmware.
+    bool isInBootloader() const { return responsiveness_ == Responsiveness::bootloader; }
+
+    // What the status row tells besides its text: how the last link that ended by itself ended
+    // ("Last connection to PATH lost at 12:03:04: CAUSE."), kept until the next connection attempt
+    // to a device, or the line a bootloader answered with.
+    std::optional<std::string> statusDetail() const;
 
 private:
+    enum class Responsiveness { answering, silent, bootloader };
+
     void disconnectFirst(std::function<void()> then);
     void startConnecting(const std::optional<std::string>& path);
     void setStatus(StatusIndication status);
@@ -75,7 +88,8 @@ private:
     std::atomic<bool> _isConnectingToVehicle{false};
     std::optional<DeviceTelemetry> staleTelemetry_;
     std::optional<std::string> lostPath_;
-    bool notResponding_ = false;
+    std::optional<std::string> lastLinkEnd_;
+    Responsiveness responsiveness_ = Responsiveness::answering;
 };
 
 }  // namespace orvane

@@ -12,10 +12,10 @@ void SessionTap::attach(const std::shared_ptr<SessionTap>& tap, const std::share
     std::weak_ptr<SessionTap> weakTap = tap;
     // The session is held weakly by its own observers: it owns them.
     std::weak_ptr<DeviceSerialInterface> weakSession = session;
-    session->setRequestObserver([weakTap](const DeviceReport& request) {
+    session->addRequestObserver([weakTap](const DeviceReport& request) {
         if (auto self = weakTap.lock()) self->sent(request);
     });
-    session->setMessageObserver([weakTap, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
+    session->addMessageObserver([weakTap, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
         auto self = weakTap.lock();
         auto source = weakSession.lock();
         if (!self || !source) return;

@@ -19,7 +19,8 @@ class SessionTap {
 public:
     explicit SessionTap(std::shared_ptr<TrafficLog> traffic = nullptr);
 
-    // Installs the observers on a session that is about to connect.
+    // Adds its observers to a session that is about to connect, beside any others it has. They
+    // hold the tap and the session weakly and stay until the session goes.
     static void attach(const std::shared_ptr<SessionTap>& tap, const std::shared_ptr<DeviceSerialInterface>& session);
 
     const std::shared_ptr<TrafficLog>& traffic() const { return traffic_; }

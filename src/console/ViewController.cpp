@@ -21,6 +21,8 @@ constexpr auto kTimerFirstFiring = std::chrono::milliseconds(100);
 constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
 constexpr std::uint64_t kInspectorEveryNthTick = 10;
+// A wheel whose angle no longer holds is drawn faded to this opacity.
+constexpr double kStaleWheelAlpha = 0.3;
 
 }  // namespace
 
@@ -70,7 +72,7 @@ void ViewController::viewDidLoad() {
     PlatformViewController::viewDidLoad();
     auto weak = weakSelf();
     inspectorManager_->device().version->setActionHandler([weak] {
-        if (auto self = weak.lock()) self->checkForUpdates();
+        if (auto self = weak.lock()) self->runFirmwareAction();
     });
     if (const auto& button = configuration_.connectionButton) {
         button->setAction([weak, sender = button.get()] {
@@ -80,7 +82,7 @@ void ViewController::viewDidLoad() {
     if (const auto& button = configuration_.checkForUpdateButton) {
         button->setAction([weak] {
             auto self = weak.lock();
-            if (self && self->inspectorManager_->device().version->isActionEnabled()) self->checkForUpdates();
+            if (self && self->inspectorManager_->device().version->isActionEnabled()) self->runFirmwareAction();
         });
     }
     updateConnectionControls();
@@ -162,7 +164,8 @@ void ViewController::connectToDevice(const std::optional<std::string>& path) { c
 
 void ViewController::setVehicleStatus(StatusIndication status) {
     vehicleStatus_ = std::move(status);
-    inspectorManager_->device().connectionStatus->setStatus(vehicleStatus_);
+    inspectorManager_->device().connectionStatus->setStatus(vehicleStatus_,
+                                                            connection_ ? connection_->statusDetail() : std::nullopt);
 }
 
 // MARK: Device discovery
@@ -172,8 +175,18 @@ void ViewController::scanDevices() { deviceList_->scan(); }
 void ViewController::updateConnectionControls() {
     const auto& session = vehicleInterface();
     const bool connected = session && session->isConnected();
-    inspectorManager_->device().version->setActionEnabled(connected);
-    if (const auto& button = configuration_.checkForUpdateButton) button->setEnabled(connected);
+    // A device in its bootloader runs no firmware: the firmware row says so, and its action
+    // installs the latest firmware.
+    const bool inBootloader = connected && connection_->isInBootloader();
+    const char* action = inBootloader ? "Install Firmware" : "Check for Update";
+    auto& version = *inspectorManager_->device().version;
+    version.setActionTitle(action);
+    version.setAbsentValueText(inBootloader ? "No firmware" : "Unknown");
+    version.setActionEnabled(connected);
+    if (const auto& button = configuration_.checkForUpdateButton) {
+        button->setTitle(action);
+        button->setEnabled(connected);
+    }
     if (const auto& button = configuration_.connectionButton) {
         button->setTitle(connected ? "Disconnect" : "Connect");
         button->setEnabled(connected || (selectedDevice().has_value() && !isConnectingToVehicle()));
@@ -307,12 +320,22 @@ void ViewController::didChangeLatSlider(Object*) {
 void ViewController::refreshTelemetry(bool inspectorToo) {
     connection_->checkResponsiveness();
     const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
-    if (session) {
+    if (session && connection_->isInBootloader()) {
+        // A bootloader reports nothing: no values, an upright wheel.
+        if (inspectorToo) showTelemetry(std::nullopt, *inspectorManager_);
+        setSteeringWheelAngle(0.0);
+        setSteeringWheelStale(false);
+    } else if (session) {
+        // While the device does not respond, the values it last reported are marked stale as
+        // after a lost link, and the wheel fades where it stands; the next report makes them
+        // live again.
+        const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
         // The message time first: the telemetry read after it is at least as new.
         const auto received = session->lastMessageTime();
         const DeviceTelemetry telemetry = session->telemetry();
-        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_);
+        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, stale);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
+        setSteeringWheelStale(stale);
         // Only what the device sent is plotted: before its first message and while it is silent
         // the plots get nothing, and their lines break.
         if (configuration_.series && received) {
@@ -324,7 +347,14 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // straight, as no device steers it.
         if (inspectorToo) showTelemetry(connection_->staleTelemetry(), *inspectorManager_, true);
         setSteeringWheelAngle(0.0);
+        setSteeringWheelStale(false);
     }
+}
+
+void ViewController::setSteeringWheelStale(bool stale) {
+    if (stale == steeringWheelStale_) return;
+    steeringWheelStale_ = stale;
+    if (steeringWheelImage) steeringWheelImage->setAlphaValue(stale ? kStaleWheelAlpha : 1.0);
 }
 
 void ViewController::setSteeringWheelAngle(double degrees) {
@@ -344,6 +374,20 @@ void ViewController::checkForUpdates() {
     if (!updateWorkflow_) return;
     updateWorkflow_->setHost(std::static_pointer_cast<ViewController>(shared_from_this()));
     updateWorkflow_->checkForUpdates();
+}
+
+void ViewController::installFirmware() {
+    if (!updateWorkflow_ || !vehicleInterface() || !connection_->isInBootloader()) return;
+    updateWorkflow_->setHost(std::static_pointer_cast<ViewController>(shared_from_this()));
+    updateWorkflow_->installFirmware();
+}
+
+void ViewController::runFirmwareAction() {
+    if (connection_->isInBootloader()) {
+        installFirmware();
+    } else {
+        checkForUpdates();
+    }
 }
 
 void ViewController::presentUpdateInformationDialog(std::function<void(UpdateInformationViewController&)> prepare) {

@@ -95,6 +95,12 @@ public:
     // The firmware-update workflow, started by the firmware-version row's button; nothing
     // without an update provider and flasher.
     void checkForUpdates();
+    // For a device in its bootloader: writes the latest firmware straight away (no comparison,
+    // no dialog, no reset: the connected port is the bootloader's). Nothing otherwise.
+    void installFirmware();
+    // The firmware row's button and the menu item: "Install Firmware" for a device in its
+    // bootloader, "Check for Update" otherwise.
+    void runFirmwareAction();
 
     // Observed properties.
     // The device list (DeviceList keeps it, its popup and the device to reconnect).
@@ -171,6 +177,8 @@ private:
     void startDeviceListTimer();
     void startControlTimer();
     void updateSteeringWheel();
+    // Fades the wheel while its angle no longer holds.
+    void setSteeringWheelStale(bool stale);
     void handleLongitudinalControl(double value);
     void handleLateralControl(double value);
     void selectGamepadPopupEntry();
@@ -198,6 +206,7 @@ private:
     double requestedLateralControl_ = 0;
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
+    bool steeringWheelStale_ = false;
 };
 
 }  // namespace orvane

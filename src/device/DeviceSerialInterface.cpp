@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <span>
 #include <utility>
 
+#include "device/BootloaderProbe.h"
 #include "platform/GlobalQueue.h"
+#include "platform/Log.h"
 
 namespace orvane {
 
@@ -46,6 +47,9 @@ LinkEnd writeEnd(int error) {
 DeviceSerialInterface::DeviceSerialInterface(std::string path)
     : path_(std::move(path)), port_(std::make_shared<SerialPort>(path_)) {}
 
+DeviceSerialInterface::DeviceSerialInterface(std::shared_ptr<SerialPort> port)
+    : path_(port->path()), port_(std::move(port)) {}
+
 DeviceSerialInterface::~DeviceSerialInterface() = default;
 
 void DeviceSerialInterface::connect() {
@@ -66,6 +70,10 @@ void DeviceSerialInterface::connect() {
         inputStart_ = inputEnd_ = 0;
         generation = currentGeneration() + 1;
         connectedAt_.store(steadyNow());
+        {
+            std::lock_guard lock(telemetryMutex_);
+            bootloaderVersion_.reset();
+        }
         std::lock_guard link(linkMutex_);
         linkEnd_.reset();
         state_.store(generation << 1 | 1);
@@ -104,11 +112,6 @@ bool DeviceSerialInterface::endLink(std::uint64_t generation, LinkEnd end) {
 std::optional<LinkEnd> DeviceSerialInterface::linkEnd() const {
     std::lock_guard link(linkMutex_);
     return linkEnd_;
-}
-
-void DeviceSerialInterface::setLinkEndObserver(LinkEndObserver observer) {
-    std::lock_guard lock(linkEndObserverMutex_);
-    linkEndObserver_ = std::move(observer);
 }
 
 std::optional<std::chrono::steady_clock::time_point> DeviceSerialInterface::lastMessageTime() const {
@@ -177,62 +180,119 @@ bool DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
     std::lock_guard exchange(exchangeMutex_);
     if (!isCurrent(generation)) return false;
     std::optional<LinkEnd> end;
-    try {
-        if (!isWellFormedUTF8(text)) throw PortError(PortError::stringsMustBeUTF8, path_);
-        // A write may take only part of the text (a signal arrived while the line was full); the
-        // rest follows, so the device never gets a cut-off request. Closing the port wakes a
-        // waiting write, and the next one then fails with mustBeOpen.
-        std::span rest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-        while (!rest.empty() && !end) {
-            const ssize_t written = port_->writeChunk(rest);
-            if (written < 0) {
-                end = writeEnd(errno);
-            } else if (written == 0) {
-                end = LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
-            } else {
-                rest = rest.subspan(static_cast<std::size_t>(written));
-            }
-        }
-    } catch (const PortError& error) {
+    if (!isWellFormedUTF8(text)) {
         end = LinkEnd{LinkEndCause::writeFailed,
-                      error.value() == PortError::mustBeOpen
-                          ? std::string("the serial port was closed")
-                          : "sending a request to the device failed: " + error.localizedDescription()};
+                      "sending a request to the device failed: " +
+                          PortError(PortError::stringsMustBeUTF8, path_).localizedDescription()};
+    } else {
+        end = writeWhole(text);
     }
     if (end && endLink(generation, *end)) endedHere = std::move(end);
     return !end;
 }
 
-void DeviceSerialInterface::notifyRequestSent(const DeviceReport& request) {
-    RequestObserver observer;
-    {
-        std::lock_guard lock(requestObserverMutex_);
-        observer = requestObserver_;
+std::optional<LinkEnd> DeviceSerialInterface::writeWhole(std::string_view text) {
+    try {
+        // A write may take only part of the text (a signal arrived while the line was full); the
+        // rest follows, so the device never gets a cut-off request. Closing the port wakes a
+        // waiting write, and the next one then fails with mustBeOpen.
+        std::span rest(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        while (!rest.empty()) {
+            const ssize_t written = port_->writeChunk(rest);
+            if (written < 0) return writeEnd(errno);
+            if (written == 0) return LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
+            rest = rest.subspan(static_cast<std::size_t>(written));
+        }
+    } catch (const PortError& error) {
+        return LinkEnd{LinkEndCause::writeFailed,
+                       error.value() == PortError::mustBeOpen
+                           ? std::string("the serial port was closed")
+                           : "sending a request to the device failed: " + error.localizedDescription()};
     }
-    if (observer) observer(request);
+    return std::nullopt;
+}
+
+std::optional<std::string> DeviceSerialInterface::probeBootloader(std::uint64_t generation,
+                                                                  std::optional<LinkEnd>& endedHere) {
+    std::lock_guard exchange(exchangeMutex_);
+    if (!isCurrent(generation)) return std::nullopt;
+    // The answers are read into the input buffer, behind whatever it still holds: if no
+    // bootloader answers, the framing takes all of it as the device's bytes.
+    if (inputStart_ == inputEnd_) inputStart_ = inputEnd_ = 0;
+    logInfo(kLinkLog, path_ + " sends no reports: asking whether a bootloader answers there");
+    std::optional<LinkEnd> end;
+    askBootloader(kBootloaderBinaryModeCommand, false, end);
+    const std::size_t versionAnswerStart = inputEnd_;
+    if (!end) askBootloader(kBootloaderVersionCommand, true, end);
+    if (end) {
+        framer_.reset();
+        inputStart_ = inputEnd_ = 0;
+        if (endLink(generation, *end)) endedHere = std::move(end);
+        return std::nullopt;
+    }
+    const std::string_view versionAnswer(reinterpret_cast<const char*>(input_.data()) + versionAnswerStart,
+                                         inputEnd_ - versionAnswerStart);
+    std::optional<std::string> version = bootloaderVersionLine(versionAnswer);
+    logInfo(kLinkLog,
+            version ? "A bootloader answers on " + path_ + ": " + *version : "No bootloader answers on " + path_);
+    if (version) {
+        framer_.reset();
+        inputStart_ = inputEnd_ = 0;
+        std::lock_guard lock(telemetryMutex_);
+        bootloaderVersion_ = version;
+    }
+    return version;
+}
+
+void DeviceSerialInterface::askBootloader(std::string_view command, bool textLine, std::optional<LinkEnd>& end) {
+    if ((end = writeWhole(command))) return;
+    const std::size_t start = inputEnd_;
+    try {
+        // A bootloader answers at once; a read that waits its whole time-out (1 s) ends the wait.
+        while (inputEnd_ < input_.size()) {
+            std::string_view answer(reinterpret_cast<const char*>(input_.data()) + start, inputEnd_ - start);
+            // A text line may follow a late line end of the answer before.
+            if (textLine) answer.remove_prefix(std::min(answer.size(), answer.find_first_not_of("\r\n")));
+            if (answer.find("\n\r") != std::string_view::npos) return;
+            const ssize_t count = port_->readBuffer(input_.data() + inputEnd_, input_.size() - inputEnd_);
+            if (count <= 0) return;
+            inputEnd_ += static_cast<std::size_t>(count);
+        }
+    } catch (const PortError& error) {
+        end = readEnd(error);
+    }
+}
+
+void DeviceSerialInterface::watchBootloader(std::uint64_t generation, std::optional<LinkEnd>& endedHere) {
+    std::lock_guard exchange(exchangeMutex_);
+    if (!isCurrent(generation)) return;
+    try {
+        port_->readBuffer(input_.data(), input_.size());
+    } catch (const PortError& error) {
+        // Unplugged, or closed by disconnect() (then the link has ended already).
+        LinkEnd end = readEnd(error);
+        if (endLink(generation, end)) endedHere = std::move(end);
+    }
+}
+
+void DeviceSerialInterface::notifyRequestSent(const DeviceReport& request) {
+    const auto observers = requestObservers_.snapshot();
+    for (const auto& entry : *observers) entry.observer(request);
 }
 
 void DeviceSerialInterface::decode(const DeviceReport& report) {
-    MessageObserver observer;
-    {
-        std::lock_guard lock(observerMutex_);
-        observer = observer_;
-    }
+    const auto observers = messageObservers_.snapshot();
     bool known = false;
     std::optional<DeviceTelemetry> snapshot;
     {
         std::lock_guard lock(telemetryMutex_);
         known = telemetry_.apply(report);
-        if (observer) snapshot = telemetry_;
+        if (!observers->empty()) snapshot = telemetry_;
     }
     decodedMessageCount_.fetch_add(1);
     lastMessage_.store(steadyNow());
-    if (!known) {
-        std::string line = unknownMessageLogText(report) + "\n";
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-    }
-    if (observer) observer(report, *snapshot);
+    if (!known) logInfo(kLinkLog, unknownMessageLogText(report));
+    for (const auto& entry : *observers) entry.observer(report, *snapshot);
 }
 
 void DeviceSerialInterface::runExchange(std::uint64_t generation) {
@@ -242,7 +302,19 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
     DeviceReport requestMessage;
     std::string request;
     std::optional<LinkEnd> endedHere;
+    // Whether this silence has been asked about, and what answered.
+    bool probed = false;
+    std::optional<std::string> bootloader;
     while (isCurrent(generation)) {
+        if (bootloader) {
+            watchBootloader(generation, endedHere);
+            continue;
+        }
+        if (!probed && timeSinceLastMessage() >= kBootloaderProbeSilence) {
+            probed = true;
+            bootloader = probeBootloader(generation, endedHere);
+            continue;
+        }
         const std::pair<double, double> magnitudes{requestLateral_.load(), requestLongitudinal_.load()};
         if (!requested || std::memcmp(&*requested, &magnitudes, sizeof magnitudes) != 0) {
             requested = magnitudes;
@@ -251,6 +323,7 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
         }
         if (sendText(generation, request, endedHere)) notifyRequestSent(requestMessage);
         if (auto report = readReport(generation, endedHere)) {
+            probed = false;
             decode(*report);
             std::lock_guard exchange(exchangeMutex_);
             framer_.recycle(std::move(*report));
@@ -263,22 +336,40 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
         std::lock_guard link(linkMutex_);
         if (linkEnd_ && linkEndGeneration_ == generation) endedHere = linkEnd_;
     }
-    LinkEndObserver observer;
-    {
-        std::lock_guard lock(linkEndObserverMutex_);
-        observer = linkEndObserver_;
-    }
-    if (observer) observer(endedHere ? *endedHere : userDisconnectEnd());
+    const LinkEnd end = endedHere ? *endedHere : userDisconnectEnd();
+    const auto observers = linkEndObservers_.snapshot();
+    for (const auto& entry : *observers) entry.observer(end);
 }
 
-void DeviceSerialInterface::setMessageObserver(MessageObserver observer) {
-    std::lock_guard lock(observerMutex_);
-    observer_ = std::move(observer);
+ObserverId DeviceSerialInterface::addMessageObserver(MessageObserver observer) {
+    if (!observer) return {};
+    const ObserverId id{lastObserverId_.fetch_add(1) + 1};
+    messageObservers_.add(id, std::move(observer));
+    return id;
 }
 
-void DeviceSerialInterface::setRequestObserver(RequestObserver observer) {
-    std::lock_guard lock(requestObserverMutex_);
-    requestObserver_ = std::move(observer);
+ObserverId DeviceSerialInterface::addRequestObserver(RequestObserver observer) {
+    if (!observer) return {};
+    const ObserverId id{lastObserverId_.fetch_add(1) + 1};
+    requestObservers_.add(id, std::move(observer));
+    return id;
+}
+
+ObserverId DeviceSerialInterface::addLinkEndObserver(LinkEndObserver observer) {
+    if (!observer) return {};
+    const ObserverId id{lastObserverId_.fetch_add(1) + 1};
+    linkEndObservers_.add(id, std::move(observer));
+    return id;
+}
+
+bool DeviceSerialInterface::removeObserver(ObserverId id) {
+    if (!id) return false;
+    return messageObservers_.remove(id) || requestObservers_.remove(id) || linkEndObservers_.remove(id);
+}
+
+std::optional<std::string> DeviceSerialInterface::bootloaderVersion() const {
+    std::lock_guard lock(telemetryMutex_);
+    return bootloaderVersion_;
 }
 
 DeviceTelemetry DeviceSerialInterface::telemetry() const {

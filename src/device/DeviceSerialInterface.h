@@ -11,10 +11,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
+#include "device/ObserverList.h"
 #include "device/ReportFramer.h"
 #include "serial/SerialPort.h"
 
@@ -42,11 +44,18 @@ struct LinkEnd {
 // port and starts the exchange loop on the global queue: send "CONTROL" with the current
 // request magnitudes, read one message, decode it into the telemetry, and again, until the
 // session is disconnected or the link fails (then isConnected() turns false, the port is
-// closed, and linkEnd() and the link-end observer tell why).
+// closed, and linkEnd() and the link-end observers tell why).
 //
 // A silent device is asked again: when a read waits 1 s without a byte, the loop sends the next
 // request, so a request or reply lost on the line does not stall the exchange. Part of a
 // message received before the silence is kept, and the message completes when the rest arrives.
+//
+// A port that has sent no report for 2 s is asked once, in the bootloader's own protocol,
+// whether a bootloader answers there (a device whose firmware is missing, or whose update was
+// interrupted, stays in it); no request goes out meanwhile. A bootloader is sent nothing more:
+// the loop only watches the line until the session ends, and bootloaderVersion() tells what
+// answered. Any other answer (or none) goes to the message framing and the exchange goes on;
+// the next silence after a report is asked about again.
 //
 // Create sessions with std::make_shared: the loop holds a shared reference to the session for
 // as long as it runs, so a session keeps exchanging after its creator drops it.
@@ -54,6 +63,13 @@ struct LinkEnd {
 // Thread safety: every member may be called from any thread. The telemetry is published as
 // whole values under one lock (a reader never sees half a text, map or version); the getters
 // copy one field, telemetry() copies all of them consistently.
+//
+// Observers: any number of each kind (the traffic log, a recording, a tool), each added with its
+// own id and removed with it; adding one never replaces another. They are called on the
+// exchange thread in the order they were added, and may be added and removed from any thread
+// while the session runs. A call that is under way as an observer is removed may still reach it
+// once, so an observer holds what it uses (shared_ptr, weak_ptr), or its holder disconnects and
+// waits for the loop to end (the link-end observers are the last it calls) before letting go.
 class DeviceSerialInterface : public std::enable_shared_from_this<DeviceSerialInterface> {
 public:
     // Called on the exchange thread after each message has been read and decoded, with the
@@ -68,6 +84,8 @@ public:
     using RequestObserver = std::function<void(const DeviceReport& request)>;
 
     explicit DeviceSerialInterface(std::string path);
+    // A session on a port made elsewhere (a test's port that takes writes in pieces).
+    explicit DeviceSerialInterface(std::shared_ptr<SerialPort> port);
     ~DeviceSerialInterface();
 
     DeviceSerialInterface(const DeviceSerialInterface&) = delete;
@@ -85,7 +103,6 @@ public:
     // Why the last connection ended; nothing before the first connect and while connected.
     // Present as soon as isConnected() has turned false.
     std::optional<LinkEnd> linkEnd() const;
-    void setLinkEndObserver(LinkEndObserver observer);
 
     // When the last message was read and decoded (over all connections); nothing before the first.
     std::optional<std::chrono::steady_clock::time_point> lastMessageTime() const;
@@ -93,6 +110,10 @@ public:
     // connect() when none has come yet; zero when not connected. The device answers each
     // request at once, so a few seconds of silence mean it no longer responds.
     std::chrono::steady_clock::duration timeSinceLastMessage() const;
+
+    // The version line of the bootloader that answered on this connection's port (see above);
+    // nothing while no bootloader has answered.
+    std::optional<std::string> bootloaderVersion() const;
 
     DeviceTelemetry telemetry() const;
     double steeringWheelAngle() const;
@@ -116,8 +137,13 @@ public:
 
     // Messages read and decoded since construction, over all connections.
     std::uint64_t decodedMessageCount() const { return decodedMessageCount_.load(); }
-    void setMessageObserver(MessageObserver observer);
-    void setRequestObserver(RequestObserver observer);
+
+    // Add an observer beside those already there; an empty one is not added (empty id).
+    ObserverId addMessageObserver(MessageObserver observer);
+    ObserverId addRequestObserver(RequestObserver observer);
+    ObserverId addLinkEndObserver(LinkEndObserver observer);
+    // Removes the observer of `id`, whichever kind; false when there is none.
+    bool removeObserver(ObserverId id);
 
     // Reads one message; nothing when not connected, when the device stays silent for a read
     // time-out (1 s; the connection stays up and a partial message is kept for the next call),
@@ -135,6 +161,16 @@ private:
     std::optional<DeviceReport> readReport(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
     // True when the text was written whole.
     bool sendText(std::uint64_t generation, const std::string& text, std::optional<LinkEnd>& endedHere);
+    // Writes `text` whole with exchangeMutex_ held; why the link ends when that fails.
+    std::optional<LinkEnd> writeWhole(std::string_view text);
+    // Asks the port whether a bootloader answers; its version line if one does. What it reads
+    // otherwise is left for the framing.
+    std::optional<std::string> probeBootloader(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
+    // Sends `command` and reads its answer into the input buffer until LF CR (after some text,
+    // for a `textLine`) or a read time-out.
+    void askBootloader(std::string_view command, bool textLine, std::optional<LinkEnd>& end);
+    // Reads and drops what a bootloader sends, until the link ends.
+    void watchBootloader(std::uint64_t generation, std::optional<LinkEnd>& endedHere);
     void notifyRequestSent(const DeviceReport& request);
     void decode(const DeviceReport& report);
     void runExchange(std::uint64_t generation);
@@ -162,8 +198,6 @@ private:
     mutable std::mutex linkMutex_;
     std::optional<LinkEnd> linkEnd_;
     std::uint64_t linkEndGeneration_ = 0;
-    std::mutex linkEndObserverMutex_;
-    LinkEndObserver linkEndObserver_;
 
     // steady_clock ticks of the last decoded message and of the last connect.
     std::atomic<std::chrono::steady_clock::rep> lastMessage_{
@@ -178,12 +212,13 @@ private:
 
     mutable std::mutex telemetryMutex_;
     DeviceTelemetry telemetry_;
+    std::optional<std::string> bootloaderVersion_;  // guarded by telemetryMutex_
     std::atomic<std::uint64_t> decodedMessageCount_{0};
 
-    std::mutex observerMutex_;
-    MessageObserver observer_;
-    std::mutex requestObserverMutex_;
-    RequestObserver requestObserver_;
+    std::atomic<std::uint64_t> lastObserverId_{0};
+    ObserverList<MessageObserver> messageObservers_;
+    ObserverList<RequestObserver> requestObservers_;
+    ObserverList<LinkEndObserver> linkEndObservers_;
 
     std::atomic<double> requestLateral_{0.0};
     std::atomic<double> requestLongitudinal_{0.0};

@@ -1,7 +1,6 @@
 #include "device/TrafficLog.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "device/ValueSyntax.h"
@@ -18,34 +17,23 @@ bool needsQuotes(std::string_view text) {
     });
 }
 
-void appendToken(std::string& out, std::string_view text) {
-    if (!needsQuotes(text)) {
-        out.append(text);
-        return;
-    }
-    out.push_back('"');
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"': out.append("\\\""); break;
-            case '\\': out.append("\\\\"); break;
-            case '\n': out.append("\\n"); break;
-            case '\r': out.append("\\r"); break;
-            case '\t': out.append("\\t"); break;
-            default:
-                if (byte < 0x20 || byte == 0x7f) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                    out.append(escaped);
-                } else {
-                    out.push_back(c);
-                }
-        }
-    }
-    out.push_back('"');
+}  // namespace
+
+std::string trafficToken(std::string_view text) {
+    if (!needsQuotes(text)) return escapedDeviceText(text);
+    return '"' + escapedDeviceText(text) + '"';
 }
 
-}  // namespace
+std::string trafficFieldsText(const DeviceReport& message) {
+    std::string text;
+    for (const auto& [key, value] : message.fields) {
+        if (!text.empty()) text.push_back(' ');
+        text += trafficToken(key);
+        text.push_back('=');
+        text += trafficToken(value);
+    }
+    return text;
+}
 
 std::string_view directionText(TrafficDirection direction) {
     return direction == TrafficDirection::sent ? "sent" : "received";
@@ -56,12 +44,10 @@ std::string trafficEntryText(const TrafficEntry& entry) {
     text.push_back(' ');
     text.append(directionText(entry.direction));
     text.push_back(' ');
-    appendToken(text, entry.message.name);
-    for (const auto& [key, value] : entry.message.fields) {
+    text += trafficToken(entry.message.name);
+    if (!entry.message.fields.empty()) {
         text.push_back(' ');
-        appendToken(text, key);
-        text.push_back('=');
-        appendToken(text, value);
+        text += trafficFieldsText(entry.message);
     }
     return text;
 }
@@ -108,11 +94,17 @@ TrafficLog::DrainResult TrafficLog::drain() {
     return result;
 }
 
+std::vector<std::size_t> TrafficLog::matching(std::string_view name, std::size_t from) const {
+    std::vector<std::size_t> indices;
+    for (std::size_t i = from; i < history_.size(); ++i) {
+        if (name.empty() || history_[i].message.name == name) indices.push_back(i);
+    }
+    return indices;
+}
+
 std::vector<const TrafficEntry*> TrafficLog::filtered(std::string_view name) const {
     std::vector<const TrafficEntry*> entries;
-    for (const auto& entry : history_) {
-        if (name.empty() || entry.message.name == name) entries.push_back(&entry);
-    }
+    for (std::size_t i : matching(name)) entries.push_back(&history_[i]);
     return entries;
 }
 

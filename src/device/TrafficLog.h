@@ -28,19 +28,24 @@ struct TrafficEntry {
     friend bool operator==(const TrafficEntry&, const TrafficEntry&) = default;
 };
 
+// A name, key or value as the traffic shows it: escaped (escapedDeviceText), and in double
+// quotes when it is empty or holds a blank, "=", a quote, a backslash or a control character,
+// so that it reads back as one token.
+std::string trafficToken(std::string_view text);
+// A message's fields as the traffic shows them: key=value separated by blanks, each a token.
+std::string trafficFieldsText(const DeviceReport& message);
+
 // An entry as one line of text for copying: the wall-clock time (ISO 8601 UTC, milliseconds),
-// the direction, the name and the fields as key=value separated by blanks, e.g.
+// the direction, the name and the fields, e.g.
 //     2024-03-18T14:05:12.345Z sent CONTROL lat=50.0 long=-25.0
-// A name, key or value that is empty or holds a blank, "=", a quote, a backslash or a control
-// character is written in double quotes with those characters escaped as in JSON.
 std::string trafficEntryText(const TrafficEntry& entry);
 
 // The messages of a session, handed over from the thread that sends and reads them to the
 // window that shows them.
 //
-// A session feeds it from its two observers, on the exchange thread:
-//     session->setRequestObserver([log](const DeviceReport& r) { log->push(TrafficDirection::sent, r); });
-//     session->setMessageObserver([log](const DeviceReport& m, const DeviceTelemetry&) {
+// A session feeds it from two of its observers, on the exchange thread:
+//     session->addRequestObserver([log](const DeviceReport& r) { log->push(TrafficDirection::sent, r); });
+//     session->addMessageObserver([log](const DeviceReport& m, const DeviceTelemetry&) {
 //         log->push(TrafficDirection::received, m);
 //     });
 //
@@ -78,8 +83,10 @@ public:
 
     // Oldest first.
     const std::deque<TrafficEntry>& history() const { return history_; }
-    // The history's entries whose message name is `name` (all of them for an empty name),
-    // oldest first. The pointers stay valid until the next drain() or clear().
+    // The traffic's filter: the positions in history(), from `from` on, of the entries whose
+    // message name is `name` (the whole name; every entry for an empty name), oldest first.
+    std::vector<std::size_t> matching(std::string_view name, std::size_t from = 0) const;
+    // The same entries themselves. The pointers stay valid until the next drain() or clear().
     std::vector<const TrafficEntry*> filtered(std::string_view name) const;
     // Entries dropped because the queue was full, since construction or the last clear().
     std::uint64_t droppedCount() const;

@@ -12,11 +12,15 @@ public:
     using ValueInspectorItem<T>::ValueInspectorItem;
 
     const StatusIndication& status() const { return status_; }
+    // More than the status text says (the cause and time of an earlier event, say), shown with
+    // the text in its tooltip; none: the tooltip is the text.
+    const std::optional<std::string>& detail() const { return detail_; }
 
-    // Announces when the lamp state or the text differs.
-    void setStatus(StatusIndication status) {
-        if (status == status_) return;
+    // Announces once when the lamp state, the text or the detail differs.
+    void setStatus(StatusIndication status, std::optional<std::string> detail = std::nullopt) {
+        if (status == status_ && detail == detail_) return;
         status_ = std::move(status);
+        detail_ = std::move(detail);
         this->announceChange();
     }
 
@@ -25,13 +29,17 @@ public:
     void updateValueCellView(TableCellView& cellView) override {
         ValueInspectorItem<T>::updateValueCellView(cellView);
         status_.apply(cellView.imageView(), cellView.textField());
-        if (TextField* textField = cellView.textField(); textField && this->isStale()) {
-            textField->setStringValue(status_.text() + this->staleSuffix);
-        }
+        TextField* textField = cellView.textField();
+        if (!textField) return;
+        const std::string shown = status_.text() + (this->isStale() ? this->staleSuffix : "");
+        if (this->isStale()) textField->setStringValue(shown);
+        // Set every time: a cell view may have shown another row before.
+        textField->setToolTip(detail_ && *detail_ != shown ? shown + "\n" + *detail_ : shown);
     }
 
 private:
     StatusIndication status_ = StatusIndication::none("Unknown");
+    std::optional<std::string> detail_;
 };
 
 }  // namespace orvane

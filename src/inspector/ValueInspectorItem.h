@@ -12,7 +12,7 @@ namespace orvane {
 
 // A row with a value of type T (std::string, std::int64_t, double,
 // std::chrono::system_clock::time_point or Version) and an optional formatter. An absent value,
-// or one the formatter cannot show, reads "Unknown".
+// or one the formatter cannot show, reads "Unknown" unless the row is given another text for it.
 template <typename T>
 class ValueInspectorItem : public InspectorItem {
 public:
@@ -37,6 +37,14 @@ public:
         announceChange();
     }
 
+    // What the row reads while it has no value to show; announces a change.
+    const std::string& absentValueText() const { return absentValueText_; }
+    void setAbsentValueText(std::string text) {
+        if (text == absentValueText_) return;
+        absentValueText_ = std::move(text);
+        announceChange();
+    }
+
     const std::shared_ptr<const Formatter>& formatter() const { return formatter_; }
     // Never announces; the next rendering uses the new formatter.
     void setFormatter(std::shared_ptr<const Formatter> formatter) { formatter_ = std::move(formatter); }
@@ -51,13 +59,14 @@ public:
 
     void updateValueCellView(TableCellView& cellView) override {
         if (TextField* textField = cellView.textField()) {
-            textField->setStringValue(valueText().value_or("Unknown") + (this->isStale() ? staleSuffix : ""));
+            textField->setStringValue(valueText().value_or(absentValueText_) + (this->isStale() ? staleSuffix : ""));
         }
     }
 
 private:
     std::optional<T> value_;
     std::shared_ptr<const Formatter> formatter_;
+    std::string absentValueText_ = "Unknown";
 };
 
 }  // namespace orvane

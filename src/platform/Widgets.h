@@ -21,6 +21,9 @@ public:
     virtual void setStringValue(const std::string& text) = 0;
     virtual std::string stringValue() const = 0;
     virtual void setTextColor(Color color) = 0;
+    // What the field shows when the pointer rests on it (or it is clicked, where the front end
+    // does that): the whole text, or more than the text says.
+    virtual void setToolTip(const std::string& text) = 0;
 };
 
 class Slider : public Object {
@@ -58,6 +61,9 @@ public:
     virtual Rect frame() const = 0;
     virtual void setAnchorPoint(Point anchor) = 0;
     virtual void setTransform(const Transform3D& transform) = 0;
+    // How opaque the picture is drawn, from 0 (not at all) to 1 (fully); a faded picture shows
+    // what no longer holds.
+    virtual void setAlphaValue(double alpha) = 0;
 };
 
 class ProgressIndicator : public Object {

@@ -12,6 +12,7 @@
 #include <openssl/opensslv.h>
 #include <unicode/uversion.h>
 
+#include "orvane/OrvaneVersion.h"
 #include "qt/SheetDialog.h"
 
 namespace orvane {

@@ -1,9 +1,14 @@
 #include "qt/Application.h"
 
 #include <QComboBox>
+#include <QDockWidget>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
 
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
@@ -100,9 +105,37 @@ Application::Application(Options options) {
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
     buildMenus(connectionMenuItem, checkMenuItem);
     restoreWindowLayout(*window_);
+    if (options.panels) showOnlyPanels(*options.panels);
     window_->applyTabOrder();
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { saveLayout(); };
+}
+
+void Application::connectWhenListed(const std::string& path) {
+    auto* timer = new QTimer(window_.get());
+    auto deadline = std::make_shared<QElapsedTimer>();
+    deadline->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [this, path, timer, deadline] {
+        const auto& devices = console_->devices();
+        if (std::find(devices.begin(), devices.end(), path) != devices.end()) {
+            timer->deleteLater();
+            console_->setSelectedDevice(path);
+            console_->connectToDevice(path);
+            return;
+        }
+        if (deadline->elapsed() > 10000) {
+            std::fprintf(stderr, "orvane-console: %s was not listed within 10 s; not connecting\n", path.c_str());
+            timer->deleteLater();
+        }
+    });
+    timer->start(100);
+}
+
+void Application::showOnlyPanels(const QStringList& names) {
+    for (auto* panel : window_->findChildren<QDockWidget*>()) {
+        const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
+        panel->setVisible(names.contains(name, Qt::CaseInsensitive) || names.contains(name + "s", Qt::CaseInsensitive));
+    }
 }
 
 void Application::startRecording(const std::string& path) { recording_->start(path); }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Gamepad.h"
@@ -40,6 +42,7 @@ public:
         std::function<void()> pumpGamepads;                    // called about 50 times a second on this thread
         std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the built-in firmware endpoint's
         std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
+        std::optional<QStringList> panels;  // the panels to show ("log", "traffic", "plots"); none: those kept
     };
 
     explicit Application(Options options);
@@ -48,6 +51,9 @@ public:
     Application& operator=(const Application&) = delete;
 
     void show();
+    // Selects and connects to the device at path once the device scan lists it, as if the user had
+    // chosen it in the device popup; gives up with a message on standard error after 10 s.
+    void connectWhenListed(const std::string& path);
     // The settings dialog; its choices take effect and are kept when it is accepted.
     void showSettings();
     // Recording of every received message into a CSV file. Starting throws std::system_error when
@@ -80,6 +86,8 @@ private:
 
     // The menu bar and the panels (ApplicationMenus.cpp).
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);
+    // Shows the panels named ("log", "traffic", "plots") and hides the others.
+    void showOnlyPanels(const QStringList& names);
 };
 
 }  // namespace orvane

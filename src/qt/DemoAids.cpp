@@ -1,7 +1,6 @@
 #include "qt/DemoAids.h"
 
 #include <QApplication>
-#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QPixmap>
@@ -10,9 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 
-#include "console/ViewController.h"
 #include "qt/Application.h"
 #include "qt/MainWindow.h"
 
@@ -51,27 +48,6 @@ protected:
     }
 };
 
-void autoconnect(Application& application, const std::string& path) {
-    auto* timer = new QTimer(&application.window());
-    auto deadline = std::make_shared<QElapsedTimer>();
-    deadline->start();
-    QObject::connect(timer, &QTimer::timeout, timer, [&application, path, timer, deadline] {
-        const auto& console = application.console();
-        const auto& devices = console->devices();
-        if (std::find(devices.begin(), devices.end(), path) != devices.end()) {
-            timer->deleteLater();
-            console->setSelectedDevice(path);
-            console->connectToDevice(path);
-            return;
-        }
-        if (deadline->elapsed() > 10000) {
-            std::fprintf(stderr, "orvane-console: ORVANE_AUTOCONNECT: %s was not listed\n", path.c_str());
-            timer->deleteLater();
-        }
-    });
-    timer->start(100);
-}
-
 void screenshot(Application& application, const QString& file, double delaySeconds) {
     QTimer::singleShot(int(delaySeconds * 1000), &application.window(), [&application, file] {
         const QPixmap picture = application.window().grab();
@@ -85,14 +61,6 @@ void screenshot(Application& application, const QString& file, double delaySecon
     });
 }
 
-void showPanels(Application& application, const QString& wanted) {
-    const QStringList names = wanted.split(',', Qt::SkipEmptyParts);
-    for (auto* panel : application.window().findChildren<QDockWidget*>()) {
-        const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
-        panel->setVisible(names.contains(name, Qt::CaseInsensitive) || names.contains(name + "s", Qt::CaseInsensitive));
-    }
-}
-
 }  // namespace
 
 void DemoAids::markStart() { sinceStart(); }
@@ -101,9 +69,6 @@ void DemoAids::install(Application& application) {
     if (environment("ORVANE_REPORT_STARTUP")) {
         application.window().installEventFilter(new FirstPaintReporter(&application.window()));
     }
-    if (const char* path = environment("ORVANE_AUTOCONNECT")) autoconnect(application, path);
-    // Set but empty counts: it hides every panel.
-    if (const char* panels = std::getenv("ORVANE_PANELS")) showPanels(application, QString::fromLocal8Bit(panels));
     if (const char* size = environment("ORVANE_WINDOW_SIZE")) {
         // "WIDTH" "x" "HEIGHT"; the window's minimum size still applies (1x1 gives the smallest).
         int width = 0, height = 0;

@@ -30,7 +30,8 @@ QWidget* makeCellWidget(QHBoxLayout*& layout, const QMargins& margins) {
 }
 
 // A value that does not fit its column (a connection failure with its advice) can be read
-// whole: the label's tooltip is its text, and a click shows it at once.
+// whole: the label's tooltip is its text (or more, where the row says more), and a click shows
+// it at once.
 class WholeTextOnClick : public QObject {
 public:
     using QObject::QObject;
@@ -40,7 +41,8 @@ protected:
         if (event->type() == QEvent::MouseButtonRelease) {
             auto* label = static_cast<QLabel*>(watched);
             const auto* click = static_cast<QMouseEvent*>(event);
-            if (!label->hasSelectedText()) QToolTip::showText(click->globalPosition().toPoint(), label->text(), label);
+            if (!label->hasSelectedText())
+                QToolTip::showText(click->globalPosition().toPoint(), label->toolTip(), label);
         }
         return false;
     }

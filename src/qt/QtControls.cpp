@@ -84,6 +84,11 @@ void QtTextField::setStringValue(const std::string& text) {
     }
 }
 
+void QtTextField::setToolTip(const std::string& text) {
+    const QString tip = toQString(text);
+    if (widget_ && widget_->toolTip() != tip) widget_->setToolTip(tip);
+}
+
 std::string QtTextField::stringValue() const {
     if (auto* label = qobject_cast<QLabel*>(widget_)) return toStdString(label->text());
     if (auto* lineEdit = qobject_cast<QLineEdit*>(widget_)) return toStdString(lineEdit->text());

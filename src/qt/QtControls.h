@@ -66,6 +66,7 @@ public:
     void setStringValue(const std::string& text) override;
     std::string stringValue() const override;
     void setTextColor(Color color) override;
+    void setToolTip(const std::string& text) override;
 
     QWidget* widget() const { return widget_; }
     QColor textColor() const;

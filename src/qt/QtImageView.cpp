@@ -44,6 +44,13 @@ void ImageCanvas::setLayerTransform(const Transform3D& transform) {
     scheduleFrame();
 }
 
+void ImageCanvas::setOpacity(double opacity) {
+    opacity = std::clamp(opacity, 0.0, 1.0);
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    update();
+}
+
 void ImageCanvas::setMaximumFrameRate(int framesPerSecond) {
     frameIntervalMs_ = framesPerSecond > 0 ? 1000 / framesPerSecond : 0;
 }
@@ -104,6 +111,7 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setTransform(paintTransform(), true);
+    painter.setOpacity(opacity_);
     painter.drawPixmap(QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side), cache_, cache_.rect());
 }
 
@@ -125,6 +133,10 @@ void QtImageView::setAnchorPoint(Point anchor) {
 
 void QtImageView::setTransform(const Transform3D& transform) {
     if (canvas_) canvas_->setLayerTransform(transform);
+}
+
+void QtImageView::setAlphaValue(double alpha) {
+    if (canvas_) canvas_->setOpacity(alpha);
 }
 
 }  // namespace orvane

@@ -32,6 +32,9 @@ public:
     Point anchorPoint() const { return anchor_; }
     void setLayerTransform(const Transform3D& transform);
     const Transform3D& layerTransform() const { return transform_; }
+    // The picture's opacity, 0 to 1.
+    void setOpacity(double opacity);
+    double opacity() const { return opacity_; }
 
     // The painter transform that takes the view's own (y-down) coordinates of the untransformed
     // picture to where the layer shows them.
@@ -58,6 +61,7 @@ private:
     void scheduleFrame();
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
+    double opacity_ = 1.0;
     QPixmap cache_;
     std::string cacheName_;
     int cacheSide_ = 0;
@@ -73,6 +77,7 @@ public:
     Rect frame() const override;
     void setAnchorPoint(Point anchor) override;
     void setTransform(const Transform3D& transform) override;
+    void setAlphaValue(double alpha) override;
 
     ImageCanvas* widget() const { return canvas_; }
 

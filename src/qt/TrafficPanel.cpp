@@ -29,15 +29,6 @@ constexpr std::size_t kMaximumFilterNames = 100;
 
 QString fromStd(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-QString fieldsText(const DeviceReport& message) {
-    QString text;
-    for (const auto& [key, value] : message.fields) {
-        if (!text.isEmpty()) text += u' ';
-        text += fromStd(key) + u'=' + fromStd(value);
-    }
-    return text;
-}
-
 // A table that copies whole entries on the copy shortcut, instead of the current cell's text.
 class TrafficTableView : public QTableView {
 public:
@@ -92,8 +83,9 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
                                            : local.toString(QStringLiteral("HH:mm:ss.zzz"));
         }
         case directionColumn: return QString::fromLatin1(directionText(shown->direction).data());
-        case nameColumn: return fromStd(shown->message.name);
-        case fieldsColumn: return fieldsText(shown->message);
+        // The device's text, escaped as the copied lines have it: no control character reaches the view.
+        case nameColumn: return fromStd(trafficToken(shown->message.name));
+        case fieldsColumn: return fromStd(trafficFieldsText(shown->message));
         default: return {};
     }
 }
@@ -111,10 +103,7 @@ QVariant TrafficTableModel::headerData(int section, Qt::Orientation orientation,
 
 void TrafficTableModel::rebuildRows() {
     rows_.clear();
-    const auto& history = log_->history();
-    for (std::size_t i = 0; i < history.size(); ++i) {
-        if (filter_.empty() || history[i].message.name == filter_) rows_.push_back(firstPosition_ + i);
-    }
+    for (std::size_t i : log_->matching(filter_)) rows_.push_back(firstPosition_ + i);
 }
 
 std::vector<std::string> TrafficTableModel::update() {
@@ -132,15 +121,15 @@ std::vector<std::string> TrafficTableModel::update() {
 
     std::vector<std::string> newNames;
     const auto& history = log_->history();
-    std::vector<std::uint64_t> added;
-    for (std::size_t i = history.size() - drained.appended; i < history.size(); ++i) {
+    const std::size_t firstAppended = history.size() - drained.appended;
+    for (std::size_t i = firstAppended; i < history.size(); ++i) {
         const std::string& name = history[i].message.name;
-        if (filter_.empty() || name == filter_) added.push_back(firstPosition_ + i);
         if (names_.size() < kMaximumFilterNames && names_.insert(name).second) newNames.push_back(name);
     }
+    const std::vector<std::size_t> added = log_->matching(filter_, firstAppended);
     if (!added.empty()) {
         beginInsertRows({}, int(rows_.size()), int(rows_.size() + added.size()) - 1);
-        rows_.insert(rows_.end(), added.begin(), added.end());
+        for (std::size_t i : added) rows_.push_back(firstPosition_ + i);
         endInsertRows();
     }
     return newNames;
@@ -248,12 +237,14 @@ void TrafficPanel::showDroppedCount() {
 void TrafficPanel::addFilterNames(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (filterBox_->count() > int(kMaximumFilterNames)) break;
-        const QString text = fromStd(name);
+        const QString value = fromStd(name);
         // An empty name would stand for "all messages".
-        if (text.isEmpty() || filterBox_->findData(text) >= 0) continue;
+        if (value.isEmpty() || filterBox_->findData(value) >= 0) continue;
+        // The item shows the name escaped and filters by the name itself.
+        const QString text = fromStd(trafficToken(name));
         int at = 1;
         while (at < filterBox_->count() && filterBox_->itemText(at) < text) ++at;
-        filterBox_->insertItem(at, text, text);
+        filterBox_->insertItem(at, text, value);
     }
 }
 
@@ -272,7 +263,7 @@ void TrafficPanel::clear() {
 void TrafficPanel::setFilter(const QString& name) {
     int index = filterBox_->findData(name);
     if (index < 0) {
-        filterBox_->addItem(name, name);
+        filterBox_->addItem(fromStd(trafficToken(name.toStdString())), name);
         index = filterBox_->count() - 1;
     }
     filterBox_->setCurrentIndex(index);

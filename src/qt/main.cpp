@@ -1,23 +1,33 @@
 #include <QApplication>
-#include <cstdlib>
+#include <QProcessEnvironment>
+#include <cstdio>
 #include <memory>
-#include <string>
 
 #include "qt/Application.h"
 #include "qt/Artwork.h"
+#include "qt/ConsoleCommandLine.h"
 #include "qt/DemoAids.h"
 #include "qt/QtLogSink.h"
 #include "sdl/SdlGamepadSource.h"
-
-// Where the device scan looks: "/dev/" unless ORVANE_DEVICE_DIR names another directory (the
-// simulator puts its link in a directory of its own).
-static std::string deviceDirectory() {
-    const char* directory = std::getenv("ORVANE_DEVICE_DIR");
-    return directory && *directory ? directory : "/dev/";
-}
+#include "update/HalvernServerUpdateProvider.h"
 
 int main(int argc, char** argv) {
     orvane::DemoAids::markStart();
+
+    // The command line is read before the window system is opened, so that --help, --version and
+    // a bad option work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const auto commandLine = orvane::parseConsoleCommandLine(arguments, QProcessEnvironment::systemEnvironment());
+    switch (commandLine.outcome) {
+        case orvane::ConsoleCommandLine::Outcome::Help:
+        case orvane::ConsoleCommandLine::Outcome::Version: std::fputs(qPrintable(commandLine.text), stdout); return 0;
+        case orvane::ConsoleCommandLine::Outcome::Error:
+            std::fprintf(stderr, "%s\n", qPrintable(commandLine.text));
+            return 2;
+        case orvane::ConsoleCommandLine::Outcome::Run: break;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName("orvane-console");
     QApplication::setApplicationDisplayName("Orvane Console");
@@ -29,12 +39,15 @@ int main(int argc, char** argv) {
     auto gamepads = std::make_shared<orvane::SdlGamepadSource>();
 
     orvane::Application::Options options;
-    options.deviceDirectory = deviceDirectory();
+    options.deviceDirectory = commandLine.deviceDirectory;
     options.gamepadSource = gamepads;
     options.pumpGamepads = [gamepads] { gamepads->pump(); };
+    options.updateProvider = std::make_shared<orvane::HalvernServerUpdateProvider>(commandLine.firmwareEndpoint);
+    options.panels = commandLine.panels;
 
     orvane::Application console(options);
     orvane::DemoAids::install(console);
+    if (commandLine.connectDevice) console.connectWhenListed(*commandLine.connectDevice);
     console.show();
     return QApplication::exec();
 }

@@ -109,7 +109,8 @@ public:
 
     // One system write; gives its count (a partial write is not completed).
     ssize_t writeBuffer(const std::uint8_t* buffer, std::size_t size);
-    ssize_t writeChunk(std::span<const std::uint8_t> bytes);
+    // The same for a span; virtual so that a test can stand in a line that takes less.
+    virtual ssize_t writeChunk(std::span<const std::uint8_t> bytes);
     // Throws stringsMustBeUTF8 when `text` is not well-formed UTF-8.
     ssize_t writeText(std::string_view text);
     // Throws stringsMustBeUTF8 for a surrogate or a value above U+10FFFF.

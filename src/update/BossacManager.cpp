@@ -250,16 +250,20 @@ ErrorRef BossacManager::kickBootloader(const std::filesystem::path& port, std::c
     return nullptr;
 }
 
-void BossacManager::flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile) {
+void BossacManager::flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile,
+                          DeviceState device) {
     const std::optional<Settings> settings = beginRun();
     if (!settings) return;
 
-    // The serial devices before the kick tell the bootloader's port if it comes back under a new name.
-    const std::vector<std::string> before = scanDeviceDirectory(directoryOf(port));
-    if (ErrorRef refused = kickBootloader(port, settings->hold, settings->settle)) return finish(refused);
-
-    auto bootloaderPort = awaitBootloaderPort(port, before, settings->bootloaderWait);
-    if (auto* error = std::get_if<ErrorRef>(&bootloaderPort)) return finish(*error);
+    std::variant<std::filesystem::path, ErrorRef> bootloaderPort = port;
+    if (device == DeviceState::runningFirmware) {
+        // The serial devices before the kick tell the bootloader's port if it comes back under a
+        // new name.
+        const std::vector<std::string> before = scanDeviceDirectory(directoryOf(port));
+        if (ErrorRef refused = kickBootloader(port, settings->hold, settings->settle)) return finish(refused);
+        bootloaderPort = awaitBootloaderPort(port, before, settings->bootloaderWait);
+        if (auto* error = std::get_if<ErrorRef>(&bootloaderPort)) return finish(*error);
+    }
 
     auto tool = toolToRun(*settings);
     if (auto* error = std::get_if<ErrorRef>(&tool)) return finish(*error);

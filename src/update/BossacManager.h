@@ -52,11 +52,18 @@ public:
     // All output of the current run, in the order read; empty between runs.
     std::string entireLog() const;
 
+    // Where the device is when a run starts.
+    enum class DeviceState {
+        runningFirmware,  // kick it into its bootloader first
+        inBootloader,     // `port` is the bootloader's already: no kick
+    };
+
     // Kicks the bootloader on `port` (blocking for about 1.2 s), finds the port the bootloader
     // is on, starts the tool for `firmwareFile` and returns; the tool's output is followed on the
     // global queue and the outcome arrives through completionHandler. Call it on a background
-    // queue.
-    void flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile);
+    // queue. A device that is in its bootloader already is written on `port` as it is.
+    void flash(const std::filesystem::path& port, const std::filesystem::path& firmwareFile,
+               DeviceState device = DeviceState::runningFirmware);
 
     // The tool to run instead of looking for it (tests).
     void setToolPath(std::optional<std::filesystem::path> path);

@@ -64,6 +64,21 @@ void UpdateWorkflow::checkForUpdates() {
     auto host = host_.lock();
     if (!host || !host->hasDeviceSession()) return;
     logInfo(kUpdateLog, "Checking for a firmware update");
+    installing_ = false;
+    fetchUpdateInformation();
+}
+
+void UpdateWorkflow::installFirmware() {
+    auto host = host_.lock();
+    if (!host || !host->hasDeviceSession()) return;
+    logInfo(kUpdateLog, "Installing the latest firmware into the device's bootloader");
+    installing_ = true;
+    fetchUpdateInformation();
+}
+
+void UpdateWorkflow::fetchUpdateInformation() {
+    auto host = host_.lock();
+    if (!host) return;
     host->setModalProgressStatusText(std::string("Checking for Updates..."));
     host->setModalProgressStatusProgress(std::nullopt);
     auto weak = weak_from_this();
@@ -78,11 +93,18 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
     host->setModalProgressStatusText(std::nullopt);
     if (const auto* error = std::get_if<ErrorRef>(&result)) {
         logWarning(kUpdateLog, "The check for an update failed: " + (*error ? (*error)->localizedDescription() : ""));
+        installing_ = false;
         host->presentErrorModalForWindow(std::make_shared<InformativeError>(
             "Unable to check for updates.", "Check your internet connection and try again.", *error));
         return;
     }
     const auto& information = std::get<DeviceSoftwareUpdateInformation>(result);
+    if (installing_) {
+        // No firmware runs: whatever is announced is what to install.
+        logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", to be installed");
+        download(information);
+        return;
+    }
     const Version deviceVersion = host->deviceVersion().value_or(Version(0, 0, 0, 0));
 
     logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", the device runs " +
@@ -114,41 +136,47 @@ void UpdateWorkflow::prepareUpdateInformationDialog(UpdateInformationViewControl
             logInfo(kUpdateLog, "Update declined");
             return;
         }
-        logInfo(kUpdateLog, "Downloading " + information.downloadURL);
+        self->download(information);
+    };
+}
 
-        host->setModalProgressStatusText(std::string("Downloading software..."));
-        host->setModalProgressStatusProgress(std::nullopt);
-        self->showStage(Stage::downloading, std::nullopt);
-        dispatchGlobal([weak, information] {
-            // The bar follows the bytes of the announced length; the sheet hears of each whole
-            // percent once.
-            FirmwareDownloadOptions options;
-            int lastPercent = -1;
-            options.transfer.progress = [weak, &lastPercent](std::uint64_t received,
-                                                             std::optional<std::uint64_t> announced) {
-                if (!announced || *announced == 0) return;
-                const double fraction = std::min(1.0, static_cast<double>(received) / static_cast<double>(*announced));
-                const int percent = static_cast<int>(fraction * 100);
-                if (percent == lastPercent) return;
-                lastPercent = percent;
-                dispatchMain([weak, fraction] {
-                    if (auto workflow = weak.lock(); workflow && workflow->stage_ == Stage::downloading) {
-                        workflow->showStage(Stage::downloading, fraction);
-                    }
-                });
-            };
-            FirmwareDownloadResult download = downloadFirmware(information, options);
-            dispatchMain([weak, download] {
-                auto workflow = weak.lock();
-                if (!workflow) return;
-                if (const auto* error = std::get_if<ErrorRef>(&download)) {
-                    workflow->didDownloadUpdate({}, *error);
-                } else {
-                    workflow->didDownloadUpdate(std::get<std::filesystem::path>(download).string(), nullptr);
+void UpdateWorkflow::download(const DeviceSoftwareUpdateInformation& information) {
+    auto host = host_.lock();
+    if (!host) return;
+    logInfo(kUpdateLog, "Downloading " + information.downloadURL);
+    host->setModalProgressStatusText(std::string("Downloading software..."));
+    host->setModalProgressStatusProgress(std::nullopt);
+    showStage(Stage::downloading, std::nullopt);
+    auto weak = weak_from_this();
+    dispatchGlobal([weak, information] {
+        // The bar follows the bytes of the announced length; the sheet hears of each whole
+        // percent once.
+        FirmwareDownloadOptions options;
+        int lastPercent = -1;
+        options.transfer.progress = [weak, &lastPercent](std::uint64_t received,
+                                                         std::optional<std::uint64_t> announced) {
+            if (!announced || *announced == 0) return;
+            const double fraction = std::min(1.0, static_cast<double>(received) / static_cast<double>(*announced));
+            const int percent = static_cast<int>(fraction * 100);
+            if (percent == lastPercent) return;
+            lastPercent = percent;
+            dispatchMain([weak, fraction] {
+                if (auto workflow = weak.lock(); workflow && workflow->stage_ == Stage::downloading) {
+                    workflow->showStage(Stage::downloading, fraction);
                 }
             });
+        };
+        FirmwareDownloadResult download = downloadFirmware(information, options);
+        dispatchMain([weak, download] {
+            auto workflow = weak.lock();
+            if (!workflow) return;
+            if (const auto* error = std::get_if<ErrorRef>(&download)) {
+                workflow->didDownloadUpdate({}, *error);
+            } else {
+                workflow->didDownloadUpdate(std::get<std::filesystem::path>(download).string(), nullptr);
+            }
         });
-    };
+    });
 }
 
 void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& error) {
@@ -160,6 +188,7 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
         host->setModalProgressDetailText(std::nullopt);
         stage_ = Stage::checking;
         shownPercent_.reset();
+        installing_ = false;
         host->presentError(
             std::make_shared<InformativeError>("The software update file could not be downloaded.",
                                                "Make sure you're connected to the internet, and try again.", error));
@@ -169,7 +198,8 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
     host->setModalProgressStatusProgress(std::nullopt);
     toolOutput_ = TerminalTranscript();
     host->setModalProgressOutput(std::string());
-    showStage(Stage::resetting, std::nullopt);
+    // A device in its bootloader needs no reset: the tool erases first.
+    showStage(installing_ ? Stage::erasing : Stage::resetting, std::nullopt);
 
     auto weak = weak_from_this();
     _bossac->completionHandler = [weak](ErrorRef outcome) {
@@ -195,7 +225,9 @@ void UpdateWorkflow::flashFirmware(const std::optional<std::string>& devicePath,
         return;
     }
     auto bossac = _bossac;
-    dispatchGlobal([bossac, port = *devicePath, file] { bossac->flash(port, file); });
+    const auto device =
+        installing_ ? BossacManager::DeviceState::inBootloader : BossacManager::DeviceState::runningFirmware;
+    dispatchGlobal([bossac, port = *devicePath, file, device] { bossac->flash(port, file, device); });
 }
 
 void UpdateWorkflow::didReceiveToolOutput(const std::string& chunk) {
@@ -226,6 +258,7 @@ void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     }
     stage_ = Stage::checking;
     shownPercent_.reset();
+    installing_ = false;
     auto host = host_.lock();
     if (!host) return;
     host->setModalProgressStatusText(std::nullopt);

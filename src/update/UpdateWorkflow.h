@@ -92,12 +92,18 @@ public:
 
     // The entry, "Check for Update": does nothing without a device session.
     void checkForUpdates();
+    // The entry for a device in its bootloader, "Install Firmware": fetches the announced
+    // firmware and goes straight to its download and flash, with no version to compare, no
+    // dialog and no reset into the bootloader. Does nothing without a device session.
+    void installFirmware();
 
     DeviceUpdateProvider& updateProvider() { return *_updateProvider; }
     BossacManager& bossac() { return *_bossac; }
 
 private:
+    void fetchUpdateInformation();
     void didReceiveUpdateInformation(const UpdateInformationResult& result);
+    void download(const DeviceSoftwareUpdateInformation& information);
     void prepareUpdateInformationDialog(UpdateInformationViewController& dialog,
                                         const DeviceSoftwareUpdateInformation& information);
     void didDownloadUpdate(const std::string& file, const ErrorRef& error);
@@ -113,6 +119,8 @@ private:
 
     // The run under way: its stage, the percentage last shown, the tool's output so far.
     Stage stage_ = Stage::checking;
+    // Whether the run installs firmware into a device in its bootloader.
+    bool installing_ = false;
     std::optional<int> shownPercent_;
     TerminalTranscript toolOutput_;
 };

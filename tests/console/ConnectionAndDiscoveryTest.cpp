@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -176,12 +177,27 @@ TEST(DeviceDiscovery, UnpluggingTheConnectedDeviceEndsInNoInterfaceAtTheNextScan
     ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
 
     device->unplug();
+    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText().rfind("Connection lost", 0) == 0; }, 15s));
     dev.remove("ttyACM0");
     // The next scan, a second later on an idle machine, finds the device gone.
     ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "No interface selected or available."; }, 15s));
     EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
     EXPECT_EQ(h.devicesPopup->itemTitles(), (Texts{"No devices found."}));
+
+    // The status row still tells how and when the link ended, beside its own text.
+    auto& status = *h.console->inspectorManager().device().connectionStatus;
+    const std::regex lastEnd("Last connection to " + (dev.path() / "ttyACM0").string() +
+                             " lost at \\d\\d:\\d\\d:\\d\\d: the device was unplugged or its line hung up\\.");
+    EXPECT_TRUE(std::regex_match(status.detail().value_or(""), lastEnd)) << status.detail().value_or("(none)");
+    FakeTableCellView cell(true, true);
+    status.updateValueCellView(cell);
+    EXPECT_EQ(cell.text->value, "No interface selected or available.");
+    EXPECT_EQ(cell.text->toolTip, "No interface selected or available.\n" + status.detail().value_or(""));
+
+    // A new attempt at a device starts afresh.
+    h.console->connectToDevice(device->devicePath());
+    EXPECT_EQ(status.detail(), std::nullopt);
 }
 
 }  // namespace
@@ -225,15 +241,24 @@ TEST(LinkTruth, ALinkThatEndsShowsItsCauseKeepsTheValuesAsStaleAndConnectsAgain)
     EXPECT_FALSE(angle.isStale());
 }
 
-TEST(LinkTruth, ASilentDeviceIsNotRespondingUntilItAnswersAgain) {
+// A device that freezes (answered, then stops answering) is not responding: its last values are
+// marked stale as after a lost link, the wheel fades; its next report makes them live again.
+TEST(LinkTruth, AFrozenDeviceIsNotRespondingAndItsValuesStaleUntilItAnswersAgain) {
     PtyPeer device;
+    auto answer = [](const DeviceReport&) { return std::string("STEERING{angle:12.5\napaTOI:activated\n}"); };
+    device.startAnswering(answer);
     ConsoleHarness h;
     h.loadWithoutTimers();
+    auto& angle = *h.console->inspectorManager().steering().angle;
+    auto& lamp = *h.console->inspectorManager().steering().apaTOI;
     h.console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    ASSERT_TRUE(h.runUntil([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 0; }));
+    h.console->refreshTelemetry();
+    EXPECT_EQ(lamp.status(), StatusIndication::positive("Activated"));
 
     // Nothing comes back: after two seconds the status says so (the refresh runs 50 times a
     // second in the window).
+    device.stopAnswering();
     ASSERT_TRUE(h.runUntil(
         [&] {
             h.console->refreshTelemetry();
@@ -242,14 +267,23 @@ TEST(LinkTruth, ASilentDeviceIsNotRespondingUntilItAnswersAgain) {
         20s));
     EXPECT_NE(h.lastStatusText().find("not responding"), std::string::npos) << h.lastStatusText();
     EXPECT_TRUE(connected(h));
+    EXPECT_TRUE(angle.isStale());
+    EXPECT_EQ(angle.valueText(), "12.5°");
+    EXPECT_TRUE(lamp.isStale());
+    EXPECT_EQ(lamp.status(), StatusIndication::unknown("Activated")) << "a grey lamp keeps its words";
+    EXPECT_LT(h.wheel->alpha, 1.0);
 
-    device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:1.0\n}"); });
+    device.startAnswering(answer);
     ASSERT_TRUE(h.runUntil(
         [&] {
             h.console->refreshTelemetry();
             return h.lastStatusText() == "Vehicle connnected";
         },
         20s));
+    EXPECT_FALSE(angle.isStale());
+    EXPECT_EQ(lamp.status(), StatusIndication::positive("Activated"));
+    EXPECT_EQ(h.wheel->alpha, 1.0);
+    EXPECT_FALSE(h.console->vehicleInterface()->bootloaderVersion()) << "no bootloader answered";
 }
 
 TEST(LinkTruth, TheConnectionButtonFollowsTheConnection) {

@@ -64,12 +64,13 @@ protected:
 
     void TearDown() override { unsetenv("XDG_RUNTIME_DIR"); }
 
-    // Starts the simulated device in the scan directory and connects the console to it.
-    void startDevice(std::vector<std::string> options) {
+    // Starts the simulated device in the scan directory and connects the console to it (unless
+    // it starts in its bootloader).
+    void startDevice(std::vector<std::string> options, bool connecting = true) {
         std::vector<std::string> arguments{(kToolsDirectory / "orvane-sim").string(),
                                            "--link",
                                            link.string(),
-                                           "--version",
+                                           "--firmware-version",
                                            "1.0.0.0",
                                            "--flash-dump",
                                            dump.string()};
@@ -83,7 +84,7 @@ protected:
             .updateProvider = std::make_shared<HalvernServerUpdateProvider>(server.url("/latest.json")),
             .bossac = bossac});
         h->loadWithoutTimers();
-        connect();
+        if (connecting) connect();
     }
 
     void connect() {
@@ -164,6 +165,45 @@ TEST_F(RealFlashing, ABootloaderThatVanishesMidWriteEndsInTheFailureAlertNamingT
     const auto [stage, error] = failure();
     EXPECT_EQ(stage, "Writing the firmware");
     EXPECT_TRUE(h->host->alerts.empty());
+}
+
+// A board without firmware: the console finds its bootloader on the chosen port, and "Install
+// Firmware" writes the announced image there without a reset, no dialog asked.
+TEST_F(RealFlashing, ADeviceInItsBootloaderIsRecognisedAndInstallFirmwareBringsItBack) {
+    ASSERT_NO_FATAL_FAILURE(startDevice({"--start-in-bootloader"}, false));
+    h->console->setSelectedDevice(link.string());
+    h->console->connectToDevice(link.string());
+    ASSERT_TRUE(h->runUntil(
+        [&] {
+            h->console->refreshTelemetry();
+            return h->lastStatusText().rfind("The device is in its bootloader", 0) == 0;
+        },
+        20s))
+        << h->lastStatusText();
+    auto& firmware = *h->console->inspectorManager().device().version;
+    EXPECT_EQ(firmware.actionTitle(), "Install Firmware");
+    EXPECT_EQ(firmware.absentValueText(), "No firmware");
+    EXPECT_EQ(firmware.value(), std::nullopt);
+    EXPECT_NE(h->console->inspectorManager().device().connectionStatus->detail().value_or("").find("v2.0"),
+              std::string::npos);
+
+    const fs::path bootloader = fs::read_symlink(link);
+    firmware.didPressActionButtonWithButton(nullptr);
+    ASSERT_TRUE(h->runUntil([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 120s));
+    ASSERT_TRUE(h->host->presentedErrors.empty())
+        << h->host->presentedErrors.back().error->recoverySuggestion().value_or("");
+    EXPECT_EQ(h->host->alerts.back().alert.messageText, "The firmware update completed.");
+    EXPECT_EQ(h->dialog, nullptr) << "nothing to compare, nothing to ask";
+    EXPECT_EQ(contents(dump), image);
+
+    // The device comes back on a new port behind the same name.
+    ASSERT_TRUE(h->runUntil([&] {
+        std::error_code error;
+        return fs::read_symlink(link, error) != bootloader && !error;
+    }));
+    ASSERT_NO_FATAL_FAILURE(connect());
+    EXPECT_EQ(h->console->vehicleInterface()->version(), Version(9, 8, 7, 6));
+    EXPECT_EQ(firmware.actionTitle(), "Check for Update");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "device/DeviceReport.h"
 #include "device/DeviceTelemetry.h"
+#include "device/TrafficLog.h"
 #include "device/ValueSyntax.h"
 #include "support/TemporaryDirectory.h"
 
@@ -258,6 +259,30 @@ TEST(DeviceReport, ControlRequestCarriesPercentagesAsNumberText) {
     EXPECT_EQ(controlRequest(-0.0, 1.0).fields.at("lat"), "-0.0");
     EXPECT_EQ(controlRequest(1.0 / 3.0, 0).fields.at("lat"), "33.33333333333333");
     EXPECT_EQ(controlRequest(std::nan(""), 0).fields.at("lat"), "nan");
+}
+
+// One escaping for every place that shows device text: the log line, the traffic's lines and
+// the Traffic panel.
+TEST(DeviceReport, DeviceTextIsEscapedForShowing) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"STEERING", "STEERING"},
+        {"", ""},
+        {"a b=c:{}", "a b=c:{}"},
+        {"say \"hi\"", "say \\\"hi\\\""},
+        {"back\\slash", "back\\\\slash"},
+        {"line\nend\r\ttab", "line\\nend\\r\\ttab"},
+        {"\x1b[2J", "\\u001b[2J"},
+        {std::string("nul\0", 4), "nul\\u0000"},
+        {"\b\f\x1f", "\\b\\f\\u001f"},
+        {"del\x7f", "del\\u007f"},
+        {"caf\xc3\xa9", "caf\xc3\xa9"},            // UTF-8 stays as it is
+        {"bad\xc9 byte", "bad\xef\xbf\xbd byte"},  // a byte that is not UTF-8 becomes U+FFFD
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(escapedDeviceText(text), shown) << text;
+    // The traffic's tokens and the log line escape with it, and quote where they must.
+    EXPECT_EQ(trafficToken("del\x7f"), "\"del\\u007f\"");
+    EXPECT_EQ(trafficFieldsText({"X", {{"k", "\b"}, {"ok", "1"}}}), "k=\"\\b\" ok=1");
+    EXPECT_EQ(unknownMessageLogText({"N\x7f", {{"k", "\x7f"}}}), " N\\u007f:\n{\n    \"k\" = \"\\u007f\";\n}\n-------");
 }
 
 TEST(DeviceReport, UnknownMessageLogText) {

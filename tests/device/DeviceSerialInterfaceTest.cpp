@@ -1,14 +1,14 @@
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <future>
+#include <algorithm>
+#include <span>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
+#include "platform/Log.h"
 #include "support/PtyPeer.h"
 
 namespace orvane {
@@ -30,6 +30,20 @@ bool eventually(Condition condition, std::chrono::milliseconds timeout = 15s) {
 bool loopEnds(const std::shared_ptr<DeviceSerialInterface>& session, std::chrono::milliseconds timeout = 15s) {
     return eventually([&] { return session.use_count() == 1; }, timeout);
 }
+
+// Collects what is logged, as "category:message", while it is the log's sink.
+struct LogLines : LogSink {
+    void write(std::string_view category, LogLevel, std::string_view message) override {
+        std::lock_guard lock(mutex);
+        lines.push_back(std::string(category) + ":" + std::string(message));
+    }
+    std::vector<std::string> taken() {
+        std::lock_guard lock(mutex);
+        return lines;
+    }
+    std::mutex mutex;
+    std::vector<std::string> lines;
+};
 
 const std::string kSteering =
     "STEERING{angle:12.5\napaTOI:activated\nhalfTOI:temporary-deactivation\nassist-torque:1.25\ndriver-torque:-0.5\n}";
@@ -191,14 +205,15 @@ TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
     // Half a reply, then silence: the loop asks again and keeps the half.
     ASSERT_TRUE(peer.send("STEERING{angle:"));
     ASSERT_TRUE(peer.readRequest(15s));
-    testing::internal::CaptureStderr();
+    auto log = std::make_shared<LogLines>();
+    const auto previousSink = setLogSink(log);
     ASSERT_TRUE(peer.send("7.5\n}STATE{lateral-control-method:APA\n}"));
     const bool decoded = eventually([&] { return session->decodedMessageCount() == 2; }, 15s);
-    const std::string logged = testing::internal::GetCapturedStderr();
+    setLogSink(previousSink);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(session->steeringWheelAngle(), 7.5);
     EXPECT_EQ(session->lateralControlMethod().kind, LateralControlMethod::apa);
-    EXPECT_EQ(logged, "");  // the message after the gap was not spoilt into an unknown one
+    EXPECT_TRUE(log->taken().empty());  // the message after the gap was not spoilt into an unknown one
     EXPECT_TRUE(session->isConnected());
     const auto last = session->lastMessageTime();
     const auto silence = session->timeSinceLastMessage();
@@ -246,7 +261,7 @@ TEST(DeviceSerialInterface, TheEndOfALinkSaysWhy) {
             std::thread::id thread;
         };
         auto seen = std::make_shared<Seen>();
-        session->setLinkEndObserver([seen](const LinkEnd& end) {
+        session->addLinkEndObserver([seen](const LinkEnd& end) {
             std::lock_guard lock(seen->mutex);
             seen->ends.push_back(end);
             seen->thread = std::this_thread::get_id();
@@ -268,66 +283,86 @@ TEST(DeviceSerialInterface, TheEndOfALinkSaysWhy) {
     }
 }
 
-TEST(DeviceSerialInterface, ARequestCutByASignalIsSentWhole) {
-    // A signal that arrives while a write waits for room on a full line ends that write with
-    // part of the request written; the rest must follow before anything else.
-    struct sigaction interrupting {};
-    interrupting.sa_handler = [](int) {};
-    sigemptyset(&interrupting.sa_mask);
-    interrupting.sa_flags = 0;                                 // no SA_RESTART: the write returns early
-    ASSERT_EQ(sigaction(SIGUSR1, &interrupting, nullptr), 0);  // kept: a late signal stays harmless
-
-    PtyPeer peer;  // reads nothing until the line is full
+TEST(DeviceSerialInterface, ObserversSitSideBySide) {
+    PtyPeer peer;
     auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
-    struct ExchangeThread {
-        std::atomic<pthread_t> id{};
-        std::atomic<bool> known{false};
+    // Shared with the observers, which the session keeps until it goes.
+    struct Seen {
+        std::atomic<int> messages[3]{};
+        std::atomic<int> ends[2]{};
     };
-    auto exchangeThread = std::make_shared<ExchangeThread>();
-    session->setMessageObserver([exchangeThread](const DeviceReport&, const DeviceTelemetry&) {
-        exchangeThread->id.store(pthread_self());
-        exchangeThread->known.store(true);
-    });
-    session->connect();
-    // Every ACK makes the loop send another request; far more than the line holds. The ACKs
-    // back up too once the loop stalls, so they go out on a thread of their own.
-    constexpr std::size_t kAcks = 6000;
-    std::string acks;
-    for (std::size_t i = 0; i < kAcks; ++i) acks += "ACK{}";
-    auto sent = std::async(std::launch::async, [&] { return peer.send(acks); });
-    // Wait until the loop stalls in a write on the full line, then interrupt it again and again.
-    std::uint64_t decoded = 0;
-    for (int still = 0; still < 20 && session->decodedMessageCount() < kAcks;) {
-        std::this_thread::sleep_for(10ms);
-        const std::uint64_t now = session->decodedMessageCount();
-        still = now == decoded ? still + 1 : 0;
-        decoded = now;
-    }
-    ASSERT_TRUE(exchangeThread->known.load());
-    for (int i = 0; i < 50; ++i) {
-        pthread_kill(exchangeThread->id.load(), SIGUSR1);
-        std::this_thread::sleep_for(1ms);
-    }
-    session->setMessageObserver(nullptr);
+    auto seen = std::make_shared<Seen>();
+    auto counting = [seen](int which) {
+        return [seen, which](const DeviceReport&, const DeviceTelemetry&) { seen->messages[which]++; };
+    };
+    const ObserverId first = session->addMessageObserver(counting(0));
+    session->addMessageObserver(counting(1));
+    for (int which : {0, 1}) session->addLinkEndObserver([seen, which](const LinkEnd&) { seen->ends[which]++; });
+    EXPECT_FALSE(session->addMessageObserver(nullptr));
 
-    // Drain the line: every request arrives whole, one after the other.
-    const std::string request = messageText(controlRequest(0, 0));
-    std::string received;
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (received.size() < (kAcks + 1) * request.size() && std::chrono::steady_clock::now() < deadline) {
-        char buffer[4096];
-        const ssize_t count = ::read(peer.masterDescriptor(), buffer, sizeof buffer);
-        if (count > 0) {
-            received.append(buffer, static_cast<std::size_t>(count));
-        } else {
-            std::this_thread::sleep_for(1ms);
+    // Each reply is seen by the observers before the next request goes out.
+    auto exchange = [&](int messages) {
+        for (int i = 0; i < messages; ++i) {
+            ASSERT_TRUE(peer.send("ACK{}"));
+            ASSERT_TRUE(peer.readRequest());
         }
+    };
+    session->connect();
+    ASSERT_TRUE(peer.readRequest());
+    exchange(5);
+    EXPECT_EQ(seen->messages[0].load(), 5);
+    EXPECT_EQ(seen->messages[1].load(), 5);
+
+    // While the exchange runs one observer goes and another comes; the second stays.
+    EXPECT_TRUE(session->removeObserver(first));
+    EXPECT_FALSE(session->removeObserver(first));
+    session->addMessageObserver(counting(2));
+    exchange(5);
+    EXPECT_EQ(seen->messages[0].load(), 5);
+    EXPECT_EQ(seen->messages[1].load(), 10);
+    EXPECT_EQ(seen->messages[2].load(), 5);
+
+    session->disconnect();
+    ASSERT_TRUE(loopEnds(session));
+    EXPECT_EQ(seen->ends[0].load(), 1);
+    EXPECT_EQ(seen->ends[1].load(), 1);
+}
+
+// A line that takes at most a few bytes per write, as a full one does when a signal cuts a
+// waiting write short; it counts the writes that took less than they were given.
+class ShortWritingPort : public SerialPort {
+public:
+    using SerialPort::SerialPort;
+
+    ssize_t writeChunk(std::span<const std::uint8_t> bytes) override {
+        static constexpr std::size_t kPieces[] = {1, 5, 11};
+        const std::size_t size = std::min(bytes.size(), kPieces[next_++ % std::size(kPieces)]);
+        const ssize_t written = SerialPort::writeChunk(bytes.first(size));
+        if (written > 0 && static_cast<std::size_t>(written) < bytes.size()) cuts.fetch_add(1);
+        return written;
     }
-    ASSERT_TRUE(sent.get());
-    ASSERT_GE(received.size(), (kAcks + 1) * request.size());
-    for (std::size_t i = 0; i < kAcks + 1; ++i) {
-        ASSERT_EQ(received.substr(i * request.size(), request.size()), request) << "request " << i;
+
+    std::atomic<int> cuts{0};
+
+private:
+    std::size_t next_ = 0;  // only the exchange thread writes
+};
+
+TEST(DeviceSerialInterface, ARequestCutShortIsSentWhole) {
+    // The rest of a request that a write took only in part follows before anything else.
+    PtyPeer peer;
+    auto port = std::make_shared<ShortWritingPort>(peer.devicePath());
+    auto session = std::make_shared<DeviceSerialInterface>(port);
+    session->setRequestLateralControlMagntiude(-0.5);
+    session->connect();
+    for (int i = 0; i < 10; ++i) {
+        const auto request = peer.readRequestText(15s);
+        ASSERT_TRUE(request) << "request " << i;
+        EXPECT_TRUE(*request == "CONTROL{lat:-50.0\nlong:0.0\n}" || *request == "CONTROL{long:0.0\nlat:-50.0\n}")
+            << "request " << i << ": " << *request;
+        ASSERT_TRUE(peer.send("ACK{}"));
     }
+    EXPECT_GE(port->cuts.load(), 10);  // every request was cut, most of them more than once
     EXPECT_TRUE(session->isConnected());
     session->disconnect();
     EXPECT_TRUE(loopEnds(session));
@@ -352,18 +387,19 @@ TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
     }
 }
 
-TEST(DeviceSerialInterface, UnknownMessageIsLoggedOnceOnStandardError) {
+TEST(DeviceSerialInterface, UnknownMessageIsLoggedOnceToTheLinkLog) {
+    auto log = std::make_shared<LogLines>();
+    const auto previousSink = setLogSink(log);
     PtyPeer peer;
     auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
     session->connect();
     ASSERT_TRUE(peer.readRequest());
-    testing::internal::CaptureStderr();
     ASSERT_TRUE(peer.send("FOO{a:1\n}"));
     ASSERT_TRUE(peer.readRequest());
     ASSERT_TRUE(peer.send("ACK{}"));
     ASSERT_TRUE(peer.readRequest());
-    const std::string logged = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(logged, " FOO:\n{\n    \"a\" = \"1\";\n}\n-------\n");
+    setLogSink(previousSink);
+    EXPECT_EQ(log->taken(), (std::vector<std::string>{"orvane.link: FOO:\n{\n    \"a\" = \"1\";\n}\n-------"}));
     EXPECT_TRUE(session->isConnected());
     session->disconnect();
     EXPECT_TRUE(loopEnds(session));

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "device/DeviceSerialInterface.h"
 #include "support/ChildProcess.h"
 #include "update/BossacManager.h"
 
@@ -99,7 +100,7 @@ long readCalls(pid_t process) {
 }
 
 TEST_F(ToolsTest, MonitorPrintsTelemetryOfTheSimulatedVehicle) {
-    auto simulator = startSimulator({"--version", "2.3.0.5"});
+    auto simulator = startSimulator({"--firmware-version", "2.3.0.5"});
     auto monitor = startMonitor({"--lat", "0.5", "--long", "-0.25", "--count", "30", link_});
     const auto lines = monitor->readLines();
     EXPECT_EQ(monitor->wait(15s), 0);
@@ -240,6 +241,66 @@ TEST_F(ToolsTest, MonitorReportsAFailedConnect) {
     auto monitor = startMonitor({(directory_ / "ttyACM9").string()});
     EXPECT_TRUE(monitor->readLines().empty());
     EXPECT_EQ(monitor->wait(15s), 1);
+}
+
+// Every tool answers --help and --version on standard output with status 0, and refuses a bad
+// command line with one line on standard error and status 2, before doing anything else.
+TEST_F(ToolsTest, CommandLinesAnswerHelpAndVersionAndRefuseBadOptions) {
+    struct Case {
+        std::string tool;
+        std::vector<std::string> arguments;
+        int status;
+        std::string says;  // in the output for 0, in the one error line for 2
+    };
+    const std::vector<Case> cases{
+        {"orvane-sim", {"--help"}, 0, "--firmware-version X"},
+        {"orvane-sim", {"--version"}, 0, "orvane-sim 0."},
+        {"orvane-sim", {"--swing", "200"}, 2, "--swing: '200' is not a number from 0 to 180"},
+        {"orvane-sim", {"--rate", "-1"}, 2, "--rate"},
+        {"orvane-sim", {"--unplug-after"}, 2, "--unplug-after"},
+        {"orvane-sim", {"--flash-dump", ""}, 2, "--flash-dump: names no file"},
+        {"orvane-sim", {"--frobnicate"}, 2, "--frobnicate"},
+        {"orvane-monitor", {"--help"}, 0, "--replay FILE"},
+        {"orvane-monitor", {"--version"}, 0, "orvane-monitor 0."},
+        {"orvane-monitor", {}, 2, "PATH is required"},
+        {"orvane-monitor", {"--lat", "nan", "/dev/null"}, 2, "--lat: 'nan' is not a number from -1 to 1"},
+        {"orvane-monitor", {"--long", "1.5", "/dev/null"}, 2, "--long"},
+        {"orvane-monitor", {"--count", "0", "/dev/null"}, 2, "--count: '0'"},
+        {"orvane-monitor", {"/dev/a", "/dev/b"}, 2, "/dev/b"},
+        {"orvane-monitor", {"--replay", "x.csv", "--lat", "0.5"}, 2, "--lat excludes --replay"},
+        {"orvane-monitor", {"--speed", "2", "/dev/null"}, 2, "--speed requires --replay"},
+        {"orvane-monitor", {"--replay", "x.csv", "--speed", "0"}, 2, "--speed: '0'"},
+        {"orvane-firmware-server", {"--help"}, 0, "--firmware-version V"},
+        {"orvane-firmware-server", {"--version"}, 0, "orvane-firmware-server 0."},
+        {"orvane-firmware-server", {"--firmware-version", "1.x"}, 2, "'1.x' is not a dotted version"},
+        {"orvane-firmware-server", {"--port", "70000"}, 2, "--port"},
+        {"orvane-firmware-server", {"extra"}, 2, "extra"},
+    };
+    const std::string errorsPath = (directory_ / "errors").string();
+    for (const auto& c : cases) {
+        const auto tool = kTools / c.tool;
+        if (!fs::exists(tool)) GTEST_SKIP() << "build " << c.tool << " first";
+        std::vector<std::string> arguments{tool.string()};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        std::string label = c.tool;
+        for (const auto& argument : c.arguments) label += " '" + argument + "'";
+
+        Child child(arguments, errorsPath);
+        std::string output;
+        for (const auto& line : child.readLines()) output += line + "\n";
+        EXPECT_EQ(child.wait(15s), c.status) << label;
+        std::ifstream errorFile(errorsPath);
+        const std::string errors((std::istreambuf_iterator<char>(errorFile)), std::istreambuf_iterator<char>());
+        if (c.status == 0) {
+            EXPECT_NE(output.find(c.says), std::string::npos) << label << ": " << output;
+            EXPECT_EQ(errors, "") << label;
+        } else {
+            EXPECT_EQ(output, "") << label;
+            EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << label << ": " << errors;
+            EXPECT_EQ(errors.rfind(c.tool + ": ", 0), 0u) << label << ": " << errors;
+            EXPECT_NE(errors.find(c.says), std::string::npos) << label << ": " << errors;
+        }
+    }
 }
 
 // The device's side of a firmware update, flashed by the real bossac as the console runs it.
@@ -403,6 +464,44 @@ TEST_F(BootloaderSimTest, BossacFailsOnAFaultyBootloader) {
         ASSERT_TRUE(run.status.has_value()) << run.output;
         EXPECT_NE(*run.status, 0);
         EXPECT_NE(run.output.find("No device found"), std::string::npos) << run.output;
+    }
+}
+
+// A session on a port where the bootloader sits asks it once and then only listens: the board
+// that starts without firmware, and the one that stays in its bootloader after a write was cut.
+TEST_F(BootloaderSimTest, ASessionRecognisesTheBootloaderAfterStartAndAfterAnInterruptedWrite) {
+    const std::string expected = "v2.0 Orvane SAM-BA monitor Nov 30 2026 09:00:00";
+    auto recognised = [&](const std::string& path) {
+        auto session = std::make_shared<DeviceSerialInterface>(path);
+        session->connect();
+        const bool answered = eventually([&] { return session->bootloaderVersion().has_value(); });
+        EXPECT_TRUE(session->isConnected());
+        EXPECT_EQ(session->decodedMessageCount(), 0u);
+        session->disconnect();
+        return answered ? *session->bootloaderVersion() : std::string("(no bootloader)");
+    };
+    {
+        auto simulator = startSimulator({"--start-in-bootloader"});
+        EXPECT_EQ(recognised(link_), expected);
+        // After the probe the bootloader takes the tool's commands as ever.
+        const auto bootloader = linkTarget(link_);
+        auto run = flash(link_, writeImage("image.bin", 2048, "4.0.0.1"));
+        EXPECT_EQ(run.status, 0) << run.output;
+        ASSERT_TRUE(repointed(link_, bootloader));
+        EXPECT_EQ(reportedVersion(link_), "4.0.0.1");
+    }
+    {
+        std::string bootloader;
+        auto simulator = startBootloader({"--vanish-during-write", "--stay-in-bootloader-after-interrupt"}, bootloader);
+        auto run = flash(link_, writeImage("image.bin", 4096, "4.0.0.2"));
+        EXPECT_NE(run.status, 0) << run.output;
+        ASSERT_TRUE(repointed(link_, bootloader)) << "the bootloader did not come back";
+        bootloader = linkTarget(link_);
+        EXPECT_EQ(recognised(link_), expected);
+        run = flash(link_, writeImage("image.bin", 4096, "4.0.0.2"));
+        EXPECT_EQ(run.status, 0) << run.output;
+        ASSERT_TRUE(repointed(link_, bootloader));
+        EXPECT_EQ(reportedVersion(link_), "4.0.0.2");
     }
 }
 

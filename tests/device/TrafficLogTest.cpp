@@ -171,8 +171,8 @@ TEST(TrafficLog, RecordsASessionsRequestsAndReplies) {
     PtyPeer peer;
     auto log = std::make_shared<TrafficLog>();
     auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
-    session->setRequestObserver([log](const DeviceReport& request) { log->push(TrafficDirection::sent, request); });
-    session->setMessageObserver(
+    session->addRequestObserver([log](const DeviceReport& request) { log->push(TrafficDirection::sent, request); });
+    session->addMessageObserver(
         [log](const DeviceReport& message, const DeviceTelemetry&) { log->push(TrafficDirection::received, message); });
     session->setRequestLateralControlMagntiude(0.5);
     peer.startAnswering([](const DeviceReport&) { return std::string("STATE{lateral-control-method:HALF\n}"); });

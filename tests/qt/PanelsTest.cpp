@@ -266,6 +266,16 @@ TEST(TrafficPanel, FiltersByMessageNameAsNewMessagesComeAndGo) {
     EXPECT_EQ(f.rows(), 3);
     filter->setCurrentIndex(0);
     EXPECT_EQ(f.rows(), 6);
+
+    // The device's text shows escaped, in the rows and in the filter, which still filters by the
+    // name itself.
+    f.log->push(TrafficDirection::received, {"\x1b[2J", {{"k", "a\nb"}}});
+    ASSERT_TRUE(waitFor([&] { return cell(f.panel, 5, TrafficTableModel::nameColumn) == "\"\\u001b[2J\""; }));
+    EXPECT_EQ(cell(f.panel, 5, TrafficTableModel::fieldsColumn), "k=\"a\\nb\"");
+    const int escaped = filter->findText("\"\\u001b[2J\"");
+    ASSERT_GE(escaped, 0);
+    filter->setCurrentIndex(escaped);
+    EXPECT_EQ(f.rows(), 1);
 }
 
 TEST(TrafficPanel, PauseLeavesTheRowsAsTheyAreAndShowsWhatTheLogDrops) {

@@ -33,8 +33,10 @@ public:
         textColor = color;
         textColors.push_back(color);
     }
+    void setToolTip(const std::string& text) override { toolTip = text; }
 
     std::string value;
+    std::optional<std::string> toolTip;     // none until set
     std::optional<Color> textColor;         // none until set
     std::vector<std::string> stringValues;  // every setStringValue
     std::vector<Color> textColors;          // every setTextColor
@@ -95,6 +97,7 @@ public:
         transform = newTransform;
         transforms.push_back(newTransform);
     }
+    void setAlphaValue(double newAlpha) override { alpha = newAlpha; }
 
     std::optional<std::string> imageName;  // none until set
     std::vector<std::string> imageNames;
@@ -103,6 +106,7 @@ public:
     std::vector<Point> anchorPoints;
     std::optional<Transform3D> transform;
     std::vector<Transform3D> transforms;
+    double alpha = 1.0;
 };
 
 class FakeProgressIndicator : public ProgressIndicator {

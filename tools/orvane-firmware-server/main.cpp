@@ -1,10 +1,6 @@
 // orvane-firmware-server: a local firmware-information endpoint for the demo and for trying
 // the update path without the real server. It announces one firmware version and serves its
-// image; the console finds it through the ORVANE_FIRMWARE_ENDPOINT environment variable.
-//
-//   orvane-firmware-server [--port N] [--version V] [--notes TEXT] [--image-size BYTES] [--rate BYTES]
-//
-// --rate serves the image at about that many bytes a second, so a download can be watched.
+// image; the console finds it through --firmware-endpoint or ORVANE_FIRMWARE_ENDPOINT.
 // Prints the endpoint URL on its first line, then serves until interrupted.
 
 #include <httplib.h>
@@ -14,11 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <regex>
 #include <string>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "ToolOptions.h"
 #include "update/FirmwareDownload.h"
 
 namespace {
@@ -29,12 +27,6 @@ void stop(int) {
     if (runningServer) runningServer->stop();
 }
 
-int usage() {
-    std::cerr << "usage: orvane-firmware-server [--port N] [--version V] [--notes TEXT] [--image-size BYTES] "
-                 "[--rate BYTES]\n";
-    return 64;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -43,23 +35,28 @@ int main(int argc, char** argv) {
     std::string notes = "Smoother lane-keep torque overlay.\nFaster start-up after power-on.";
     std::size_t imageSize = 64 * 1024;
     std::size_t rate = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        const char* v = nullptr;
-        if (arg == "--port" && (v = value()))
-            port = std::atoi(v);
-        else if (arg == "--version" && (v = value()))
-            version = v;
-        else if (arg == "--notes" && (v = value()))
-            notes = v;
-        else if (arg == "--image-size" && (v = value()))
-            imageSize = std::strtoull(v, nullptr, 10);
-        else if (arg == "--rate" && (v = value()))
-            rate = std::strtoull(v, nullptr, 10);
-        else
-            return usage();
-    }
+
+    CLI::App options{
+        "A local firmware-information endpoint on 127.0.0.1 that announces one firmware version and serves its "
+        "image, for trying the console's update path without the real server. Prints the endpoint's URL on its "
+        "first line (hand it to orvane-console --firmware-endpoint), then serves until interrupted."};
+    orvane::tools::describeTool(options, "orvane-firmware-server");
+    options.add_option("--port", port, "Listen on port N of 127.0.0.1 (default: a free port)")
+        ->type_name("N")
+        ->check(CLI::Range(0, 65535).description(""));
+    options.add_option("--firmware-version", version, "Announce and serve firmware version V (default 1.2.3.4)")
+        ->type_name("V")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                static const std::regex dotted("[0-9]+(\\.[0-9]+){0,3}");
+                return std::regex_match(text, dotted) ? std::string() : "'" + text + "' is not a dotted version";
+            },
+            "", "version"));
+    options.add_option("--notes", notes, "Announce TEXT as the release notes")->type_name("TEXT");
+    options.add_option("--image-size", imageSize, "Serve an image of BYTES bytes (default 65536)")->type_name("BYTES");
+    options.add_option("--rate", rate, "Serve the image at about BYTES bytes a second (default: at once)")
+        ->type_name("BYTES");
+    if (auto status = orvane::tools::parseToolOptions(options, argc, argv)) return *status;
 
     // A recognisable, deterministic image. It opens with the version marker the device's firmware
     // carries, "ORVANE-FIRMWARE-VERSION=" + version + NUL (orvane-sim reports that version after

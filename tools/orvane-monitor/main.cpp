@@ -5,7 +5,7 @@
 // lines instead, without a device.
 //
 // Exit status: 0 after --count messages, 2 when the link ends (its cause is printed on standard
-// error), 1 when the connection cannot be made or the CSV file not written, 64 for a usage error.
+// error) or an option is bad, 1 when the connection cannot be made or the CSV file not written.
 // --replay: 0, or 2 when the file is not a readable recording.
 
 #include <algorithm>
@@ -17,15 +17,19 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
+#include "ToolOptions.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
+#include "platform/Log.h"
 
 namespace {
 
@@ -33,61 +37,84 @@ using orvane::DeviceReport;
 using orvane::DeviceTelemetry;
 using Json = nlohmann::ordered_json;
 
-const char* const kUsage =
-    "usage: orvane-monitor [--lat X] [--long Y] [--count N] [--csv FILE] PATH\n"
-    "       orvane-monitor --replay FILE [--speed X]\n"
-    "  --lat X     lateral request magnitude, -1 to 1 (default 0)\n"
-    "  --long Y    longitudinal request magnitude, -1 to 1 (default 0)\n"
-    "  --count N   stop after N messages (default: run until the link ends)\n"
-    "  --csv FILE  also record one CSV row per message to FILE (created or emptied; written\n"
-    "              at least every 250 ms), with a header row; the JSON lines still go to stdout\n"
-    "  --replay FILE  print the rows of a recording (a --csv file or the console's) as the\n"
-    "              JSON lines, as fast as they can be written\n"
-    "  --speed X   with --replay: at the pace of the recording's times, X times as fast\n"
-    "exit status: 0 after N messages, 2 when the link ends, 1 when connecting or writing the\n"
-    "CSV file fails; --replay: 0, or 2 when FILE is not a readable recording\n";
-
 struct Options {
     double lateral = 0;
     double longitudinal = 0;
     std::optional<std::int64_t> count;
     std::string csvPath;
     std::string path;
+    std::string replayPath;
+    std::optional<double> speed;
 };
 
-bool parseMagnitude(const char* text, double& magnitude) {
-    auto value = orvane::parseNumber(text ? text : "");
-    if (!value || !(*value >= -1 && *value <= 1)) return false;
-    magnitude = *value;
-    return true;
+// A number in the device protocol's syntax (C locale) that `accepts` takes, described as `what`;
+// CLI11's own conversion would also take "nan" and the current locale's decimal point.
+template <typename Accepts>
+CLI::Validator number(Accepts accepts, const std::string& what) {
+    return CLI::Validator(
+        [=](std::string& text) {
+            const auto value = orvane::parseNumber(text);
+            if (value && std::isfinite(*value) && accepts(*value)) return std::string();
+            return "'" + text + "' is not " + what;
+        },
+        "");
 }
 
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (argument == "--lat") {
-            if (!parseMagnitude(next(), options.lateral)) return false;
-        } else if (argument == "--long") {
-            if (!parseMagnitude(next(), options.longitudinal)) return false;
-        } else if (argument == "--count") {
-            const char* text = next();
-            auto value = orvane::parseDecimalInteger(text ? text : "");
-            if (!value || *value < 1) return false;
-            options.count = *value;
-        } else if (argument == "--csv") {
-            const char* text = next();
-            if (!text || !*text) return false;
-            options.csvPath = text;
-        } else if (!argument.empty() && argument[0] == '-' && argument != "-") {
-            return false;
-        } else if (options.path.empty()) {
-            options.path = argument;
-        } else {
-            return false;
-        }
+const CLI::Validator kMagnitude = number([](double v) { return v >= -1 && v <= 1; }, "a number from -1 to 1");
+const CLI::Validator kCount(
+    [](std::string& text) {
+        const auto value = orvane::parseDecimalInteger(text);
+        return value && *value >= 1 ? std::string() : "'" + text + "' is not a whole number above 0";
+    },
+    "");
+const CLI::Validator kNamesAFile(
+    [](std::string& text) { return text.empty() ? std::string("names no file") : std::string(); }, "");
+
+// The command line, or the exit status to end with at once.
+std::variant<Options, int> parseOptions(int argc, char** argv) {
+    Options options;
+    CLI::App app{
+        "Connects to the Orvane vehicle interface at PATH, sends it fixed lateral and longitudinal control "
+        "requests, and prints its telemetry as one JSON object per line after each message. With --replay it "
+        "prints a recording's rows as the same lines instead, without a device.\n\n"
+        "Exit status: 0 after --count messages, 2 when the link ends or an option is bad, 1 when the connection "
+        "cannot be made or the CSV file not written; with --replay 0, or 2 when FILE is not a readable "
+        "recording."};
+    orvane::tools::describeTool(app, "orvane-monitor");
+    auto* lateral = app.add_option("--lat", options.lateral, "Lateral request magnitude X, -1 to 1 (default 0)")
+                        ->type_name("X")
+                        ->check(kMagnitude);
+    auto* longitudinal =
+        app.add_option("--long", options.longitudinal, "Longitudinal request magnitude Y, -1 to 1 (default 0)")
+            ->type_name("Y")
+            ->check(kMagnitude);
+    auto* count = app.add_option("--count", options.count, "Stop after N messages (default: run until the link ends)")
+                      ->type_name("N")
+                      ->check(kCount);
+    auto* csv = app.add_option("--csv", options.csvPath,
+                               "Also record one CSV row per message to FILE (created or emptied; written at least "
+                               "every 250 ms), with a header row; the JSON lines still go to standard output")
+                    ->type_name("FILE")
+                    ->check(kNamesAFile);
+    auto* path = app.add_option("PATH", options.path, "The device, for example /dev/ttyACM0")->type_name("");
+    auto* replay =
+        app.add_option(
+               "--replay", options.replayPath,
+               "Print the rows of a recording (a --csv file or the console's) as the JSON lines, "
+               "as fast as they can be written, instead of connecting (not with PATH, --lat, --long, --count or --csv)")
+            ->type_name("FILE")
+            ->check(kNamesAFile)
+            ->excludes(lateral, longitudinal, count, csv, path);
+    app.add_option("--speed", options.speed,
+                   "With --replay: at the pace of the recording's times, X times as fast (X above 0)")
+        ->type_name("X")
+        ->check(number([](double v) { return v > 0; }, "a number above 0"))
+        ->needs(replay);
+    if (auto status = orvane::tools::parseToolOptions(app, argc, argv)) return *status;
+    if (options.replayPath.empty() && options.path.empty()) {
+        return orvane::tools::usageError(app, "PATH is required, or --replay FILE");
     }
-    return !options.path.empty();
+    return options;
 }
 
 // JSON has no nan or infinity: those print as the strings "nan", "inf" and "-inf".
@@ -121,33 +148,12 @@ Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std
 
 // --replay FILE [--speed X]: the recording's rows as the JSON lines a live run would have printed
 // for them. Every row was recorded while connected. A value the recording does not give (its
-// column is missing or its field empty) prints as null. Nothing when --replay is not asked for.
-std::optional<int> replayIfAsked(int argc, char** argv) {
+// column is missing or its field empty) prints as null.
+int replay(const std::string& file, std::optional<double> speed) {
     using F = orvane::RecordingField;
-    std::optional<std::string> file;
-    std::optional<double> speed;
-    bool valid = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (argument == "--replay" && value && *value && !file) {
-            file = argv[++i];
-        } else if (argument == "--speed" && value && !speed) {
-            speed = orvane::parseNumber(argv[++i]);
-            valid = valid && speed && std::isfinite(*speed) && *speed > 0;
-        } else {
-            valid = false;
-        }
-    }
-    if (!file) return std::nullopt;
-    if (!valid) {
-        std::fputs(kUsage, stderr);
-        return 64;
-    }
-
     std::optional<orvane::Recording> recording;
     try {
-        recording.emplace(orvane::Recording::open(*file));
+        recording.emplace(orvane::Recording::open(file));
     } catch (const orvane::RecordingError& error) {
         std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
         return 2;
@@ -176,40 +182,60 @@ std::optional<int> replayIfAsked(int argc, char** argv) {
     return 0;
 }
 
+// The log's entries as lines on standard error, without decoration.
+class StandardErrorLog : public orvane::LogSink {
+public:
+    void write(std::string_view, orvane::LogLevel, std::string_view message) override {
+        std::string line(message);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const auto status = replayIfAsked(argc, argv)) return *status;
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 64;
-    }
+    auto parsed = parseOptions(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const Options& options = std::get<Options>(parsed);
+    if (!options.replayPath.empty()) return replay(options.replayPath, options.speed);
 
-    std::unique_ptr<orvane::TelemetryRecorder> recorder;
+    // What main shares with the session's observers. They hold it, so it lives as long as any of
+    // them might still run, even if the loop were to outlast main's wait for its end below.
+    struct Run {
+        Options options;
+        std::unique_ptr<orvane::TelemetryRecorder> recorder;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::int64_t printed = 0;
+        bool done = false;
+        // The exchange loop has ended: it calls no observer after this.
+        bool loopEnded = false;
+    };
+    auto run = std::make_shared<Run>();
+    run->options = options;
     if (!options.csvPath.empty()) {
         try {
-            recorder = std::make_unique<orvane::TelemetryRecorder>(options.csvPath);
+            run->recorder = std::make_unique<orvane::TelemetryRecorder>(options.csvPath);
         } catch (const std::system_error& error) {
             std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
             return 1;
         }
     }
+    // The session logs messages it does not know; they go to standard error.
+    orvane::setLogSink(std::make_shared<StandardErrorLog>());
 
     auto session = std::make_shared<orvane::DeviceSerialInterface>(options.path);
     session->setRequestLateralControlMagntiude(options.lateral);
     session->setRequestLongitudinalControlMagntiude(options.longitudinal);
 
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::int64_t printed = 0;
-    bool done = false;
     std::weak_ptr<orvane::DeviceSerialInterface> weakSession = session;
     // Runs on the exchange thread, after each message was read and decoded.
-    session->setMessageObserver([&, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
+    session->addMessageObserver([run, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
         auto current = weakSession.lock();
-        std::lock_guard lock(mutex);
-        if (done || !current) return;
+        std::lock_guard lock(run->mutex);
+        if (run->done || !current) return;
         // Messages a device sends are 7-bit text; replace anything else rather than fail.
         std::string line = telemetryLine(telemetry, current->isConnected(), message.name)
                                .dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -217,11 +243,18 @@ int main(int argc, char** argv) {
         std::fputc('\n', stdout);
         std::fflush(stdout);
         // The recorder only queues the row: its own thread writes the file.
-        if (recorder) recorder->record(message, telemetry, options.lateral, options.longitudinal);
-        if (options.count && ++printed >= *options.count) {
-            done = true;
-            finished.notify_all();
+        if (run->recorder) {
+            run->recorder->record(message, telemetry, run->options.lateral, run->options.longitudinal);
         }
+        if (run->options.count && ++run->printed >= *run->options.count) {
+            run->done = true;
+            run->changed.notify_all();
+        }
+    });
+    session->addLinkEndObserver([run](const orvane::LinkEnd&) {
+        std::lock_guard lock(run->mutex);
+        run->loopEnded = true;
+        run->changed.notify_all();
     });
 
     try {
@@ -233,15 +266,9 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        std::unique_lock lock(mutex);
-        // The session clears isConnected when the link ends; look every 10 ms.
-        while (!done) {
-            if (finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return done; })) break;
-            if (!session->isConnected()) {
-                status = 2;
-                done = true;
-            }
-        }
+        std::unique_lock lock(run->mutex);
+        run->changed.wait(lock, [&] { return run->done || run->loopEnded; });
+        if (!run->done) status = 2;
     }
     if (status == 2) {
         // Present once isConnected() has turned false.
@@ -250,16 +277,20 @@ int main(int argc, char** argv) {
                      end ? end->detail.c_str() : "for a reason not known");
     }
 
+    // Closing the port wakes the loop at once; once it has ended no observer runs any more.
     session->disconnect();
-    session->setMessageObserver(nullptr);
+    {
+        std::unique_lock lock(run->mutex);
+        run->changed.wait_for(lock, std::chrono::seconds(10), [&] { return run->loopEnded; });
+    }
     // Let the exchange loop let go of the session before the process ends.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    if (recorder) {
-        recorder->close();
-        if (const auto error = recorder->writeError()) {
+    if (run->recorder) {
+        run->recorder->close();
+        if (const auto error = run->recorder->writeError()) {
             std::fprintf(stderr, "orvane-monitor: %s\n", error->c_str());
             return 1;
         }

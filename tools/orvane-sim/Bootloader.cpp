@@ -1,6 +1,7 @@
 #include "Bootloader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -141,7 +142,11 @@ std::string Bootloader::receive(std::span<const std::uint8_t> bytes) {
                     command(line_, out);
                     line_.clear();
                 } else if (byte != '\r' && byte != '\n') {
-                    // A line that runs on is noise: drop it rather than grow.
+                    // Like the monitor on the chip: any byte that is neither a hexadecimal digit
+                    // nor a comma is the command letter and starts the command afresh, so bytes
+                    // a host sent before (a device's requests, say) do not spoil the next
+                    // command. A line that runs on is noise: drop it rather than grow.
+                    if (!std::isxdigit(byte) && byte != ',') line_.clear();
                     if (line_.size() >= 32) line_.clear();
                     line_.push_back(static_cast<char>(byte));
                 }

@@ -26,8 +26,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "Bootloader.h"
+#include "ToolOptions.h"
 #include "UsbPort.h"
 #include "device/DeviceReport.h"
 #include "device/NumberText.h"
@@ -42,42 +44,6 @@ using orvane::sim::BootloaderFaults;
 using orvane::sim::Flash;
 using orvane::sim::UsbPort;
 using Clock = std::chrono::steady_clock;
-
-const char* const kUsage =
-    "usage: orvane-sim [--link PATH] [--version X] [--rate N] [--unplug-after N] [--silent]\n"
-    "                  [--high-bit-after N] [--endless-name-after N]\n"
-    "                  [--steer-delay SECONDS] [--steer-lag SECONDS] [--swing DEGREES] [--driver-grab SECONDS]\n"
-    "                  [--bootloader-link PATH] [--flash-dump FILE] [--flip-bit-after-write]\n"
-    "                  [--vanish-during-write] [--bootloader-silent]\n"
-    "  --link PATH             place a symbolic link to the device at PATH (removed on exit)\n"
-    "  --rate N                answer at most N messages a second, as the device's bus cycle\n"
-    "                          paces it (default 100; 0: answer every request at once)\n"
-    "  --version X             firmware version to report (default 1.1.9.0)\n"
-    "  --unplug-after N        after N messages, close the device and remove the link, then exit\n"
-    "  --silent                read requests but never answer\n"
-    "  --high-bit-after N      make message N+1 carry a byte with the high bit set\n"
-    "  --endless-name-after N  after N messages, send a name that never ends\n"
-    "The wheel turns 3.6 degrees clockwise (negative) per percent of lateral request, plus a slow\n"
-    "swing of its own; the driver's torque follows the angle's sign.\n"
-    "  --steer-delay SECONDS   the wheel starts to follow a lateral request this long after it\n"
-    "                          arrives (default 0)\n"
-    "  --steer-lag SECONDS     time constant of the wheel's first-order lag (default 0.3; 0: none)\n"
-    "  --swing DEGREES         amplitude of the wheel's own slow swing (default 25; 0: none)\n"
-    "  --driver-grab SECONDS   this long after a client's first request the driver grabs the wheel:\n"
-    "                          it stays where it is and the driver's torque exceeds 4 Nm\n"
-    "Opened at 1200 baud and closed, the device reboots into its bootloader (an ATSAMD21G18A's\n"
-    "SAM-BA monitor, for bossac) on a new pty, linked from the --link PATH; its reset brings the\n"
-    "device back on a new pty, reporting the version in the image's \"ORVANE-FIRMWARE-VERSION=V\"\n"
-    "marker (NUL-terminated), or 0.0.0.0 for an image without one. Each new pty's path is printed.\n"
-    "  --bootloader-link PATH  link the bootloader from PATH instead, and remove the device's link\n"
-    "  --flash-dump FILE       at a reset after a write, save the written flash to FILE: from the\n"
-    "                          lowest written address (0 with bossac's defaults) to the last byte\n"
-    "                          the host sent, so exactly the image bossac wrote\n"
-    "  --flip-bit-after-write  flip one bit of the written flash before it is read back\n"
-    "  --vanish-during-write   after 16 pages (1 KiB) were written, the bootloader's link goes\n"
-    "                          and it answers nothing; its pty goes when the host closes it\n"
-    "                          (at most 20 s later), and the simulator exits\n"
-    "  --bootloader-silent     the bootloader reads everything and answers nothing\n";
 
 // What a device whose flashed image carries no version marker reports.
 const char* const kUnmarkedFirmwareVersion = "0.0.0.0";
@@ -97,6 +63,8 @@ struct Options {
     std::string bootloaderLinkPath;
     std::string flashDumpPath;
     BootloaderFaults faults;
+    bool startInBootloader = false;
+    bool stayInBootloaderAfterInterrupt = false;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -106,66 +74,106 @@ void onSignal(int) {
     [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-// A number of seconds (or degrees) from 0 to `most`.
-std::optional<double> amount(const char* text, double most) {
-    auto value = orvane::parseNumber(text ? text : "");
-    if (!value || !(*value >= 0 && *value <= most)) return std::nullopt;
-    return value;
+// A number in the device protocol's syntax (C locale) from 0 to `most`.
+CLI::Validator amount(double most) {
+    return CLI::Validator(
+        [most](std::string& text) {
+            const auto value = orvane::parseNumber(text);
+            if (value && *value >= 0 && *value <= most) return std::string();
+            return "'" + text + "' is not a number from 0 to " + std::to_string(static_cast<long>(most));
+        },
+        "");
 }
 
-std::optional<long> count(const char* text) {
-    auto value = orvane::parseDecimalInteger(text ? text : "");
-    if (!value || *value < 0) return std::nullopt;
-    return static_cast<long>(*value);
-}
+// A count of messages, 0 or more.
+const CLI::Validator kCount(
+    [](std::string& text) {
+        const auto value = orvane::parseDecimalInteger(text);
+        return value && *value >= 0 ? std::string() : "'" + text + "' is not a whole number";
+    },
+    "");
 
-bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (argument == "--link") {
-            const char* path = next();
-            if (!path) return false;
-            options.linkPath = path;
-        } else if (argument == "--version") {
-            const char* version = next();
-            if (!version) return false;
-            options.version = version;
-        } else if (argument == "--rate") {
-            auto rate = count(next());
-            if (!rate) return false;
-            options.rate = *rate;
-        } else if (argument == "--unplug-after") {
-            if (!(options.unplugAfter = count(next()))) return false;
-        } else if (argument == "--high-bit-after") {
-            if (!(options.highBitAfter = count(next()))) return false;
-        } else if (argument == "--endless-name-after") {
-            if (!(options.endlessNameAfter = count(next()))) return false;
-        } else if (argument == "--steer-delay" || argument == "--steer-lag" || argument == "--swing") {
-            auto value = amount(next(), argument == "--swing" ? 180 : 10);
-            if (!value) return false;
-            (argument == "--steer-delay" ? options.steerDelay
-             : argument == "--steer-lag" ? options.steerLag
-                                         : options.swing) = *value;
-        } else if (argument == "--driver-grab") {
-            if (!(options.driverGrab = amount(next(), 86400))) return false;
-        } else if (argument == "--silent") {
-            options.silent = true;
-        } else if (argument == "--bootloader-link" || argument == "--flash-dump") {
-            const char* path = next();
-            if (!path || !*path) return false;
-            (argument == "--flash-dump" ? options.flashDumpPath : options.bootloaderLinkPath) = path;
-        } else if (argument == "--flip-bit-after-write") {
-            options.faults.flipBitAfterWrite = true;
-        } else if (argument == "--vanish-during-write") {
-            options.faults.vanishDuringWrite = true;
-        } else if (argument == "--bootloader-silent") {
-            options.faults.silent = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
+const CLI::Validator kNamesAFile(
+    [](std::string& text) { return text.empty() ? std::string("names no file") : std::string(); }, "");
+
+// The command line, or the exit status to end with at once.
+std::variant<Options, int> parseOptions(int argc, char** argv) {
+    Options options;
+    CLI::App app{
+        "A simulated Orvane vehicle interface on a pseudo-terminal. Prints the device path (the pty's slave) on "
+        "the first line of standard output, answers each CONTROL request with one message from a moving "
+        "vehicle, and can misbehave on purpose. Runs until SIGINT or SIGTERM, or until it unplugs itself.\n\n"
+        "The wheel turns 3.6 degrees clockwise (negative) per percent of lateral request, plus a slow swing of "
+        "its own; the driver's torque follows the angle's sign.\n\n"
+        "Opened at 1200 baud and closed, the device reboots into its bootloader (an ATSAMD21G18A's SAM-BA "
+        "monitor, for bossac) on a new pty, linked from the --link PATH; its reset brings the device back on a "
+        "new pty, reporting the version in the image's \"ORVANE-FIRMWARE-VERSION=V\" marker (NUL-terminated), "
+        "or 0.0.0.0 for an image without one. Each new pty's path is printed."};
+    orvane::tools::describeTool(app, "orvane-sim");
+    auto text = [](CLI::Option* option, const char* name) { return option->type_name(name); };
+    text(app.add_option("--link", options.linkPath, "Place a symbolic link to the device at PATH (removed on exit)"),
+         "PATH");
+    text(app.add_option("--firmware-version", options.version, "Firmware version X to report (default 1.1.9.0)"), "X");
+    text(app.add_option("--rate", options.rate,
+                        "Answer at most N messages a second, as the device's bus cycle paces it (default 100; 0: "
+                        "answer every request at once)"),
+         "N")
+        ->check(kCount);
+    text(app.add_option("--unplug-after", options.unplugAfter,
+                        "After N messages, close the device and remove the link, then exit"),
+         "N")
+        ->check(kCount);
+    app.add_flag("--silent", options.silent, "Read requests but never answer");
+    text(
+        app.add_option("--high-bit-after", options.highBitAfter, "Make message N+1 carry a byte with the high bit set"),
+        "N")
+        ->check(kCount);
+    text(app.add_option("--endless-name-after", options.endlessNameAfter,
+                        "After N messages, send a name that never ends"),
+         "N")
+        ->check(kCount);
+    text(app.add_option("--steer-delay", options.steerDelay,
+                        "The wheel starts to follow a lateral request this long after it arrives (default 0, at "
+                        "most 10)"),
+         "SECONDS")
+        ->check(amount(10));
+    text(app.add_option("--steer-lag", options.steerLag,
+                        "Time constant of the wheel's first-order lag (default 0.3, at most 10; 0: none)"),
+         "SECONDS")
+        ->check(amount(10));
+    text(app.add_option("--swing", options.swing,
+                        "Amplitude of the wheel's own slow swing (default 25, at most 180; 0: none)"),
+         "DEGREES")
+        ->check(amount(180));
+    text(app.add_option("--driver-grab", options.driverGrab,
+                        "This long after a client's first request the driver grabs the wheel: it stays where it "
+                        "is and the driver's torque exceeds 4 Nm"),
+         "SECONDS")
+        ->check(amount(86400));
+    text(app.add_option("--bootloader-link", options.bootloaderLinkPath,
+                        "Link the bootloader from PATH instead, and remove the device's link"),
+         "PATH")
+        ->check(kNamesAFile);
+    text(app.add_option("--flash-dump", options.flashDumpPath,
+                        "At a reset after a write, save the written flash to FILE: from the lowest written address "
+                        "(0 with bossac's defaults) to the last byte the host sent, so exactly the image bossac "
+                        "wrote"),
+         "FILE")
+        ->check(kNamesAFile);
+    app.add_flag("--flip-bit-after-write", options.faults.flipBitAfterWrite,
+                 "Flip one bit of the written flash before it is read back");
+    app.add_flag("--vanish-during-write", options.faults.vanishDuringWrite,
+                 "After 16 pages (1 KiB) were written, the bootloader's link goes and it answers nothing; its pty "
+                 "goes when the host closes it (at most 20 s later), and the simulator exits");
+    app.add_flag("--bootloader-silent", options.faults.silent, "The bootloader reads everything and answers nothing");
+    app.add_flag("--start-in-bootloader", options.startInBootloader,
+                 "Start in the bootloader, as a board without firmware does");
+    app.add_flag("--stay-in-bootloader-after-interrupt", options.stayInBootloaderAfterInterrupt,
+                 "A bootloader that vanished during a write (--vanish-during-write) comes back as the bootloader, "
+                 "once its pty has gone, instead of exiting: the write was cut short, so the board stays there; the "
+                 "next write succeeds");
+    if (auto status = orvane::tools::parseToolOptions(app, argc, argv)) return *status;
+    return options;
 }
 
 // Rounded to two decimals, as the device's firmware prints its values.
@@ -312,7 +320,12 @@ public:
                                       .swing = options_.swing,
                                       .driverGrab = options_.driverGrab}) {}
 
-    bool open() { return port_.attach(options_.linkPath); }
+    bool open() {
+        if (!options_.startInBootloader) return port_.attach(options_.linkPath);
+        std::fprintf(stderr, "orvane-sim: starting in the bootloader\n");
+        bootloader_.emplace(flash_, options_.faults);
+        return port_.attach(bootloaderLink());
+    }
 
     int run() {
         for (;;) {
@@ -363,7 +376,11 @@ private:
         if (port_.speed() != B1200) return true;
         std::fprintf(stderr, "orvane-sim: opened at 1200 baud and closed: rebooting into the bootloader\n");
         bootloader_.emplace(flash_, options_.faults);
-        return port_.attach(options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath);
+        return port_.attach(bootloaderLink());
+    }
+
+    const std::string& bootloaderLink() const {
+        return options_.bootloaderLinkPath.empty() ? options_.linkPath : options_.bootloaderLinkPath;
     }
 
     void clientGone() {
@@ -412,8 +429,18 @@ private:
             while (Clock::now() < deadline && !(descriptors[0].revents & POLLHUP) && descriptors[1].revents == 0) {
                 if (::poll(descriptors, 2, 100) < 0 && errno != EINTR) break;
             }
-            port_.detach();
-            return false;
+            if (!options_.stayInBootloaderAfterInterrupt) {
+                port_.detach();
+                return false;
+            }
+            // Plugged in again, the board finds no whole image and stays in its bootloader (on a
+            // new pty, which replaces the old one).
+            std::fprintf(stderr, "orvane-sim: back in the bootloader after the interrupted write\n");
+            BootloaderFaults faults = options_.faults;
+            faults.vanishDuringWrite = false;
+            bootloader_.emplace(flash_, faults);
+            hostPresent_ = false;
+            return port_.attach(bootloaderLink());
         }
         if (!bootloader_->resetRequested()) return true;
         ::tcdrain(port_.master());
@@ -517,11 +544,9 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 64;
-    }
+    auto parsed = parseOptions(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    Options options = std::move(std::get<Options>(parsed));
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("orvane-sim: pipe");
         return 1;

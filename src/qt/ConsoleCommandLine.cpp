@@ -1,0 +1,139 @@
+#include "qt/ConsoleCommandLine.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QUrl>
+#include <array>
+
+#include "orvane/OrvaneVersion.h"
+
+namespace orvane {
+
+namespace {
+
+const QString kProgram = QStringLiteral("orvane-console");
+const QStringList kPanelNames{"log", "traffic", "plots"};
+
+ConsoleCommandLine failure(const QString& message) {
+    ConsoleCommandLine result;
+    result.outcome = ConsoleCommandLine::Outcome::Error;
+    result.text = kProgram + ": " + message + " (see " + kProgram + " --help)";
+    return result;
+}
+
+// The option's value when it was given, else the environment variable's when it is set and not
+// empty. `source` names where the value came from, for error messages.
+std::optional<QString> valueOf(const QCommandLineParser& parser, const QCommandLineOption& option,
+                               const QProcessEnvironment& environment, const char* variable, QString& source) {
+    if (parser.isSet(option)) {
+        source = "--" + option.names().constLast();
+        return parser.value(option);
+    }
+    const QString value = environment.value(QString::fromLatin1(variable));
+    if (value.isEmpty()) return std::nullopt;
+    source = QString::fromLatin1(variable);
+    return value;
+}
+
+}  // namespace
+
+ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Configurator and test console for the Orvane USB vehicle interface device: lists the serial devices, "
+        "connects to the one chosen, shows its telemetry, drives its control requests from a gamepad or the "
+        "sliders, and keeps its firmware current.\n\nWithout --firmware-endpoint it checks " ORVANE_FIRMWARE_ENDPOINT
+        ".");
+    // Qt's window-system options are single-dash words; read "-abc" as the option "abc", not as -a -b -c.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, "Print this help and exit.");
+    const QCommandLineOption version({"v", "version"}, "Print the program's version and exit.");
+    const QCommandLineOption deviceDirectory(
+        {"d", "device-dir"}, "List the serial devices in DIR instead of /dev/ (environment: ORVANE_DEVICE_DIR).",
+        "DIR");
+    const QCommandLineOption firmwareEndpoint(
+        {"e", "firmware-endpoint"},
+        "Check for firmware updates at URL, the http or https address of the firmware-information document "
+        "(environment: ORVANE_FIRMWARE_ENDPOINT).",
+        "URL");
+    const QCommandLineOption connect({"c", "connect"},
+                                     "Connect to DEVICE (a path such as /dev/ttyACM0) once the device scan lists it, "
+                                     "within 10 s of start (environment: ORVANE_AUTOCONNECT).",
+                                     "DEVICE");
+    const QCommandLineOption panels({"p", "panels"},
+                                    "Show the panels in LIST at start, a comma-separated list of log, traffic and "
+                                    "plots, or none; without it the panels of the last run are shown (environment: "
+                                    "ORVANE_PANELS).",
+                                    "LIST");
+    parser.addOptions({help, version, deviceDirectory, firmwareEndpoint, connect, panels});
+
+    // Qt's own options, which QApplication takes out of argv after this parse.
+    for (const char* name : {"platform", "platformtheme", "style", "stylesheet", "display", "qwindowgeometry"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name), QString(), "value");
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    QCommandLineOption reverse("reverse");
+    reverse.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(reverse);
+
+    if (!parser.parse(arguments)) return failure(parser.errorText());
+    if (!parser.positionalArguments().isEmpty()) {
+        return failure(QString("unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
+    }
+
+    ConsoleCommandLine result;
+    if (parser.isSet(help)) {
+        result.outcome = ConsoleCommandLine::Outcome::Help;
+        // The usage line names the program as installed, whatever path it was started by (and Qt
+        // knows no name at all before the QApplication exists).
+        result.text = parser.helpText();
+        result.text = "Usage: " + kProgram + result.text.mid(result.text.indexOf(" [options]"));
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.outcome = ConsoleCommandLine::Outcome::Version;
+        result.text = kProgram + " " + ORVANE_PACKAGE_VERSION + "\n";
+        return result;
+    }
+
+    QString source;
+    if (auto directory = valueOf(parser, deviceDirectory, environment, "ORVANE_DEVICE_DIR", source)) {
+        if (directory->isEmpty()) return failure(source + " names no directory.");
+        result.deviceDirectory = directory->toStdString();
+    }
+
+    result.firmwareEndpoint = ORVANE_FIRMWARE_ENDPOINT;
+    if (auto endpoint = valueOf(parser, firmwareEndpoint, environment, "ORVANE_FIRMWARE_ENDPOINT", source)) {
+        const QUrl url(*endpoint, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().isEmpty()) {
+            return failure(QString("%1: '%2' is not an http or https address.").arg(source, *endpoint));
+        }
+        result.firmwareEndpoint = endpoint->toStdString();
+    }
+
+    if (auto device = valueOf(parser, connect, environment, "ORVANE_AUTOCONNECT", source)) {
+        if (device->isEmpty()) return failure(source + " names no device.");
+        result.connectDevice = device->toStdString();
+    }
+
+    if (auto list = valueOf(parser, panels, environment, "ORVANE_PANELS", source)) {
+        QStringList chosen;
+        const QStringList names = list->split(',', Qt::SkipEmptyParts);
+        for (QString name : names) {
+            name = name.trimmed().toLower();
+            if (name == "plot") name = "plots";
+            if (name == "none" && names.size() == 1) break;  // none alone: every panel closed
+            if (!kPanelNames.contains(name)) {
+                return failure(
+                    QString("%1: unknown panel '%2' (log, traffic, plots, or none alone).").arg(source, name));
+            }
+            if (!chosen.contains(name)) chosen << name;
+        }
+        result.panels = chosen;
+    }
+    return result;
+}
+
+}  // namespace orvane
