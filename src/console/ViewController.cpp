@@ -55,8 +55,6 @@ ViewController::ViewController(Configuration configuration)
 }
 
 ViewController::~ViewController() {
-    // The control timer's thread may be waiting for the main queue; let it give up first.
-    controlTimerCancelled_->store(true);
     _controlUpdateTimer.reset();
     _deviceListUpdateTimer.reset();
     // The connection ends a live session as it goes.
@@ -134,28 +132,29 @@ void ViewController::startDeviceListTimer() {
     _deviceListUpdateTimer =
         RepeatingTimer::start(RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval, [weak] {
             if (auto self = weak.lock()) self->scanDevices();
-        });
+        }, "orvane-devscan");
 }
 
 void ViewController::startControlTimer() {
     if (_controlUpdateTimer) return;
     auto weak = weakSelf();
-    auto cancelled = controlTimerCancelled_;
     // Requests follow the gamepad 50 times a second, and so does the wheel; the inspector's
     // text is read, not watched, and changes every tenth tick (5 times a second), which keeps
     // the window from redrawing rows faster than anyone can read them.
+    // The tick runs on the main queue: a firing is posted only once the previous one has run,
+    // so ticks never pile up behind a busy window; where the front end drives main-queue
+    // timers itself, a tick costs one wake of the main thread and no other thread at all.
     auto tick = std::make_shared<std::uint64_t>(0);
     _controlUpdateTimer = RepeatingTimer::start(
-        RepeatingTimer::Queue::global, kTimerFirstFiring, kControlInterval, [weak, cancelled, tick] {
-            MainQueue::shared().sync(
-                [weak, tick] {
-                    if (auto self = weak.lock()) {
-                        self->pollGamepad();
-                        self->refreshTelemetry((*tick)++ % kInspectorEveryNthTick == 0);
-                    }
-                },
-                cancelled.get());
-        });
+        RepeatingTimer::Queue::main, kTimerFirstFiring, kControlInterval,
+        [weak, tick] {
+            if (auto self = weak.lock()) {
+                if (self->configuration_.gamepadSource) self->configuration_.gamepadSource->pump();
+                self->pollGamepad();
+                self->refreshTelemetry((*tick)++ % kInspectorEveryNthTick == 0);
+            }
+        },
+        "orvane-control");
 }
 
 // MARK: Connection flow
@@ -336,9 +335,9 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // While the device does not respond, the values it last reported are marked stale as
         // after a lost link, and the wheel fades where it stands; the next report makes them
         // live again.
-        const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
         // The message time first: the telemetry read after it is at least as new.
         const auto received = session->lastMessageTime();
+        const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
         const DeviceTelemetry telemetry = session->telemetry();
         if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, stale);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);

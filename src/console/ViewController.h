@@ -193,7 +193,6 @@ private:
     std::shared_ptr<UpdateWorkflow> updateWorkflow_;
     std::unique_ptr<RepeatingTimer> _deviceListUpdateTimer;
     std::unique_ptr<RepeatingTimer> _controlUpdateTimer;
-    std::shared_ptr<std::atomic<bool>> controlTimerCancelled_ = std::make_shared<std::atomic<bool>>(false);
     ModalProgress modalProgress_{*this};
     GamepadControl gamepadControl_;
     std::unique_ptr<InspectorManager> inspectorManager_;

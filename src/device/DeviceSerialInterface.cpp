@@ -9,6 +9,7 @@
 #include "device/BootloaderProbe.h"
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
+#include "platform/ThreadName.h"
 
 namespace orvane {
 
@@ -296,6 +297,8 @@ void DeviceSerialInterface::decode(const DeviceReport& report) {
 }
 
 void DeviceSerialInterface::runExchange(std::uint64_t generation) {
+    // The loop holds a worker for the whole connection; the name says so while it does.
+    setCurrentThreadName("orvane-exchange");
     // The request text is built again only when a magnitude changed: the console sets them
     // 50 times a second, the device may answer thousands of times a second.
     std::optional<std::pair<double, double>> requested;
@@ -339,6 +342,7 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
     const LinkEnd end = endedHere ? *endedHere : userDisconnectEnd();
     const auto observers = linkEndObservers_.snapshot();
     for (const auto& entry : *observers) entry.observer(end);
+    setCurrentThreadName(kGlobalWorkerThreadName);
 }
 
 ObserverId DeviceSerialInterface::addMessageObserver(MessageObserver observer) {

@@ -11,6 +11,7 @@
 
 #include "device/NumberText.h"
 #include "device/ValueSyntax.h"
+#include "platform/ThreadName.h"
 
 namespace orvane {
 
@@ -129,25 +130,37 @@ void appendCsvRow(std::string& out, const std::vector<std::string>& fields) {
 }
 
 TelemetryRecorder::TelemetryRecorder(const std::string& path, std::chrono::milliseconds flushInterval)
-    : path_(path), flushInterval_(flushInterval), start_(std::chrono::steady_clock::now()) {
+    : TelemetryRecorder(path, {}, flushInterval) {}
+
+TelemetryRecorder::TelemetryRecorder(const std::string& path, std::vector<std::string> extraColumns,
+                                     std::chrono::milliseconds flushInterval)
+    : path_(path),
+      flushInterval_(flushInterval),
+      start_(std::chrono::steady_clock::now()),
+      extraColumns_(std::move(extraColumns)) {
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "cannot open " + path_);
+    std::vector<std::string> columns = telemetryCsvColumns();
+    columns.insert(columns.end(), extraColumns_.begin(), extraColumns_.end());
     std::string header;
-    appendCsvRow(header, telemetryCsvColumns());
+    appendCsvRow(header, columns);
     if (auto error = writeAll(fd_, header)) {
         ::close(fd_);
         throw std::system_error(std::make_error_code(std::errc::io_error), "cannot write " + path_ + ": " + *error);
     }
     queue_.reserve(1024);
-    writer_ = std::thread([this] { runWriter(); });
+    writer_ = std::thread([this] {
+        setCurrentThreadName("orvane-recorder");
+        runWriter();
+    });
 }
 
 TelemetryRecorder::~TelemetryRecorder() { close(); }
 
 bool TelemetryRecorder::record(const DeviceReport& message, const DeviceTelemetry& telemetry, double requestLateral,
-                               double requestLongitudinal) {
+                               double requestLongitudinal, std::vector<std::string> extraFields) {
     return record(TelemetryRecord{std::chrono::steady_clock::now(), std::chrono::system_clock::now(), message.name,
-                                  telemetry, requestLateral, requestLongitudinal});
+                                  telemetry, requestLateral, requestLongitudinal, std::move(extraFields)});
 }
 
 bool TelemetryRecorder::record(TelemetryRecord record) {
@@ -204,7 +217,14 @@ void TelemetryRecorder::runWriter() {
         // Format and write outside the lock: record() only ever waits for the swap above.
         text.clear();
         if (!failed) {
-            for (const auto& record : batch) appendCsvRow(text, telemetryCsvFields(record, start_));
+            for (const auto& record : batch) {
+                auto fields = telemetryCsvFields(record, start_);
+                // Exactly one field per extra column, whatever the record brought.
+                for (std::size_t i = 0; i < extraColumns_.size(); ++i) {
+                    fields.push_back(i < record.extraFields.size() ? record.extraFields[i] : std::string());
+                }
+                appendCsvRow(text, fields);
+            }
         }
         std::optional<std::string> error;
         if (!text.empty()) error = writeAll(fd_, text);

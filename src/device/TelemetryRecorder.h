@@ -24,6 +24,8 @@ struct TelemetryRecord {
     DeviceTelemetry telemetry;
     double requestLateral = 0;
     double requestLongitudinal = 0;
+    // Fields of the recorder's extra columns, in their order; missing ones are written empty.
+    std::vector<std::string> extraFields;
 };
 
 // A control method as recordings and orvane-monitor write it: its case name, or "other:" and the
@@ -62,6 +64,10 @@ public:
     // Throws std::system_error when the file cannot be opened or the header not written.
     explicit TelemetryRecorder(const std::string& path,
                                std::chrono::milliseconds flushInterval = std::chrono::milliseconds(250));
+    // The same, with columns of the owner's after the recording's own (orvane-monitor's maneuver
+    // name and repeat, for example); each row fills them from its record's extraFields.
+    TelemetryRecorder(const std::string& path, std::vector<std::string> extraColumns,
+                      std::chrono::milliseconds flushInterval = std::chrono::milliseconds(250));
     // close()
     ~TelemetryRecorder();
 
@@ -71,7 +77,7 @@ public:
     // Queues one row, stamped with both clocks now. False when it was dropped (the queue was
     // full, or the recorder is closed).
     bool record(const DeviceReport& message, const DeviceTelemetry& telemetry, double requestLateral,
-                double requestLongitudinal);
+                double requestLongitudinal, std::vector<std::string> extraFields = {});
     bool record(TelemetryRecord record);
 
     // Waits until every row queued before the call has been written (or failed to be).
@@ -96,6 +102,7 @@ private:
     const std::string path_;
     const std::chrono::milliseconds flushInterval_;
     const std::chrono::steady_clock::time_point start_;
+    const std::vector<std::string> extraColumns_;
     int fd_ = -1;
 
     mutable std::mutex mutex_;

@@ -61,6 +61,15 @@ TrafficLog::TrafficLog(std::size_t queueCapacity, std::size_t historyCapacity)
 }
 
 bool TrafficLog::push(TrafficDirection direction, const DeviceReport& message) {
+    {
+        // A full queue (nobody drains it, e.g. while the Traffic panel is closed) drops the
+        // entry: count it without copying the message first.
+        std::lock_guard lock(mutex_);
+        if (queue_.size() >= queueCapacity_) {
+            ++dropped_;
+            return false;
+        }
+    }
     return push(TrafficEntry{std::chrono::steady_clock::now(), std::chrono::system_clock::now(), direction, message});
 }
 

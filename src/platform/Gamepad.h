@@ -40,6 +40,10 @@ class GamepadSource {
 public:
     virtual ~GamepadSource() = default;
     virtual std::vector<GamepadHandle> controllers() = 0;
+    // Brings the controllers' values and the list up to date (posting the notifications). The
+    // console calls it on the main thread on each control tick, just before it reads the
+    // gamepad, so the reading is fresh and no timer of its own wakes the window.
+    virtual void pump() {}
 };
 
 inline constexpr const char* GCControllerDidConnectNotification = "GCControllerDidConnectNotification";

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "platform/ThreadName.h"
+
 namespace orvane {
 
 GlobalQueue& GlobalQueue::shared() {
@@ -31,6 +33,7 @@ void GlobalQueue::async(std::function<void()> work) {
 }
 
 void GlobalQueue::workerLoop() {
+    setCurrentThreadName(kGlobalWorkerThreadName);
     std::unique_lock lock(mutex_);
     for (;;) {
         ++idle_;

@@ -8,6 +8,9 @@
 
 namespace orvane {
 
+// The name of a worker thread while it runs no task that names it otherwise.
+inline constexpr const char* kGlobalWorkerThreadName = "orvane-global";
+
 // The global queue: work runs on background worker threads, concurrently. A task that runs for
 // a long time (a device session's exchange loop runs for the whole connection) never starves
 // the others: when no worker is idle a new one is started.

@@ -1,26 +1,62 @@
 #include "platform/RepeatingTimer.h"
 
 #include "platform/MainQueue.h"
+#include "platform/ThreadName.h"
 
 namespace orvane {
+
+namespace {
+
+std::mutex& driverMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::shared_ptr<MainTimerDriver>& driverSlot() {
+    static std::shared_ptr<MainTimerDriver> driver;
+    return driver;
+}
+
+}  // namespace
+
+void MainTimerDriver::install(std::shared_ptr<MainTimerDriver> driver) {
+    std::lock_guard lock(driverMutex());
+    driverSlot() = std::move(driver);
+}
+
+std::shared_ptr<MainTimerDriver> MainTimerDriver::installed() {
+    std::lock_guard lock(driverMutex());
+    return driverSlot();
+}
 
 RepeatingTimer::RepeatingTimer(Queue queue, std::chrono::nanoseconds interval)
     : queue_(queue), interval_(interval), state_(std::make_shared<State>()) {}
 
 std::unique_ptr<RepeatingTimer> RepeatingTimer::start(Queue queue, std::chrono::nanoseconds firstDeadline,
                                                       std::chrono::nanoseconds interval,
-                                                      std::function<void()> handler) {
+                                                      std::function<void()> handler, const char* threadName) {
     std::unique_ptr<RepeatingTimer> timer(new RepeatingTimer(queue, interval));
-    timer->run(firstDeadline, std::move(handler));
+    if (queue == Queue::main && MainQueue::shared().isMainThread()) {
+        if (auto driver = MainTimerDriver::installed()) {
+            auto state = timer->state_;
+            timer->driven_ = driver->start(firstDeadline, interval, [state, handler = std::move(handler)] {
+                if (!state->cancelled.load()) handler();
+            });
+            return timer;
+        }
+    }
+    timer->run(firstDeadline, std::move(handler), threadName);
     return timer;
 }
 
-void RepeatingTimer::run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler) {
+void RepeatingTimer::run(std::chrono::nanoseconds firstDeadline, std::function<void()> handler,
+                         const char* threadName) {
     auto state = state_;
     auto queue = queue_;
     auto interval = interval_;
     auto shared = std::make_shared<std::function<void()>>(std::move(handler));
-    thread_ = std::thread([state, queue, interval, firstDeadline, shared] {
+    thread_ = std::thread([state, queue, interval, firstDeadline, shared, name = std::string(threadName)] {
+        setCurrentThreadName(name.c_str());
         auto deadline = std::chrono::steady_clock::now() + firstDeadline;
         std::unique_lock lock(state->mutex);
         while (!state->cancelled.load()) {
@@ -55,6 +91,15 @@ void RepeatingTimer::cancel() {
 
 RepeatingTimer::~RepeatingTimer() {
     cancel();
+    if (driven_) {
+        // The event loop's timer belongs to the main thread.
+        if (MainQueue::shared().isMainThread()) {
+            driven_.reset();
+        } else {
+            std::shared_ptr<MainTimerDriver::Timer> driven(std::move(driven_));
+            MainQueue::shared().async([driven = std::move(driven)] {});
+        }
+    }
     if (thread_.joinable()) {
         if (thread_.get_id() == std::this_thread::get_id()) {
             thread_.detach();  // destroyed from its own handler

@@ -15,6 +15,7 @@
 #include "console/ViewController.h"
 #include "device/TrafficLog.h"
 #include "platform/MainQueue.h"
+#include "platform/RepeatingTimer.h"
 #include "qt/ConsoleSettings.h"
 #include "qt/MainWindow.h"
 #include "qt/MainWindowController.h"
@@ -32,7 +33,37 @@ namespace orvane {
 
 namespace {
 
-constexpr int kGamepadPumpIntervalMs = 20;
+// Main-queue timers as Qt timers of the GUI thread: a firing wakes the event loop once, with
+// no thread of the timer's own and no post through the main queue's descriptor.
+class QtMainTimerDriver final : public MainTimerDriver {
+    class Timer final : public MainTimerDriver::Timer {
+    public:
+        Timer(std::chrono::nanoseconds firstDeadline, std::chrono::nanoseconds interval, std::function<void()> fire)
+            : interval_(milliseconds(interval)), fire_(std::move(fire)) {
+            timer_.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+                if (timer_.interval() != interval_) timer_.setInterval(interval_);
+                fire_();
+            });
+            timer_.start(milliseconds(firstDeadline));
+        }
+
+    private:
+        static int milliseconds(std::chrono::nanoseconds duration) {
+            return int(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
+        }
+        QTimer timer_;
+        int interval_;
+        std::function<void()> fire_;
+    };
+
+public:
+    std::unique_ptr<MainTimerDriver::Timer> start(std::chrono::nanoseconds firstDeadline,
+                                                  std::chrono::nanoseconds interval,
+                                                  std::function<void()> fire) override {
+        return std::make_unique<Timer>(firstDeadline, interval, std::move(fire));
+    }
+};
 
 }  // namespace
 
@@ -41,16 +72,10 @@ Application::Application(Options options) {
 
     MainQueue& mainQueue = MainQueue::shared();
     mainQueue.bindToCurrentThread();
+    MainTimerDriver::install(std::make_shared<QtMainTimerDriver>());
     mainQueueNotifier_ = std::make_unique<QSocketNotifier>(mainQueue.wakeFd(), QSocketNotifier::Read);
     QObject::connect(mainQueueNotifier_.get(), &QSocketNotifier::activated, mainQueueNotifier_.get(),
                      [] { MainQueue::shared().runPending(); });
-
-    if (options.pumpGamepads) {
-        gamepadTimer_ = std::make_unique<QTimer>();
-        gamepadTimer_->setTimerType(Qt::PreciseTimer);
-        QObject::connect(gamepadTimer_.get(), &QTimer::timeout, gamepadTimer_.get(), options.pumpGamepads);
-        gamepadTimer_->start(kGamepadPumpIntervalMs);
-    }
 
     host_ = std::make_shared<QtViewHost>();
     window_ = std::make_unique<MainWindow>();
@@ -166,7 +191,7 @@ Application::~Application() {
     host_->releaseControllers();
     console_.reset();
     master_.reset();
-    gamepadTimer_.reset();
+    MainTimerDriver::install(nullptr);
 }
 
 void Application::show() {

@@ -28,10 +28,9 @@ class ViewController;
 
 // The application's start-up on a running QApplication, in the order the controllers expect:
 // 1. the main queue is bound to this (the GUI) thread and driven by Qt's event loop;
-// 2. the gamepad source is pumped on this thread by a timer;
-// 3. the main window with its MainWindowController and the two popups;
-// 4. the MasterViewController, whose view embeds the inspector ("Embed Inspector") as it loads;
-// 5. the console, handed the popups, the inspector, the update provider and the flasher; made
+// 2. the main window with its MainWindowController and the two popups;
+// 3. the MasterViewController, whose view embeds the inspector ("Embed Inspector") as it loads;
+// 4. the console (which pumps the gamepad source on its control ticks), handed the popups, the inspector, the update provider and the flasher; made
 //    the master's child and its view loaded (viewDidLoad). The popups send their actions to it.
 // show() then runs viewWillAppear, shows the window and runs viewDidAppear.
 class Application {
@@ -39,7 +38,6 @@ public:
     struct Options {
         std::string deviceDirectory = "/dev/";
         std::shared_ptr<GamepadSource> gamepadSource;
-        std::function<void()> pumpGamepads;                    // called about 50 times a second on this thread
         std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the built-in firmware endpoint's
         std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
         std::optional<QStringList> panels;  // the panels to show ("log", "traffic", "plots"); none: those kept
@@ -75,7 +73,6 @@ public:
 private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QSocketNotifier> mainQueueNotifier_;
-    std::unique_ptr<QTimer> gamepadTimer_;
     std::shared_ptr<QtViewHost> host_;
     std::shared_ptr<MainWindowController> windowController_;
     std::shared_ptr<MasterViewController> master_;

@@ -9,6 +9,13 @@
 
 namespace orvane {
 
+namespace {
+
+// Device pixels of transparent border around a cached picture.
+constexpr int kCachePadding = 1;
+
+}  // namespace
+
 QTransform planarTransform(const Transform3D& transform) {
     const auto& m = transform.m;
     return QTransform(m[0][0], m[0][1], m[0][3],  //
@@ -103,16 +110,26 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
     const int side = std::min(width(), height());
     if (side <= 0) return;
     if (cache_.isNull() || cacheName_ != imageName_ || cacheSide_ != side || cacheDensity_ != density) {
-        cache_ = Artwork::pixmap(imageName_, QSize(side, side), density);
+        // A transparent pixel around the picture: its bitmap's own edges then never show, so a
+        // turned picture needs no antialiased edges (which would cut each turned row into many
+        // short spans, several times the work of one frame).
+        const int pixels = int(std::ceil(side * density));
+        cache_ = QPixmap(pixels + 2 * kCachePadding, pixels + 2 * kCachePadding);
+        cache_.fill(Qt::transparent);
+        QPainter picture(&cache_);
+        Artwork::paint(picture, imageName_, QRectF(kCachePadding, kCachePadding, side * density, side * density));
+        picture.end();
         cacheName_ = imageName_;
         cacheSide_ = side;
         cacheDensity_ = density;
     }
-    painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setTransform(paintTransform(), true);
     painter.setOpacity(opacity_);
-    painter.drawPixmap(QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side), cache_, cache_.rect());
+    const double padding = kCachePadding / density;
+    painter.drawPixmap(QRectF((width() - side) / 2.0 - padding, (height() - side) / 2.0 - padding, side + 2 * padding,
+                              side + 2 * padding),
+                       cache_, cache_.rect());
 }
 
 QtImageView::QtImageView(ImageCanvas* canvas) : canvas_(canvas) {}

@@ -107,7 +107,13 @@ public:
         endResetModel();
     }
 
-    void rowChanged(const Node& node) { emit dataChanged(indexFor(node, 0), indexFor(node, columnCount_ - 1)); }
+    // One index stands for the row: the tree then measures the row again (and relays the rows
+    // out only when its height changed) and repaints that cell, where a range would repaint
+    // the whole outline. The cells are widgets that repaint themselves as their text changes.
+    void rowChanged(const Node& node) {
+        const QModelIndex cell = indexFor(node, node.spanned ? 0 : columnCount_ - 1);
+        emit dataChanged(cell, cell);
+    }
 
     QModelIndex index(int row, int column, const QModelIndex& parent) const override {
         if (parent.isValid() && parent.column() != 0) return {};

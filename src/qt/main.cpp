@@ -41,7 +41,6 @@ int main(int argc, char** argv) {
     orvane::Application::Options options;
     options.deviceDirectory = commandLine.deviceDirectory;
     options.gamepadSource = gamepads;
-    options.pumpGamepads = [gamepads] { gamepads->pump(); };
     options.updateProvider = std::make_shared<orvane::HalvernServerUpdateProvider>(commandLine.firmwareEndpoint);
     options.panels = commandLine.panels;
 

@@ -50,9 +50,9 @@ public:
     // Takes SDL's pending events, opens controllers that arrived and closes those that left,
     // then posts GCControllerDidDisconnectNotification for each one that left and
     // GCControllerDidConnectNotification for each one that arrived, with the handle as the
-    // object. Also brings the controllers' axis values up to date. The front end calls it
-    // about 100 times a second.
-    void pump();
+    // object. Also brings the controllers' axis values up to date. The console calls it on
+    // each control tick (50 times a second).
+    void pump() override;
 
     // Why SDL's game controller subsystem could not start (the source then lists nothing),
     // or none.

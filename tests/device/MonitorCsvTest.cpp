@@ -125,6 +125,29 @@ TEST_F(MonitorCsvTest, AKilledMonitorLeavesTheRowsWrittenSoFar) {
     for (std::size_t i = 1; i < parsed.rows.size(); ++i) EXPECT_EQ(parsed.rows[i].size(), parsed.rows[0].size()) << i;
 }
 
+// Ctrl+C and SIGTERM end the monitor through its shutdown: exit 0 with a row for every line it
+// printed, the rows of its last interval included.
+TEST_F(MonitorCsvTest, AStoppedMonitorKeepsEveryRow) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        auto monitor = startMonitor({"--csv", csv_.string(), link_});
+        std::vector<std::string> lines;
+        while (lines.size() < 20) {
+            const auto line = monitor->readLine();
+            ASSERT_TRUE(line);
+            lines.push_back(*line);
+        }
+        monitor->signal(signal);
+        for (auto& line : monitor->readLines()) lines.push_back(line);
+        ASSERT_EQ(monitor->wait(15s), 0);
+        const auto parsed = parseCsv(contents(csv_));
+        EXPECT_EQ(parsed.error, "");
+        ASSERT_EQ(parsed.rows.size(), lines.size() + 1);
+        EXPECT_EQ(parsed.rows.front(), telemetryCsvColumns());
+        EXPECT_EQ(parsed.rows.back()[column("message")], nlohmann::json::parse(lines.back())["message"]);
+    }
+}
+
 // A replay of the recording prints the lines the live run printed, at any pace; a file that is
 // not a recording fails with one line on standard error.
 TEST_F(MonitorCsvTest, AReplayPrintsWhatTheLiveRunPrinted) {

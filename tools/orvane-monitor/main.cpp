@@ -2,13 +2,19 @@
 // and prints the session's telemetry as one JSON object per line after each message is read
 // and decoded. With --csv FILE it also records one CSV row per message to FILE, in the columns
 // the console's recordings have. With --replay FILE it prints a recording's rows as the same JSON
-// lines instead, without a device.
+// lines instead, without a device. With --maneuvers FILE it runs a maneuver suite on the device
+// instead of fixed requests (ManeuverMode.h).
 //
-// Exit status: 0 after --count messages, 2 when the link ends (its cause is printed on standard
-// error) or an option is bad, 1 when the connection cannot be made or the CSV file not written.
-// --replay: 0, or 2 when the file is not a readable recording.
+// Exit status: 0 after --count messages or on SIGINT/SIGTERM, 2 when the link ends (its cause is
+// printed on standard error) or an option is bad, 1 when the connection cannot be made or the CSV
+// file not written. --replay: 0, or 2 when the file is not a readable recording. --maneuvers: 0
+// when the suite completed, 3 when it was aborted, 2 for a bad file, 1 when the device cannot be
+// used.
+
+#include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -24,6 +30,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ManeuverMode.h"
 #include "ToolOptions.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/Recording.h"
@@ -45,7 +52,26 @@ struct Options {
     std::string path;
     std::string replayPath;
     std::optional<double> speed;
+    std::string maneuverPath;
+    std::string reportPath;
 };
+
+// The number of the SIGINT or SIGTERM that asked the monitor to stop; 0 until one came.
+std::atomic<int> gStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void requestStop(int signal) { gStopSignal.store(signal); }
+
+void installStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // Until the session's and the recorder's threads have started; see setStopSignalsBlocked().
+    orvane::monitor::setStopSignalsBlocked(true);
+}
 
 // A number in the device protocol's syntax (C locale) that `accepts` takes, described as `what`;
 // CLI11's own conversion would also take "nan" and the current locale's decimal point.
@@ -79,7 +105,8 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "prints a recording's rows as the same lines instead, without a device.\n\n"
         "Exit status: 0 after --count messages, 2 when the link ends or an option is bad, 1 when the connection "
         "cannot be made or the CSV file not written; with --replay 0, or 2 when FILE is not a readable "
-        "recording."};
+        "recording. With --maneuvers: 0 when the suite completed, 3 when it was aborted (also by SIGINT or "
+        "SIGTERM), 2 for a bad file, 1 when the device cannot be used or a file not written."};
     orvane::tools::describeTool(app, "orvane-monitor");
     auto* lateral = app.add_option("--lat", options.lateral, "Lateral request magnitude X, -1 to 1 (default 0)")
                         ->type_name("X")
@@ -105,6 +132,18 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
             ->type_name("FILE")
             ->check(kNamesAFile)
             ->excludes(lateral, longitudinal, count, csv, path);
+    auto* maneuvers =
+        app.add_option("--maneuvers", options.maneuverPath,
+                       "Run the maneuver suite in FILE on the device instead of fixed requests, printing one line "
+                       "per repeat as its run ends (not with --lat, --long, --count or --replay); with --csv the "
+                       "rows name the maneuver and repeat they were recorded in")
+            ->type_name("FILE")
+            ->check(kNamesAFile)
+            ->excludes(lateral, longitudinal, count, replay);
+    app.add_option("--report", options.reportPath, "With --maneuvers: write the run's HTML report to FILE")
+        ->type_name("FILE")
+        ->check(kNamesAFile)
+        ->needs(maneuvers);
     app.add_option("--speed", options.speed,
                    "With --replay: at the pace of the recording's times, X times as fast (X above 0)")
         ->type_name("X")
@@ -200,6 +239,14 @@ int main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Options& options = std::get<Options>(parsed);
     if (!options.replayPath.empty()) return replay(options.replayPath, options.speed);
+    // Ctrl+C and SIGTERM end the run through its normal shutdown, so the recording keeps its last rows
+    // and a maneuver suite leaves the requests at 0.
+    installStopHandlers();
+    if (!options.maneuverPath.empty()) {
+        orvane::setLogSink(std::make_shared<StandardErrorLog>());
+        return orvane::monitor::runManeuverMode(
+            {options.path, options.maneuverPath, options.csvPath, options.reportPath}, gStopSignal);
+    }
 
     // What main shares with the session's observers. They hold it, so it lives as long as any of
     // them might still run, even if the loop were to outlast main's wait for its end below.
@@ -263,12 +310,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvane-monitor: %s\n", error.localizedDescription().c_str());
         return 1;
     }
+    orvane::monitor::setStopSignalsBlocked(false);
 
     int status = 0;
     {
         std::unique_lock lock(run->mutex);
-        run->changed.wait(lock, [&] { return run->done || run->loopEnded; });
-        if (!run->done) status = 2;
+        // The signal handler cannot wake the wait: look at its flag a few times a second.
+        while (!run->changed.wait_for(lock, std::chrono::milliseconds(50),
+                                      [&] { return run->done || run->loopEnded || gStopSignal.load() != 0; })) {
+        }
+        if (!run->done && gStopSignal.load() == 0) status = 2;
+        run->done = true;
     }
     if (status == 2) {
         // Present once isConnected() has turned false.

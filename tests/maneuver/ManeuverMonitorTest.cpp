@@ -1,0 +1,171 @@
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "device/TelemetryRecorder.h"
+#include "support/ChildProcess.h"
+#include "support/Csv.h"
+#include "support/TemporaryDirectory.h"
+
+namespace orvane {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A step of 2 x 0.3 s repeats (repeats as given) and a brake pulse.
+std::string suiteText(int repeats) {
+    return R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
+               "maneuvers": [
+                 {"name": "steer step", "channel": "lateral", "profile": "step", "amplitude": 0.2,
+                  "duration": 0.3, "repeats": )" +
+           std::to_string(repeats) + R"(, "settle": 0.2},
+                 {"name": "brake pulse", "channel": "longitudinal", "profile": "points",
+                  "points": [[0.0, 0.0], [0.1, -0.1], [0.3, 0.0]], "settle": 0.1}]})";
+}
+
+// orvane-monitor --maneuvers against the simulator: how the suite ends gives the exit status, the
+// requests in force are 0 when it ends whichever way, and the recording and the report are
+// written either way.
+TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
+    const auto simulatorTool = testing::kToolsDirectory / "orvane-sim";
+    const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
+    if (!fs::exists(simulatorTool) || !fs::exists(monitorTool)) GTEST_SKIP() << "build the tools first";
+
+    struct Case {
+        const char* what;
+        std::vector<std::string> simulatorOptions;
+        int repeats;
+        bool terminate;  // SIGTERM after the second repeat's line
+        int status;
+        const char* error;  // in the standard error when aborted
+    };
+    const std::vector<Case> cases{
+        {"completes", {}, 2, false, 0, nullptr},
+        {"the driver grabs the wheel", {"--driver-grab", "1.2"}, 40, false, 3, "orque"},
+        {"SIGTERM", {}, 40, true, 3, "SIGTERM"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::TemporaryDirectory directory;
+        const std::string link = (directory.path() / "ttyACM0").string();
+        std::vector<std::string> simulatorArguments{simulatorTool.string(), "--link", link, "--swing", "0"};
+        simulatorArguments.insert(simulatorArguments.end(), c.simulatorOptions.begin(), c.simulatorOptions.end());
+        testing::Child simulator(simulatorArguments);
+        ASSERT_TRUE(simulator.started());
+        ASSERT_TRUE(simulator.readLine());  // the device's path: it is ready
+
+        const auto suite = directory.path() / "suite.json";
+        std::ofstream(suite) << suiteText(c.repeats);
+        const auto csv = directory.path() / "run.csv";
+        const auto report = directory.path() / "report.html";
+        const auto errors = directory.path() / "errors.txt";
+        testing::Child monitor({monitorTool.string(), link, "--maneuvers", suite.string(), "--csv", csv.string(),
+                                "--report", report.string()},
+                               errors.string());
+        ASSERT_TRUE(monitor.started());
+        std::vector<std::string> lines;
+        if (c.terminate) {
+            for (int i = 0; i < 2; ++i) {
+                const auto line = monitor.readLine();
+                ASSERT_TRUE(line);
+                lines.push_back(*line);
+            }
+            monitor.signal(SIGTERM);
+        }
+        for (auto& line : monitor.readLines()) lines.push_back(line);
+        EXPECT_EQ(monitor.wait(15s), c.status) << readText(errors);
+
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front().rfind("steer step, repeat 1 of " + std::to_string(c.repeats) + ": completed, held ", 0),
+                  0u)
+            << lines.front();
+        if (c.status == 0) {
+            EXPECT_EQ(lines.size(), 3u);
+            EXPECT_EQ(lines.back(), "brake pulse, repeat 1 of 1: completed");
+        } else {
+            EXPECT_NE(readText(errors).find(c.error), std::string::npos) << readText(errors);
+        }
+
+        // The recording: the console's columns and the maneuver's; the last request in force is 0.
+        const auto recording = testing::parseCsv(readText(csv));
+        ASSERT_EQ(recording.error, "");
+        ASSERT_GE(recording.rows.size(), 2u);
+        auto header = telemetryCsvColumns();
+        header.push_back("maneuver");
+        header.push_back("repeat");
+        ASSERT_EQ(recording.rows.front(), header);
+        const auto column = [&](const std::string& name) {
+            return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+        };
+        bool sawSecondRepeat = false;
+        for (const auto& row : recording.rows) {
+            if (row[column("maneuver")] == "steer step" && row[column("repeat")] == "2") sawSecondRepeat = true;
+        }
+        EXPECT_TRUE(sawSecondRepeat);
+        EXPECT_EQ(std::stod(recording.rows.back()[column("requestLateral")]), 0.0);
+        EXPECT_EQ(std::stod(recording.rows.back()[column("requestLongitudinal")]), 0.0);
+        EXPECT_EQ(recording.rows.back()[column("maneuver")], "");
+
+        const std::string html = readText(report);
+        EXPECT_NE(html.find("suite.json"), std::string::npos);
+        EXPECT_NE(html.find("steer step"), std::string::npos);
+
+        simulator.signal(SIGTERM);
+        EXPECT_EQ(simulator.wait(15s), 0);
+    }
+}
+
+// A file that cannot run is a usage error before any device is touched; a device that cannot be
+// opened is the other failure.
+TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
+    const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
+    if (!fs::exists(monitorTool)) GTEST_SKIP() << "build orvane-monitor first";
+    testing::TemporaryDirectory directory;
+    const auto bad = directory.path() / "bad.json";
+    std::ofstream(bad) << R"({"limits": {"lateral": 0.1, "longitudinal": 0.1, "driverTorqueAbort": 1.0},
+        "maneuvers": [{"name": "too far", "channel": "lateral", "profile": "step", "amplitude": 0.5, "duration": 1}]})";
+    const auto good = directory.path() / "good.json";
+    std::ofstream(good) << suiteText(1);
+    const std::string missing = (directory.path() / "nothing").string();
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        const char* error;
+        bool oneLine;
+    };
+    const std::vector<Case> cases{
+        {{missing, "--maneuvers", bad.string()}, 2, "too far", true},
+        {{missing, "--maneuvers", good.string()}, 1, "nothing", true},
+        {{missing, "--report", "r.html"}, 2, "--maneuvers", false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{monitorTool.string()};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        const auto errors = directory.path() / "errors.txt";
+        testing::Child monitor(arguments, errors.string());
+        ASSERT_TRUE(monitor.started());
+        EXPECT_EQ(monitor.wait(15s), c.status) << c.arguments.back();
+        const std::string text = readText(errors);
+        EXPECT_NE(text.find(c.error), std::string::npos) << text;
+        if (c.oneLine) EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    }
+}
+
+}  // namespace
+}  // namespace orvane
