@@ -1,9 +1,11 @@
 #include "console/ViewController.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "console/PopupEntries.h"
+#include "console/SessionTap.h"
 #include "console/TelemetryDisplay.h"
 #include "device/DeviceSerialInterface.h"
 #include "inspector/InspectorViewController.h"
@@ -318,6 +320,11 @@ void ViewController::didChangeLatSlider(Object*) {
 
 void ViewController::refreshTelemetry(bool inspectorToo) {
     connection_->checkResponsiveness();
+    // The traffic's hand-over queue goes into its history whether or not a panel shows it, so
+    // the queue overflows only when this thread stalls.
+    if (configuration_.sessionTap && configuration_.sessionTap->traffic()) {
+        configuration_.sessionTap->traffic()->drainIfDue(std::chrono::steady_clock::now());
+    }
     const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
     if (session && connection_->isInBootloader()) {
         // A bootloader reports nothing: no values, an upright wheel.

@@ -95,12 +95,20 @@ TrafficLog::DrainResult TrafficLog::drain() {
     const std::size_t overflow =
         history_.size() + result.appended > historyCapacity_ ? history_.size() + result.appended - historyCapacity_ : 0;
     result.removedFromFront = overflow;
+    removed_ += overflow;
     history_.erase(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(overflow));
     for (auto entry = draining_.begin() + static_cast<std::ptrdiff_t>(skipped); entry != draining_.end(); ++entry) {
         history_.push_back(std::move(*entry));
     }
     draining_.clear();
     return result;
+}
+
+bool TrafficLog::drainIfDue(std::chrono::steady_clock::time_point now) {
+    if (lastDrain_ && now - *lastDrain_ < kDrainInterval) return false;
+    lastDrain_ = now;
+    drain();
+    return true;
 }
 
 std::vector<std::size_t> TrafficLog::matching(std::string_view name, std::size_t from) const {
@@ -129,6 +137,7 @@ void TrafficLog::clear() {
         dropped_ = 0;
     }
     history_.clear();
+    removed_ = 0;
 }
 
 }  // namespace orvane

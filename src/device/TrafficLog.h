@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,11 +57,15 @@ std::string trafficEntryText(const TrafficEntry& entry);
 //
 // Consumer side (drain, history, clear, ...): one thread, the window's, a few times a second.
 // drain() moves the queued entries into the history, which keeps the newest historyCapacity
-// entries and drops the oldest.
+// entries and drops the oldest. The console drains the log whether or not anything shows it
+// (drainIfDue), so the history holds the newest entries at any time and the queue overflows
+// only when the window's thread stalls: droppedCount() is what the history really lost.
 class TrafficLog {
 public:
     static constexpr std::size_t kDefaultQueueCapacity = 4096;
     static constexpr std::size_t kDefaultHistoryCapacity = 10000;
+    // drainIfDue() drains at most this often (ten times a second).
+    static constexpr std::chrono::milliseconds kDrainInterval{100};
 
     explicit TrafficLog(std::size_t queueCapacity = kDefaultQueueCapacity,
                         std::size_t historyCapacity = kDefaultHistoryCapacity);
@@ -80,6 +85,14 @@ public:
         std::size_t appended = 0;
     };
     DrainResult drain();
+    // Drains when kDrainInterval has passed since the last drain (or there was none); however
+    // many callers ask, the log is drained at most ten times a second. True when it drained.
+    bool drainIfDue(std::chrono::steady_clock::time_point now);
+
+    // The position of history().front() counted from the last clear(): the entry at index i of
+    // the history is at position firstPosition() + i, which stays the same while older entries
+    // leave the history. Whoever drains, a reader can tell from it what left and what came.
+    std::uint64_t firstPosition() const { return removed_; }
 
     // Oldest first.
     const std::deque<TrafficEntry>& history() const { return history_; }
@@ -109,6 +122,8 @@ private:
     // between drains), and the history.
     std::vector<TrafficEntry> draining_;
     std::deque<TrafficEntry> history_;
+    std::uint64_t removed_ = 0;  // entries that left the history's front since the last clear
+    std::optional<std::chrono::steady_clock::time_point> lastDrain_;
 };
 
 }  // namespace orvane

@@ -62,13 +62,23 @@ int TrafficTableModel::rowCount(const QModelIndex& parent) const { return parent
 
 int TrafficTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columnCount_; }
 
+std::optional<std::uint64_t> TrafficTableModel::position(int row) const {
+    if (row < 0 || std::size_t(row) >= rows_.size()) return std::nullopt;
+    return rows_[std::size_t(row)];
+}
+
+int TrafficTableModel::rowAtOrAfter(std::uint64_t position) const {
+    return int(std::lower_bound(rows_.begin(), rows_.end(), position) - rows_.begin());
+}
+
 const TrafficEntry* TrafficTableModel::entry(int row) const {
     if (row < 0 || std::size_t(row) >= rows_.size()) return nullptr;
     const std::uint64_t position = rows_[std::size_t(row)];
     // Between a drain and the removal of the rows it made stale, a row may point before the
     // history's start.
-    if (position < firstPosition_ || position - firstPosition_ >= log_->history().size()) return nullptr;
-    return &log_->history()[std::size_t(position - firstPosition_)];
+    const std::uint64_t first = sourceFirst();
+    if (position < first || position - first >= source().size()) return nullptr;
+    return &source()[std::size_t(position - first)];
 }
 
 QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
@@ -103,16 +113,30 @@ QVariant TrafficTableModel::headerData(int section, Qt::Orientation orientation,
 
 void TrafficTableModel::rebuildRows() {
     rows_.clear();
-    for (std::size_t i : log_->matching(filter_)) rows_.push_back(firstPosition_ + i);
+    const std::uint64_t first = sourceFirst();
+    const auto& entries = source();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (filter_.empty() || entries[i].message.name == filter_) rows_.push_back(first + i);
+    }
+    seenEnd_ = first + entries.size();
 }
 
 std::vector<std::string> TrafficTableModel::update() {
-    const TrafficLog::DrainResult drained = log_->drain();
-    firstPosition_ += drained.removedFromFront;
+    log_->drainIfDue(std::chrono::steady_clock::now());
+    if (frozen_) return {};
+    const std::uint64_t first = log_->firstPosition();
+    const auto& history = log_->history();
+    if (first + history.size() < seenEnd_) {
+        // Cleared behind the model's back: start again from what the log holds.
+        beginResetModel();
+        rebuildRows();
+        endResetModel();
+        return {};
+    }
 
     // The rows are in the history's order, so those of the entries that left form a prefix.
     const auto stale =
-        std::find_if(rows_.begin(), rows_.end(), [this](std::uint64_t position) { return position >= firstPosition_; });
+        std::find_if(rows_.begin(), rows_.end(), [first](std::uint64_t position) { return position >= first; });
     if (stale != rows_.begin()) {
         beginRemoveRows({}, 0, int(stale - rows_.begin()) - 1);
         rows_.erase(rows_.begin(), stale);
@@ -120,19 +144,32 @@ std::vector<std::string> TrafficTableModel::update() {
     }
 
     std::vector<std::string> newNames;
-    const auto& history = log_->history();
-    const std::size_t firstAppended = history.size() - drained.appended;
-    for (std::size_t i = firstAppended; i < history.size(); ++i) {
+    const std::size_t firstNew = std::size_t(std::max(seenEnd_, first) - first);
+    for (std::size_t i = firstNew; i < history.size(); ++i) {
         const std::string& name = history[i].message.name;
         if (names_.size() < kMaximumFilterNames && names_.insert(name).second) newNames.push_back(name);
     }
-    const std::vector<std::size_t> added = log_->matching(filter_, firstAppended);
+    const std::vector<std::size_t> added = log_->matching(filter_, firstNew);
     if (!added.empty()) {
         beginInsertRows({}, int(rows_.size()), int(rows_.size() + added.size()) - 1);
-        for (std::size_t i : added) rows_.push_back(firstPosition_ + i);
+        for (std::size_t i : added) rows_.push_back(first + i);
         endInsertRows();
     }
+    seenEnd_ = first + history.size();
     return newNames;
+}
+
+void TrafficTableModel::setFrozen(bool frozen) {
+    if (frozen == isFrozen()) return;
+    if (frozen) {
+        // A copy of the history the rows draw from, so that they stay whole however far the log
+        // moves on; the rows' positions stay valid in it.
+        frozen_ = Frozen{log_->history(), log_->firstPosition()};
+        return;
+    }
+    // The rows still in the history stay (and keep the view's selection); update() removes the
+    // others and takes in what came meanwhile.
+    frozen_.reset();
 }
 
 void TrafficTableModel::setFilter(const std::string& name) {
@@ -146,8 +183,9 @@ void TrafficTableModel::setFilter(const std::string& name) {
 void TrafficTableModel::clear() {
     beginResetModel();
     log_->clear();
-    firstPosition_ = 0;
+    if (frozen_) frozen_ = Frozen{};
     rows_.clear();
+    seenEnd_ = 0;
     endResetModel();
 }
 
@@ -166,7 +204,11 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     filterBox_->addItem(QStringLiteral("All messages"), QString());
     droppedLabel_ = new QLabel(content);
     droppedLabel_->setObjectName(QStringLiteral("droppedLabel"));
-    droppedLabel_->setToolTip(QStringLiteral("Messages the log dropped because nothing took them in time"));
+    droppedLabel_->setToolTip(
+        QStringLiteral("Messages lost on their way into the traffic history: the hand-over queue from the link was "
+                       "full because the window did not take them in time. The history keeps the newest %1 messages "
+                       "whether or not this panel is shown; those it lets go as newer ones come are not counted.")
+            .arg(log_->historyCapacity()));
     controls->addWidget(pauseButton_);
     controls->addWidget(clearButton);
     controls->addWidget(copyButton);
@@ -198,6 +240,7 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     header->resizeSection(TrafficTableModel::directionColumn, digitWidth * 10);
     header->resizeSection(TrafficTableModel::nameColumn, digitWidth * 14);
     layout->addWidget(view_);
+    follower_ = new EndFollower(*view_);
 
     // Offer the names of the messages already in the log.
     std::vector<std::string> names;
@@ -208,8 +251,18 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     connect(pauseButton_, &QPushButton::toggled, this, &TrafficPanel::setPaused);
     connect(clearButton, &QPushButton::clicked, this, &TrafficPanel::clear);
     connect(copyButton, &QPushButton::clicked, this, &TrafficPanel::copySelection);
-    connect(filterBox_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { model_->setFilter(filterBox_->itemData(index).toString().toStdString()); });
+    connect(filterBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        // A new filter resets the table: it goes on following the newest row if it did, else
+        // it keeps the entry at its top (or the next one the filter shows) at the top.
+        const bool following = follower_->isFollowing();
+        const std::optional<std::uint64_t> top = model_->position(view_->rowAt(0));
+        model_->setFilter(filterBox_->itemData(index).toString().toStdString());
+        if (following || !top) {
+            follower_->setFollowing(following);
+        } else {
+            view_->scrollTo(model_->index(model_->rowAtOrAfter(*top), 0), QAbstractItemView::PositionAtTop);
+        }
+    });
 
     startRefreshing();
 }
@@ -217,13 +270,7 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
 TrafficPanel::~TrafficPanel() = default;
 
 void TrafficPanel::refresh() {
-    if (!paused_) {
-        const QScrollBar* scroll = view_->verticalScrollBar();
-        const bool atEnd = scroll->value() == scroll->maximum();
-        addFilterNames(model_->update());
-        // Follow new messages only when the user has not scrolled back to read older ones.
-        if (atEnd) view_->scrollToBottom();
-    }
+    addFilterNames(model_->update());
     showDroppedCount();
 }
 
@@ -250,6 +297,7 @@ void TrafficPanel::addFilterNames(const std::vector<std::string>& names) {
 
 void TrafficPanel::setPaused(bool paused) {
     paused_ = paused;
+    model_->setFrozen(paused);
     if (pauseButton_->isChecked() != paused) pauseButton_->setChecked(paused);
     pauseButton_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     if (!paused && isVisible()) refresh();

@@ -340,3 +340,26 @@ TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
 }
 
 }  // namespace
+
+namespace {
+
+// The traffic's history fills whether or not a panel shows it: the console drains the hand-over
+// queue on its own timer, so a panel opened later shows the newest entries.
+TEST(TestBench, TheConsoleDrainsTheTrafficIntoItsHistoryWithNoPanel) {
+    TemporaryDirectory dev;
+    auto device = answeringDevice();
+    // A history far smaller than what the device sends: it overflows only if drained again and again.
+    auto traffic = std::make_shared<TrafficLog>(TrafficLog::kDefaultQueueCapacity, 50);
+    ConsoleHarness h({.deviceDirectory = dev.path().string(), .sessionTap = std::make_shared<SessionTap>(traffic)});
+    dev.link("ttyACM0", device->devicePath());  // listed, so the console's scans keep it connected
+    h.appear();
+    h.console->connectToDevice((dev.path() / "ttyACM0").string());
+    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    ASSERT_TRUE(h.runUntil([&] { return traffic->firstPosition() >= 500; }))
+        << traffic->firstPosition() << " entries left a history of " << traffic->history().size();
+    EXPECT_EQ(traffic->history().size(), 50u);
+    const auto& newest = traffic->history().back();
+    EXPECT_TRUE(newest.message.name == "STEERING" || newest.message.name == "CONTROL") << newest.message.name;
+}
+
+}  // namespace

@@ -203,3 +203,41 @@ TEST(TrafficLog, RecordsASessionsRequestsAndReplies) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// Whoever asks, the log drains ten times a second at most; positions name an entry for good
+// while older ones leave the history, so a reader that did not drain can tell what changed.
+TEST(TrafficLog, DrainsWhenDueAndNamesEachEntryByItsPosition) {
+    TrafficLog log(16, 4);
+    const std::chrono::steady_clock::time_point start{1000s};
+    struct Step {
+        std::chrono::milliseconds at;
+        int pushes;
+        bool drains;
+        std::uint64_t firstPosition;
+        std::vector<int> history;
+    };
+    const std::vector<Step> steps{
+        {0ms, 3, true, 0, {1, 2, 3}},    // the first time is always due
+        {50ms, 2, false, 0, {1, 2, 3}},  // too soon: 4 and 5 wait in the queue
+        {99ms, 0, false, 0, {1, 2, 3}},
+        {100ms, 1, true, 2, {3, 4, 5, 6}},  // 1 and 2 leave the front: position 2 is entry 3
+        {150ms, 0, false, 2, {3, 4, 5, 6}},
+        {250ms, 5, true, 6, {8, 9, 10, 11}},  // 7 never enters: one drain takes a history's worth
+    };
+    int pushed = 0;
+    for (const Step& step : steps) {
+        for (int i = 0; i < step.pushes; ++i) log.push(TrafficDirection::received, numbered("STEERING", ++pushed));
+        EXPECT_EQ(log.drainIfDue(start + step.at), step.drains) << step.at.count() << " ms";
+        EXPECT_EQ(log.firstPosition(), step.firstPosition) << step.at.count() << " ms";
+        EXPECT_EQ(historyNumbers(log), step.history) << step.at.count() << " ms";
+    }
+    EXPECT_EQ(log.droppedCount(), 0u) << "the history letting the oldest go is no loss";
+    log.clear();
+    EXPECT_EQ(log.firstPosition(), 0u);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -312,7 +312,9 @@ bool deviceReceives(PtyPeer& device, const std::function<bool(const DeviceReport
 TEST_F(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     AppHarness h;
     PtyPeer device;
-    h.console().connectToDevice(device.devicePath());
+    // Listed in the scanned folder: a connected device the scan does not list is taken as gone.
+    h.devices.link("ttyACM9", device.devicePath());
+    h.console().connectToDevice((h.devices.path() / "ttyACM9").string());
     ASSERT_TRUE(
         waitFor([&] { return h.console().vehicleInterface() && h.console().vehicleInterface()->isConnected(); }));
     auto* lat = h.find<ControlSlider>("latControlSlider");
@@ -406,7 +408,8 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
         AppHarness h;
         PtyPeer device;
         device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:-3.5\n}"); });
-        h.console().connectToDevice(device.devicePath());
+        h.devices.link("ttyACM9", device.devicePath());  // listed, so the scans keep it connected
+        h.console().connectToDevice((h.devices.path() / "ttyACM9").string());
         ASSERT_TRUE(waitFor([&] { return h.console().vehicleInterface() != nullptr; }));
         h.app->startRecording(csv);
         auto* label = h.find<QLabel>("recordingLabel");

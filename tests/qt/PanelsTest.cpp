@@ -293,7 +293,8 @@ TEST(TrafficPanel, PauseLeavesTheRowsAsTheyAreAndShowsWhatTheLogDrops) {
     // The count changes on a refresh, so once it shows, the panel has refreshed while paused.
     ASSERT_TRUE(waitFor([&] { return dropped->text() == "Dropped: 6"; })) << dropped->text().toStdString();
     EXPECT_EQ(f.rows(), 1);
-    EXPECT_EQ(f.log->history().size(), 1u) << "nothing drained while paused";
+    ASSERT_TRUE(waitFor([&] { return f.log->history().size() == 5u; })) << "the history goes on while paused";
+    EXPECT_EQ(f.rows(), 1);
 
     QTest::mouseClick(pause, Qt::LeftButton);
     EXPECT_FALSE(f.panel.isPaused());
@@ -349,7 +350,48 @@ TEST(TrafficPanel, TakesNothingFromTheLogWhileHidden) {
     EXPECT_EQ(f.rows(), 0);
     f.panel.show();
     EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(f.rows(), 1) << "what came while hidden shows at once";
+    EXPECT_TRUE(waitFor([&] { return f.rows() == 1; })) << "what came while hidden shows once shown";
+}
+
+TEST(TrafficPanel, FollowsTheNewestRowAndAPausedTableKeepsItsRowsWhileTheHistoryMovesOn) {
+    TrafficFixture f(64, 30);
+    f.panel.resize(700, 250);
+    QScrollBar* bar = f.panel.view()->verticalScrollBar();
+    const auto atEnd = [&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); };
+    int angle = 0;
+    const auto pushPairs = [&](int pairs) {
+        for (int i = 0; i < pairs; ++i) {
+            f.log->push(TrafficDirection::sent, control(0, 0));
+            f.log->push(TrafficDirection::received, steering(++angle));
+        }
+    };
+
+    pushPairs(10);
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 20 && atEnd(); }));
+    f.panel.setFilter("STEERING");
+    EXPECT_TRUE(waitFor([&] { return f.rows() == 10 && atEnd(); })) << "still following after a filter change";
+    f.panel.setFilter("");
+    EXPECT_TRUE(waitFor([&] { return f.rows() == 20 && atEnd(); }));
+
+    bar->setValue(0);  // the user scrolls back to the oldest
+    pushPairs(2);
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 24; }));
+    QTest::qWait(150);
+    EXPECT_EQ(bar->value(), 0) << "stays where the user scrolled";
+
+    // Paused, the rows stay whole while the history (30) moves on past all of them.
+    f.panel.setPaused(true);
+    const QString firstRow = cell(f.panel, 0, TrafficTableModel::fieldsColumn);
+    pushPairs(20);
+    ASSERT_TRUE(waitFor([&] { return f.log->history().back().message.fields.at("angle") == std::to_string(angle); }));
+    EXPECT_GE(f.log->firstPosition(), 24u) << "every row's entry has left the history";
+    EXPECT_EQ(f.rows(), 24);
+    EXPECT_EQ(cell(f.panel, 0, TrafficTableModel::fieldsColumn), firstRow);
+    f.panel.setPaused(false);
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 30; }));
+    EXPECT_EQ(cell(f.panel, 29, TrafficTableModel::fieldsColumn).toStdString(),
+              "angle=" + std::to_string(angle) + " assist-torque=0.5");
+    EXPECT_EQ(f.log->droppedCount(), 0u);
 }
 
 // ---- The plot panel ----
