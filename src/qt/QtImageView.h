@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "platform/Widgets.h"
@@ -56,6 +57,11 @@ private:
     QElapsedTimer sinceFrame_;
     QTimer* pendingFrame_ = nullptr;
     void scheduleFrame();
+    // The square the untransformed picture fills, and the farthest any of its points moves
+    // from one paint transform to the other.
+    QRectF pictureRect() const;
+    double largestShift(const QTransform& from, const QTransform& to) const;
+    std::optional<QTransform> shownTransform_;  // the paint transform of the last frame painted
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
     QPixmap cache_;

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,47 @@ TEST_F(ImageViewFixture, PictureStaysSharpAtTwiceThePixelDensity) {
     canvas.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     EXPECT_EQ(image.pixelColor(100, 99), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(100, 100), QColor(Qt::blue));
+}
+
+TEST_F(ImageViewFixture, TurnsTooSmallToSeeWaitUntilTheyAddUpToOneThatCanBeSeen) {
+    // The corners of a 100-pixel picture lie 70.7 pixels from its centre: a tenth of a degree
+    // moves them 0.12 pixels, half a degree 0.62.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    canvas.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&canvas));
+    turnLikeTheConsole(view, 10);
+    canvas.installEventFilter(&counter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }));
+    const auto settle = [] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    };
+    settle();
+    const int shown = counter.paints;
+    for (double degrees : {10.1, 10.2, 10.3, 10.4}) {
+        turnLikeTheConsole(view, degrees);
+        settle();
+        EXPECT_EQ(counter.paints, shown) << degrees << " degrees differs too little from the 10 on screen";
+    }
+    turnLikeTheConsole(view, 10.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > shown; }));
+    // A picture painted now shows the latest turn.
+    const QImage image = render(canvas);
+    const QImage expected = [&] {
+        ImageCanvas reference;
+        reference.resize(100, 100);
+        reference.setImageName("TestTopRed");
+        QtImageView referenceView(&reference);
+        turnLikeTheConsole(referenceView, 10.5);
+        return render(reference);
+    }();
+    EXPECT_EQ(image, expected);
 }
 
 TEST(Artwork, EveryNamedImageDrawsSomething) {
