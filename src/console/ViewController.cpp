@@ -21,6 +21,7 @@ constexpr auto kTimerFirstFiring = std::chrono::milliseconds(100);
 constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
 constexpr std::uint64_t kInspectorEveryNthTick = 10;
+constexpr std::uint64_t kGamepadListEveryNthTick = 5;
 
 }  // namespace
 
@@ -145,9 +146,13 @@ void ViewController::startControlTimer() {
         RepeatingTimer::Queue::main, kTimerFirstFiring, kControlInterval,
         [weak, tick] {
             if (auto self = weak.lock()) {
-                if (self->configuration_.gamepadSource) self->configuration_.gamepadSource->pump();
+                const std::uint64_t n = (*tick)++;
+                // The chosen gamepad is read fresh on every tick; without one, a gamepad that
+                // comes or goes is noticed within a tenth of a second.
+                const auto& source = self->configuration_.gamepadSource;
+                if (source && (self->selectedGamepad_ || n % kGamepadListEveryNthTick == 0)) source->pump();
                 self->pollGamepad();
-                self->refreshTelemetry((*tick)++ % kInspectorEveryNthTick == 0);
+                self->refreshTelemetry(n % kInspectorEveryNthTick == 0);
             }
         },
         "orvane-control");
