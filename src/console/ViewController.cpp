@@ -126,10 +126,12 @@ void ViewController::prepareForSegue(const StoryboardSegue& segue, Object* sende
 
 void ViewController::startDeviceListTimer() {
     auto weak = weakSelf();
-    _deviceListUpdateTimer =
-        RepeatingTimer::start(RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval, [weak] {
+    _deviceListUpdateTimer = RepeatingTimer::start(
+        RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval,
+        [weak] {
             if (auto self = weak.lock()) self->scanDevices();
-        }, "orvane-devscan");
+        },
+        "orvane-devscan");
 }
 
 void ViewController::startControlTimer() {

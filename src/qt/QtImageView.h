@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QPointer>
-#include <QTransform>
-#include <QElapsedTimer>
 #include <QTimer>
+#include <QTransform>
 #include <QWidget>
 #include <optional>
 #include <string>

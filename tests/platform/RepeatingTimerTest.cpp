@@ -107,8 +107,9 @@ TEST_F(PlatformTest, MainTimersStartedOnTheMainThreadUseTheInstalledDriver) {
 
     // Started off the main thread, a main-queue timer posts to the main queue as before.
     std::unique_ptr<RepeatingTimer> offMain;
-    std::thread([&] { offMain = RepeatingTimer::start(RepeatingTimer::Queue::main, 1ms, 5ms, [&] { ++firings; }); })
-        .join();
+    std::thread([&] {
+        offMain = RepeatingTimer::start(RepeatingTimer::Queue::main, 1ms, 5ms, [&] { ++firings; });
+    }).join();
     EXPECT_TRUE(MainQueue::shared().runUntil([&] { return firings >= 4; }, 5000ms));
     EXPECT_EQ(driver->starts.size(), 1u);
     offMain.reset();
