@@ -68,6 +68,32 @@ double ImageCanvas::largestShift(const QTransform& from, const QTransform& to) c
     return largest;
 }
 
+double ImageCanvas::opaqueRadius(const QImage& image) {
+    // The farthest pixel that is not wholly transparent, from the image's centre, plus the
+    // pixel itself.
+    const double cx = image.width() / 2.0;
+    const double cy = image.height() / 2.0;
+    double farthest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 0) continue;
+            const double dx = std::max(std::abs(x - cx), std::abs(x + 1 - cx));
+            const double dy = std::max(std::abs(y - cy), std::abs(y + 1 - cy));
+            farthest = std::max(farthest, std::hypot(dx, dy));
+        }
+    }
+    return farthest;
+}
+
+double ImageCanvas::largestStretch(const QTransform& transform) {
+    // The larger singular value of the transform's linear part: no length grows more.
+    const double a = transform.m11(), b = transform.m12(), c = transform.m21(), d = transform.m22();
+    const double sum = a * a + b * b + c * c + d * d;
+    const double det = a * d - b * c;
+    return std::sqrt((sum + std::sqrt(std::max(0.0, sum * sum - 4 * det * det))) / 2);
+}
+
 QRectF ImageCanvas::pictureRect() const {
     const int side = std::min(width(), height());
     return QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side);
@@ -135,6 +161,7 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
         QPainter picture(&cache_);
         Artwork::paint(picture, imageName_, QRectF(kCachePadding, kCachePadding, side * density, side * density));
         picture.end();
+        cacheRadius_ = opaqueRadius(cache_.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
         cacheName_ = imageName_;
         cacheSide_ = side;
         cacheDensity_ = density;
@@ -148,6 +175,11 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
     // than the drawing. Each pixel lies in one band, so the image is the same.
     const QTransform base = painter.worldTransform();
     const QTransform turned = *shownTransform_ * base;
+    // Each band draws only across the disc that holds the picture's visible pixels (a round
+    // picture such as the wheel leaves a third of its square transparent): turning a bitmap
+    // costs by the pixel.
+    const QPointF centre = shownTransform_->map(target.center());
+    const double radius = cacheRadius_ / density * largestStretch(*shownTransform_) + 2;
     const QRect area = event->rect();
     const int bandRows = std::max(1, int(kBandDeviceRows / density));
     for (int top = area.top(); top <= area.bottom(); top += bandRows) {
@@ -155,6 +187,13 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
         painter.setWorldTransform(base);
         painter.setClipRect(band);
         if (opaque_) painter.fillRect(band, palette().window());
+        const double rise = std::max({0.0, band.top() - centre.y(), centre.y() - (band.bottom() + 1)});
+        if (rise >= radius) continue;
+        const double reach = std::sqrt(radius * radius - rise * rise);
+        const int left = std::max(band.left(), int(std::floor(centre.x() - reach)));
+        const int right = std::min(band.right(), int(std::ceil(centre.x() + reach)));
+        if (left > right) continue;
+        painter.setClipRect(QRect(left, band.top(), right - left + 1, band.height()));
         painter.setWorldTransform(turned);
         painter.drawPixmap(target, cache_, cache_.rect());
     }

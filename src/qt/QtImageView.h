@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -61,6 +62,8 @@ private:
     // from one paint transform to the other.
     QRectF pictureRect() const;
     double largestShift(const QTransform& from, const QTransform& to) const;
+    static double opaqueRadius(const QImage& image);
+    static double largestStretch(const QTransform& transform);
     std::optional<QTransform> shownTransform_;  // the paint transform of the last frame painted
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
@@ -68,6 +71,7 @@ private:
     std::string cacheName_;
     int cacheSide_ = 0;
     qreal cacheDensity_ = 0;
+    double cacheRadius_ = 0;  // device pixels from the cache's centre that hold its visible pixels
 };
 
 // The platform's image view over an ImageCanvas.
