@@ -23,6 +23,7 @@ constexpr auto kTimerFirstFiring = std::chrono::milliseconds(100);
 constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
 constexpr std::uint64_t kInspectorEveryNthTick = 10;
+constexpr std::uint64_t kGamepadListEveryNthTick = 5;
 // A wheel whose angle no longer holds is drawn faded to this opacity.
 constexpr double kStaleWheelAlpha = 0.3;
 
@@ -129,10 +130,12 @@ void ViewController::prepareForSegue(const StoryboardSegue& segue, Object* sende
 
 void ViewController::startDeviceListTimer() {
     auto weak = weakSelf();
-    _deviceListUpdateTimer =
-        RepeatingTimer::start(RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval, [weak] {
+    _deviceListUpdateTimer = RepeatingTimer::start(
+        RepeatingTimer::Queue::main, kTimerFirstFiring, kDeviceListInterval,
+        [weak] {
             if (auto self = weak.lock()) self->scanDevices();
-        }, "orvane-devscan");
+        },
+        "orvane-devscan");
 }
 
 void ViewController::startControlTimer() {
@@ -149,9 +152,13 @@ void ViewController::startControlTimer() {
         RepeatingTimer::Queue::main, kTimerFirstFiring, kControlInterval,
         [weak, tick] {
             if (auto self = weak.lock()) {
-                if (self->configuration_.gamepadSource) self->configuration_.gamepadSource->pump();
+                const std::uint64_t n = (*tick)++;
+                // The chosen gamepad is read fresh on every tick; without one, a gamepad that
+                // comes or goes is noticed within a tenth of a second.
+                const auto& source = self->configuration_.gamepadSource;
+                if (source && (self->selectedGamepad_ || n % kGamepadListEveryNthTick == 0)) source->pump();
                 self->pollGamepad();
-                self->refreshTelemetry((*tick)++ % kInspectorEveryNthTick == 0);
+                self->refreshTelemetry(n % kInspectorEveryNthTick == 0);
             }
         },
         "orvane-control");

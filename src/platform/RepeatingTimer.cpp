@@ -33,8 +33,8 @@ RepeatingTimer::RepeatingTimer(Queue queue, std::chrono::nanoseconds interval)
     : queue_(queue), interval_(interval), state_(std::make_shared<State>()) {}
 
 std::unique_ptr<RepeatingTimer> RepeatingTimer::start(Queue queue, std::chrono::nanoseconds firstDeadline,
-                                                      std::chrono::nanoseconds interval,
-                                                      std::function<void()> handler, const char* threadName) {
+                                                      std::chrono::nanoseconds interval, std::function<void()> handler,
+                                                      const char* threadName) {
     std::unique_ptr<RepeatingTimer> timer(new RepeatingTimer(queue, interval));
     if (queue == Queue::main && MainQueue::shared().isMainThread()) {
         if (auto driver = MainTimerDriver::installed()) {

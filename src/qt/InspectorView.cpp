@@ -32,17 +32,31 @@ QWidget* makeCellWidget(QHBoxLayout*& layout, const QMargins& margins) {
 // A value that does not fit its column (a connection failure with its advice) can be read
 // whole: the label's tooltip is its text (or more, where the row says more), and a click shows
 // it at once.
+//
+// The text can be selected with the mouse, but only while the pointer is over the label: a
+// selectable label keeps its text in a text document, which lays the text out again on every
+// change and measures it that way too, several times the work of a plain label, and the
+// values change several times a second. The pointer arrives before any press, so selecting
+// works as ever; a selection keeps the label selectable until it is cleared.
 class WholeTextOnClick : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonRelease) {
-            auto* label = static_cast<QLabel*>(watched);
-            const auto* click = static_cast<QMouseEvent*>(event);
-            if (!label->hasSelectedText())
-                QToolTip::showText(click->globalPosition().toPoint(), label->toolTip(), label);
+        auto* label = static_cast<QLabel*>(watched);
+        switch (event->type()) {
+            case QEvent::Enter: label->setTextInteractionFlags(Qt::TextSelectableByMouse); break;
+            case QEvent::Leave:
+                if (!label->hasSelectedText()) label->setTextInteractionFlags(Qt::NoTextInteraction);
+                break;
+            case QEvent::MouseButtonRelease:
+                if (!label->hasSelectedText()) {
+                    const auto* click = static_cast<QMouseEvent*>(event);
+                    QToolTip::showText(click->globalPosition().toPoint(), label->toolTip(), label);
+                }
+                break;
+            default: break;
         }
         return false;
     }
@@ -51,7 +65,6 @@ protected:
 QLabel* makeCellLabel(QWidget* cell) {
     auto* label = new QLabel(cell);
     label->setTextFormat(Qt::PlainText);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     label->setProperty(QtTextField::textAsToolTipProperty, true);
     label->installEventFilter(new WholeTextOnClick(label));

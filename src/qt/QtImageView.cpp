@@ -13,6 +13,8 @@ namespace {
 
 // Device pixels of transparent border around a cached picture.
 constexpr int kCachePadding = 1;
+// Device pixel rows of one band of a frame (see paintEvent).
+constexpr int kBandDeviceRows = 64;
 
 }  // namespace
 
@@ -48,6 +50,9 @@ void ImageCanvas::setAnchorPoint(Point anchor) {
 void ImageCanvas::setLayerTransform(const Transform3D& transform) {
     if (transform == transform_) return;
     transform_ = transform;
+    // A change that moves no point of the picture by half a screen pixel from where the last
+    // frame showed it cannot be seen: it waits until the changes add up to one that can.
+    if (shownTransform_ && largestShift(*shownTransform_, paintTransform()) < 0.5 / devicePixelRatioF()) return;
     scheduleFrame();
 }
 
@@ -56,6 +61,49 @@ void ImageCanvas::setOpacity(double opacity) {
     if (opacity == opacity_) return;
     opacity_ = opacity;
     update();
+}
+
+double ImageCanvas::largestShift(const QTransform& from, const QTransform& to) const {
+    // How far a point moves is an affine function of the point, so over the picture's square it
+    // is largest at a corner.
+    const QRectF square = pictureRect();
+    double largest = 0;
+    for (const QPointF corner : {square.topLeft(), square.topRight(), square.bottomLeft(), square.bottomRight()}) {
+        const QPointF shift = to.map(corner) - from.map(corner);
+        largest = std::max(largest, std::hypot(shift.x(), shift.y()));
+    }
+    return largest;
+}
+
+double ImageCanvas::opaqueRadius(const QImage& image) {
+    // The farthest pixel that is not wholly transparent, from the image's centre, plus the
+    // pixel itself.
+    const double cx = image.width() / 2.0;
+    const double cy = image.height() / 2.0;
+    double farthest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 0) continue;
+            const double dx = std::max(std::abs(x - cx), std::abs(x + 1 - cx));
+            const double dy = std::max(std::abs(y - cy), std::abs(y + 1 - cy));
+            farthest = std::max(farthest, std::hypot(dx, dy));
+        }
+    }
+    return farthest;
+}
+
+double ImageCanvas::largestStretch(const QTransform& transform) {
+    // The larger singular value of the transform's linear part: no length grows more.
+    const double a = transform.m11(), b = transform.m12(), c = transform.m21(), d = transform.m22();
+    const double sum = a * a + b * b + c * c + d * d;
+    const double det = a * d - b * c;
+    return std::sqrt((sum + std::sqrt(std::max(0.0, sum * sum - 4 * det * det))) / 2);
+}
+
+QRectF ImageCanvas::pictureRect() const {
+    const int side = std::min(width(), height());
+    return QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side);
 }
 
 void ImageCanvas::setMaximumFrameRate(int framesPerSecond) {
@@ -100,15 +148,16 @@ QSize ImageCanvas::sizeHint() const { return {16, 16}; }
 
 void ImageCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (opaque_) painter.fillRect(event->rect(), palette().window());
-    if (imageName_.empty()) return;
+    const int side = std::min(width(), height());
+    if (imageName_.empty() || side <= 0) {
+        if (opaque_) painter.fillRect(event->rect(), palette().window());
+        return;
+    }
     // The picture is rendered once per size and pixel density (that of whatever this paints on,
     // a high-density screen or an image), then moved by the layer transform: a wheel that turns
     // fifty times a second costs one bitmap draw per frame, and stays sharp.
     const QTransform toDevice = painter.deviceTransform();
     const qreal density = std::max(1.0, std::hypot(toDevice.m11(), toDevice.m12()));
-    const int side = std::min(width(), height());
-    if (side <= 0) return;
     if (cache_.isNull() || cacheName_ != imageName_ || cacheSide_ != side || cacheDensity_ != density) {
         // A transparent pixel around the picture: its bitmap's own edges then never show, so a
         // turned picture needs no antialiased edges (which would cut each turned row into many
@@ -119,17 +168,46 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
         QPainter picture(&cache_);
         Artwork::paint(picture, imageName_, QRectF(kCachePadding, kCachePadding, side * density, side * density));
         picture.end();
+        cacheRadius_ = opaqueRadius(cache_.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
         cacheName_ = imageName_;
         cacheSide_ = side;
         cacheDensity_ = density;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.setTransform(paintTransform(), true);
-    painter.setOpacity(opacity_);
     const double padding = kCachePadding / density;
-    painter.drawPixmap(QRectF((width() - side) / 2.0 - padding, (height() - side) / 2.0 - padding, side + 2 * padding,
-                              side + 2 * padding),
-                       cache_, cache_.rect());
+    const QRectF target = pictureRect().adjusted(-padding, -padding, padding, padding);
+    shownTransform_ = paintTransform();
+    // Painted in bands of rows: Qt hands a fill of more than about a hundred rows to its thread
+    // pool in parts and waits for them, and for a picture of this size the hand-offs cost more
+    // than the drawing. Each pixel lies in one band, so the image is the same.
+    const QTransform base = painter.worldTransform();
+    const QTransform turned = *shownTransform_ * base;
+    // Each band draws only across the disc that holds the picture's visible pixels (a round
+    // picture such as the wheel leaves a third of its square transparent): turning a bitmap
+    // costs by the pixel.
+    const QPointF centre = shownTransform_->map(target.center());
+    const double radius = cacheRadius_ / density * largestStretch(*shownTransform_) + 2;
+    const QRect area = event->rect();
+    const int bandRows = std::max(1, int(kBandDeviceRows / density));
+    for (int top = area.top(); top <= area.bottom(); top += bandRows) {
+        const QRect band(area.left(), top, area.width(), std::min(bandRows, area.bottom() + 1 - top));
+        painter.setWorldTransform(base);
+        painter.setClipRect(band);
+        if (opaque_) {
+            painter.setOpacity(1.0);
+            painter.fillRect(band, palette().window());
+        }
+        const double rise = std::max({0.0, band.top() - centre.y(), centre.y() - (band.bottom() + 1)});
+        if (rise >= radius) continue;
+        const double reach = std::sqrt(radius * radius - rise * rise);
+        const int left = std::max(band.left(), int(std::floor(centre.x() - reach)));
+        const int right = std::min(band.right(), int(std::ceil(centre.x() + reach)));
+        if (left > right) continue;
+        painter.setClipRect(QRect(left, band.top(), right - left + 1, band.height()));
+        painter.setWorldTransform(turned);
+        painter.setOpacity(opacity_);
+        painter.drawPixmap(target, cache_, cache_.rect());
+    }
 }
 
 QtImageView::QtImageView(ImageCanvas* canvas) : canvas_(canvas) {}

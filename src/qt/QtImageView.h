@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QPixmap>
 #include <QPointer>
-#include <QTransform>
-#include <QElapsedTimer>
 #include <QTimer>
+#include <QTransform>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "platform/Widgets.h"
@@ -59,6 +61,13 @@ private:
     QElapsedTimer sinceFrame_;
     QTimer* pendingFrame_ = nullptr;
     void scheduleFrame();
+    // The square the untransformed picture fills, and the farthest any of its points moves
+    // from one paint transform to the other.
+    QRectF pictureRect() const;
+    double largestShift(const QTransform& from, const QTransform& to) const;
+    static double opaqueRadius(const QImage& image);
+    static double largestStretch(const QTransform& transform);
+    std::optional<QTransform> shownTransform_;  // the paint transform of the last frame painted
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
     double opacity_ = 1.0;
@@ -66,6 +75,7 @@ private:
     std::string cacheName_;
     int cacheSide_ = 0;
     qreal cacheDensity_ = 0;
+    double cacheRadius_ = 0;  // device pixels from the cache's centre that hold its visible pixels
 };
 
 // The platform's image view over an ImageCanvas.

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,57 @@ TEST_F(PlatformTest, GlobalTimerWaitingOnTheMainQueueCanBeCancelled) {
     timer.reset();  // returns: the waiting sync gives up
     MainQueue::shared().runPending();
     EXPECT_EQ(ran.load(), 0);
+}
+
+TEST_F(PlatformTest, MainTimersStartedOnTheMainThreadUseTheInstalledDriver) {
+    // A front end's event loop runs them: no thread, no post through the main queue.
+    struct Driver : MainTimerDriver {
+        struct Timer : MainTimerDriver::Timer {
+            explicit Timer(int& alive) : alive(alive) { ++alive; }
+            ~Timer() override { --alive; }
+            int& alive;
+        };
+        std::unique_ptr<MainTimerDriver::Timer> start(std::chrono::nanoseconds first, std::chrono::nanoseconds every,
+                                                      std::function<void()> fire) override {
+            starts.emplace_back(first, every);
+            this->fire = std::move(fire);
+            return std::make_unique<Timer>(alive);
+        }
+        std::vector<std::pair<std::chrono::nanoseconds, std::chrono::nanoseconds>> starts;
+        std::function<void()> fire;
+        int alive = 0;
+    };
+    auto driver = std::make_shared<Driver>();
+    MainTimerDriver::install(driver);
+    int firings = 0;
+    auto timer = RepeatingTimer::start(RepeatingTimer::Queue::main, 100ms, 20ms, [&] { ++firings; });
+    std::atomic<int> globalFirings{0};
+    auto global = RepeatingTimer::start(RepeatingTimer::Queue::global, 1ms, 1ms, [&] { ++globalFirings; });
+    const decltype(driver->starts) expected{{100ms, 20ms}};
+    EXPECT_EQ(driver->starts, expected) << "a global-queue timer keeps its own thread";
+    ASSERT_TRUE(driver->fire);
+    driver->fire();
+    driver->fire();
+    EXPECT_EQ(firings, 2);
+    EXPECT_EQ(MainQueue::shared().pendingCount(), 0u);
+    timer->cancel();
+    driver->fire();  // a firing already due when it was cancelled
+    EXPECT_EQ(firings, 2);
+    timer.reset();
+    EXPECT_EQ(driver->alive, 0);
+
+    // Started off the main thread, a main-queue timer posts to the main queue as before.
+    std::unique_ptr<RepeatingTimer> offMain;
+    std::thread([&] {
+        offMain = RepeatingTimer::start(RepeatingTimer::Queue::main, 1ms, 5ms, [&] { ++firings; });
+    }).join();
+    EXPECT_TRUE(MainQueue::shared().runUntil([&] { return firings >= 4; }, 5000ms));
+    EXPECT_EQ(driver->starts.size(), 1u);
+    offMain.reset();
+    global.reset();
+    EXPECT_GT(globalFirings.load(), 0);
+    MainTimerDriver::install(nullptr);
+    MainQueue::shared().runPending();
 }
 
 }  // namespace

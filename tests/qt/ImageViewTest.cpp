@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,87 @@ TEST_F(ImageViewFixture, PictureStaysSharpAtTwiceThePixelDensity) {
     canvas.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     EXPECT_EQ(image.pixelColor(100, 99), QColor(Qt::red));
     EXPECT_EQ(image.pixelColor(100, 100), QColor(Qt::blue));
+}
+
+TEST_F(ImageViewFixture, TurnsTooSmallToSeeWaitUntilTheyAddUpToOneThatCanBeSeen) {
+    // The corners of a 100-pixel picture lie 70.7 pixels from its centre: a tenth of a degree
+    // moves them 0.12 pixels, half a degree 0.62.
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    canvas.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&canvas));
+    turnLikeTheConsole(view, 10);
+    canvas.installEventFilter(&counter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }));
+    const auto settle = [] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    };
+    settle();
+    const int shown = counter.paints;
+    for (double degrees : {10.1, 10.2, 10.3, 10.4}) {
+        turnLikeTheConsole(view, degrees);
+        settle();
+        EXPECT_EQ(counter.paints, shown) << degrees << " degrees differs too little from the 10 on screen";
+    }
+    turnLikeTheConsole(view, 10.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > shown; }));
+    // A picture painted now shows the latest turn.
+    const QImage image = render(canvas);
+    const QImage expected = [&] {
+        ImageCanvas reference;
+        reference.resize(100, 100);
+        reference.setImageName("TestTopRed");
+        QtImageView referenceView(&reference);
+        turnLikeTheConsole(referenceView, 10.5);
+        return render(reference);
+    }();
+    EXPECT_EQ(image, expected);
+}
+
+TEST(ImageView, ATurnedWheelLosesNoPixelToTheBandsItIsDrawnIn) {
+    // The canvas draws only across the disc of the picture's visible pixels, band by band; the
+    // result must look like one plain draw of the same bitmap.
+    for (const int side : {57, 200}) {
+        ImageCanvas canvas;
+        canvas.resize(side + 30, side);
+        canvas.setImageName("SteeringWheel");
+        QtImageView view(&canvas);
+        QPixmap bitmap(side + 2, side + 2);
+        bitmap.fill(Qt::transparent);
+        {
+            QPainter painter(&bitmap);
+            Artwork::paint(painter, "SteeringWheel", QRectF(1, 1, side, side));
+        }
+        for (const double degrees : {0.0, 17.0, 45.0, -100.0, 190.5}) {
+            turnLikeTheConsole(view, degrees);
+            QImage expected(canvas.size(), QImage::Format_ARGB32_Premultiplied);
+            expected.fill(Qt::transparent);
+            {
+                QPainter painter(&expected);
+                painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+                painter.setTransform(canvas.paintTransform());
+                painter.drawPixmap(QRectF(15 - 1, -1, side + 2, side + 2), bitmap, bitmap.rect());
+            }
+            // Spans that start further right round their sampling a hair differently: a few
+            // levels on a few edge pixels. A pixel cut off would differ by far more.
+            const QImage actual = render(canvas);
+            int worst = 0;
+            for (int y = 0; y < actual.height(); ++y) {
+                for (int x = 0; x < actual.width(); ++x) {
+                    const QRgb a = actual.pixel(x, y), b = expected.pixel(x, y);
+                    worst = std::max({worst, std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
+                                      std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+                }
+            }
+            EXPECT_LE(worst, 16) << side << " pixels, " << degrees << " degrees";
+        }
+    }
 }
 
 TEST(Artwork, EveryNamedImageDrawsSomething) {

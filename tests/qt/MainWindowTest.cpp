@@ -151,6 +151,35 @@ TEST_F(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
         "NSStatusAvailable");
 }
 
+TEST_F(MainWindow, AValueCanBeSelectedWhileThePointerIsOverIt) {
+    // Values change many times a second, so a label is selectable only while the pointer is over
+    // it or it holds a selection.
+    AppHarness h;
+    auto cell = h.outline().cellView(h.console().inspectorManager().device().connectionStatus.get(), "Value Column");
+    auto* hosted = dynamic_cast<QtHostedCell*>(cell.get());
+    ASSERT_NE(hosted, nullptr);
+    auto* label = hosted->widget()->findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    const auto selectable = [&] { return bool(label->textInteractionFlags() & Qt::TextSelectableByMouse); };
+    const auto send = [&](QEvent::Type type) {
+        QEvent event(type);
+        QApplication::sendEvent(label, &event);
+    };
+    EXPECT_FALSE(selectable());
+    send(QEvent::Enter);
+    ASSERT_TRUE(selectable());
+    label->setSelection(0, 3);
+    send(QEvent::Leave);
+    EXPECT_TRUE(selectable()) << "a selection outlives the pointer";
+    EXPECT_TRUE(label->hasSelectedText());
+    send(QEvent::Enter);
+    label->setSelection(0, 0);
+    send(QEvent::Leave);
+    EXPECT_FALSE(selectable());
+    h.console().setVehicleStatus(StatusIndication::warning("Connecting to vehicle..."));
+    EXPECT_TRUE(waitFor([&] { return label->text() == "Connecting to vehicle..."; }));
+}
+
 TEST_F(MainWindow, TheRowButtonRunsItsRowsAction) {
     AppHarness h;
     auto& version = *h.console().inspectorManager().device().version;
