@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "device/NumberText.h"
+#include "device/Recording.h"
 #include "device/ValueSyntax.h"
 #include "platform/ThreadName.h"
 
@@ -62,26 +63,14 @@ std::string methodText(const LongitudinalControlMethod& method) {
 // requests as magnitudes from -1 to 1; the two counts are messages received on CAN channels 0
 // and 1.
 const std::vector<std::string>& telemetryCsvColumns() {
-    static const std::vector<std::string> columns{
-        "time",
-        "wallClockTime",
-        "message",
-        "steeringWheelAngle",
-        "parkTOI",
-        "halfTOI",
-        "steeringAssistanceTorque",
-        "steeringDriverTorque",
-        "version",
-        "name",
-        "buildDate",
-        "serialNumber",
-        "lateralControlMethod",
-        "longitudinalControlMethod",
-        "can0ReceivedMessages",
-        "can1ReceivedMessages",
-        "requestLateral",
-        "requestLongitudinal",
-    };
+    // The value columns are the ones the recording reader knows, in its order, with the
+    // message's name after its times.
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> names{"time", columnName(RecordingField::wallClockTime), "message"};
+        for (std::size_t field = 1; field < kRecordingFieldCount; ++field)
+            names.push_back(columnName(static_cast<RecordingField>(field)));
+        return names;
+    }();
     return columns;
 }
 
