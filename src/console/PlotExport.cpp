@@ -12,6 +12,9 @@ namespace orvane {
 
 namespace {
 
+// Points closer than this (seconds) are one moment; the times are written to the millisecond.
+constexpr double kSameMoment = 0.001;
+
 // Seconds with three fraction digits, "-29.980", "0.000"; to_chars ignores the locale.
 std::string secondsText(double seconds) {
     // Rounded to milliseconds first, so that a moment just before the end shows as 0.000, not -0.000.
@@ -47,7 +50,9 @@ std::string plotCsv(const std::vector<PlottedSeries>& series, double windowSecon
         return point.seconds >= -windowSeconds && point.seconds <= 0 && std::isfinite(point.value);
     };
     // Merges the series by time: each step writes the earliest point left in any series, with
-    // the points of the other series at the very same moment.
+    // the next point of each other series less than kSameMoment after it. The series of one
+    // sampling are read one after the other against a window's end that moves meanwhile, so
+    // their times differ by microseconds.
     std::vector<std::size_t> next(series.size(), 0);
     const auto skipOutside = [&](std::size_t index) {
         const auto& points = series[index].points;
@@ -65,7 +70,7 @@ std::string plotCsv(const std::vector<PlottedSeries>& series, double windowSecon
         fields.assign({secondsText(moment)});
         for (std::size_t index = 0; index < series.size(); ++index) {
             const auto& points = series[index].points;
-            if (next[index] < points.size() && points[next[index]].seconds == moment) {
+            if (next[index] < points.size() && points[next[index]].seconds - moment < kSameMoment) {
                 fields.push_back(numberText(points[next[index]++].value));
             } else {
                 fields.emplace_back();

@@ -20,7 +20,8 @@ std::string plotColumnName(TelemetrySeriesKind kind);
 
 // The CSV (RFC 4180, CR LF) of what a plot shows over its window of `windowSeconds`: a header
 // row, "time (s)" and each series' name, then one row for each moment at which any series has a
-// point inside the window (from -windowSeconds to 0, both included), oldest first. The time is
+// point inside the window (from -windowSeconds to 0, both included), oldest first; points of
+// different series less than a millisecond apart share the row of the first. The time is
 // in seconds relative to the window's end with three fraction digits, the values as plotted
 // (numberText, in the C locale whatever the process' locale). A series without a point at
 // a row's moment has an empty field there: nothing is filled in where a series has no data,
