@@ -56,11 +56,6 @@ TEST(PlotExport, CsvHasOneRowPerMomentInsideTheWindowAndFillsNothingIn) {
         EXPECT_EQ(parsed.error, "") << c.what << ":\n" << text;
         EXPECT_EQ(parsed.rows, c.rows) << c.what << ":\n" << text;
     }
-
-    // The columns name the series in the units they are plotted in.
-    EXPECT_EQ(plotColumnName(TelemetrySeriesKind::steeringWheelAngle), "Steering Wheel Angle (deg)");
-    EXPECT_EQ(plotColumnName(TelemetrySeriesKind::steeringDriverTorque), "Driver Torque (Nm)");
-    EXPECT_EQ(plotColumnName(TelemetrySeriesKind::requestLongitudinal), "Longitudinal Request (%)");
 }
 
 }  // namespace
