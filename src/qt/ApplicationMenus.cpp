@@ -27,6 +27,8 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     QMenu* file = bar->addMenu("&File");
     recording_ = new RecordingControl(sessionTap_, *window_);
     file->addAction(recording_->action());
+    QAction* exportPlots = file->addAction("&Export Plots…");
+    exportPlots->setObjectName("exportPlotsAction");
     file->addSeparator();
     QAction* quit = file->addAction("&Quit");
     quit->setShortcut(QKeySequence::Quit);
@@ -57,6 +59,12 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     traffic->hide();
     plots->hide();
     window_->resizeDocks({log}, {140}, Qt::Vertical);
+    // Exports what the Plots panel shows, opening the panel first when it is closed.
+    QObject::connect(exportPlots, &QAction::triggered, plots, [plots] {
+        plots->show();
+        plots->raise();
+        plots->exportPlots();
+    });
     const std::pair<QDockWidget*, QKeySequence> panels[] = {{log, QKeySequence(Qt::CTRL | Qt::Key_1)},
                                                             {traffic, QKeySequence(Qt::CTRL | Qt::Key_2)},
                                                             {plots, QKeySequence(Qt::CTRL | Qt::Key_3)}};

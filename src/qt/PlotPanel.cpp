@@ -1,9 +1,18 @@
 #include "qt/PlotPanel.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -11,7 +20,9 @@
 #include <cmath>
 
 #include "console/PlotAxes.h"
+#include "console/PlotExport.h"
 #include "qt/FlowLayout.h"
+#include "qt/SheetDialog.h"
 
 namespace orvane {
 
@@ -36,6 +47,24 @@ QColor seriesColor(TelemetrySeriesKind kind) {
 }
 
 QString tickText(double value) { return QString::number(value, 'g', 4); }
+
+QString titleOf(TelemetrySeriesKind kind) {
+    const std::string_view title = seriesTitle(kind);
+    return QString::fromLatin1(title.data(), qsizetype(title.size()));
+}
+
+struct ExportType {
+    PlotPanel::ExportFormat format;
+    const char* suffix;
+    const char* filter;
+};
+constexpr ExportType kExportTypes[] = {
+    {PlotPanel::ExportFormat::png, "png", "PNG image (*.png)"},
+    {PlotPanel::ExportFormat::svg, "svg", "SVG image (*.svg)"},
+    {PlotPanel::ExportFormat::csv, "csv", "CSV file (*.csv)"},
+};
+
+constexpr int kSwatchSize = 10;
 
 }  // namespace
 
@@ -93,13 +122,10 @@ QRect TimePlot::plotRect() const {
                  std::max(1, height() - top - bottom));
 }
 
-void TimePlot::drawBackground() {
-    const qreal ratio = devicePixelRatioF();
-    background_ = QPixmap(size() * ratio);
-    background_.setDevicePixelRatio(ratio);
-    background_.fill(palette().color(QPalette::Window));
-
-    QPainter painter(&background_);
+void TimePlot::paintFrame(QPainter& painter) const {
+    painter.save();
+    painter.setFont(font());
+    painter.fillRect(rect(), palette().color(QPalette::Window));
     const QRect area = plotRect();
     const QFontMetrics metrics = fontMetrics();
     painter.fillRect(area, palette().color(QPalette::Base));
@@ -151,12 +177,24 @@ void TimePlot::drawBackground() {
     }
     painter.setPen(palette().color(QPalette::Mid));
     painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.restore();
 }
 
 void TimePlot::paintEvent(QPaintEvent*) {
-    if (background_.isNull() || background_.size() != size() * devicePixelRatioF()) drawBackground();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background_);
+    if (painter.paintEngine()->type() == QPaintEngine::Raster) {
+        if (background_.isNull() || background_.size() != size() * devicePixelRatioF()) {
+            const qreal ratio = devicePixelRatioF();
+            background_ = QPixmap(size() * ratio);
+            background_.setDevicePixelRatio(ratio);
+            QPainter onPixmap(&background_);
+            paintFrame(onPixmap);
+        }
+        painter.drawPixmap(0, 0, background_);
+    } else {
+        // A picture in lines and text (SVG): no pixmap of the frame in it.
+        paintFrame(painter);
+    }
 
     const QRectF area = plotRect().adjusted(1, 1, -1, -1);
     painter.setClipRect(area);
@@ -200,15 +238,20 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
 
-    // Pause and the series' check boxes wrap onto more lines in a narrow panel.
+    // Pause, Export… and the series' check boxes wrap onto more lines in a narrow panel.
     auto* controls = new FlowLayout(nullptr, 8);
     pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
     controls->addWidget(pauseButton_);
+    exportButton_ = makeButton(QStringLiteral("Export…"), QStringLiteral("exportButton"));
+    controls->addWidget(exportButton_);
+    connect(exportButton_, &QPushButton::clicked, this, &PlotPanel::exportPlots);
 
     const double window = std::chrono::duration<double>(series_->window()).count();
-    anglePlot_ = new TimePlot(window, content);
+    plotArea_ = new QWidget(content);
+    plotArea_->setObjectName(QStringLiteral("plotArea"));
+    anglePlot_ = new TimePlot(window, plotArea_);
     anglePlot_->setObjectName(QStringLiteral("anglePlot"));
-    torquePlot_ = new TimePlot(window, content);
+    torquePlot_ = new TimePlot(window, plotArea_);
     torquePlot_->setObjectName(QStringLiteral("torquePlot"));
     // The angle above; the torques left and the requests right below.
     axes_[std::size_t(PlotAxis::angle)] = {anglePlot_, TimePlot::left, QStringLiteral("Angle (°)")};
@@ -222,19 +265,22 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
         plotted.line = plotted.plot->addLine(seriesColor(kind), axis.side);
         plotted.scale = plotScaleOf(kind);
 
-        const QString title = QString::fromLatin1(seriesTitle(kind).data(), qsizetype(seriesTitle(kind).size()));
-        plotted.toggle = new QCheckBox(title, content);
+        plotted.toggle = new QCheckBox(titleOf(kind), content);
         plotted.toggle->setObjectName(QStringLiteral("plotToggle%1").arg(int(kind)));
         plotted.toggle->setChecked(true);
-        QPixmap swatch(10, 10);
+        QPixmap swatch(kSwatchSize, kSwatchSize);
         swatch.fill(seriesColor(kind));
         plotted.toggle->setIcon(QIcon(swatch));
         controls->addWidget(plotted.toggle);
         connect(plotted.toggle, &QCheckBox::toggled, this, [this, kind](bool shown) { setShown(kind, shown); });
     }
     layout->addLayout(controls);
-    layout->addWidget(anglePlot_, 2);
-    layout->addWidget(torquePlot_, 3);
+    auto* plots = new QVBoxLayout(plotArea_);
+    plots->setContentsMargins(0, 0, 0, 0);
+    plots->setSpacing(layout->spacing());
+    plots->addWidget(anglePlot_, 2);
+    plots->addWidget(torquePlot_, 3);
+    layout->addWidget(plotArea_, 1);
     fitAxes();
 
     setPaused(series_->isPaused());
@@ -311,6 +357,170 @@ void PlotPanel::fitAxes() {
     for (std::size_t axis = 0; axis < kPlotAxisCount; ++axis) {
         axes_[axis].plot->setAxis(axes_[axis].side, axes_[axis].title, limits[axis]);
     }
+}
+
+// ---- Export ----
+
+QStringList PlotPanel::exportFilters() {
+    QStringList filters;
+    for (const ExportType& type : kExportTypes) filters << QString::fromLatin1(type.filter);
+    return filters;
+}
+
+PlotPanel::ExportFormat PlotPanel::exportFormat(const QString& fileName, const QString& filter) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    for (const ExportType& type : kExportTypes) {
+        if (suffix == QLatin1String(type.suffix)) return type.format;
+    }
+    for (const ExportType& type : kExportTypes) {
+        if (filter == QLatin1String(type.filter)) return type.format;
+    }
+    return ExportFormat::png;
+}
+
+std::vector<std::vector<TelemetrySeriesKind>> PlotPanel::legendLines() const {
+    const QFontMetrics metrics = fontMetrics();
+    const int width = plotArea_->width();
+    std::vector<std::vector<TelemetrySeriesKind>> lines;
+    int x = 0;
+    for (TelemetrySeriesKind kind : kKinds) {
+        if (!isShown(kind)) continue;
+        const int entry = kSwatchSize + 4 + metrics.horizontalAdvance(titleOf(kind)) + 16;
+        if (lines.empty() || (x + entry > width && !lines.back().empty())) {
+            lines.emplace_back();
+            x = 8;
+        }
+        lines.back().push_back(kind);
+        x += entry;
+    }
+    return lines;
+}
+
+int PlotPanel::legendLineHeight() const { return fontMetrics().height() + 4; }
+
+QSize PlotPanel::exportPictureSize() const {
+    const int legend = int(legendLines().size()) * legendLineHeight();
+    return {plotArea_->width(), (legend > 0 ? legend + 4 : 0) + plotArea_->height()};
+}
+
+void PlotPanel::paintExport(QPainter& painter) {
+    const QSize size = exportPictureSize();
+    painter.fillRect(QRect(QPoint(), size), palette().color(QPalette::Window));
+    // The legend: a swatch and the title of each shown series, in the plots' colours.
+    painter.save();
+    painter.setFont(font());
+    const QFontMetrics metrics = fontMetrics();
+    const int lineHeight = legendLineHeight();
+    int y = 2;
+    for (const auto& line : legendLines()) {
+        int x = 8;
+        for (TelemetrySeriesKind kind : line) {
+            const QString title = titleOf(kind);
+            painter.fillRect(QRect(x, y + (lineHeight - kSwatchSize) / 2, kSwatchSize, kSwatchSize), seriesColor(kind));
+            x += kSwatchSize + 4;
+            painter.setPen(palette().color(QPalette::WindowText));
+            painter.drawText(QRect(x, y, metrics.horizontalAdvance(title) + 2, lineHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter, title);
+            x += metrics.horizontalAdvance(title) + 16;
+        }
+        y += lineHeight;
+    }
+    painter.restore();
+    // The plots by their own painting, as on screen.
+    plotArea_->render(&painter, QPoint(0, size.height() - plotArea_->height()), QRegion(),
+                      QWidget::DrawWindowBackground | QWidget::DrawChildren);
+}
+
+std::string PlotPanel::exportCsv() const {
+    std::vector<PlottedSeries> shown;
+    for (TelemetrySeriesKind kind : kKinds) {
+        if (!isShown(kind)) continue;
+        PlottedSeries& one = shown.emplace_back(PlottedSeries{plotColumnName(kind), {}});
+        for (const QPointF& point : points(kind)) one.points.push_back({point.x(), point.y()});
+    }
+    return plotCsv(shown, anglePlot_->windowSeconds());
+}
+
+void PlotPanel::exportPlots() {
+    if (exportDirectory_.isEmpty()) exportDirectory_ = QDir::homePath();
+    if (exportFilter_.isEmpty()) exportFilter_ = exportFilters().front();
+    const QString suggested =
+        QDir(exportDirectory_).filePath("orvane-plots-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+    QFileDialog dialog(window(), QStringLiteral("Export Plots"), suggested);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(exportFilters());
+    // A name typed without an extension takes the chosen filter's, before the dialog asks
+    // whether to replace a file of that name.
+    const auto suffixOf = [](const QString& filter) {
+        for (const ExportType& type : kExportTypes) {
+            if (filter == QLatin1String(type.filter)) return QString::fromLatin1(type.suffix);
+        }
+        return QString();
+    };
+    dialog.selectNameFilter(exportFilter_);
+    dialog.setDefaultSuffix(suffixOf(exportFilter_));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffixOf](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString fileName = dialog.selectedFiles().front();
+    exportDirectory_ = QFileInfo(fileName).absolutePath();
+    exportFilter_ = dialog.selectedNameFilter();
+    exportToFile(fileName, exportFilter_);
+}
+
+bool PlotPanel::exportToFile(const QString& fileName, const QString& filter) {
+    // Written aside and renamed over the file only when whole: a failed export leaves an
+    // existing file as it was.
+    QSaveFile file(fileName);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        switch (exportFormat(fileName, filter)) {
+            case ExportFormat::png: {
+                const qreal ratio = devicePixelRatioF();
+                QImage image(exportPictureSize() * ratio, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                QPainter painter(&image);
+                paintExport(painter);
+                painter.end();
+                written = image.save(&file, "PNG");
+                break;
+            }
+            case ExportFormat::svg: {
+                QSvgGenerator generator;
+                generator.setOutputDevice(&file);
+                generator.setSize(exportPictureSize());
+                // The size is written in millimetres: at the CSS resolution a browser shows the
+                // picture at its size on screen.
+                generator.setResolution(96);
+                generator.setViewBox(QRect(QPoint(), exportPictureSize()));
+                generator.setTitle(QStringLiteral("Plots"));
+                generator.setDescription(QStringLiteral("Orvane Console plots"));
+                QPainter painter;
+                written = painter.begin(&generator);
+                if (written) {
+                    paintExport(painter);
+                    written = painter.end();
+                }
+                break;
+            }
+            case ExportFormat::csv: {
+                const std::string csv = exportCsv();
+                written = file.write(csv.data(), qint64(csv.size())) == qint64(csv.size());
+                break;
+            }
+        }
+    }
+    if (written) written = file.commit();
+    if (written) return true;
+
+    const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("not written");
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, QApplication::applicationDisplayName(),
+        QStringLiteral("The plots could not be exported to %1: %2.").arg(QDir::toNativeSeparators(fileName), reason),
+        QMessageBox::Ok, window(), sheetWindowFlags());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    openOverWindow(*box, window());
+    return false;
 }
 
 }  // namespace orvane

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QPixmap>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "console/PlotAxes.h"
@@ -14,6 +17,7 @@
 #include "qt/BenchPanel.h"
 
 class QCheckBox;
+class QPainter;
 class QPushButton;
 class QTimer;
 
@@ -21,14 +25,19 @@ namespace orvane {
 
 // A plain line plot over a window of time: x from -window to 0 seconds, one value axis on the
 // left and optionally one on the right, each symmetric about zero (-limit to +limit). Lines are
-// drawn with QPainter as polylines; the frame, grid and labels are drawn once into a pixmap that
-// is made again only when the size or an axis changes.
+// drawn with QPainter as polylines; on screen the frame, grid and labels are drawn once into a
+// pixmap that is made again only when the size or an axis changes. Rendered onto a painter of
+// another kind (an SVG file), the frame, grid and labels are drawn there directly, as lines and
+// text.
 class TimePlot : public QWidget {
     Q_OBJECT
 public:
     enum Side { left, right };
 
     explicit TimePlot(double windowSeconds, QWidget* parent = nullptr);
+
+    // The seconds the time axis spans (it runs from -window to 0).
+    double windowSeconds() const { return window_; }
 
     void setAxis(Side side, const QString& title, double limit);
     double axisLimit(Side side) const { return axes_[side].limit; }
@@ -65,7 +74,8 @@ private:
     };
 
     QRect plotRect() const;
-    void drawBackground();
+    // The frame, grid and labels (everything but the lines).
+    void paintFrame(QPainter& painter) const;
 
     const double window_;
     std::array<Axis, 2> axes_;
@@ -80,6 +90,10 @@ private:
 // hides it; Pause freezes the series' window (TelemetrySeries::setPaused). A line breaks where the
 // series has no data for longer than its gap (no device, or one that stopped answering). The controls wrap onto
 // more lines in a narrow panel, so the panel is never wider than its widest control.
+//
+// Export… writes what the plots show at that moment (the shown series over the plotted window,
+// whatever feeds them) to a PNG or SVG picture, drawn by the plots' own painting under a legend
+// of the shown series, or to CSV (plotCsv).
 //
 // The plots are redrawn from the series at most 10 times a second, only while the dock is
 // visible. The value axes are fitted to what is shown (fitPlotAxes).
@@ -99,11 +113,31 @@ public:
     // The limit of the series' axis (it runs from -limit to +limit).
     double axisLimit(TelemetrySeriesKind kind) const;
 
+    enum class ExportFormat { png, svg, csv };
+    // The file filters Export… offers, PNG first.
+    static QStringList exportFilters();
+    // The format of an export to `fileName`: its extension's when that is png, svg or csv (in
+    // any case), otherwise the format of `filter` (one of exportFilters()).
+    static ExportFormat exportFormat(const QString& fileName, const QString& filter);
+
+    // What the plots show now: a picture of the plots at their size on screen, under a legend
+    // of the shown series, painted onto `painter` (of exportPictureSize()); the CSV of the shown
+    // series over the plotted window.
+    QSize exportPictureSize() const;
+    void paintExport(QPainter& painter);
+    std::string exportCsv() const;
+
 public slots:
     void setShown(TelemetrySeriesKind kind, bool shown);
     void setPaused(bool paused);
     // Redraws the shown series from the telemetry series now.
     void refresh() override;
+    // Asks for a file (its filter or extension choosing the format) and exports into it.
+    void exportPlots();
+    // Exports what the plots show into `fileName` in exportFormat(fileName, filter). The file is
+    // replaced only by a whole export; when it cannot be written, a one-line alert over the
+    // window names it and nothing else changes. Returns whether it was written.
+    bool exportToFile(const QString& fileName, const QString& filter);
 
 private:
     struct Series {
@@ -124,13 +158,20 @@ private:
     void refresh(TelemetrySeriesKind kind);
     // Fits the axes to the largest magnitudes of the shown series.
     void fitAxes();
+    // The legend's lines above an exported picture, each a list of the shown series.
+    std::vector<std::vector<TelemetrySeriesKind>> legendLines() const;
+    int legendLineHeight() const;
 
     std::shared_ptr<TelemetrySeries> series_;
     std::array<Series, kTelemetrySeriesCount> plotted_;
     std::array<Axis, kPlotAxisCount> axes_;
+    QWidget* plotArea_ = nullptr;  // the two plots, one above the other
     TimePlot* anglePlot_ = nullptr;
     TimePlot* torquePlot_ = nullptr;
     QPushButton* pauseButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    QString exportDirectory_;  // where the last export went
+    QString exportFilter_;     // and its filter
 };
 
 }  // namespace orvane

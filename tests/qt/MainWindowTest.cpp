@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -14,6 +15,7 @@
 #include <QStyleOptionSlider>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
 #include <fstream>
@@ -484,6 +486,29 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     EXPECT_EQ(next.app->window().dockWidgetArea(traffic), Qt::BottomDockWidgetArea);
 }
 
+TEST_F(TestBench, FileExportPlotsOpensThePlotsPanelAndAsksForTheFile) {
+    AppHarness h;
+    auto* plots = h.find<QDockWidget>("plotPanel");
+    auto* action = h.app->window().findChild<QAction*>("exportPlotsAction");
+    ASSERT_TRUE(plots && action);
+    ASSERT_FALSE(plots->isVisible());
+    int dialogs = 0;
+    bool panelShownMeanwhile = false;
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        for (QFileDialog* dialog : testing::visibleWindows<QFileDialog>()) {
+            ++dialogs;
+            panelShownMeanwhile = plots->isVisible();
+            dialog->reject();
+        }
+    });
+    canceller.start(20);
+    action->trigger();
+    canceller.stop();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(panelShownMeanwhile);
+}
+
 }  // namespace
 }  // namespace orvane
 
@@ -604,6 +629,7 @@ TEST_F(MainWindow, TabRunsThroughTheWindowInOneOrderThatARestoredLayoutKeeps) {
                                             "trafficPanel/filterBox",
                                             "trafficPanel/trafficView",
                                             "plotPanel/pauseButton",
+                                            "plotPanel/exportButton",
                                             "plotPanel/plotToggle0",
                                             "plotPanel/plotToggle1",
                                             "plotPanel/plotToggle2",

@@ -7,6 +7,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMainWindow>
@@ -14,9 +17,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSvgRenderer>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -35,11 +40,13 @@
 #include "qt/LogPanel.h"
 #include "qt/PlotPanel.h"
 #include "qt/TrafficPanel.h"
+#include "support/Csv.h"
 #include "tests/qt/QtTestSupport.h"
 
 namespace orvane {
 namespace {
 
+using testing::visibleWindows;
 using testing::waitFor;
 
 Q_LOGGING_CATEGORY(panelsTestLog, "orvane.test", QtInfoMsg)
@@ -519,6 +526,98 @@ TEST(PlotPanel, PausesTheSeriesAndRefreshesOnlyWhileVisible) {
     f.append(1, 5);
     f.panel->show();
     EXPECT_EQ(f.panel->points(kAngle).size(), 5) << "redrawn at once when shown";
+}
+
+TEST(PlotPanel, ExportsWhatThePlotsShowAsPngSvgOrCsvAndAlertsWhenTheFileCannotBeWritten) {
+    PlotFixture f;
+    f.append(1, 20);
+    f.now += std::chrono::seconds(2);  // no data for 2.1 s: the lines break
+    f.append(21, 30);
+    f.panel->show();
+    f.panel->setShown(kLongitudinal, false);
+    ASSERT_TRUE(waitFor([&] { return f.panel->points(kAngle).size() == 30; }));
+    auto* area = f.panel->findChild<QWidget*>("plotArea");
+    ASSERT_NE(area, nullptr);
+
+    testing::ScratchDirectory files;
+    const QStringList filters = PlotPanel::exportFilters();  // PNG, SVG, CSV
+    using Format = PlotPanel::ExportFormat;
+    struct Case {
+        const char* name;
+        int filter;
+        Format format;  // the extension chooses, or the filter when the extension is none of the three
+    };
+    int legendHeight = 0;  // in the PNG, which comes first
+    const Case cases[] = {
+        {"plots.png", 0, Format::png}, {"plots.SVG", 0, Format::svg}, {"plots.csv", 1, Format::csv},
+        {"plots", 2, Format::csv},     {"plots.v2", 1, Format::svg},
+    };
+    for (const Case& c : cases) {
+        const QString path = QString::fromStdString((files.path() / c.name).string());
+        ASSERT_TRUE(f.panel->exportToFile(path, filters[c.filter])) << c.name;
+        EXPECT_TRUE(visibleWindows<QMessageBox>().empty()) << c.name;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.name;
+        const QByteArray bytes = file.readAll();
+        switch (c.format) {
+            case Format::png: {
+                QImage image;
+                ASSERT_TRUE(image.loadFromData(bytes, "PNG")) << c.name;
+                EXPECT_EQ(image.width(), area->width());
+                const int legend = image.height() - area->height();
+                EXPECT_GT(legend, 0) << "a legend of the shown series above the plots";
+                legendHeight = legend;
+                // Below it the plots exactly as the screen shows them.
+                const QImage screen = area->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                EXPECT_TRUE(
+                    image.copy(0, legend, area->width(), area->height()).convertToFormat(QImage::Format_RGB32) ==
+                    screen);
+                break;
+            }
+            case Format::svg: {
+                QXmlStreamReader xml(bytes);
+                QStringList elements, texts;
+                while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+                    if (xml.isStartElement()) elements << xml.name().toString();
+                    if (xml.isCharacters()) texts << xml.text().toString().trimmed();
+                }
+                ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+                EXPECT_EQ(elements.value(0), "svg");
+                EXPECT_GE(elements.count("polyline"), 4) << "the lines as vectors";
+                // The labels and the legend as text, not a picture of them; no hidden series.
+                EXPECT_TRUE(texts.contains(QString::fromUtf8("Angle (°)")) && texts.contains("Steering Wheel Angle"));
+                EXPECT_FALSE(texts.contains("Longitudinal Request"));
+                EXPECT_EQ(QSvgRenderer(bytes).viewBox().size(), QSize(area->width(), legendHeight + area->height()));
+                break;
+            }
+            case Format::csv: {
+                const auto csv = testing::parseCsv(bytes.toStdString());
+                EXPECT_EQ(csv.error, "");
+                ASSERT_EQ(csv.rows.size(), 31u) << "a header and a row per sample";
+                using Row = std::vector<std::string>;
+                EXPECT_EQ(csv.rows[0], (Row{"time (s)", "Steering Wheel Angle (deg)", "Assistance Torque (Nm)",
+                                            "Driver Torque (Nm)", "Lateral Request (%)"}));
+                EXPECT_EQ(csv.rows[1], (Row{"-4.900", "3.0", "0.1", "-0.1", "1.0"})) << "values as plotted";
+                // No rows in the gap, between the 20th sample and the 21st.
+                EXPECT_EQ(csv.rows[20][0], "-3.000");
+                EXPECT_EQ(csv.rows[21][0], "-0.900");
+                EXPECT_EQ(csv.rows[30], (Row{"0.000", "90.0", "3.0", "-3.0", "30.0"}));
+                break;
+            }
+        }
+    }
+
+    // A file that cannot be written: an alert of one line that names it, and no file.
+    const QString missing = QString::fromStdString((files.path() / "no-such-folder" / "plots.png").string());
+    EXPECT_FALSE(f.panel->exportToFile(missing, filters[0]));
+    ASSERT_TRUE(waitFor([] { return visibleWindows<QMessageBox>().size() == 1; }));
+    QMessageBox* box = visibleWindows<QMessageBox>().front();
+    EXPECT_TRUE(box->text().contains(missing)) << box->text().toStdString();
+    EXPECT_FALSE(box->text().contains('\n'));
+    EXPECT_TRUE(box->informativeText().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    box->accept();
+    ASSERT_TRUE(waitFor([] { return visibleWindows<QMessageBox>().empty(); }));
 }
 
 }  // namespace

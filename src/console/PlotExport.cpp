@@ -1,0 +1,84 @@
+#include "console/PlotExport.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "console/PlotAxes.h"
+#include "device/NumberText.h"
+#include "device/TelemetryRecorder.h"
+
+namespace orvane {
+
+namespace {
+
+// Points closer than this (seconds) are one moment; the times are written to the millisecond.
+constexpr double kSameMoment = 0.001;
+
+// Seconds with three fraction digits, "-29.980", "0.000"; to_chars ignores the locale.
+std::string secondsText(double seconds) {
+    // Rounded to milliseconds first, so that a moment just before the end shows as 0.000, not -0.000.
+    const double rounded = std::round(seconds * 1000) / 1000;
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, rounded == 0 ? 0.0 : rounded, std::chars_format::fixed, 3);
+    return error == std::errc() ? std::string(buffer, end) : numberText(seconds);
+}
+
+const char* unitOf(PlotAxis axis) {
+    switch (axis) {
+        case PlotAxis::angle: return "deg";
+        case PlotAxis::torque: return "Nm";
+        case PlotAxis::request: return "%";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string plotColumnName(TelemetrySeriesKind kind) {
+    return std::string(seriesTitle(kind)) + " (" + unitOf(plotAxisOf(kind)) + ")";
+}
+
+std::string plotCsv(const std::vector<PlottedSeries>& series, double windowSeconds) {
+    std::string out;
+    std::vector<std::string> fields{"time (s)"};
+    for (const PlottedSeries& one : series) fields.push_back(one.name);
+    appendCsvRow(out, fields);
+
+    const auto inWindow = [windowSeconds](const SeriesPoint& point) {
+        return point.seconds >= -windowSeconds && point.seconds <= 0 && std::isfinite(point.value);
+    };
+    // Merges the series by time: each step writes the earliest point left in any series, with
+    // the next point of each other series less than kSameMoment after it. The series of one
+    // sampling are read one after the other against a window's end that moves meanwhile, so
+    // their times differ by microseconds.
+    std::vector<std::size_t> next(series.size(), 0);
+    const auto skipOutside = [&](std::size_t index) {
+        const auto& points = series[index].points;
+        while (next[index] < points.size() && !inWindow(points[next[index]])) ++next[index];
+    };
+    for (;;) {
+        double moment = std::numeric_limits<double>::infinity();
+        for (std::size_t index = 0; index < series.size(); ++index) {
+            skipOutside(index);
+            if (next[index] < series[index].points.size()) {
+                moment = std::min(moment, series[index].points[next[index]].seconds);
+            }
+        }
+        if (std::isinf(moment)) break;
+        fields.assign({secondsText(moment)});
+        for (std::size_t index = 0; index < series.size(); ++index) {
+            const auto& points = series[index].points;
+            if (next[index] < points.size() && points[next[index]].seconds - moment < kSameMoment) {
+                fields.push_back(numberText(points[next[index]++].value));
+            } else {
+                fields.emplace_back();
+            }
+        }
+        appendCsvRow(out, fields);
+    }
+    return out;
+}
+
+}  // namespace orvane
