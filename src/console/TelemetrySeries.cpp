@@ -47,9 +47,13 @@ TelemetrySeries::TelemetrySeries(Clock clock, std::chrono::steady_clock::duratio
 void TelemetrySeries::append(const DeviceTelemetry& telemetry, double requestLateral, double requestLongitudinal) {
     if (paused_) return;
     const auto now = clock_();
-    append(TelemetrySeriesKind::steeringWheelAngle, now, telemetry.steeringWheelAngle);
-    append(TelemetrySeriesKind::steeringAssistanceTorque, now, telemetry.steeringAssistanceTorque);
-    append(TelemetrySeriesKind::steeringDriverTorque, now, telemetry.steeringDriverTorque);
+    // The angle and torques are plotted once the device has reported them: a connection's
+    // first messages may be others, and the zeros they leave in place were never measured.
+    if (telemetry.steeringReported) {
+        append(TelemetrySeriesKind::steeringWheelAngle, now, telemetry.steeringWheelAngle);
+        append(TelemetrySeriesKind::steeringAssistanceTorque, now, telemetry.steeringAssistanceTorque);
+        append(TelemetrySeriesKind::steeringDriverTorque, now, telemetry.steeringDriverTorque);
+    }
     append(TelemetrySeriesKind::requestLateral, now, requestLateral);
     append(TelemetrySeriesKind::requestLongitudinal, now, requestLongitudinal);
 }

@@ -34,6 +34,7 @@ bool DeviceTelemetry::apply(const DeviceReport& report) {
         parkTOI = toiStatusFromDeviceText(fieldOr(report, "apaTOI", kUnknown));
         steeringAssistanceTorque = numberOrZero(fieldOr(report, "assist-torque", kZeroPointZero));
         steeringDriverTorque = numberOrZero(fieldOr(report, "driver-torque", kZeroPointZero));
+        steeringReported = true;
         return true;
     }
     if (report.name == "STATE") {

@@ -21,6 +21,9 @@ struct DeviceTelemetry {
     TOIStatus halfTOI = TOIStatus::unknown;
     double steeringAssistanceTorque = 0;  // Nm
     double steeringDriverTorque = 0;      // Nm
+    // Whether a "STEERING" message has set the angle and torques above; until one has, they are
+    // only their initial zeros.
+    bool steeringReported = false;
     std::optional<Version> version;
     std::string name;  // no message sets it
     std::optional<std::chrono::system_clock::time_point> buildDate;

@@ -521,6 +521,8 @@ RecordingEntry Recording::entry(std::size_t index) const {
     DeviceTelemetry& telemetry = entry.telemetry;
     if (known(F::wallClockTime)) entry.wallClockTime = instant(row.wallClockTime);
     if (known(F::steeringWheelAngle)) telemetry.steeringWheelAngle = row.steeringWheelAngle;
+    telemetry.steeringReported =
+        known(F::steeringWheelAngle) || known(F::steeringAssistanceTorque) || known(F::steeringDriverTorque);
     if (known(F::parkTOI)) telemetry.parkTOI = static_cast<TOIStatus>(row.parkTOI);
     if (known(F::halfTOI)) telemetry.halfTOI = static_cast<TOIStatus>(row.halfTOI);
     if (known(F::steeringAssistanceTorque)) telemetry.steeringAssistanceTorque = row.steeringAssistanceTorque;

@@ -25,6 +25,7 @@ struct ManualClock {
 DeviceTelemetry angle(double degrees) {
     DeviceTelemetry telemetry;
     telemetry.steeringWheelAngle = degrees;
+    telemetry.steeringReported = true;
     return telemetry;
 }
 
@@ -37,7 +38,13 @@ std::vector<double> values(const std::vector<SeriesPoint>& points) {
 TEST(TelemetrySeries, EachSeriesTakesItsOwnValue) {
     ManualClock clock;
     TelemetrySeries series(clock.function());
+    // Before the device has reported its steering, only the requests are plotted.
+    series.append(DeviceTelemetry{}, 0.5, -0.25);
+    EXPECT_EQ(series.size(Kind::steeringWheelAngle), 0u);
+    EXPECT_EQ(series.size(Kind::steeringDriverTorque), 0u);
+    series.clear();
     DeviceTelemetry telemetry;
+    telemetry.steeringReported = true;
     telemetry.steeringWheelAngle = 12.5;
     telemetry.steeringAssistanceTorque = 0.75;
     telemetry.steeringDriverTorque = -1.25;

@@ -163,7 +163,9 @@ TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
         EXPECT_EQ(monitor.wait(15s), c.status) << c.arguments.back();
         const std::string text = readText(errors);
         EXPECT_NE(text.find(c.error), std::string::npos) << text;
-        if (c.oneLine) EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        if (c.oneLine) {
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        }
     }
 }
 

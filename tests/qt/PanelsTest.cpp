@@ -415,6 +415,7 @@ struct PlotFixture {
         for (int i = from; i <= to; ++i) {
             now += std::chrono::milliseconds(100);
             DeviceTelemetry telemetry;
+            telemetry.steeringReported = true;
             telemetry.steeringWheelAngle = 3.0 * i;
             telemetry.steeringAssistanceTorque = i / 10.0;
             telemetry.steeringDriverTorque = -i / 10.0;
