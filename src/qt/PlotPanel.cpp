@@ -132,15 +132,22 @@ void TimePlot::paintFrame(QPainter& painter) const {
     const QColor grid = palette().color(QPalette::Mid).lighter(150);
     const QColor text = palette().color(QPalette::Text);
 
-    // Time: a grid line and label every 5 s, the newest at the right edge.
-    for (double t = 0; t >= -window_ - 1e-9; t -= kTimeTickSeconds) {
+    // Time: a grid line every 5 s, the newest at the right edge, and a label on every line, or
+    // on every 2nd, 3rd or 6th where the plot is too narrow for the labels to stand apart.
+    const double tickSpacing = kTimeTickSeconds / window_ * area.width();
+    const int labelRoom = metrics.horizontalAdvance(tickText(-window_)) + metrics.averageCharWidth() * 2;
+    int labelEvery = 1;
+    for (int every : {2, 3, 6})
+        if (labelEvery * tickSpacing < labelRoom) labelEvery = every;
+    int tick = 0;
+    for (double t = 0; t >= -window_ - 1e-9; t -= kTimeTickSeconds, ++tick) {
         const int x = area.left() + int(std::lround((t + window_) / window_ * area.width()));
         painter.setPen(grid);
         painter.drawLine(x, area.top(), x, area.bottom());
+        if (tick % labelEvery != 0) continue;
         painter.setPen(text);
-        const QString label = tickText(t);
-        painter.drawText(QRect(x - 30, area.bottom() + 3, 60, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,
-                         label);
+        painter.drawText(QRect(x - labelRoom / 2, area.bottom() + 3, labelRoom, metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, tickText(t));
     }
     painter.drawText(QRect(area.left(), area.bottom() + 3 + metrics.height(), area.width(), metrics.height()),
                      Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Time (s)"));
