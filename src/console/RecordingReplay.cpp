@@ -15,11 +15,11 @@ namespace {
 // A time on the recording's axis as a point of the clocks the series and the traffic stamp with.
 template <typename TimePoint>
 TimePoint timePointOf(double seconds) {
-    return TimePoint{} + std::chrono::duration_cast<typename TimePoint::duration>(std::chrono::duration<double>(seconds));
+    return TimePoint{} +
+           std::chrono::duration_cast<typename TimePoint::duration>(std::chrono::duration<double>(seconds));
 }
 
-constexpr double kSeriesWindowSeconds =
-    std::chrono::duration<double>(TelemetrySeries::kDefaultWindow).count();
+constexpr double kSeriesWindowSeconds = std::chrono::duration<double>(TelemetrySeries::kDefaultWindow).count();
 
 }  // namespace
 
@@ -40,8 +40,8 @@ TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
             fields["driver-torque"] = numberText(telemetry.steeringDriverTorque);
         }
     } else if (entry.message == "STATISTICS") {
-        for (const auto& [field, channel] : {std::pair{RecordingField::can0ReceivedMessages, 0},
-                                             std::pair{RecordingField::can1ReceivedMessages, 1}}) {
+        for (const auto& [field, channel] :
+             {std::pair{RecordingField::can0ReceivedMessages, 0}, std::pair{RecordingField::can1ReceivedMessages, 1}}) {
             const auto count = telemetry.receivedMessageCount(channel);
             if (entry.known(field) && count) {
                 fields["can" + std::to_string(channel) + "-rx-message-count"] = std::to_string(*count);
@@ -68,9 +68,8 @@ std::optional<std::chrono::system_clock::time_point> RecordingReplay::wallClockT
     if (recording_->empty()) return std::nullopt;
     const RecordingEntry entry = recording_->entry(current_.value_or(0));
     if (!entry.wallClockTime) return std::nullopt;
-    return *entry.wallClockTime +
-           std::chrono::duration_cast<std::chrono::system_clock::duration>(
-               std::chrono::duration<double>(playhead_ - entry.time));
+    return *entry.wallClockTime + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                      std::chrono::duration<double>(playhead_ - entry.time));
 }
 
 void RecordingReplay::seek(double seconds) {

@@ -12,12 +12,12 @@ class TextField;
 class StatusIndication {
 public:
     enum class Case {
-        none,      // nothing to report, or not active: empty lamp
-        negative,  // fault or failure: red lamp
-        warning,   // attention, transitional or degraded: yellow lamp
-        positive,  // working, active, connected: green lamp
-        unknown,   // no information: empty lamp, but a state of its own
-        replaying, // a recording is shown, not the device: blue lamp
+        none,       // nothing to report, or not active: empty lamp
+        negative,   // fault or failure: red lamp
+        warning,    // attention, transitional or degraded: yellow lamp
+        positive,   // working, active, connected: green lamp
+        unknown,    // no information: empty lamp, but a state of its own
+        replaying,  // a recording is shown, not the device: blue lamp
     };
 
     StatusIndication(Case state, std::string text) : state_(state), text_(std::move(text)) {}

@@ -98,6 +98,9 @@ public:
     TimePlot::Side side(TelemetrySeriesKind kind) const;
     // The limit of the series' axis (it runs from -limit to +limit).
     double axisLimit(TelemetrySeriesKind kind) const;
+    // Draws another series from now on: the live session's, or a replay's, whose window ends at
+    // its playhead.
+    void setSeries(std::shared_ptr<TelemetrySeries> series);
 
 public slots:
     void setShown(TelemetrySeriesKind kind, bool shown);

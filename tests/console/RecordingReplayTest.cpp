@@ -2,14 +2,14 @@
 // (telemetry, the plots' window, the traffic), and that a console showing it asks nothing of a
 // connected device.
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "console/ConsoleHarness.h"
 #include "console/RecordingReplay.h"
@@ -61,7 +61,9 @@ TEST(RecordingReplay, JumpsStepsAndPlayShowTheEntryAtThePlayheadWithTheViewsUpTo
     const std::vector<Case> cases{
         {"opens at 0, before the first message", {{seek, 0, 0, std::nullopt, 0, 0, false}}},
         {"a jump shows the last entry at or before it, of equal times the last",
-         {{seek, 1.5, 1.5, 2, 3, 3, false}, {seek, 1.0, 1.0, 2, 3, 3, false}, {seek, 0.2, 0.2, std::nullopt, 0, 0, false}}},
+         {{seek, 1.5, 1.5, 2, 3, 3, false},
+          {seek, 1.0, 1.0, 2, 3, 3, false},
+          {seek, 0.2, 0.2, std::nullopt, 0, 0, false}}},
         {"jumps outside the recording stop at its ends",
          {{seek, -3, 0, std::nullopt, 0, 0, false}, {seek, 99, 40, 4, 5, 1, false}}},
         {"the plots keep the 30 s before the playhead, the traffic every message up to it",
@@ -128,8 +130,9 @@ TEST(RecordingReplay, JumpsStepsAndPlayShowTheEntryAtThePlayheadWithTheViewsUpTo
             // The wall clock of the playhead runs with it from the entry shown (or the first).
             const auto wall = replay->wallClockTime();
             ASSERT_TRUE(wall.has_value());
-            EXPECT_NEAR(std::chrono::duration<double>(*wall - *parseInternetDateTime("2026-03-18T12:00:00.000Z")).count(),
-                        step.playhead, 1e-3);
+            EXPECT_NEAR(
+                std::chrono::duration<double>(*wall - *parseInternetDateTime("2026-03-18T12:00:00.000Z")).count(),
+                step.playhead, 1e-3);
         }
     }
 }
@@ -145,10 +148,12 @@ TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresThe
     // Listed in the scanned folder: a connected device the scan does not list is taken as gone.
     TemporaryDirectory devices;
     devices.link("ttyACM9", device.devicePath());
-    ConsoleHarness h(ViewController::Configuration{.deviceDirectory = devices.path().string(), .gamepadSource = gamepads});
+    ConsoleHarness h(
+        ViewController::Configuration{.deviceDirectory = devices.path().string(), .gamepadSource = gamepads});
     h.appear();
     h.console->connectToDevice((devices.path() / "ttyACM9").string());
-    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }));
+    ASSERT_TRUE(
+        h.runUntil([&] { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }));
     const std::string connectedStatus = h.lastStatusText();
 
     const auto lastRequest = [&] { return device.requests().back(); };
