@@ -37,8 +37,9 @@ public:
 
     static constexpr std::array<double, 6> kSpeeds{0.25, 0.5, 1, 2, 4, 8};
     static constexpr std::chrono::milliseconds kTickInterval{20};
-    // The Traffic panel's history while replaying: the messages of the last 30 s at 100 a second.
-    static constexpr std::size_t kTrafficEntries = 3000;
+    // The Traffic panel's history while replaying: the last messages up to the playhead (10 s at
+    // 100 a second). A jump builds it afresh, so it is kept short enough for a jump to redraw fast.
+    static constexpr std::size_t kTrafficEntries = 1000;
     // The plots' series hold the 30 s window of a recording of up to 400 messages a second.
     static constexpr std::size_t kSeriesCapacity = 12000;
 

@@ -194,6 +194,12 @@ void Application::showReplay(const std::shared_ptr<RecordingReplay>& replay) {
                                    : QApplication::applicationDisplayName());
 }
 
+void Application::redrawViews() {
+    console_->refreshTelemetry(true);
+    if (plots_->isVisible()) plots_->refresh();
+    if (traffic_->isVisible()) traffic_->refresh();
+}
+
 void Application::startRecording(const std::string& path) { recording_->start(path); }
 
 void Application::stopRecording() { recording_->stop(); }

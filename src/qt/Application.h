@@ -98,6 +98,8 @@ private:
 
     // Shows the replay in every view (the console, the plots, the traffic), or the live session.
     void showReplay(const std::shared_ptr<RecordingReplay>& replay);
+    // Brings every shown view up to the telemetry now (after a jump of the playhead).
+    void redrawViews();
 
     // The menu bar and the panels (ApplicationMenus.cpp).
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);

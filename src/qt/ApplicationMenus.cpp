@@ -27,8 +27,9 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     QMenuBar* bar = window_->menuBar();
 
     QMenu* file = bar->addMenu("&File");
-    replayControl_ = new ReplayControl(*window_, *timeline_,
-                                       [this](const std::shared_ptr<RecordingReplay>& replay) { showReplay(replay); });
+    replayControl_ = new ReplayControl(
+        *window_, *timeline_, [this](const std::shared_ptr<RecordingReplay>& replay) { showReplay(replay); },
+        [this] { redrawViews(); });
     file->addAction(replayControl_->openAction());
     file->addMenu(replayControl_->recentMenu());
     file->addAction(replayControl_->closeAction());

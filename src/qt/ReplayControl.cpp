@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
 #include <exception>
 
 #include "console/RecordingReplay.h"
@@ -37,8 +38,16 @@ void alert(QMainWindow& window, QMessageBox::Icon icon, const QString& text, con
 }  // namespace
 
 ReplayControl::ReplayControl(QMainWindow& window, ReplayTimeline& timeline,
-                             std::function<void(const std::shared_ptr<RecordingReplay>&)> show)
+                             std::function<void(const std::shared_ptr<RecordingReplay>&)> show,
+                             std::function<void()> redraw)
     : QObject(&window), window_(window), timeline_(timeline), show_(std::move(show)) {
+    redrawSoon_ = new QTimer(this);
+    redrawSoon_->setSingleShot(true);
+    redrawSoon_->setInterval(0);
+    connect(redrawSoon_, &QTimer::timeout, this, [this, redraw = std::move(redraw)] {
+        if (replay_ && redraw) redraw();
+    });
+    timeline_.onJump = [this] { redrawSoon_->start(); };
     openAction_ = new QAction(QStringLiteral("&Open Recording…"), this);
     openAction_->setShortcut(QKeySequence::Open);
     connect(openAction_, &QAction::triggered, this, &ReplayControl::choose);

@@ -10,6 +10,7 @@
 class QAction;
 class QMainWindow;
 class QMenu;
+class QTimer;
 
 namespace orvane {
 
@@ -28,9 +29,11 @@ class ReplayControl : public QObject {
 public:
     static constexpr int kRecentCount = 6;
 
-    // `show` gets the replay to show, or none for the live console.
+    // `show` gets the replay to show, or none for the live console; `redraw` brings the views up
+    // to the playhead at once, after the user moved it (the views otherwise follow on their own
+    // refresh ticks).
     ReplayControl(QMainWindow& window, ReplayTimeline& timeline,
-                  std::function<void(const std::shared_ptr<RecordingReplay>&)> show);
+                  std::function<void(const std::shared_ptr<RecordingReplay>&)> show, std::function<void()> redraw);
     ~ReplayControl() override;
 
     QAction* openAction() const { return openAction_; }
@@ -58,6 +61,8 @@ private:
     QMainWindow& window_;
     ReplayTimeline& timeline_;
     std::function<void(const std::shared_ptr<RecordingReplay>&)> show_;
+    // Runs `redraw` once the events of a drag have been taken in: one redraw however many jumps.
+    QTimer* redrawSoon_ = nullptr;
     QAction* openAction_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* closeAction_ = nullptr;

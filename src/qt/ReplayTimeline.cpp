@@ -112,10 +112,14 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
         if (replay_) replay_->setPlaying(!replay_->isPlaying());
     });
     QAction* stepBack = shortcut(QKeySequence(Qt::Key_Left), [this] {
-        if (replay_) replay_->stepBackward();
+        if (!replay_) return;
+        replay_->stepBackward();
+        if (onJump) onJump();
     });
     QAction* stepForward = shortcut(QKeySequence(Qt::Key_Right), [this] {
-        if (replay_) replay_->stepForward();
+        if (!replay_) return;
+        replay_->stepForward();
+        if (onJump) onJump();
     });
     connect(playButton_, &QToolButton::clicked, playAction_, &QAction::trigger);
     connect(back, &QToolButton::clicked, stepBack, &QAction::trigger);
@@ -124,7 +128,9 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
         if (replay_) replay_->setSpeed(speedBox_->itemData(index).toDouble());
     });
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
-        if (replay_) replay_->seek(value / kSliderUnitsPerSecond);
+        if (!replay_) return;
+        replay_->seek(value / kSliderUnitsPerSecond);
+        if (onJump) onJump();
     });
     connect(closeButton_, &QPushButton::clicked, this, [this] {
         if (onClose) onClose();

@@ -42,6 +42,8 @@ public:
 
     // Runs when Close is pressed.
     std::function<void()> onClose;
+    // Runs after the user moved the playhead (a jump or a step).
+    std::function<void()> onJump;
 
     QSlider* slider() const { return slider_; }
     QLabel* timeLabel() const { return timeLabel_; }
