@@ -106,7 +106,10 @@ void ReplayControl::open(const QString& path) {
 }
 
 void ReplayControl::opened(const QString& path, std::shared_ptr<RecordingReplay> replay) {
-    if (replay_) replay_->pause();
+    if (replay_) {
+        replay_->pause();
+        replay_->onChange = nullptr;
+    }
     replay_ = std::move(replay);
     remember(QFileInfo(path).absoluteFilePath());
     replay_->onChange = [this] { timeline_.sync(); };
@@ -134,7 +137,6 @@ void ReplayControl::close() {
     timeline_.hide();
     timeline_.setReplay(nullptr);
     closeAction_->setEnabled(false);
-    const std::shared_ptr<RecordingReplay> closed = std::move(replay_);
     replay_.reset();
     show_(nullptr);
 }

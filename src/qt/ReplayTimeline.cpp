@@ -148,6 +148,11 @@ void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
         slider_->setSingleStep(int(kSliderUnitsPerSecond / 10));
     }
     replay_->setSpeed(speedBox_->currentData().toDouble());
+    // Wide enough for the longest texts, so that the slider does not move as they change.
+    const QFontMetrics metrics = fontMetrics();
+    const QString total = replayTimeText(replay_->duration());
+    timeLabel_->setMinimumWidth(metrics.horizontalAdvance(total + QStringLiteral(" / ") + total) + 4);
+    wallClockLabel_->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 4);
     sync();
 }
 
