@@ -3,12 +3,16 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QTest>
+#include <QUrl>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -89,7 +93,14 @@ TEST_F(ReplayWindow, OpeningShowsTheRecordingWithTheDeviceControlsDisabledAndClo
 
     // The recording: "Replaying drive.csv" with its own lamp, the views at its playhead, the device's
     // controls disabled.
-    h.app->openRecording(good.string());
+    // (this time dropped on the window)
+    QMimeData dragged;
+    dragged.setUrls({QUrl::fromLocalFile(QString::fromStdString(good.string()))});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.app->window(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.app->window(), &drop);
     ASSERT_TRUE(waitFor([&] { return h.app->replayControl().replay() != nullptr; }));
     const auto replay = h.app->replayControl().replay();
     EXPECT_EQ(inspector.device().connectionStatus->status(), StatusIndication::replaying("Replaying drive.csv"));
