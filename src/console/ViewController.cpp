@@ -172,8 +172,34 @@ void ViewController::connectToDevice(const std::optional<std::string>& path) { c
 
 void ViewController::setVehicleStatus(StatusIndication status) {
     vehicleStatus_ = std::move(status);
-    inspectorManager_->device().connectionStatus->setStatus(vehicleStatus_,
-                                                            connection_ ? connection_->statusDetail() : std::nullopt);
+    showVehicleStatus();
+}
+
+void ViewController::showVehicleStatus() {
+    // A shown telemetry source keeps the row; the live status comes back with the live session.
+    if (telemetrySource_) {
+        inspectorManager_->device().connectionStatus->setStatus(telemetrySource_->status(), std::nullopt);
+    } else {
+        inspectorManager_->device().connectionStatus->setStatus(
+            vehicleStatus_, connection_ ? connection_->statusDetail() : std::nullopt);
+    }
+}
+
+void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source) {
+    telemetrySource_ = std::move(source);
+    const bool live = !telemetrySource_;
+    if (!live) {
+        // Nothing is asked of the device while a source is shown: the requests stay at 0.
+        setRequestedLongitudinalControl(0);
+        setRequestedLateralControl(0);
+    }
+    if (longControlSlider) longControlSlider->setEnabled(live);
+    if (latControlSlider) latControlSlider->setEnabled(live);
+    if (const auto& popup = configuration_.devicesPopup) popup->setEnabled(live);
+    if (const auto& popup = configuration_.gamepadsPopup) popup->setEnabled(live);
+    showVehicleStatus();
+    updateConnectionControls();
+    refreshTelemetry(true);
 }
 
 // MARK: Device discovery
@@ -187,21 +213,24 @@ void ViewController::updateConnectionControls() {
     // installs the latest firmware.
     const bool inBootloader = connected && connection_->isInBootloader();
     const char* action = inBootloader ? "Install Firmware" : "Check for Update";
+    // A shown telemetry source is not the device: nothing acts on the device meanwhile.
+    const bool live = !telemetrySource_;
     auto& version = *inspectorManager_->device().version;
     version.setActionTitle(action);
     version.setAbsentValueText(inBootloader ? "No firmware" : "Unknown");
-    version.setActionEnabled(connected);
+    version.setActionEnabled(live && connected);
     if (const auto& button = configuration_.checkForUpdateButton) {
         button->setTitle(action);
-        button->setEnabled(connected);
+        button->setEnabled(live && connected);
     }
     if (const auto& button = configuration_.connectionButton) {
         button->setTitle(connected ? "Disconnect" : "Connect");
-        button->setEnabled(connected || (selectedDevice().has_value() && !isConnectingToVehicle()));
+        button->setEnabled(live && (connected || (selectedDevice().has_value() && !isConnectingToVehicle())));
     }
 }
 
 void ViewController::didPressConnectionButton(Object*) {
+    if (telemetrySource_) return;
     const auto& session = vehicleInterface();
     if (session && session->isConnected()) {
         logInfo(kConsoleLog, "Disconnect chosen");
@@ -211,7 +240,9 @@ void ViewController::didPressConnectionButton(Object*) {
     }
 }
 
-void ViewController::didSelectDevice(Object*) { deviceList_->didSelectDevice(); }
+void ViewController::didSelectDevice(Object*) {
+    if (!telemetrySource_) deviceList_->didSelectDevice();
+}
 
 // MARK: Gamepad control
 
@@ -270,7 +301,7 @@ void ViewController::didSelectGamepad(Object*) {
 }
 
 void ViewController::pollGamepad() {
-    if (!selectedGamepad_) return;
+    if (!selectedGamepad_ || telemetrySource_) return;
     const GamepadControl::Requests requests = gamepadControl_.poll(selectedGamepad_->extendedGamepad());
     setRequestedLongitudinalControl(requests.longitudinal);
     setRequestedLateralControl(requests.lateral);
@@ -309,7 +340,7 @@ void ViewController::handleLateralControl(double v) {
 
 void ViewController::didChangeLongSlider(Object*) {
     auto event = currentEventType();
-    if (!event) return;
+    if (!event || telemetrySource_) return;
     double value = 0;
     if (*event != EventType::leftMouseUp && longControlSlider) value = longControlSlider->doubleValue() / 100;
     setRequestedLongitudinalControl(value);
@@ -317,7 +348,7 @@ void ViewController::didChangeLongSlider(Object*) {
 
 void ViewController::didChangeLatSlider(Object*) {
     auto event = currentEventType();
-    if (!event) return;
+    if (!event || telemetrySource_) return;
     double value = 0;
     if (*event != EventType::leftMouseUp && latControlSlider) value = latControlSlider->doubleValue() / 100;
     setRequestedLateralControl(value);
@@ -333,7 +364,21 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         configuration_.sessionTap->traffic()->drainIfDue(std::chrono::steady_clock::now());
     }
     const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
-    if (session && connection_->isInBootloader()) {
+    if (telemetrySource_) {
+        // The source's telemetry is shown as it stands; the live session's samples still go into
+        // the live series, so the plots are whole when the live session is shown again.
+        const std::optional<DeviceTelemetry> telemetry = telemetrySource_->telemetry();
+        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_);
+        setSteeringWheelAngle(telemetry ? telemetry->steeringWheelAngle : 0.0);
+        setSteeringWheelStale(false);
+        if (session && !connection_->isInBootloader()) {
+            const auto received = session->lastMessageTime();
+            if (configuration_.series && received) {
+                configuration_.series->append(session->telemetry(), requestedLateralControl_,
+                                              requestedLongitudinalControl_, *received);
+            }
+        }
+    } else if (session && connection_->isInBootloader()) {
         // A bootloader reports nothing: no values, an upright wheel.
         if (inspectorToo) showTelemetry(std::nullopt, *inspectorManager_);
         setSteeringWheelAngle(0.0);

@@ -13,6 +13,7 @@
 #include "console/MovingAverage.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
+#include "console/TelemetrySource.h"
 #include "inspector/InspectorManager.h"
 #include "inspector/StatusIndication.h"
 #include "platform/Gamepad.h"
@@ -89,8 +90,16 @@ public:
     void scanDevices();
     void refreshGamepads();
     void pollGamepad();
-    // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector.
+    // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector:
+    // the live session's, or the telemetry source's while one is shown.
     void refreshTelemetry(bool inspectorToo = true);
+
+    // Shows `source` (a replay) in place of the live session, or the live session again (none).
+    // While a source is shown the status row shows its status; the device popup, Connect, the
+    // sliders, the gamepad and the firmware action are disabled; and the requests are held at 0,
+    // so a connected device stays connected and is sent nothing else.
+    void setTelemetrySource(std::shared_ptr<TelemetrySource> source);
+    const std::shared_ptr<TelemetrySource>& telemetrySource() const { return telemetrySource_; }
 
     // The firmware-update workflow, started by the firmware-version row's button; nothing
     // without an update provider and flasher.
@@ -184,6 +193,7 @@ private:
     void selectGamepadPopupEntry();
     // The connection button and "Check for Update" follow the connection.
     void updateConnectionControls();
+    void showVehicleStatus();
     std::weak_ptr<ViewController> weakSelf();
 
     Configuration configuration_;
@@ -200,6 +210,7 @@ private:
     ObserverToken _observerGamepadDisconnect;
 
     StatusIndication vehicleStatus_;
+    std::shared_ptr<TelemetrySource> telemetrySource_;
     std::vector<GamepadHandle> gamepads_;
     double requestedLongitudinalControl_ = 0;
     double requestedLateralControl_ = 0;

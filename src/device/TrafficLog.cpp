@@ -138,6 +138,7 @@ void TrafficLog::clear() {
     }
     history_.clear();
     removed_ = 0;
+    ++clears_;
 }
 
 }  // namespace orvane

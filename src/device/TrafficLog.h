@@ -94,6 +94,9 @@ public:
     // leave the history. Whoever drains, a reader can tell from it what left and what came.
     std::uint64_t firstPosition() const { return removed_; }
 
+    // How many times clear() ran: a reader that saw another count reads the history afresh.
+    std::uint64_t clearCount() const { return clears_; }
+
     // Oldest first.
     const std::deque<TrafficEntry>& history() const { return history_; }
     // The traffic's filter: the positions in history(), from `from` on, of the entries whose
@@ -123,6 +126,7 @@ private:
     std::vector<TrafficEntry> draining_;
     std::deque<TrafficEntry> history_;
     std::uint64_t removed_ = 0;  // entries that left the history's front since the last clear
+    std::uint64_t clears_ = 0;
     std::optional<std::chrono::steady_clock::time_point> lastDrain_;
 };
 

@@ -9,6 +9,7 @@ const char* StatusIndication::imageName() const {
         case Case::negative: return "NSStatusUnavailable";
         case Case::warning: return "NSStatusPartiallyAvailable";
         case Case::positive: return "NSStatusAvailable";
+        case Case::replaying: return "OrvaneStatusReplaying";
         case Case::none:
         case Case::unknown: break;
     }

@@ -12,11 +12,12 @@ class TextField;
 class StatusIndication {
 public:
     enum class Case {
-        none,      // nothing to report, or not active: empty lamp
-        negative,  // fault or failure: red lamp
-        warning,   // attention, transitional or degraded: yellow lamp
-        positive,  // working, active, connected: green lamp
-        unknown,   // no information: empty lamp, but a state of its own
+        none,       // nothing to report, or not active: empty lamp
+        negative,   // fault or failure: red lamp
+        warning,    // attention, transitional or degraded: yellow lamp
+        positive,   // working, active, connected: green lamp
+        unknown,    // no information: empty lamp, but a state of its own
+        replaying,  // a recording is shown, not the device: blue lamp
     };
 
     StatusIndication(Case state, std::string text) : state_(state), text_(std::move(text)) {}
@@ -26,6 +27,7 @@ public:
     static StatusIndication warning(std::string text) { return {Case::warning, std::move(text)}; }
     static StatusIndication positive(std::string text) { return {Case::positive, std::move(text)}; }
     static StatusIndication unknown(std::string text) { return {Case::unknown, std::move(text)}; }
+    static StatusIndication replaying(std::string text) { return {Case::replaying, std::move(text)}; }
 
     Case state() const { return state_; }
     const std::string& text() const { return text_; }

@@ -30,6 +30,7 @@ class Slider : public Object {
 public:
     virtual double doubleValue() const = 0;
     virtual void setDoubleValue(double value) = 0;
+    virtual void setEnabled(bool enabled) = 0;
 };
 
 // A popup button and its menu: entries by index, entry 0 first.
@@ -42,6 +43,7 @@ public:
     virtual int indexOfSelectedItem() const = 0;  // -1 when nothing is selected
     virtual void selectItemAtIndex(int index) = 0;
     virtual void setItemEnabled(int index, bool enabled) = 0;  // the menu item at index
+    virtual void setEnabled(bool enabled) = 0;                 // the whole button
 };
 
 struct Point {

@@ -1,15 +1,18 @@
 #include "qt/Application.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
 
+#include "console/RecordingReplay.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
@@ -20,11 +23,15 @@
 #include "qt/MainWindow.h"
 #include "qt/MainWindowController.h"
 #include "qt/MasterViewController.h"
+#include "qt/PlotPanel.h"
 #include "qt/QtControls.h"
 #include "qt/QtViewHost.h"
 #include "qt/RecordingControl.h"
+#include "qt/ReplayControl.h"
+#include "qt/ReplayTimeline.h"
 #include "qt/SettingsDialog.h"
 #include "qt/SheetDialog.h"
+#include "qt/TrafficPanel.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
@@ -89,7 +96,16 @@ Application::Application(Options options) {
     master_ = std::make_shared<MasterViewController>();
     master_->setHost(host_);
     master_->loadViewIfNeeded();  // embeds the inspector
-    window_->setCentralWidget(host_->viewOf(*master_));
+    // The views, with the replay's timeline under them (shown while a recording is open).
+    auto* content = new QWidget(window_.get());
+    content->setObjectName("consoleArea");
+    auto* contentLayout = new QVBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    contentLayout->setSpacing(0);
+    contentLayout->addWidget(host_->viewOf(*master_), 1);
+    timeline_ = new ReplayTimeline(content);
+    contentLayout->addWidget(timeline_);
+    window_->setCentralWidget(content);
 
     // The console is handed its parts: the popups, the inspector, the update provider and the
     // flasher.
@@ -134,6 +150,7 @@ Application::Application(Options options) {
     window_->applyTabOrder();
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { saveLayout(); };
+    window_->onFileDropped = [this](const QString& path) { replayControl_->open(path); };
 }
 
 void Application::connectWhenListed(const std::string& path) {
@@ -163,6 +180,26 @@ void Application::showOnlyPanels(const QStringList& names) {
     }
 }
 
+void Application::openRecording(const std::string& path) { replayControl_->open(QString::fromStdString(path)); }
+
+void Application::closeRecording() { replayControl_->close(); }
+
+void Application::showReplay(const std::shared_ptr<RecordingReplay>& replay) {
+    console_->setTelemetrySource(replay);
+    plots_->setSeries(replay ? replay->series() : series_);
+    traffic_->setLog(replay ? replay->traffic() : sessionTap_->traffic());
+    traffic_->refresh();
+    window_->setWindowTitle(replay ? QString::fromStdString(replay->name()) + " — " +
+                                         QApplication::applicationDisplayName()
+                                   : QApplication::applicationDisplayName());
+}
+
+void Application::redrawViews() {
+    console_->refreshTelemetry(true);
+    if (plots_->isVisible()) plots_->refresh();
+    if (traffic_->isVisible()) traffic_->refresh();
+}
+
 void Application::startRecording(const std::string& path) { recording_->start(path); }
 
 void Application::stopRecording() { recording_->stop(); }
@@ -187,6 +224,7 @@ void Application::showSettings() {
 
 Application::~Application() {
     stopRecording();
+    closeRecording();
     // The host and the controllers hold each other; the console goes first, stopping its timers.
     host_->releaseControllers();
     console_.reset();

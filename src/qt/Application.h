@@ -23,7 +23,12 @@ class MainWindowController;
 class MasterViewController;
 class QtPopupButton;
 class QtViewHost;
+class PlotPanel;
 class RecordingControl;
+class RecordingReplay;
+class ReplayControl;
+class ReplayTimeline;
+class TrafficPanel;
 class ViewController;
 
 // The application's start-up on a running QApplication, in the order the controllers expect:
@@ -58,6 +63,12 @@ public:
     // the file cannot be written.
     void startRecording(const std::string& path);
     void stopRecording();
+    // Opens the recording at `path` in place of the live console (read on a worker; a bad file
+    // is reported in an alert), and goes back to the live console.
+    void openRecording(const std::string& path);
+    void closeRecording();
+    ReplayControl& replayControl() const { return *replayControl_; }
+    ReplayTimeline& timeline() const { return *timeline_; }
     const std::shared_ptr<SessionTap>& sessionTap() const { return sessionTap_; }
     const std::shared_ptr<TelemetrySeries>& series() const { return series_; }
     // Keeps the window's geometry, its panels and the last device (QSettings).
@@ -80,6 +91,15 @@ private:
     std::shared_ptr<SessionTap> sessionTap_;
     std::shared_ptr<TelemetrySeries> series_;
     RecordingControl* recording_ = nullptr;  // owned by the window
+    ReplayControl* replayControl_ = nullptr;  // owned by the window
+    ReplayTimeline* timeline_ = nullptr;      // under the views, while a recording is shown
+    PlotPanel* plots_ = nullptr;
+    TrafficPanel* traffic_ = nullptr;
+
+    // Shows the replay in every view (the console, the plots, the traffic), or the live session.
+    void showReplay(const std::shared_ptr<RecordingReplay>& replay);
+    // Brings every shown view up to the telemetry now (after a jump of the playhead).
+    void redrawViews();
 
     // The menu bar and the panels (ApplicationMenus.cpp).
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);

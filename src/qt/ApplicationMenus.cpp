@@ -16,6 +16,8 @@
 #include "qt/QtControls.h"
 #include "qt/QtViewHost.h"
 #include "qt/RecordingControl.h"
+#include "qt/ReplayControl.h"
+#include "qt/ReplayTimeline.h"
 #include "qt/TrafficPanel.h"
 
 namespace orvane {
@@ -25,6 +27,13 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     QMenuBar* bar = window_->menuBar();
 
     QMenu* file = bar->addMenu("&File");
+    replayControl_ = new ReplayControl(
+        *window_, *timeline_, [this](const std::shared_ptr<RecordingReplay>& replay) { showReplay(replay); },
+        [this] { redrawViews(); });
+    file->addAction(replayControl_->openAction());
+    file->addMenu(replayControl_->recentMenu());
+    file->addAction(replayControl_->closeAction());
+    file->addSeparator();
     recording_ = new RecordingControl(sessionTap_, *window_);
     file->addAction(recording_->action());
     QAction* exportPlots = file->addAction("&Export Plots…");
@@ -52,6 +61,8 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     auto* log = new LogPanel(window_.get());
     auto* traffic = new TrafficPanel(sessionTap_->traffic(), window_.get());
     auto* plots = new PlotPanel(series_, window_.get());
+    traffic_ = traffic;
+    plots_ = plots;
     window_->addDockWidget(Qt::BottomDockWidgetArea, log);
     window_->addDockWidget(Qt::BottomDockWidgetArea, traffic);
     window_->addDockWidget(Qt::RightDockWidgetArea, plots);
@@ -91,6 +102,7 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
             }
         };
         appendTabStops(host_->viewOf(*console_));
+        if (timeline_->isVisible()) appendTabStops(timeline_);
         if (master_->inspector) appendTabStops(host_->viewOf(*master_->inspector));
         for (QDockWidget* panel :
              {static_cast<QDockWidget*>(log), static_cast<QDockWidget*>(traffic), static_cast<QDockWidget*>(plots)}) {

@@ -173,6 +173,9 @@ struct Catalog {
         drawings["NSStatusAvailable"] = [](QPainter& p, const QRectF& r) {
             drawLitLamp(p, r, {QColor(0x9c, 0xeb, 0xbd), QColor(0x30, 0xa4, 0x6c), QColor(0x1a, 0x6e, 0x45)});
         };
+        drawings["OrvaneStatusReplaying"] = [](QPainter& p, const QRectF& r) {
+            drawLitLamp(p, r, {QColor(0x9c, 0xc8, 0xff), QColor(0x2f, 0x7b, 0xe5), QColor(0x17, 0x4a, 0xa8)});
+        };
         drawings["FirmwareUpdate"] = drawFirmwareUpdate;
         drawings["SteeringWheel"] = drawSteeringWheel;
         drawings["ApplicationIcon"] = drawApplicationIcon;

@@ -15,8 +15,9 @@ namespace orvane {
 // sharp at any size and on any pixel density: a view paints it straight into its own painter,
 // and a pixmap is rendered at the device pixel ratio it is shown at.
 //
-// Names: "NSStatusNone", "NSStatusUnavailable", "NSStatusPartiallyAvailable", "NSStatusAvailable"
-// (the status lamps), "FirmwareUpdate", "SteeringWheel" and "ApplicationIcon".
+// Names: "NSStatusNone", "NSStatusUnavailable", "NSStatusPartiallyAvailable", "NSStatusAvailable",
+// "OrvaneStatusReplaying" (the status lamps; the last, blue, while a recording is shown),
+// "FirmwareUpdate", "SteeringWheel" and "ApplicationIcon".
 class Artwork {
 public:
     // Draws the image into `rect` (its whole area; the artwork is square). Returns false, and

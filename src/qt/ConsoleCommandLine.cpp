@@ -43,8 +43,10 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
     parser.setApplicationDescription(
         "Configurator and test console for the Orvane USB vehicle interface device: lists the serial devices, "
         "connects to the one chosen, shows its telemetry, drives its control requests from a gamepad or the "
-        "sliders, and keeps its firmware current.\n\nWithout --firmware-endpoint it checks " ORVANE_FIRMWARE_ENDPOINT
-        ".");
+        "sliders, and keeps its firmware current. Given a RECORDING (a CSV file the console or orvane-monitor --csv "
+        "recorded), it opens it at start and shows it in place of the live console, with a timeline to play it "
+        "(Space), step through it message by message (Left, Right) and jump in it.\n\nWithout --firmware-endpoint it "
+        "checks " ORVANE_FIRMWARE_ENDPOINT ".");
     // Qt's window-system options are single-dash words; read "-abc" as the option "abc", not as -a -b -c.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, "Print this help and exit.");
@@ -67,6 +69,7 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
                                     "ORVANE_PANELS).",
                                     "LIST");
     parser.addOptions({help, version, deviceDirectory, firmwareEndpoint, connect, panels});
+    parser.addPositionalArgument("RECORDING", "A recording to open at start.", "[RECORDING]");
 
     // Qt's own options, which QApplication takes out of argv after this parse.
     for (const char* name : {"platform", "platformtheme", "style", "stylesheet", "display", "qwindowgeometry"}) {
@@ -79,8 +82,9 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
     parser.addOption(reverse);
 
     if (!parser.parse(arguments)) return failure(parser.errorText());
-    if (!parser.positionalArguments().isEmpty()) {
-        return failure(QString("unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
+    if (parser.positionalArguments().size() > 1) {
+        return failure(
+            QString("unexpected argument '%1'; one recording at most.").arg(parser.positionalArguments().at(1)));
     }
 
     ConsoleCommandLine result;
@@ -132,6 +136,11 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
             if (!chosen.contains(name)) chosen << name;
         }
         result.panels = chosen;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString recording = parser.positionalArguments().constFirst();
+        if (recording.isEmpty()) return failure("the recording's name is empty.");
+        result.recording = recording.toStdString();
     }
     return result;
 }

@@ -26,6 +26,7 @@ struct ConsoleCommandLine {
     std::optional<std::string> connectDevice;  // selected and connected once the scan lists it
     std::optional<QStringList> panels;         // the panels to show at start ("log", "traffic", "plots"); empty:
                                                // none; absent: the ones kept from the last run
+    std::optional<std::string> recording;      // a recording to open at start, in place of the live console
 };
 
 // The program's own arguments (the first is the program's name), with the environment for the

@@ -2,10 +2,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolBar>
+#include <QUrl>
 #include <algorithm>
 
 #include "qt/Artwork.h"
@@ -33,6 +37,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName("mainWindow");
     setWindowTitle(QApplication::applicationDisplayName());
     setWindowIcon(Artwork::applicationIcon());
+    setAcceptDrops(true);
     resize(1100, 660);
     // No fixed minimum: the layouts' own minimum keeps every label and control whole.
 
@@ -89,6 +94,28 @@ void MainWindow::applyTabOrder() {
 bool MainWindow::focusNextPrevChild(bool next) {
     applyTabOrder();
     return QMainWindow::focusNextPrevChild(next);
+}
+
+namespace {
+
+// The one local file a drag carries, or an empty text.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl& url = data->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (onFileDropped && !droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (!onFileDropped || path.isEmpty()) return;
+    event->acceptProposedAction();
+    onFileDropped(path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

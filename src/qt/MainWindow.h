@@ -23,6 +23,8 @@ public:
 
     // Runs as the window closes (to keep its layout).
     std::function<void()> onClose;
+    // Runs with the path of a local file dropped on the window.
+    std::function<void(const QString&)> onFileDropped;
 
     // The widgets Tab visits, in order (those of panels floated off the window are left out).
     std::function<QList<QWidget*>()> tabOrder;
@@ -32,6 +34,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:

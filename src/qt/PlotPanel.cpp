@@ -318,6 +318,12 @@ TimePlot::Side PlotPanel::side(TelemetrySeriesKind kind) const {
 
 double PlotPanel::axisLimit(TelemetrySeriesKind kind) const { return plot(kind)->axisLimit(side(kind)); }
 
+void PlotPanel::setSeries(std::shared_ptr<TelemetrySeries> series) {
+    series_ = std::move(series);
+    setPaused(series_->isPaused());
+    refresh();
+}
+
 void PlotPanel::setShown(TelemetrySeriesKind kind, bool shown) {
     Series& plotted = plotted_[std::size_t(kind)];
     if (plotted.toggle->isChecked() != shown) plotted.toggle->setChecked(shown);

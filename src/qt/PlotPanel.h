@@ -112,6 +112,9 @@ public:
     TimePlot::Side side(TelemetrySeriesKind kind) const;
     // The limit of the series' axis (it runs from -limit to +limit).
     double axisLimit(TelemetrySeriesKind kind) const;
+    // Draws another series from now on: the live session's, or a replay's, whose window ends at
+    // its playhead.
+    void setSeries(std::shared_ptr<TelemetrySeries> series);
 
     enum class ExportFormat { png, svg, csv };
     // The file filters Export… offers, PNG first.

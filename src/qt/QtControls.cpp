@@ -227,6 +227,10 @@ void QtSlider::send(EventType type) {
 
 double QtSlider::doubleValue() const { return slider_ ? slider_->value() : 0.0; }
 
+void QtSlider::setEnabled(bool enabled) {
+    if (slider_) slider_->setEnabled(enabled);
+}
+
 void QtSlider::setDoubleValue(double value) {
     if (!slider_ || std::isnan(value)) return;
     const int position = int(std::lround(std::clamp(value, double(slider_->minimum()), double(slider_->maximum()))));
@@ -276,6 +280,10 @@ int QtPopupButton::indexOfSelectedItem() const { return comboBox_ ? comboBox_->c
 void QtPopupButton::selectItemAtIndex(int index) {
     if (!comboBox_) return;
     comboBox_->setCurrentIndex(index >= 0 && index < comboBox_->count() ? index : -1);
+}
+
+void QtPopupButton::setEnabled(bool enabled) {
+    if (comboBox_) comboBox_->setEnabled(enabled);
 }
 
 void QtPopupButton::setItemEnabled(int index, bool enabled) {

@@ -119,6 +119,7 @@ public:
 
     double doubleValue() const override;
     void setDoubleValue(double value) override;
+    void setEnabled(bool enabled) override;
     void setAction(std::function<void()> action) { action_ = std::move(action); }
 
     ControlSlider* widget() const { return slider_; }
@@ -146,6 +147,7 @@ public:
     int indexOfSelectedItem() const override;
     void selectItemAtIndex(int index) override;
     void setItemEnabled(int index, bool enabled) override;
+    void setEnabled(bool enabled) override;
     void setAction(std::function<void()> action) { action_ = std::move(action); }
 
     QComboBox* widget() const { return comboBox_; }

@@ -53,9 +53,26 @@ private:
 TrafficTableModel::TrafficTableModel(std::shared_ptr<TrafficLog> log, QObject* parent)
     : QAbstractTableModel(parent), log_(std::move(log)) {
     rebuildRows();
-    for (const TrafficEntry& entry : log_->history()) {
-        if (names_.size() < kMaximumFilterNames) names_.insert(entry.message.name);
+    takeNames();
+}
+
+std::vector<std::string> TrafficTableModel::takeNames() {
+    std::vector<std::string> newNames;
+    for (const TrafficEntry& entry : source()) {
+        if (names_.size() < kMaximumFilterNames && names_.insert(entry.message.name).second) {
+            newNames.push_back(entry.message.name);
+        }
     }
+    return newNames;
+}
+
+std::vector<std::string> TrafficTableModel::setLog(std::shared_ptr<TrafficLog> log) {
+    beginResetModel();
+    log_ = std::move(log);
+    if (frozen_) frozen_ = Frozen{log_->history(), log_->firstPosition()};
+    rebuildRows();
+    endResetModel();
+    return takeNames();
 }
 
 int TrafficTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
@@ -119,6 +136,7 @@ void TrafficTableModel::rebuildRows() {
         if (filter_.empty() || entries[i].message.name == filter_) rows_.push_back(first + i);
     }
     seenEnd_ = first + entries.size();
+    seenClears_ = log_->clearCount();
 }
 
 std::vector<std::string> TrafficTableModel::update() {
@@ -126,12 +144,12 @@ std::vector<std::string> TrafficTableModel::update() {
     if (frozen_) return {};
     const std::uint64_t first = log_->firstPosition();
     const auto& history = log_->history();
-    if (first + history.size() < seenEnd_) {
+    if (log_->clearCount() != seenClears_ || first + history.size() < seenEnd_) {
         // Cleared behind the model's back: start again from what the log holds.
         beginResetModel();
         rebuildRows();
         endResetModel();
-        return {};
+        return takeNames();
     }
 
     // The rows are in the history's order, so those of the entries that left form a prefix.
@@ -186,6 +204,7 @@ void TrafficTableModel::clear() {
     if (frozen_) frozen_ = Frozen{};
     rows_.clear();
     seenEnd_ = 0;
+    seenClears_ = log_->clearCount();
     endResetModel();
 }
 
@@ -271,6 +290,14 @@ TrafficPanel::~TrafficPanel() = default;
 
 void TrafficPanel::refresh() {
     addFilterNames(model_->update());
+    showDroppedCount();
+}
+
+void TrafficPanel::setLog(std::shared_ptr<TrafficLog> log) {
+    if (log == log_) return;
+    log_ = std::move(log);
+    addFilterNames(model_->setLog(log_));
+    follower_->setFollowing(true);
     showDroppedCount();
 }
 

@@ -53,6 +53,8 @@ public:
     const std::string& filter() const { return filter_; }
     // Empties the log (its history, queue and dropped count) and the rows.
     void clear();
+    // Shows another log from now on (frozen, a copy of its history); returns its message names.
+    std::vector<std::string> setLog(std::shared_ptr<TrafficLog> log);
 
     // The entry of a row, or null for a row out of range.
     const TrafficEntry* entry(int row) const;
@@ -67,6 +69,8 @@ private:
     const std::deque<TrafficEntry>& source() const { return frozen_ ? frozen_->entries : log_->history(); }
     std::uint64_t sourceFirst() const { return frozen_ ? frozen_->first : log_->firstPosition(); }
     void rebuildRows();
+    // The names in the source not seen before.
+    std::vector<std::string> takeNames();
 
     struct Frozen {
         std::deque<TrafficEntry> entries;
@@ -80,6 +84,7 @@ private:
     // newest entry the rows have taken in.
     std::deque<std::uint64_t> rows_;
     std::uint64_t seenEnd_ = 0;
+    std::uint64_t seenClears_ = 0;
     std::set<std::string, std::less<>> names_;
 };
 
@@ -104,6 +109,9 @@ public:
     bool isPaused() const { return paused_; }
     // The selected rows as text, one line per row ending in a line feed, oldest first.
     QString selectedText() const;
+
+    // Lists another log from now on: the live session's, or a replay's.
+    void setLog(std::shared_ptr<TrafficLog> log);
 
 public slots:
     void setPaused(bool paused);

@@ -48,5 +48,6 @@ int main(int argc, char** argv) {
     orvane::DemoAids::install(console);
     if (commandLine.connectDevice) console.connectWhenListed(*commandLine.connectDevice);
     console.show();
+    if (commandLine.recording) console.openRecording(*commandLine.recording);
     return QApplication::exec();
 }

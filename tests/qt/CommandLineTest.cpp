@@ -23,6 +23,7 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         std::optional<std::string> connectDevice;
         std::optional<QStringList> panels;
         QString textContains;
+        std::optional<std::string> recording;
     };
     const std::vector<Case> cases{
         {{}, {}, Outcome::Run},
@@ -70,7 +71,18 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         {{"-xyz"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'xyz'"},
         {{"--device-dir"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "device-dir"},
         {{"--device-dir", ""}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "no directory"},
-        {{"recording.csv"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'recording.csv'"},
+        // One recording may be named, to open at start.
+        {{"recording.csv", "-p", "plots"},
+         {},
+         Outcome::Run,
+         "/dev/",
+         ORVANE_FIRMWARE_ENDPOINT,
+         {},
+         QStringList{"plots"},
+         "",
+         "recording.csv"},
+        {{"a.csv", "b.csv"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'b.csv'"},
+        {{"--help"}, {}, Outcome::Help, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "[RECORDING]"},
         {{"--panels", "log,chart"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'chart'"},
         {{"--panels", "none,log"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'none'"},
         {{},
@@ -115,6 +127,7 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         EXPECT_EQ(result.deviceDirectory, c.deviceDirectory) << label;
         EXPECT_EQ(result.firmwareEndpoint, c.firmwareEndpoint) << label;
         EXPECT_EQ(result.connectDevice, c.connectDevice) << label;
+        EXPECT_EQ(result.recording, c.recording) << label;
         EXPECT_EQ(result.panels.has_value(), c.panels.has_value()) << label;
         EXPECT_EQ(result.panels.value_or(QStringList{}).join(','), c.panels.value_or(QStringList{}).join(',')) << label;
     }

@@ -31,9 +31,9 @@ void FakePopupButton::selectItemAtIndex(int index) {
     calls.push_back("selectItemAtIndex:" + std::to_string(index));
 }
 
-void FakePopupButton::setItemEnabled(int index, bool enabled) {
-    if (index >= 0 && index < numberOfItems()) items[static_cast<std::size_t>(index)].enabled = enabled;
-    calls.push_back("setItemEnabled:" + std::to_string(index) + ":" + (enabled ? "1" : "0"));
+void FakePopupButton::setItemEnabled(int index, bool itemEnabled) {
+    if (index >= 0 && index < numberOfItems()) items[static_cast<std::size_t>(index)].enabled = itemEnabled;
+    calls.push_back("setItemEnabled:" + std::to_string(index) + ":" + (itemEnabled ? "1" : "0"));
 }
 
 std::vector<std::string> FakePopupButton::itemTitles() const {

@@ -50,8 +50,11 @@ public:
         doubleValues.push_back(newValue);
     }
 
+    void setEnabled(bool newEnabled) override { enabled = newEnabled; }
+
     double value = 0;
     std::vector<double> doubleValues;  // every setDoubleValue
+    bool enabled = true;
 };
 
 // A popup button. Adding an entry to a popup with no selection selects it (as a popup does);
@@ -71,8 +74,10 @@ public:
     int indexOfSelectedItem() const override { return selectedIndex; }
     void selectItemAtIndex(int index) override;
     void setItemEnabled(int index, bool enabled) override;
+    void setEnabled(bool newEnabled) override { enabled = newEnabled; }
 
     std::vector<std::string> itemTitles() const;
+    bool enabled = true;
 
     std::vector<Item> items;
     int selectedIndex = -1;

@@ -1,0 +1,192 @@
+#include "console/RecordingReplay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "console/TelemetrySeries.h"
+#include "device/NumberText.h"
+#include "device/TrafficLog.h"
+
+namespace orvane {
+
+namespace {
+
+// A time on the recording's axis as a point of the clocks the series and the traffic stamp with.
+template <typename TimePoint>
+TimePoint timePointOf(double seconds) {
+    return TimePoint{} +
+           std::chrono::duration_cast<typename TimePoint::duration>(std::chrono::duration<double>(seconds));
+}
+
+constexpr double kSeriesWindowSeconds = std::chrono::duration<double>(TelemetrySeries::kDefaultWindow).count();
+
+}  // namespace
+
+TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
+    TrafficEntry traffic;
+    traffic.steadyTime = timePointOf<std::chrono::steady_clock::time_point>(entry.time);
+    traffic.systemTime = entry.wallClockTime.value_or(timePointOf<std::chrono::system_clock::time_point>(entry.time));
+    traffic.direction = TrafficDirection::received;
+    traffic.message.name = entry.message;
+    auto& fields = traffic.message.fields;
+    const DeviceTelemetry& telemetry = entry.telemetry;
+    if (entry.message == "STEERING") {
+        if (entry.known(RecordingField::steeringWheelAngle)) fields["angle"] = numberText(telemetry.steeringWheelAngle);
+        if (entry.known(RecordingField::steeringAssistanceTorque)) {
+            fields["assist-torque"] = numberText(telemetry.steeringAssistanceTorque);
+        }
+        if (entry.known(RecordingField::steeringDriverTorque)) {
+            fields["driver-torque"] = numberText(telemetry.steeringDriverTorque);
+        }
+    } else if (entry.message == "STATISTICS") {
+        for (const auto& [field, channel] :
+             {std::pair{RecordingField::can0ReceivedMessages, 0}, std::pair{RecordingField::can1ReceivedMessages, 1}}) {
+            const auto count = telemetry.receivedMessageCount(channel);
+            if (entry.known(field) && count) {
+                fields["can" + std::to_string(channel) + "-rx-message-count"] = std::to_string(*count);
+            }
+        }
+    }
+    return traffic;
+}
+
+RecordingReplay::RecordingReplay(std::shared_ptr<const Recording> recording, Clock clock)
+    : recording_(std::move(recording)),
+      clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
+      name_(std::filesystem::path(recording_->path()).filename().string()),
+      duration_(recording_->empty() ? 0 : recording_->time(recording_->size() - 1)),
+      series_(std::make_shared<TelemetrySeries>([this] { return seriesTime_; }, TelemetrySeries::kDefaultWindow,
+                                                kSeriesCapacity)),
+      traffic_(std::make_shared<TrafficLog>(kTrafficEntries, kTrafficEntries)) {
+    seek(0);
+}
+
+RecordingReplay::~RecordingReplay() { timer_.reset(); }
+
+std::optional<std::chrono::system_clock::time_point> RecordingReplay::wallClockTime() const {
+    if (recording_->empty()) return std::nullopt;
+    const RecordingEntry entry = recording_->entry(current_.value_or(0));
+    if (!entry.wallClockTime) return std::nullopt;
+    return *entry.wallClockTime + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                      std::chrono::duration<double>(playhead_ - entry.time));
+}
+
+void RecordingReplay::seek(double seconds) {
+    if (!std::isfinite(seconds)) return;
+    seconds = std::clamp(seconds, 0.0, duration_);
+    std::optional<std::size_t> index;
+    if (!recording_->empty() && recording_->time(0) <= seconds) index = recording_->indexAt(seconds);
+    moveTo(seconds, index);
+    changed();
+}
+
+void RecordingReplay::stepForward() {
+    const std::size_t next = current_ ? *current_ + 1 : 0;
+    if (next >= recording_->size()) return;
+    moveTo(recording_->time(next), next);
+    changed();
+}
+
+void RecordingReplay::stepBackward() {
+    if (!current_ || *current_ == 0) return;
+    moveTo(recording_->time(*current_ - 1), *current_ - 1);
+    changed();
+}
+
+void RecordingReplay::play() {
+    if (timer_ || recording_->empty()) return;
+    // Played to its end, a recording plays again from its start.
+    if (playhead_ >= duration_) moveTo(0, recording_->time(0) <= 0 ? std::optional<std::size_t>(0) : std::nullopt);
+    lastAdvance_ = clock_();
+    std::weak_ptr<RecordingReplay> weak = std::static_pointer_cast<RecordingReplay>(shared_from_this());
+    timer_ = RepeatingTimer::start(
+        RepeatingTimer::Queue::main, kTickInterval, kTickInterval,
+        [weak] {
+            if (auto self = weak.lock()) self->advance();
+        },
+        "orvane-replay");
+    changed();
+}
+
+void RecordingReplay::pause() {
+    if (!timer_) return;
+    advance();
+    timer_.reset();
+    changed();
+}
+
+void RecordingReplay::setSpeed(double speed) {
+    const double chosen = *std::min_element(kSpeeds.begin(), kSpeeds.end(), [speed](double a, double b) {
+        return std::abs(a - speed) < std::abs(b - speed);
+    });
+    // The time played so far counts at the speed it was played at.
+    if (timer_) advance();
+    speed_ = chosen;
+    changed();
+}
+
+void RecordingReplay::advance() {
+    const auto now = clock_();
+    const double elapsed = std::chrono::duration<double>(now - lastAdvance_).count();
+    lastAdvance_ = now;
+    double target = playhead_ + std::max(elapsed, 0.0) * speed_;
+    const bool atEnd = target >= duration_;
+    if (atEnd) target = duration_;
+    std::size_t next = current_ ? *current_ + 1 : 0;
+    while (next < recording_->size() && recording_->time(next) <= target) ++next;
+    moveTo(target, next > 0 ? std::optional<std::size_t>(next - 1) : std::nullopt);
+    if (atEnd) timer_.reset();
+    changed();
+}
+
+StatusIndication RecordingReplay::status() const { return StatusIndication::replaying("Replaying " + name_); }
+
+std::optional<DeviceTelemetry> RecordingReplay::telemetry() const { return telemetry_; }
+
+void RecordingReplay::moveTo(double seconds, std::optional<std::size_t> index) {
+    const std::optional<std::size_t> previous = current_;
+    const bool forward = seconds >= playhead_;
+    playhead_ = seconds;
+    current_ = index;
+    seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
+    telemetry_ = index ? std::optional(recording_->entry(*index).telemetry) : std::nullopt;
+    // Forward by a few entries, the views take the new ones; back (the plots' window then starts
+    // earlier) or far, they are built afresh.
+    if (forward && previous && index && *index >= *previous && *index - *previous <= kTrafficEntries) {
+        appendToViews(*previous + 1, *index + 1);
+    } else if (!forward || previous != index) {
+        rebuildViews();
+    }
+}
+
+void RecordingReplay::rebuildViews() {
+    series_->clear();
+    traffic_->clear();
+    if (!current_) return;
+    const std::size_t end = *current_ + 1;
+    const std::size_t seriesFrom = recording_->indexAt(playhead_ - kSeriesWindowSeconds);
+    const std::size_t trafficFrom = end > kTrafficEntries ? end - kTrafficEntries : 0;
+    appendToViews(std::min(seriesFrom, trafficFrom), end);
+}
+
+void RecordingReplay::appendToViews(std::size_t from, std::size_t to) {
+    const double windowStart = playhead_ - kSeriesWindowSeconds;
+    const std::size_t trafficFrom = to > kTrafficEntries ? std::max(from, to - kTrafficEntries) : from;
+    for (std::size_t i = from; i < to; ++i) {
+        const RecordingEntry entry = recording_->entry(i);
+        if (entry.time >= windowStart) {
+            seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(entry.time);
+            series_->append(entry.telemetry, entry.requestLateral, entry.requestLongitudinal);
+        }
+        if (i >= trafficFrom) traffic_->push(replayedTrafficEntry(entry));
+    }
+    seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
+    traffic_->drain();
+}
+
+void RecordingReplay::changed() {
+    if (onChange) onChange();
+}
+
+}  // namespace orvane

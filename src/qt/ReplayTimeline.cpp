@@ -1,0 +1,186 @@
+#include "qt/ReplayTimeline.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QToolButton>
+#include <cmath>
+
+#include "console/RecordingReplay.h"
+
+namespace orvane {
+
+namespace {
+
+// The slider counts milliseconds of the recording.
+constexpr double kSliderUnitsPerSecond = 1000;
+
+}  // namespace
+
+QString replayTimeText(double seconds) {
+    const auto tenths = static_cast<long long>(std::floor(std::max(seconds, 0.0) * 10 + 1e-6));
+    const long long hours = tenths / 36000;
+    const long long minutes = tenths / 600 % 60;
+    const double rest = double(tenths % 600) / 10;
+    if (hours > 0) {
+        return QStringLiteral("%1:%2:%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 4, 'f', 1, QChar('0'));
+    }
+    return QStringLiteral("%1:%2").arg(minutes).arg(rest, 4, 'f', 1, QChar('0'));
+}
+
+void JumpSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        if (!handle.contains(event->position().toPoint())) {
+            // The handle's centre goes where the click is, and the press goes on as a drag.
+            const int span = std::max(1, groove.width() - handle.width());
+            const int x = int(event->position().x()) - groove.x() - handle.width() / 2;
+            setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), x, span, option.upsideDown));
+        }
+    }
+    QSlider::mousePressEvent(event);
+}
+
+ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("replayTimeline"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(12, 4, 12, 6);
+    layout->setSpacing(8);
+
+    const auto button = [this](QStyle::StandardPixmap icon, const QString& name, const QString& tip) {
+        auto* tool = new QToolButton(this);
+        tool->setObjectName(name);
+        tool->setIcon(style()->standardIcon(icon));
+        tool->setToolTip(tip);
+        tool->setAutoRaise(true);
+        return tool;
+    };
+    QToolButton* back = button(QStyle::SP_MediaSkipBackward, QStringLiteral("replayStepBackButton"),
+                               QStringLiteral("One message back (Left)"));
+    playButton_ = button(QStyle::SP_MediaPlay, QStringLiteral("replayPlayButton"), QStringLiteral("Play (Space)"));
+    QToolButton* forward = button(QStyle::SP_MediaSkipForward, QStringLiteral("replayStepForwardButton"),
+                                  QStringLiteral("One message forward (Right)"));
+
+    speedBox_ = new QComboBox(this);
+    speedBox_->setObjectName(QStringLiteral("replaySpeedBox"));
+    speedBox_->setToolTip(QStringLiteral("Speed"));
+    for (double speed : RecordingReplay::kSpeeds) speedBox_->addItem(QStringLiteral("%1x").arg(speed), speed);
+    speedBox_->setCurrentIndex(speedBox_->findData(1.0));
+
+    slider_ = new JumpSlider(Qt::Horizontal, this);
+    slider_->setObjectName(QStringLiteral("replaySlider"));
+    slider_->setToolTip(QStringLiteral("Jump: click or drag"));
+    slider_->setMinimumWidth(160);
+    timeLabel_ = new QLabel(this);
+    timeLabel_->setObjectName(QStringLiteral("replayTimeLabel"));
+    wallClockLabel_ = new QLabel(this);
+    wallClockLabel_->setObjectName(QStringLiteral("replayWallClockLabel"));
+    wallClockLabel_->setToolTip(QStringLiteral("The wall-clock time at the playhead"));
+    closeButton_ = new QPushButton(QStringLiteral("Close"), this);
+    closeButton_->setObjectName(QStringLiteral("replayCloseButton"));
+    closeButton_->setToolTip(QStringLiteral("Close the recording and show the live console again"));
+
+    layout->addWidget(back);
+    layout->addWidget(playButton_);
+    layout->addWidget(forward);
+    layout->addWidget(speedBox_);
+    layout->addWidget(slider_, 1);
+    layout->addWidget(timeLabel_);
+    layout->addWidget(wallClockLabel_);
+    layout->addWidget(closeButton_);
+
+    // The keys work wherever the focus is in the window, while the timeline is shown.
+    const auto shortcut = [this](const QKeySequence& key, std::function<void()> run) {
+        auto* action = new QAction(this);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, std::move(run));
+        addAction(action);
+        return action;
+    };
+    playAction_ = shortcut(QKeySequence(Qt::Key_Space), [this] {
+        if (replay_) replay_->setPlaying(!replay_->isPlaying());
+    });
+    QAction* stepBack = shortcut(QKeySequence(Qt::Key_Left), [this] {
+        if (!replay_) return;
+        replay_->stepBackward();
+        if (onJump) onJump();
+    });
+    QAction* stepForward = shortcut(QKeySequence(Qt::Key_Right), [this] {
+        if (!replay_) return;
+        replay_->stepForward();
+        if (onJump) onJump();
+    });
+    connect(playButton_, &QToolButton::clicked, playAction_, &QAction::trigger);
+    connect(back, &QToolButton::clicked, stepBack, &QAction::trigger);
+    connect(forward, &QToolButton::clicked, stepForward, &QAction::trigger);
+    connect(speedBox_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (replay_) replay_->setSpeed(speedBox_->itemData(index).toDouble());
+    });
+    connect(slider_, &QSlider::valueChanged, this, [this](int value) {
+        if (!replay_) return;
+        replay_->seek(value / kSliderUnitsPerSecond);
+        if (onJump) onJump();
+    });
+    connect(closeButton_, &QPushButton::clicked, this, [this] {
+        if (onClose) onClose();
+    });
+}
+
+void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
+    replay_ = std::move(replay);
+    if (!replay_) return;
+    {
+        const QSignalBlocker blocker(slider_);
+        slider_->setRange(0, int(std::lround(replay_->duration() * kSliderUnitsPerSecond)));
+        // Page Up/Down on the slider: 10 s; the arrow keys step messages.
+        slider_->setPageStep(int(10 * kSliderUnitsPerSecond));
+        slider_->setSingleStep(int(kSliderUnitsPerSecond / 10));
+    }
+    replay_->setSpeed(speedBox_->currentData().toDouble());
+    // Wide enough for the longest texts, so that the slider does not move as they change.
+    const QFontMetrics metrics = fontMetrics();
+    const QString total = replayTimeText(replay_->duration());
+    timeLabel_->setMinimumWidth(metrics.horizontalAdvance(total + QStringLiteral(" / ") + total) + 4);
+    wallClockLabel_->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00:00:00.000")) + 4);
+    sync();
+}
+
+void ReplayTimeline::sync() {
+    if (!replay_) return;
+    if (!slider_->isSliderDown()) {
+        const QSignalBlocker blocker(slider_);
+        slider_->setValue(int(std::lround(replay_->playhead() * kSliderUnitsPerSecond)));
+    }
+    const bool playing = replay_->isPlaying();
+    playButton_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playButton_->setToolTip(playing ? QStringLiteral("Pause (Space)") : QStringLiteral("Play (Space)"));
+    timeLabel_->setText(replayTimeText(replay_->playhead()) + QStringLiteral(" / ") +
+                        replayTimeText(replay_->duration()));
+    if (const auto wall = replay_->wallClockTime()) {
+        const auto ms = std::chrono::floor<std::chrono::milliseconds>(*wall).time_since_epoch().count();
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+        wallClockLabel_->setText(local.toString(QStringLiteral("HH:mm:ss.zzz")));
+        wallClockLabel_->setToolTip(QStringLiteral("The wall-clock time at the playhead: ") +
+                                    local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+    } else {
+        wallClockLabel_->setText(QStringLiteral("no wall-clock time"));
+    }
+    const int speedIndex = speedBox_->findData(replay_->speed());
+    if (speedIndex >= 0 && speedIndex != speedBox_->currentIndex()) {
+        const QSignalBlocker blocker(speedBox_);
+        speedBox_->setCurrentIndex(speedIndex);
+    }
+}
+
+}  // namespace orvane

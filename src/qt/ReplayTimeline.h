@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QSlider>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+namespace orvane {
+
+class RecordingReplay;
+
+// A slider that jumps to where it is clicked, instead of paging towards it.
+class JumpSlider : public QSlider {
+    Q_OBJECT
+public:
+    using QSlider::QSlider;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+// The replay's timeline, shown under the views while a recording is open: play/pause (Space),
+// step one message back and forward (Left, Right), the speed, a slider to jump by click or drag,
+// the elapsed and total time, the wall-clock time of the playhead, and Close.
+//
+// It only forwards what the user does to the replay and shows the replay's state when it changes.
+class ReplayTimeline : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReplayTimeline(QWidget* parent = nullptr);
+
+    // The replay to show and drive; none hides nothing by itself (the owner hides the timeline).
+    void setReplay(std::shared_ptr<RecordingReplay> replay);
+    // Shows the replay's playhead, state and speed.
+    void sync();
+
+    // Runs when Close is pressed.
+    std::function<void()> onClose;
+    // Runs after the user moved the playhead (a jump or a step).
+    std::function<void()> onJump;
+
+    QSlider* slider() const { return slider_; }
+    QLabel* timeLabel() const { return timeLabel_; }
+    QLabel* wallClockLabel() const { return wallClockLabel_; }
+
+private:
+    std::shared_ptr<RecordingReplay> replay_;
+    QToolButton* playButton_ = nullptr;
+    QComboBox* speedBox_ = nullptr;
+    JumpSlider* slider_ = nullptr;
+    QLabel* timeLabel_ = nullptr;
+    QLabel* wallClockLabel_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QAction* playAction_ = nullptr;
+};
+
+// Seconds as the timeline shows them: "m:ss.s", or "h:mm:ss.s" from an hour on.
+QString replayTimeText(double seconds);
+
+}  // namespace orvane

@@ -1,0 +1,214 @@
+// The replay of a recording: the playhead's jumps, steps and play, what it shows at the playhead
+// (telemetry, the plots' window, the traffic), and that a console showing it asks nothing of a
+// connected device.
+
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "console/ConsoleHarness.h"
+#include "console/RecordingReplay.h"
+#include "device/DeviceSerialInterface.h"
+#include "device/ValueSyntax.h"
+#include "support/PtyPeer.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Five messages at 0.5, 1, 1, 2 and 40 s; the angle counts the rows, the wall clock starts at noon.
+const char* const kRecording =
+    "time,wallClockTime,message,steeringWheelAngle,steeringAssistanceTorque,requestLateral\r\n"
+    "0.500,2026-03-18T12:00:00.500Z,STEERING,1,0.5,0.1\r\n"
+    "1.000,2026-03-18T12:00:01.000Z,STATE,2,0.5,0.1\r\n"
+    "1.000,2026-03-18T12:00:01.000Z,STEERING,3,0.5,0.1\r\n"
+    "2.000,2026-03-18T12:00:02.000Z,STEERING,4,0.5,0.1\r\n"
+    "40.000,2026-03-18T12:00:40.000Z,STEERING,5,0.5,0.1\r\n";
+
+std::shared_ptr<const Recording> recordingOf(const char* text) {
+    return std::make_shared<const Recording>(Recording::parse(text, "/recordings/drive.csv"));
+}
+
+struct ManualClock {
+    std::chrono::steady_clock::time_point now{};
+    RecordingReplay::Clock clock() {
+        return [this] { return now; };
+    }
+};
+
+TEST(RecordingReplay, JumpsStepsAndPlayShowTheEntryAtThePlayheadWithTheViewsUpToIt) {
+    enum Action { seek, forward, back, playFor, speed };
+    struct Step {
+        Action action;
+        double value;  // seconds to seek to, real seconds to play for, or the speed
+        double playhead;
+        std::optional<std::size_t> index;
+        std::size_t trafficRows;  // messages up to the playhead
+        std::size_t plotted;      // angle samples in the 30 s window ending at the playhead
+        bool playing;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const std::vector<Case> cases{
+        {"opens at 0, before the first message", {{seek, 0, 0, std::nullopt, 0, 0, false}}},
+        {"a jump shows the last entry at or before it, of equal times the last",
+         {{seek, 1.5, 1.5, 2, 3, 3, false},
+          {seek, 1.0, 1.0, 2, 3, 3, false},
+          {seek, 0.2, 0.2, std::nullopt, 0, 0, false}}},
+        {"jumps outside the recording stop at its ends",
+         {{seek, -3, 0, std::nullopt, 0, 0, false}, {seek, 99, 40, 4, 5, 1, false}}},
+        {"the plots keep the 30 s before the playhead, the traffic every message up to it",
+         {{seek, 35, 35, 3, 4, 0, false}, {seek, 31.5, 31.5, 3, 4, 1, false}}},
+        {"steps go through entries of one time one by one and stop at the ends",
+         {{forward, 0, 0.5, 0, 1, 1, false},
+          {forward, 0, 1.0, 1, 2, 2, false},
+          {forward, 0, 1.0, 2, 3, 3, false},
+          {back, 0, 1.0, 1, 2, 2, false},
+          {back, 0, 0.5, 0, 1, 1, false},
+          {back, 0, 0.5, 0, 1, 1, false},
+          {seek, 40, 40, 4, 5, 1, false},
+          {forward, 0, 40, 4, 5, 1, false}}},
+        {"playing moves by the clock times the speed and stops at the end",
+         {{playFor, 1.2, 1.2, 2, 3, 3, true},
+          {speed, 4, 1.2, 2, 3, 3, true},
+          {playFor, 0.25, 2.2, 3, 4, 4, true},
+          {speed, 0.3, 2.2, 3, 4, 4, true},  // 0.25x, the nearest offered
+          {playFor, 4, 3.2, 3, 4, 4, true},
+          {speed, 8, 3.2, 3, 4, 4, true},
+          {playFor, 60, 40, 4, 5, 1, false}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManualClock time;
+        auto replay = std::make_shared<RecordingReplay>(recordingOf(kRecording), time.clock());
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            SCOPED_TRACE("step " + std::to_string(i));
+            switch (step.action) {
+                case seek: replay->seek(step.value); break;
+                case forward: replay->stepForward(); break;
+                case back: replay->stepBackward(); break;
+                case speed: replay->setSpeed(step.value); break;
+                case playFor:
+                    replay->play();
+                    time.now += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                        std::chrono::duration<double>(step.value));
+                    replay->advance();
+                    break;
+            }
+            EXPECT_DOUBLE_EQ(replay->playhead(), step.playhead);
+            EXPECT_EQ(replay->currentIndex(), step.index);
+            EXPECT_EQ(replay->isPlaying(), step.playing);
+            const auto telemetry = replay->telemetry();
+            ASSERT_EQ(telemetry.has_value(), step.index.has_value());
+            if (telemetry) {
+                EXPECT_EQ(telemetry->steeringWheelAngle, double(*step.index + 1));
+            }
+
+            const auto& traffic = replay->traffic()->history();
+            ASSERT_EQ(traffic.size(), step.trafficRows);
+            if (step.index) {
+                EXPECT_EQ(traffic.back().message.fields.count("angle") > 0, *step.index != 1);
+            }
+            const auto points = replay->series()->points(TelemetrySeriesKind::steeringWheelAngle);
+            ASSERT_EQ(points.size(), step.plotted);
+            if (!points.empty()) {
+                // The newest sample is the entry shown, as far before the window's end as the
+                // playhead is past it.
+                EXPECT_EQ(points.back().value, double(*step.index + 1));
+                EXPECT_NEAR(points.back().seconds, replay->recording().time(*step.index) - step.playhead, 1e-6);
+            }
+            // The wall clock of the playhead runs with it from the entry shown (or the first).
+            const auto wall = replay->wallClockTime();
+            ASSERT_TRUE(wall.has_value());
+            EXPECT_NEAR(
+                std::chrono::duration<double>(*wall - *parseInternetDateTime("2026-03-18T12:00:00.000Z")).count(),
+                step.playhead, 1e-3);
+        }
+    }
+}
+
+// A device connected before the replay stays connected and is sent requests of 0 only, whatever
+// the sliders, the gamepad and the replay do, until the live console is back.
+TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresTheControls) {
+    PtyPeer device;
+    device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:7.5\n}"); });
+    auto gamepads = std::make_shared<FakeGamepadSource>();
+    auto pad = std::make_shared<FakeGameController>("Test Pad");
+    gamepads->list = {pad};
+    // Listed in the scanned folder: a connected device the scan does not list is taken as gone.
+    TemporaryDirectory devices;
+    devices.link("ttyACM9", device.devicePath());
+    ConsoleHarness h(
+        ViewController::Configuration{.deviceDirectory = devices.path().string(), .gamepadSource = gamepads});
+    h.appear();
+    h.console->connectToDevice((devices.path() / "ttyACM9").string());
+    ASSERT_TRUE(
+        h.runUntil([&] { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }));
+    const std::string connectedStatus = h.lastStatusText();
+
+    const auto lastRequest = [&] { return device.requests().back(); };
+    const auto isControl = [](const DeviceReport& r, const char* lat, const char* lon) {
+        return r.name == "CONTROL" && r.fields.at("lat") == lat && r.fields.at("long") == lon;
+    };
+    h.console->setRequestedLateralControl(0.5);
+    h.console->setRequestedLongitudinalControl(-0.25);
+    ASSERT_TRUE(h.runUntil([&] { return device.requestCount() > 0 && isControl(lastRequest(), "50.0", "-25.0"); }));
+
+    ManualClock time;
+    auto replay = std::make_shared<RecordingReplay>(recordingOf(kRecording), time.clock());
+    h.console->setTelemetrySource(replay);
+    EXPECT_EQ(h.console->inspectorManager().device().connectionStatus->status(),
+              StatusIndication::replaying("Replaying drive.csv"));
+    EXPECT_FALSE(h.latSlider->enabled);
+    EXPECT_FALSE(h.longSlider->enabled);
+    EXPECT_FALSE(h.devicesPopup->enabled);
+    EXPECT_FALSE(h.gamepadsPopup->enabled);
+    EXPECT_FALSE(h.console->inspectorManager().device().version->isActionEnabled());
+
+    // Whatever reaches the console meanwhile: a slider's move, a gamepad pushed to its stops, the
+    // replay playing through its messages.
+    setCurrentEventTypeProvider([] { return std::optional(EventType::leftMouseDragged); });
+    h.latSlider->value = 80;
+    h.console->didChangeLatSlider(h.latSlider.get());
+    setCurrentEventTypeProvider(nullptr);
+    h.console->refreshGamepads();
+    h.console->setSelectedGamepad(pad);
+    pad->lx = 1.0f;
+    pad->rt = 1.0f;
+    replay->play();
+    time.now += 2s;
+    replay->advance();
+    // Once the 0s are out, every later request is 0, and the device stays connected.
+    ASSERT_TRUE(h.runUntil([&] { return isControl(lastRequest(), "0.0", "0.0"); }));
+    const std::size_t from = device.requestCount();
+    ASSERT_TRUE(h.runUntil([&] { return device.requestCount() >= from + 25; }));
+    const auto requests = device.requests();
+    for (std::size_t i = from; i < requests.size(); ++i) {
+        EXPECT_TRUE(isControl(requests[i], "0.0", "0.0")) << "request " << i << ": " << messageText(requests[i]);
+    }
+    EXPECT_TRUE(h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected());
+    EXPECT_TRUE(h.runUntil([&] { return h.console->steeringWheelAngle() == 4.0; }))
+        << "the wheel shows the replay, not the device";
+
+    h.console->setSelectedGamepad(nullptr);
+    h.console->setTelemetrySource(nullptr);
+    EXPECT_EQ(h.console->inspectorManager().device().connectionStatus->status().text(), connectedStatus);
+    EXPECT_TRUE(h.latSlider->enabled);
+    EXPECT_TRUE(h.devicesPopup->enabled);
+    EXPECT_TRUE(h.console->inspectorManager().device().version->isActionEnabled());
+    h.console->setRequestedLateralControl(0.5);
+    EXPECT_TRUE(h.runUntil([&] { return isControl(lastRequest(), "50.0", "0.0"); }));
+    EXPECT_TRUE(h.runUntil([&] { return h.console->steeringWheelAngle() == 7.5; }));
+}
+
+}  // namespace

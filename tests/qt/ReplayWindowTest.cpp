@@ -1,0 +1,153 @@
+// A recording opened in the window: the views show it, the controls that act on the device are
+// disabled, closing brings the live console back as it was, and a bad file changes nothing.
+
+#include <QAction>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTest>
+#include <QUrl>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "console/RecordingReplay.h"
+#include "inspector/InspectorManager.h"
+#include "qt/PlotPanel.h"
+#include "qt/ReplayControl.h"
+#include "qt/ReplayTimeline.h"
+#include "qt/TrafficPanel.h"
+#include "tests/qt/AppHarness.h"
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+struct ReplayWindow : ::testing::Test {
+    void SetUp() override { QSettings().clear(); }
+};
+
+// What the status row shows: its text and its lamp.
+std::string shown(const StatusIndication& status) { return status.text() + " / " + status.imageName(); }
+
+void write(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST_F(ReplayWindow, OpeningShowsTheRecordingWithTheDeviceControlsDisabledAndClosingRestoresThem) {
+    AppHarness h;
+    testing::ScratchDirectory files;
+    const auto good = files.path() / "drive.csv";
+    const auto bad = files.path() / "bad.csv";
+    write(good,
+          "time,wallClockTime,message,steeringWheelAngle\r\n"
+          "0.010,2026-03-18T12:03:00.010Z,STEERING,12.5\r\n"
+          "0.020,2026-03-18T12:03:00.020Z,STEERING,-45\r\n"
+          "5.000,2026-03-18T12:03:05.000Z,STEERING,90\r\n");
+    write(bad, "time,message,steeringWheelAngle\r\n0.1,STEERING,1\r\n0.05,STEERING,2\r\n");
+
+    // A chosen device makes Connect usable; the live status row reads as it does without a device.
+    h.console().setSelectedDevice((h.devices.path() / "ttyACM0").string());
+    const InspectorManager& inspector = h.console().inspectorManager();
+    const StatusIndication liveStatus = inspector.device().connectionStatus->status();
+    QAction* check = nullptr;
+    for (QAction* action : h.app->window().findChildren<QAction*>()) {
+        if (action->text() == "Check for Update") check = action;
+    }
+    ASSERT_NE(check, nullptr);
+    const std::vector<QWidget*> deviceControls{
+        h.find<QComboBox>("devicesPopupButton"), h.find<QComboBox>("gamepadsPopupButton"),
+        h.find<QPushButton>("connectionButton"), h.find<QSlider>("latControlSlider"),
+        h.find<QSlider>("longControlSlider")};
+    const auto enabledStates = [&] {
+        std::vector<bool> states;
+        for (QWidget* control : deviceControls) states.push_back(control && control->isEnabled());
+        return states;
+    };
+    const std::vector<bool> liveEnabled = enabledStates();
+    EXPECT_EQ(liveEnabled, std::vector<bool>(deviceControls.size(), true));
+    auto* timeline = h.find<ReplayTimeline>("replayTimeline");
+    ASSERT_NE(timeline, nullptr);
+    EXPECT_FALSE(timeline->isVisible());
+
+    // A bad file: an alert names the file and the line; nothing else changes.
+    h.app->openRecording(bad.string());
+    ASSERT_TRUE(waitFor([] { return !testing::visibleWindows<QMessageBox>().empty(); }));
+    QMessageBox* alert = testing::visibleWindows<QMessageBox>().front();
+    EXPECT_TRUE(alert->informativeText().startsWith(QString::fromStdString(bad.string()) + ":3: "))
+        << alert->informativeText().toStdString();
+    EXPECT_FALSE(alert->informativeText().contains('\n'));
+    alert->accept();
+    EXPECT_EQ(h.app->replayControl().replay(), nullptr);
+    EXPECT_EQ(shown(inspector.device().connectionStatus->status()), shown(liveStatus));
+    EXPECT_FALSE(timeline->isVisible());
+    EXPECT_EQ(enabledStates(), liveEnabled);
+
+    // The recording: "Replaying drive.csv" with its own lamp, the views at its playhead, the device's
+    // controls disabled.
+    // (this time dropped on the window)
+    QMimeData dragged;
+    dragged.setUrls({QUrl::fromLocalFile(QString::fromStdString(good.string()))});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.app->window(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&h.app->window(), &drop);
+    ASSERT_TRUE(waitFor([&] { return h.app->replayControl().replay() != nullptr; }));
+    const auto replay = h.app->replayControl().replay();
+    EXPECT_EQ(inspector.device().connectionStatus->status(), StatusIndication::replaying("Replaying drive.csv"));
+    EXPECT_TRUE(waitFor([&] {
+        auto cell = h.outline().cellView(inspector.device().connectionStatus.get(), "Value Column");
+        return cell && cell->imageView() &&
+               static_cast<QtImageView*>(cell->imageView())->widget()->imageName() == "OrvaneStatusReplaying" &&
+               cell->textField()->stringValue() == "Replaying drive.csv";
+    }));
+    EXPECT_TRUE(timeline->isVisible());
+    EXPECT_EQ(enabledStates(), std::vector<bool>(deviceControls.size(), false));
+    EXPECT_FALSE(check->isEnabled());
+    EXPECT_EQ(ReplayControl::recentRecordings().value(0), QString::fromStdString(good.string()));
+
+    // Right steps a message, Space plays; the views follow the source they are given.
+    h.app->window().activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &h.app->window(); }));
+    QTest::keyClick(&h.app->window(), Qt::Key_Right);
+    QTest::keyClick(&h.app->window(), Qt::Key_Right);
+    EXPECT_EQ(replay->currentIndex(), std::optional<std::size_t>(1));
+    h.console().refreshTelemetry();
+    EXPECT_EQ(inspector.steering().angle->value(), "-45.0°");
+    EXPECT_EQ(h.console().steeringWheelAngle(), -45.0);
+    EXPECT_TRUE(timeline->timeLabel()->text().startsWith("0:00.0 / 0:05.0"))
+        << timeline->timeLabel()->text().toStdString();
+    auto* traffic = h.find<TrafficPanel>("trafficPanel");
+    auto* plots = h.find<PlotPanel>("plotPanel");
+    ASSERT_TRUE(traffic && plots);
+    traffic->refresh();
+    plots->refresh();
+    EXPECT_EQ(traffic->model()->rowCount(), 2);
+    EXPECT_EQ(plots->points(TelemetrySeriesKind::steeringWheelAngle).size(), 2);
+    QTest::keyClick(&h.app->window(), Qt::Key_Space);
+    EXPECT_TRUE(replay->isPlaying());
+
+    // Closing: the live console as it was.
+    QTest::mouseClick(h.find<QPushButton>("replayCloseButton"), Qt::LeftButton);
+    EXPECT_EQ(h.app->replayControl().replay(), nullptr);
+    EXPECT_FALSE(replay->isPlaying());
+    EXPECT_FALSE(timeline->isVisible());
+    EXPECT_EQ(shown(inspector.device().connectionStatus->status()), shown(liveStatus));
+    EXPECT_EQ(enabledStates(), liveEnabled);
+    traffic->refresh();
+    EXPECT_EQ(traffic->model()->rowCount(), 0);
+    h.console().refreshTelemetry();
+    EXPECT_EQ(inspector.steering().angle->value(), "0.0°");
+}
+
+}  // namespace
+}  // namespace orvane
