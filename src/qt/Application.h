@@ -20,6 +20,8 @@ class TelemetrySeries;
 class DeviceUpdateProvider;
 class MainWindow;
 class MainWindowController;
+class ManeuverControl;
+class ManeuverRunControl;
 class MasterViewController;
 class QtPopupButton;
 class QtViewHost;
@@ -60,6 +62,9 @@ public:
     void stopRecording();
     const std::shared_ptr<SessionTap>& sessionTap() const { return sessionTap_; }
     const std::shared_ptr<TelemetrySeries>& series() const { return series_; }
+    // Test ▸ Run Maneuvers… and the maneuver panel.
+    ManeuverRunControl& maneuverRun() const { return *maneuverRun_; }
+    const std::shared_ptr<ManeuverControl>& maneuvers() const { return maneuvers_; }
     // Keeps the window's geometry, its panels and the last device (QSettings).
     void saveLayout() const;
 
@@ -79,7 +84,9 @@ private:
     std::shared_ptr<ViewController> console_;
     std::shared_ptr<SessionTap> sessionTap_;
     std::shared_ptr<TelemetrySeries> series_;
-    RecordingControl* recording_ = nullptr;  // owned by the window
+    std::shared_ptr<ManeuverControl> maneuvers_;
+    RecordingControl* recording_ = nullptr;      // owned by the window
+    ManeuverRunControl* maneuverRun_ = nullptr;  // owned by the window
 
     // The menu bar and the panels (ApplicationMenus.cpp).
     void buildMenus(const std::shared_ptr<Button>& connectionMenuItem, const std::shared_ptr<Button>& checkMenuItem);
