@@ -67,11 +67,16 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     large.setPointSizeF(large.pointSizeF() * 1.3);
     large.setBold(true);
     maneuver_->setFont(large);
-    maneuver_->setWordWrap(true);
+    // The panel shares its dock column with others and must not widen it: the name and the
+    // repeat take the width there is (a label that wrapped would grow taller than the panel).
+    maneuver_->setWordWrap(false);
+    maneuver_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     repeat_ = new QLabel(content);
     repeat_->setObjectName("maneuverRepeatLabel");
+    repeat_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     timeLeft_ = new QLabel(content);
     timeLeft_->setObjectName("maneuverTimeLeftLabel");
+    timeLeft_->setAlignment(Qt::AlignRight | Qt::AlignTop);
     progress_ = new QProgressBar(content);
     progress_->setObjectName("maneuverProgress");
     progress_->setRange(0, 1000);
@@ -96,19 +101,19 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
 
     layout->addWidget(maneuver_);
     auto* where = new QHBoxLayout;
-    where->addWidget(repeat_);
-    where->addStretch(1);
+    where->addWidget(repeat_, 1);
     where->addWidget(timeLeft_);
     layout->addLayout(where);
     layout->addWidget(progress_);
-    layout->addWidget(status_);
-    // The report of the suite that ended last, again, beside the Abort button.
+    // The report of the suite that ended last, again, beside the Abort button; both above the
+    // status, so that a long reason never pushes the Abort button out of a short panel.
     save_ = makeButton(QStringLiteral("Save Report…"), QStringLiteral("maneuverSaveReportButton"));
     save_->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(abort_, 1);
     buttons->addWidget(save_, 0, Qt::AlignBottom);
     layout->addLayout(buttons);
+    layout->addWidget(status_);
     layout->addStretch(1);
     startRefreshing();
     refresh();
@@ -138,21 +143,19 @@ void ManeuverPanel::refresh() {
                                .arg(state.maneuver + 1)
                                .arg(maneuvers.size())
                                .arg(QString::fromStdString(maneuver.name)));
-        repeat_->setText(QString("Repeat %1 of %2, %3")
+        repeat_->setText(QString("Repeat %1 of %2: %3 %4")
                              .arg(state.repeat + 1)
                              .arg(maneuver.repeats)
-                             .arg(state.phase == ManeuverPhase::run ? "running" : "settling at 0"));
+                             .arg(state.phase == ManeuverPhase::run ? "run," : "settle,")
+                             .arg(seconds(state.phaseSecondsLeft) + " left"));
     } else {
         maneuver_->setText(QString("%1 maneuvers").arg(maneuvers.size()));
-        repeat_->clear();
     }
-    timeLeft_->setText(running ? "Time left: " + seconds(state.suiteSecondsLeft) + " (this " +
-                                     (state.phase == ManeuverPhase::run ? "run " : "settle ") +
-                                     seconds(state.phaseSecondsLeft) + ")"
-                               : QString());
+    if (!running) repeat_->clear();  // the status says where it ended
+    timeLeft_->setText(running ? "Suite: " + seconds(state.suiteSecondsLeft) + " left" : QString());
     if (running) {
         status_->setStyleSheet(QString());
-        status_->setText("Running. Escape, Abort or any gamepad button stops it.");
+        status_->setText("Escape, Abort or any gamepad button stops it.");
     } else {
         const bool completed = runner_->end()->completed;
         status_->setStyleSheet(completed ? "color: #2e7d32; font-weight: bold;" : "color: #c62828; font-weight: bold;");
@@ -309,10 +312,13 @@ void ManeuverRunControl::offerReport() {
     const ManeuverRunner* runner = maneuvers_->runner();
     if (!runner || !runner->hasEnded()) return;
     const bool completed = runner->end()->completed;
-    auto* box =
-        sheet(completed ? QMessageBox::Information : QMessageBox::Warning,
-              completed ? "The maneuver suite completed." : "The maneuver suite was aborted.",
-              QString::fromStdString(maneuverOutcomeText(*runner)) + "\n\nSave the report?", &window_, "maneuverEnded");
+    auto* box = sheet(
+        completed ? QMessageBox::Information : QMessageBox::Warning,
+        completed ? "The maneuver suite completed." : "The maneuver suite was aborted.",
+        (completed ? "Every run of " + QString::fromStdString(maneuvers_->reportInfo().fileName) + " ran to its end."
+                   : QString::fromStdString(maneuverOutcomeText(*runner))) +
+            "\n\nSave the report?",
+        &window_, "maneuverEnded");
     QPushButton* save = box->addButton("Save Report…", QMessageBox::AcceptRole);
     save->setObjectName("saveManeuverReportButton");
     box->addButton("Close", QMessageBox::RejectRole);
