@@ -30,6 +30,7 @@ public:
     float leftThumbstickY() const override { return 0; }
     float rightThumbstickY() const override { return 0; }
     bool enableButtonPressed() const override { return false; }
+    bool otherButtonPressed() const override { return false; }
 };
 
 struct Console {

@@ -31,11 +31,24 @@ void SessionTap::sent(const DeviceReport& request) {
 void SessionTap::received(const DeviceReport& message, const DeviceTelemetry& telemetry, double lateral,
                           double longitudinal) {
     if (traffic_) traffic_->push(TrafficDirection::received, message);
-    if (auto recorder = recording()) recorder->record(message, telemetry, lateral, longitudinal);
+    std::shared_ptr<TelemetryRecorder> recorder;
+    std::vector<std::string> fields;
+    {
+        std::lock_guard lock(recordingMutex_);
+        if (!recording_) return;
+        recorder = recording_;
+        fields = recordingFields_;
+    }
+    recorder->record(message, telemetry, lateral, longitudinal, std::move(fields));
+}
+
+void SessionTap::setRecordingFields(std::vector<std::string> fields) {
+    std::lock_guard lock(recordingMutex_);
+    recordingFields_ = std::move(fields);
 }
 
 void SessionTap::startRecording(const std::string& path) {
-    auto recorder = std::make_shared<TelemetryRecorder>(path);
+    auto recorder = std::make_shared<TelemetryRecorder>(path, kRecordingColumns);
     std::shared_ptr<TelemetryRecorder> previous;
     {
         std::lock_guard lock(recordingMutex_);

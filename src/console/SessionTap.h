@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device/TelemetryRecorder.h"
 #include "device/TrafficLog.h"
@@ -26,8 +27,13 @@ public:
     const std::shared_ptr<TrafficLog>& traffic() const { return traffic_; }
 
     // Starts recording into `path` (created or emptied), ending a recording that runs. Throws
-    // std::system_error when the file cannot be opened.
+    // std::system_error when the file cannot be opened. Besides the recording's own columns each
+    // row has the maneuver and repeat columns (kRecordingColumns), filled while a suite runs.
     void startRecording(const std::string& path);
+    // The fields of the maneuver and repeat columns for the messages from now on; empty ones
+    // outside a maneuver suite.
+    void setRecordingFields(std::vector<std::string> fields);
+    static inline const std::vector<std::string> kRecordingColumns{"maneuver", "repeat"};
     void stopRecording();
     // The running recording, or none.
     std::shared_ptr<TelemetryRecorder> recording() const;
@@ -39,6 +45,7 @@ private:
     std::shared_ptr<TrafficLog> traffic_;
     mutable std::mutex recordingMutex_;
     std::shared_ptr<TelemetryRecorder> recording_;
+    std::vector<std::string> recordingFields_;  // under recordingMutex_
 };
 
 }  // namespace orvane

@@ -156,8 +156,17 @@ void ViewController::startControlTimer() {
                 // The chosen gamepad is read fresh on every tick; without one, a gamepad that
                 // comes or goes is noticed within a tenth of a second.
                 const auto& source = self->configuration_.gamepadSource;
-                if (source && (self->selectedGamepad_ || n % kGamepadListEveryNthTick == 0)) source->pump();
-                self->pollGamepad();
+                // A running maneuver suite reads every gamepad's buttons on every tick, and the
+                // gamepad drives nothing.
+                const bool maneuvering = self->isRunningManeuvers();
+                if (source && (maneuvering || self->selectedGamepad_ || n % kGamepadListEveryNthTick == 0)) {
+                    source->pump();
+                }
+                if (maneuvering) {
+                    self->configuration_.maneuvers->tick(source ? source->controllers() : std::vector<GamepadHandle>{});
+                } else {
+                    self->pollGamepad();
+                }
                 self->refreshTelemetry(n % kInspectorEveryNthTick == 0);
             }
         },
@@ -186,6 +195,8 @@ void ViewController::showVehicleStatus() {
 }
 
 void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source) {
+    // A suite drives the device the window shows; once the window shows something else it ends.
+    if (source && isRunningManeuvers()) configuration_.maneuvers->abort("a recording was opened");
     telemetrySource_ = std::move(source);
     const bool live = !telemetrySource_;
     if (!live) {
@@ -301,7 +312,7 @@ void ViewController::didSelectGamepad(Object*) {
 }
 
 void ViewController::pollGamepad() {
-    if (!selectedGamepad_ || telemetrySource_) return;
+    if (!selectedGamepad_ || telemetrySource_ || isRunningManeuvers()) return;
     const GamepadControl::Requests requests = gamepadControl_.poll(selectedGamepad_->extendedGamepad());
     setRequestedLongitudinalControl(requests.longitudinal);
     setRequestedLateralControl(requests.lateral);
@@ -340,7 +351,7 @@ void ViewController::handleLateralControl(double v) {
 
 void ViewController::didChangeLongSlider(Object*) {
     auto event = currentEventType();
-    if (!event || telemetrySource_) return;
+    if (!event || telemetrySource_ || isRunningManeuvers()) return;
     double value = 0;
     if (*event != EventType::leftMouseUp && longControlSlider) value = longControlSlider->doubleValue() / 100;
     setRequestedLongitudinalControl(value);
@@ -348,10 +359,36 @@ void ViewController::didChangeLongSlider(Object*) {
 
 void ViewController::didChangeLatSlider(Object*) {
     auto event = currentEventType();
-    if (!event || telemetrySource_) return;
+    if (!event || telemetrySource_ || isRunningManeuvers()) return;
     double value = 0;
     if (*event != EventType::leftMouseUp && latControlSlider) value = latControlSlider->doubleValue() / 100;
     setRequestedLateralControl(value);
+}
+
+// MARK: Maneuvers
+
+bool ViewController::canRunManeuvers() const {
+    const auto& session = vehicleInterface();
+    return configuration_.maneuvers && !configuration_.maneuvers->isRunning() && !telemetrySource_ && session &&
+           session->isConnected() &&
+           session->decodedMessageCount() > 0 && !connection_->isInBootloader() && !connection_->isNotResponding();
+}
+
+bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName) {
+    if (!canRunManeuvers()) return false;
+    // Whatever a hand held goes: the suite starts from 0.
+    setRequestedLateralControl(0);
+    setRequestedLongitudinalControl(0);
+    auto weak = weakSelf();
+    ManeuverRequestTarget target{[weak](double value) {
+                                     if (auto self = weak.lock()) self->setRequestedLateralControl(value);
+                                 },
+                                 [weak](double value) {
+                                     if (auto self = weak.lock()) self->setRequestedLongitudinalControl(value);
+                                 }};
+    configuration_.maneuvers->start(std::move(suite), std::move(fileName), vehicleInterface(), std::move(target),
+                                    {.holdToEnable = gamepadSettings().holdToEnable});
+    return true;
 }
 
 // MARK: Telemetry display

@@ -9,6 +9,7 @@
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
 #include "console/DeviceList.h"
+#include "console/ManeuverControl.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
 #include "console/SessionTap.h"
@@ -54,6 +55,7 @@ public:
         std::string ttyClassDirectory = "/sys/class/tty";    // where devices' USB names are read
         std::shared_ptr<SessionTap> sessionTap;              // traffic and recording; none: no tap
         std::shared_ptr<TelemetrySeries> series;             // the plots' data; none: no plots
+        std::shared_ptr<ManeuverControl> maneuvers;          // maneuver suites; none: no suites
     };
 
     ViewController();
@@ -100,6 +102,16 @@ public:
     // so a connected device stays connected and is sent nothing else.
     void setTelemetrySource(std::shared_ptr<TelemetrySource> source);
     const std::shared_ptr<TelemetrySource>& telemetrySource() const { return telemetrySource_; }
+
+    // Maneuver suites: the third source of requests. While a suite runs its requests go out
+    // instead of the sliders' and the gamepad's, and the gamepad source is pumped on every tick
+    // for its buttons (see ManeuverControl).
+    // A connected device that responds and runs its firmware, no suite running and no replay shown.
+    bool canRunManeuvers() const;
+    // Starts `suite` (read from `fileName`) on the connected device under the gamepad settings'
+    // hold-to-enable; false when it cannot run (canRunManeuvers()).
+    bool startManeuvers(ManeuverSuite suite, std::string fileName);
+    bool isRunningManeuvers() const { return configuration_.maneuvers && configuration_.maneuvers->isRunning(); }
 
     // The firmware-update workflow, started by the firmware-version row's button; nothing
     // without an update provider and flasher.

@@ -22,6 +22,9 @@ public:
     virtual float rightThumbstickY() const = 0;
     // The button that must be held while hold-to-enable is on: the right shoulder button.
     virtual bool enableButtonPressed() const = 0;
+    // Any button but the enable button is down (face buttons, left shoulder, stick clicks, the
+    // directional pad, back, start, guide and the like; not the triggers, which are axes).
+    virtual bool otherButtonPressed() const = 0;
 };
 
 // One connected game controller. Handles are compared by identity.

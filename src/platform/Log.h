@@ -6,10 +6,11 @@
 
 namespace orvane {
 
-// The console's log: every status change, connection attempt, link end and update step is
-// written to a named category ("orvane.link", "orvane.console", "orvane.update"). The core
-// writes through this small interface and stays free of the toolkit; the application installs
-// a sink that hands each entry to Qt's logging categories (so QT_LOGGING_RULES filters them).
+// The console's log: every status change, connection attempt, link end, update step and
+// maneuver run is written to a named category ("orvane.link", "orvane.console", "orvane.update",
+// "orvane.maneuver"). The core writes through this small interface and stays free of the
+// toolkit; the application installs a sink that hands each entry to Qt's logging categories (so
+// QT_LOGGING_RULES filters them).
 enum class LogLevel { debug, info, warning, critical };
 
 class LogSink {
@@ -32,5 +33,6 @@ inline void logWarning(std::string_view category, std::string_view message) {
 inline constexpr std::string_view kLinkLog = "orvane.link";
 inline constexpr std::string_view kConsoleLog = "orvane.console";
 inline constexpr std::string_view kUpdateLog = "orvane.update";
+inline constexpr std::string_view kManeuverLog = "orvane.maneuver";
 
 }  // namespace orvane

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "console/RecordingReplay.h"
+#include "console/ManeuverControl.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
@@ -22,6 +23,7 @@
 #include "qt/ConsoleSettings.h"
 #include "qt/MainWindow.h"
 #include "qt/MainWindowController.h"
+#include "qt/ManeuverRunControl.h"
 #include "qt/MasterViewController.h"
 #include "qt/PlotPanel.h"
 #include "qt/QtControls.h"
@@ -129,6 +131,8 @@ Application::Application(Options options) {
     series_ = std::make_shared<TelemetrySeries>();
     configuration.sessionTap = sessionTap_;
     configuration.series = series_;
+    maneuvers_ = std::make_shared<ManeuverControl>(sessionTap_);
+    configuration.maneuvers = maneuvers_;
     console_ = std::make_shared<ViewController>(std::move(configuration));
     console_->setHost(host_);
 
@@ -146,10 +150,15 @@ Application::Application(Options options) {
     QObject::connect(window_->settingsButton(), &QPushButton::clicked, window_.get(), [this] { showSettings(); });
     buildMenus(connectionMenuItem, checkMenuItem);
     restoreWindowLayout(*window_);
+    maneuverRun_->panel()->hide();  // shown while a suite runs
     if (options.panels) showOnlyPanels(*options.panels);
     window_->applyTabOrder();
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
-    window_->onClose = [this] { saveLayout(); };
+    // A running suite is aborted, and the device sent 0, before anything else goes.
+    window_->onClose = [this] {
+        maneuverRun_->windowClosing();
+        saveLayout();
+    };
     window_->onFileDropped = [this](const QString& path) { replayControl_->open(path); };
 }
 

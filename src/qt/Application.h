@@ -20,6 +20,8 @@ class TelemetrySeries;
 class DeviceUpdateProvider;
 class MainWindow;
 class MainWindowController;
+class ManeuverControl;
+class ManeuverRunControl;
 class MasterViewController;
 class QtPopupButton;
 class QtViewHost;
@@ -71,6 +73,9 @@ public:
     ReplayTimeline& timeline() const { return *timeline_; }
     const std::shared_ptr<SessionTap>& sessionTap() const { return sessionTap_; }
     const std::shared_ptr<TelemetrySeries>& series() const { return series_; }
+    // Test ▸ Run Maneuvers… and the maneuver panel.
+    ManeuverRunControl& maneuverRun() const { return *maneuverRun_; }
+    const std::shared_ptr<ManeuverControl>& maneuvers() const { return maneuvers_; }
     // Keeps the window's geometry, its panels and the last device (QSettings).
     void saveLayout() const;
 
@@ -90,9 +95,11 @@ private:
     std::shared_ptr<ViewController> console_;
     std::shared_ptr<SessionTap> sessionTap_;
     std::shared_ptr<TelemetrySeries> series_;
-    RecordingControl* recording_ = nullptr;  // owned by the window
-    ReplayControl* replayControl_ = nullptr;  // owned by the window
-    ReplayTimeline* timeline_ = nullptr;      // under the views, while a recording is shown
+    std::shared_ptr<ManeuverControl> maneuvers_;
+    RecordingControl* recording_ = nullptr;       // owned by the window
+    ManeuverRunControl* maneuverRun_ = nullptr;   // owned by the window
+    ReplayControl* replayControl_ = nullptr;      // owned by the window
+    ReplayTimeline* timeline_ = nullptr;          // under the views, while a recording is shown
     PlotPanel* plots_ = nullptr;
     TrafficPanel* traffic_ = nullptr;
 

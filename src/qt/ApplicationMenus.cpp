@@ -11,6 +11,7 @@
 #include "qt/Application.h"
 #include "qt/LogPanel.h"
 #include "qt/MainWindow.h"
+#include "qt/ManeuverRunControl.h"
 #include "qt/MasterViewController.h"
 #include "qt/PlotPanel.h"
 #include "qt/QtControls.h"
@@ -53,6 +54,13 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
         check->action()->setEnabled(false);
         device->addAction(check->action());
     }
+
+    QMenu* test = bar->addMenu("&Test");
+    test->setObjectName("testMenu");
+    maneuverRun_ = new ManeuverRunControl(console_, maneuvers_, *window_, host_->viewOf(*console_));
+    test->addAction(maneuverRun_->action());
+    // Enabled while a connected device responds and no suite runs, as the menu opens.
+    QObject::connect(test, &QMenu::aboutToShow, maneuverRun_, [this] { maneuverRun_->updateAction(); });
 
     QMenu* view = bar->addMenu("&View");
     view->setObjectName("viewMenu");

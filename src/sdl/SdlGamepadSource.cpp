@@ -84,6 +84,16 @@ private:
         if (gamecontroller_ == nullptr) return false;
         return SDL_GameControllerGetButton(gamecontroller_, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER) == 1;
     }
+    bool otherButtonPressed() const override {
+        if (gamecontroller_ == nullptr) return false;
+        for (int button = 0; button < SDL_CONTROLLER_BUTTON_MAX; ++button) {
+            if (button == SDL_CONTROLLER_BUTTON_RIGHTSHOULDER) continue;
+            if (SDL_GameControllerGetButton(gamecontroller_, static_cast<SDL_GameControllerButton>(button)) == 1) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     // A profile pointer kept past the device's removal reads the axes at rest.
     Sint16 axis(SDL_GameControllerAxis which) const {

@@ -470,7 +470,9 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     const auto parsed = testing::parseCsv(text);
     EXPECT_EQ(parsed.error, "");
     ASSERT_GE(parsed.rows.size(), 21u);
-    EXPECT_EQ(parsed.rows.front(), telemetryCsvColumns());
+    auto header = telemetryCsvColumns();
+    header.insert(header.end(), {"maneuver", "repeat"});  // empty outside a maneuver suite
+    EXPECT_EQ(parsed.rows.front(), header);
     EXPECT_EQ(parsed.rows[1][2], "STEERING");
 
     AppHarness next;
@@ -522,7 +524,7 @@ TEST_F(MainWindow, WithEveryPanelDockedItFitsA1280By800ScreenAndKeepsEachControl
     AppHarness h;
     QMainWindow& window = h.app->window();
     const auto panels = window.findChildren<QDockWidget*>();
-    ASSERT_EQ(panels.size(), 3);
+    ASSERT_EQ(panels.size(), 4);  // Log, Traffic, Plots and the maneuver panel
     for (QDockWidget* panel : panels) {
         panel->show();
         EXPECT_FALSE(panel->isFloating()) << panel->objectName().toStdString();

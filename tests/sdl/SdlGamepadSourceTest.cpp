@@ -283,9 +283,16 @@ TEST_F(SdlGamepadSourceTest, StickYGrowsUpwardsAndTheRightShoulderIsTheEnableBut
     ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 1), 0);
     source_->pump();
     EXPECT_FALSE(pad->enableButtonPressed()) << "only the right shoulder enables";
+    EXPECT_TRUE(pad->otherButtonPressed());
+    ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 0), 0);
     ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 1), 0);
     source_->pump();
     EXPECT_TRUE(pad->enableButtonPressed());
+    EXPECT_FALSE(pad->otherButtonPressed()) << "the enable button is not another button";
+    ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_A, 1), 0);
+    source_->pump();
+    EXPECT_TRUE(pad->otherButtonPressed());
+    ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_A, 0), 0);
     ASSERT_EQ(SDL_JoystickSetVirtualButton(device.joystick, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 0), 0);
     source_->pump();
     EXPECT_FALSE(pad->enableButtonPressed());

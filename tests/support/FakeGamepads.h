@@ -22,9 +22,11 @@ public:
     float leftThumbstickY() const override { return ly; }
     float rightThumbstickY() const override { return ry; }
     bool enableButtonPressed() const override { return enableHeld; }
+    bool otherButtonPressed() const override { return otherHeld; }
 
     float lt = 0, rt = 0, lx = 0, rx = 0, ly = 0, ry = 0;
     bool enableHeld = false;
+    bool otherHeld = false;  // a button other than the enable button
     bool gone = false;
 
 private:

@@ -1,0 +1,362 @@
+#include "qt/ManeuverRunControl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+
+#include "console/ManeuverControl.h"
+#include "console/ViewController.h"
+#include "device/DeviceSerialInterface.h"
+#include "qt/SheetDialog.h"
+
+namespace orvane {
+
+namespace {
+
+QString seconds(double value) { return QString::number(value, 'f', 1) + " s"; }
+
+// "steer step 20%: lateral step, 3.0 s, 3 repeats with 2.0 s to settle"
+QString maneuverLine(const Maneuver& maneuver) {
+    QString line = QString::fromStdString(maneuver.name) + ": " + channelName(maneuver.channel) + " " +
+                   profileName(maneuver.profile.kind) + ", " + seconds(maneuver.profile.duration);
+    line += maneuver.repeats == 1 ? QString(", once") : QString(", %1 repeats").arg(maneuver.repeats);
+    return line + " with " + seconds(maneuver.settle) + " to settle";
+}
+
+QMessageBox* sheet(QMessageBox::Icon icon, const QString& text, const QString& informative, QWidget* window,
+                   const char* name) {
+    auto* box = new QMessageBox(icon, QApplication::applicationDisplayName(), text, QMessageBox::NoButton, window,
+                                sheetWindowFlags());
+    box->setObjectName(name);
+    box->setInformativeText(informative);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
+}
+
+}  // namespace
+
+// MARK: The panel
+
+ManeuverPanel::ManeuverPanel(QWidget* parent)
+    : BenchPanel(QStringLiteral("Maneuver"), QStringLiteral("maneuverPanel"), parent) {
+    QWidget* content = this->content();
+    QVBoxLayout* layout = contentLayout();
+    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setSpacing(4);
+
+    maneuver_ = new QLabel(content);
+    maneuver_->setObjectName("maneuverNameLabel");
+    QFont large = maneuver_->font();
+    large.setPointSizeF(large.pointSizeF() * 1.3);
+    large.setBold(true);
+    maneuver_->setFont(large);
+    // The panel shares its dock column with others and must not widen it: the name and the
+    // repeat take the width there is (a label that wrapped would grow taller than the panel).
+    maneuver_->setWordWrap(false);
+    maneuver_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    repeat_ = new QLabel(content);
+    repeat_->setObjectName("maneuverRepeatLabel");
+    repeat_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    timeLeft_ = new QLabel(content);
+    timeLeft_->setObjectName("maneuverTimeLeftLabel");
+    timeLeft_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    progress_ = new QProgressBar(content);
+    progress_->setObjectName("maneuverProgress");
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->setMaximumHeight(10);
+    status_ = new QLabel(content);
+    status_->setObjectName("maneuverStatusLabel");
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    abort_ = makeButton(QStringLiteral("Abort"), QStringLiteral("maneuverAbortButton"));
+    QFont big = abort_->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    big.setBold(true);
+    abort_->setFont(big);
+    abort_->setMinimumHeight(60);
+    abort_->setToolTip("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)");
+    abort_->setStyleSheet(
+        "QPushButton { background: #c62828; color: white; border: 1px solid #8e0000; border-radius: 6px; }"
+        "QPushButton:pressed { background: #8e0000; }"
+        "QPushButton:disabled { background: #bdbdbd; color: #eeeeee; border-color: #9e9e9e; }");
+
+    layout->addWidget(maneuver_);
+    auto* where = new QHBoxLayout;
+    where->addWidget(repeat_, 1);
+    where->addWidget(timeLeft_);
+    layout->addLayout(where);
+    layout->addWidget(progress_);
+    // The report of the suite that ended last, again, beside the Abort button; both above the
+    // status, so that a long reason never pushes the Abort button out of a short panel.
+    save_ = makeButton(QStringLiteral("Save Report…"), QStringLiteral("maneuverSaveReportButton"));
+    save_->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(abort_, 1);
+    buttons->addWidget(save_, 0, Qt::AlignBottom);
+    layout->addLayout(buttons);
+    layout->addWidget(status_);
+    layout->addStretch(1);
+    startRefreshing();
+    refresh();
+}
+
+void ManeuverPanel::refresh() {
+    if (!runner_) {
+        maneuver_->setText("No suite has run");
+        repeat_->clear();
+        timeLeft_->clear();
+        status_->clear();
+        progress_->setValue(0);
+        abort_->setEnabled(false);
+        save_->setEnabled(false);
+        return;
+    }
+    const ManeuverRunnerState& state = runner_->state();
+    const auto& maneuvers = runner_->suite().maneuvers;
+    const bool running = !runner_->hasEnded();
+    abort_->setEnabled(running);
+    save_->setEnabled(!running);
+    const double total = double(runner_->schedule().tickCount()) * ManeuverSchedule::kTickSeconds;
+    progress_->setValue(total > 0 ? int(std::lround(1000 * (total - state.suiteSecondsLeft) / total)) : 1000);
+    if (state.maneuver < maneuvers.size() && state.phase != ManeuverPhase::finished) {
+        const Maneuver& maneuver = maneuvers[state.maneuver];
+        maneuver_->setText(QString("%1 of %2: %3")
+                               .arg(state.maneuver + 1)
+                               .arg(maneuvers.size())
+                               .arg(QString::fromStdString(maneuver.name)));
+        repeat_->setText(QString("Repeat %1 of %2: %3 %4")
+                             .arg(state.repeat + 1)
+                             .arg(maneuver.repeats)
+                             .arg(state.phase == ManeuverPhase::run ? "run," : "settle,")
+                             .arg(seconds(state.phaseSecondsLeft) + " left"));
+    } else {
+        maneuver_->setText(QString("%1 maneuvers").arg(maneuvers.size()));
+    }
+    if (!running) repeat_->clear();  // the status says where it ended
+    timeLeft_->setText(running ? "Suite: " + seconds(state.suiteSecondsLeft) + " left" : QString());
+    if (running) {
+        status_->setStyleSheet(QString());
+        status_->setText("Escape, Abort or any gamepad button stops it.");
+    } else {
+        const bool completed = runner_->end()->completed;
+        status_->setStyleSheet(completed ? "color: #2e7d32; font-weight: bold;" : "color: #c62828; font-weight: bold;");
+        status_->setText(QString::fromStdString(maneuverOutcomeText(*runner_)));
+    }
+}
+
+// MARK: The run
+
+ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
+                                       std::shared_ptr<ManeuverControl> maneuvers, QMainWindow& window,
+                                       QWidget* consoleView)
+    : QObject(&window),
+      console_(std::move(console)),
+      maneuvers_(std::move(maneuvers)),
+      window_(window),
+      consoleView_(consoleView) {
+    action_ = new QAction("Run &Maneuvers…", this);
+    action_->setObjectName("runManeuversAction");
+    connect(action_, &QAction::triggered, this, [this] { chooseFile(); });
+
+    panel_ = new ManeuverPanel(&window);
+    window.addDockWidget(Qt::RightDockWidgetArea, panel_);
+    panel_->hide();
+    connect(panel_->abortButton(), &QPushButton::clicked, this, [this] { abort("the Abort button was pressed"); });
+    connect(panel_->saveReportButton(), &QPushButton::clicked, this, [this] { chooseReportFile(); });
+
+    // Escape aborts wherever the application's focus is, while a suite runs.
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+    escape_->setContext(Qt::ApplicationShortcut);
+    escape_->setEnabled(false);
+    connect(escape_, &QShortcut::activated, this, [this] { abort("Escape was pressed"); });
+
+    maneuvers_->setChangeObserver([this] {
+        if (running_ && !maneuvers_->isRunning()) ended();
+    });
+    updateAction();
+}
+
+ManeuverRunControl::~ManeuverRunControl() { maneuvers_->setChangeObserver(nullptr); }
+
+void ManeuverRunControl::updateAction() { action_->setEnabled(!running_ && console_->canRunManeuvers()); }
+
+void ManeuverRunControl::chooseFile() {
+    updateAction();
+    if (!action_->isEnabled()) return;
+    const QString path = QFileDialog::getOpenFileName(
+        &window_, "Run Maneuvers", path_.empty() ? QDir::homePath() : QFileInfo(QString::fromStdString(path_)).path(),
+        "Maneuver files (*.json);;All files (*)");
+    if (!path.isEmpty()) open(path.toStdString());
+}
+
+bool ManeuverRunControl::open(const std::string& path) {
+    if (running_) return false;
+    const QString fileName = QString::fromStdString(std::filesystem::path(path).filename().string());
+    try {
+        pending_ = ManeuverSuite::fromFile(path);
+    } catch (const ManeuverFileError& error) {
+        pending_.reset();
+        auto* box = sheet(QMessageBox::Warning, "The maneuver file " + fileName + " cannot be run.",
+                          QString::fromUtf8(error.what()), &window_, "maneuverFileRefusal");
+        box->setStandardButtons(QMessageBox::Ok);
+        openOverWindow(*box, &window_);
+        return false;
+    }
+    if (!console_->canRunManeuvers()) {
+        pending_.reset();
+        auto* box = sheet(QMessageBox::Warning, "No device to run the maneuvers on.",
+                          "Connect a device that responds, then run them again.", &window_, "maneuverFileRefusal");
+        box->setStandardButtons(QMessageBox::Ok);
+        openOverWindow(*box, &window_);
+        return false;
+    }
+    path_ = path;
+
+    const ManeuverSchedule schedule(*pending_);
+    const ManeuverLimits& limits = pending_->limits;
+    QString details;
+    for (const Maneuver& maneuver : pending_->maneuvers) details += "• " + maneuverLine(maneuver) + "\n";
+    details += "\nIn all " + seconds(double(schedule.tickCount()) * ManeuverSchedule::kTickSeconds) +
+               ". Limits: lateral " + QString::number(limits.lateral) + ", longitudinal " +
+               QString::number(limits.longitudinal) + ", driver torque " + QString::number(limits.driverTorqueAbort) +
+               " Nm.\n\nEscape, the Abort button, any gamepad button, the driver's torque or the device falling "
+               "silent stops the suite and returns both requests to 0.";
+    if (console_->gamepadSettings().holdToEnable) {
+        details += "\n\nHold-to-enable is on: hold a gamepad's right shoulder button throughout; letting go aborts.";
+    }
+    const auto& session = console_->vehicleInterface();
+    auto* box = sheet(QMessageBox::Question,
+                      QString("Run the %1 maneuvers of %2 on %3?")
+                          .arg(pending_->maneuvers.size())
+                          .arg(fileName, session ? QString::fromStdString(session->path()) : QString("the device")),
+                      details, &window_, "maneuverConfirmation");
+    QPushButton* runButton = box->addButton("Run", QMessageBox::AcceptRole);
+    runButton->setObjectName("runManeuversButton");
+    box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(runButton);
+    connect(box, &QMessageBox::finished, this, [this, box, runButton] {
+        if (box->clickedButton() == runButton) {
+            run();
+        } else {
+            pending_.reset();
+        }
+    });
+    confirmation_ = box;
+    openOverWindow(*box, &window_);
+    return true;
+}
+
+void ManeuverRunControl::run() {
+    if (!pending_) return;
+    ManeuverSuite suite = std::move(*pending_);
+    pending_.reset();
+    const std::string fileName = std::filesystem::path(path_).filename().string();
+    if (!console_->startManeuvers(std::move(suite), fileName)) {
+        auto* box = sheet(QMessageBox::Warning, "The maneuvers were not run.",
+                          "The device no longer responds, or another suite runs.", &window_, "maneuverFileRefusal");
+        box->setStandardButtons(QMessageBox::Ok);
+        openOverWindow(*box, &window_);
+        return;
+    }
+    running_ = true;
+    updateAction();
+    panel_->setRunner(maneuvers_->runner());
+    // The panel stays while the suite runs: it holds the Abort button.
+    panel_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    panel_->show();
+    panel_->raise();
+    panel_->refresh();
+    escape_->setEnabled(true);
+    setSlidersEnabled(false);
+}
+
+void ManeuverRunControl::abort(const std::string& reason) { maneuvers_->abort(reason); }
+
+void ManeuverRunControl::windowClosing() {
+    closing_ = true;
+    if (maneuvers_->isRunning()) maneuvers_->abortAndWaitForZero("the window was closed", std::chrono::seconds(2));
+}
+
+void ManeuverRunControl::ended() {
+    running_ = false;
+    escape_->setEnabled(false);
+    setSlidersEnabled(true);
+    panel_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                        QDockWidget::DockWidgetFloatable);
+    panel_->refresh();
+    updateAction();
+    // Not from inside the control tick, and not as the window goes.
+    if (!closing_) QTimer::singleShot(0, this, [this] { offerReport(); });
+}
+
+void ManeuverRunControl::offerReport() {
+    const ManeuverRunner* runner = maneuvers_->runner();
+    if (!runner || !runner->hasEnded()) return;
+    const bool completed = runner->end()->completed;
+    auto* box = sheet(
+        completed ? QMessageBox::Information : QMessageBox::Warning,
+        completed ? "The maneuver suite completed." : "The maneuver suite was aborted.",
+        (completed ? "Every run of " + QString::fromStdString(maneuvers_->reportInfo().fileName) + " ran to its end."
+                   : QString::fromStdString(maneuverOutcomeText(*runner))) +
+            "\n\nSave the report?",
+        &window_, "maneuverEnded");
+    QPushButton* save = box->addButton("Save Report…", QMessageBox::AcceptRole);
+    save->setObjectName("saveManeuverReportButton");
+    box->addButton("Close", QMessageBox::RejectRole);
+    box->setDefaultButton(save);
+    connect(box, &QMessageBox::finished, this, [this, box, save] {
+        if (box->clickedButton() == save) chooseReportFile();
+    });
+    openOverWindow(*box, &window_);
+}
+
+void ManeuverRunControl::chooseReportFile() {
+    const QFileInfo suite(QString::fromStdString(path_));
+    const QString suggested = QDir(suite.path())
+                                  .filePath(suite.completeBaseName() + "-report-" +
+                                            QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss") + ".html");
+    const QString path = QFileDialog::getSaveFileName(&window_, "Save Report", suggested, "HTML files (*.html)");
+    if (path.isEmpty()) return;
+    try {
+        saveReport(path.toStdString());
+    } catch (const std::exception& error) {
+        auto* failed = sheet(QMessageBox::Warning, "The report could not be saved.", QString::fromUtf8(error.what()),
+                             &window_, "maneuverReportFailure");
+        failed->setStandardButtons(QMessageBox::Ok);
+        openOverWindow(*failed, &window_);
+    }
+}
+
+void ManeuverRunControl::saveReport(const std::string& path) const {
+    const auto html = maneuvers_->reportHtml();
+    if (!html) throw std::runtime_error("No maneuver suite has ended yet");
+    writeManeuverReport(path, *html);
+}
+
+void ManeuverRunControl::setSlidersEnabled(bool enabled) {
+    if (!consoleView_) return;
+    // A replay shown meanwhile keeps them off.
+    enabled = enabled && !console_->telemetrySource();
+    for (QSlider* slider : consoleView_->findChildren<QSlider*>()) slider->setEnabled(enabled);
+}
+
+}  // namespace orvane

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "maneuver/ManeuverSuite.h"
+#include "qt/BenchPanel.h"
+
+class QAction;
+class QLabel;
+class QMainWindow;
+class QProgressBar;
+class QShortcut;
+
+namespace orvane {
+
+class ManeuverControl;
+class ManeuverRunner;
+class ViewController;
+
+// The panel of a running maneuver suite: the maneuver, the repeat and its phase, the time left,
+// how the suite ended, and a large Abort button.
+class ManeuverPanel : public BenchPanel {
+    Q_OBJECT
+public:
+    explicit ManeuverPanel(QWidget* parent = nullptr);
+
+    void setRunner(const ManeuverRunner* runner) { runner_ = runner; }
+    QPushButton* abortButton() const { return abort_; }
+    QPushButton* saveReportButton() const { return save_; }
+    QLabel* statusLabel() const { return status_; }
+
+public slots:
+    void refresh() override;
+
+private:
+    const ManeuverRunner* runner_ = nullptr;
+    QLabel* maneuver_;
+    QLabel* repeat_;
+    QLabel* timeLeft_;
+    QLabel* status_;
+    QProgressBar* progress_;
+    QPushButton* abort_;
+    QPushButton* save_;
+};
+
+// Test ▸ Run Maneuvers… and what follows it: the file is chosen and read (a file that cannot run
+// is refused with its one-line reason before anything runs), the suite is shown and confirmed,
+// and it runs on the connected device with the panel shown, the sliders disabled and Escape
+// aborting. When it ends the panel says how, and a sheet offers to save the report.
+class ManeuverRunControl : public QObject {
+    Q_OBJECT
+public:
+    // `consoleView` holds the sliders that are disabled while a suite runs.
+    ManeuverRunControl(std::shared_ptr<ViewController> console, std::shared_ptr<ManeuverControl> maneuvers,
+                       QMainWindow& window, QWidget* consoleView);
+    ~ManeuverRunControl() override;
+
+    // The menu item, enabled while the console can run a suite (refreshed by updateAction()).
+    QAction* action() const { return action_; }
+    void updateAction();
+    ManeuverPanel* panel() const { return panel_; }
+
+    // Reads the suite at `path`; refuses it with an alert, or asks whether to run it. False
+    // when it was refused (or the console cannot run one now).
+    bool open(const std::string& path);
+    // The sheet that asks whether to run the suite read last, or none.
+    QMessageBox* confirmation() const { return confirmation_; }
+    // Aborts the running suite with `reason`.
+    void abort(const std::string& reason);
+    // As the window closes: aborts and waits until the device was sent 0 (at most 2 s).
+    void windowClosing();
+    // Writes the last suite's report; throws std::runtime_error when it cannot.
+    void saveReport(const std::string& path) const;
+
+private:
+    void chooseFile();
+    void run();
+    void ended();
+    void offerReport();
+    // Asks for a file and saves the report there (a failure is shown).
+    void chooseReportFile();
+    void setSlidersEnabled(bool enabled);
+
+    std::shared_ptr<ViewController> console_;
+    std::shared_ptr<ManeuverControl> maneuvers_;
+    QMainWindow& window_;
+    QPointer<QWidget> consoleView_;
+    QAction* action_;
+    ManeuverPanel* panel_;
+    QShortcut* escape_;
+    QPointer<QMessageBox> confirmation_;
+    std::optional<ManeuverSuite> pending_;  // read and awaiting confirmation
+    std::string path_;
+    bool running_ = false;
+    bool closing_ = false;
+};
+
+}  // namespace orvane
