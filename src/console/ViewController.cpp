@@ -345,7 +345,8 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // The message time first: the telemetry read after it is at least as new.
         const auto received = session->lastMessageTime();
         const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
-        const DeviceTelemetry telemetry = session->telemetry();
+        session->copyTelemetry(tickTelemetry_);
+        const DeviceTelemetry& telemetry = tickTelemetry_;
         if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, stale);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
         setSteeringWheelStale(stale);

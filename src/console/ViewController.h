@@ -206,6 +206,9 @@ private:
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
     bool steeringWheelStale_ = false;
+    // The telemetry as the last control tick read it, kept so that each tick's copy reuses its
+    // storage.
+    DeviceTelemetry tickTelemetry_;
 };
 
 }  // namespace orvane
