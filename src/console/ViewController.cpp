@@ -378,8 +378,14 @@ void ViewController::setSteeringWheelAngle(double degrees) {
 
 void ViewController::updateSteeringWheel() {
     if (!steeringWheelImage) return;
+    // Fifty times a second, mostly with the angle and the size the wheel already shows: the
+    // transform is built again only when either changed (or the view is another).
+    const WheelTransformKey key{steeringWheelImage.get(), steeringWheelAngle_, steeringWheelImage->frame().width};
+    if (key == wheelTransformFor_) return;
+    wheelTransformFor_ = key;
+    const double width = key.width;
     steeringWheelImage->setAnchorPoint({0.5, 0.5});
-    steeringWheelImage->setTransform(steeringWheelTransform(steeringWheelAngle_, steeringWheelImage->frame().width));
+    steeringWheelImage->setTransform(steeringWheelTransform(steeringWheelAngle_, width));
 }
 
 // MARK: Firmware update

@@ -50,11 +50,11 @@ QWidget* makeConsoleView(ViewController& console) {
     stage->canvas()->setImageName("SteeringWheel");
     stage->canvas()->setOpaque(true);
     // Each frame turns the whole picture (about a millisecond of bilinear sampling for a wheel
-    // a few hundred pixels wide), so the frames are few: eight a second. The wheel is read for
-    // its angle, not watched as an animation; the device's own swing moves it by at most about
-    // a degree and a quarter between frames, a step that reads the same at eight frames a
-    // second as at twelve (both are far below the rate at which motion looks continuous), and
-    // the last angle always shows within an eighth of a second.
+    // a few hundred pixels wide), so the frames are few: at most eight a second. The wheel is
+    // read for its angle, not watched as an animation; the device's own swing moves it by at
+    // most about a degree and a half between frames, a step that reads the same at eight frames
+    // a second as at twelve (both are far below the rate at which motion looks continuous), and
+    // the last angle always shows within a sixth of a second.
     stage->canvas()->setMaximumFrameRate(8);
     layout->addWidget(stage, 1);
 
