@@ -427,7 +427,8 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // The message time first: the telemetry read after it is at least as new.
         const auto received = session->lastMessageTime();
         const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
-        const DeviceTelemetry telemetry = session->telemetry();
+        session->copyTelemetry(tickTelemetry_);
+        const DeviceTelemetry& telemetry = tickTelemetry_;
         if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, stale);
         setSteeringWheelAngle(telemetry.steeringWheelAngle);
         setSteeringWheelStale(stale);
@@ -459,8 +460,14 @@ void ViewController::setSteeringWheelAngle(double degrees) {
 
 void ViewController::updateSteeringWheel() {
     if (!steeringWheelImage) return;
+    // Fifty times a second, mostly with the angle and the size the wheel already shows: the
+    // transform is built again only when either changed (or the view is another).
+    const WheelTransformKey key{steeringWheelImage.get(), steeringWheelAngle_, steeringWheelImage->frame().width};
+    if (key == wheelTransformFor_) return;
+    wheelTransformFor_ = key;
+    const double width = key.width;
     steeringWheelImage->setAnchorPoint({0.5, 0.5});
-    steeringWheelImage->setTransform(steeringWheelTransform(steeringWheelAngle_, steeringWheelImage->frame().width));
+    steeringWheelImage->setTransform(steeringWheelTransform(steeringWheelAngle_, width));
 }
 
 // MARK: Firmware update

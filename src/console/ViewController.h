@@ -229,6 +229,17 @@ private:
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
     bool steeringWheelStale_ = false;
+    // The view, angle and width the wheel's transform was last set for.
+    struct WheelTransformKey {
+        const ImageView* view = nullptr;
+        double degrees = 0;
+        double width = 0;
+        friend bool operator==(const WheelTransformKey&, const WheelTransformKey&) = default;
+    };
+    WheelTransformKey wheelTransformFor_;
+    // The telemetry as the last control tick read it, kept so that each tick's copy reuses its
+    // storage.
+    DeviceTelemetry tickTelemetry_;
 };
 
 }  // namespace orvane

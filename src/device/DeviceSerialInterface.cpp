@@ -283,17 +283,21 @@ void DeviceSerialInterface::notifyRequestSent(const DeviceReport& request) {
 
 void DeviceSerialInterface::decode(const DeviceReport& report) {
     const auto observers = messageObservers_.snapshot();
+    // The telemetry as the observers are handed it: assigned over the last message's copy,
+    // whose texts and maps keep their storage, so at a hundred messages a second the copy
+    // allocates nothing. One per thread, as the loop of a connection that has just ended may
+    // still be here while the next connection's loop decodes its first message.
+    thread_local DeviceTelemetry observed;
     bool known = false;
-    std::optional<DeviceTelemetry> snapshot;
     {
         std::lock_guard lock(telemetryMutex_);
         known = telemetry_.apply(report);
-        if (!observers->empty()) snapshot = telemetry_;
+        if (!observers->empty()) observed = telemetry_;
     }
     decodedMessageCount_.fetch_add(1);
     lastMessage_.store(steadyNow());
     if (!known) logInfo(kLinkLog, unknownMessageLogText(report));
-    for (const auto& entry : *observers) entry.observer(report, *snapshot);
+    for (const auto& entry : *observers) entry.observer(report, observed);
 }
 
 void DeviceSerialInterface::runExchange(std::uint64_t generation) {
@@ -379,6 +383,11 @@ std::optional<std::string> DeviceSerialInterface::bootloaderVersion() const {
 DeviceTelemetry DeviceSerialInterface::telemetry() const {
     std::lock_guard lock(telemetryMutex_);
     return telemetry_;
+}
+
+void DeviceSerialInterface::copyTelemetry(DeviceTelemetry& into) const {
+    std::lock_guard lock(telemetryMutex_);
+    into = telemetry_;
 }
 
 double DeviceSerialInterface::steeringWheelAngle() const { return read(&DeviceTelemetry::steeringWheelAngle); }

@@ -116,6 +116,9 @@ public:
     std::optional<std::string> bootloaderVersion() const;
 
     DeviceTelemetry telemetry() const;
+    // The same, assigned over `into`: a caller that reads the telemetry many times a second and
+    // keeps one DeviceTelemetry for it reuses its storage instead of allocating a copy each time.
+    void copyTelemetry(DeviceTelemetry& into) const;
     double steeringWheelAngle() const;
     TOIStatus parkTOI() const;
     TOIStatus halfTOI() const;

@@ -58,19 +58,33 @@ TrafficLog::TrafficLog(std::size_t queueCapacity, std::size_t historyCapacity)
     // Both vectors keep this capacity as they are swapped, so a push never allocates a slot.
     queue_.reserve(queueCapacity_);
     draining_.reserve(queueCapacity_);
+    spare_.reserve(kMaximumSpareEntries);
+    recycling_.reserve(kMaximumSpareEntries);
 }
 
 bool TrafficLog::push(TrafficDirection direction, const DeviceReport& message) {
+    TrafficEntry entry;
     {
-        // A full queue (nobody drains it, e.g. while the Traffic panel is closed) drops the
-        // entry: count it without copying the message first.
+        // A full queue (the window's thread stalls) drops the entry: count it without copying
+        // the message first.
         std::lock_guard lock(mutex_);
         if (queue_.size() >= queueCapacity_) {
             ++dropped_;
             return false;
         }
+        if (!spare_.empty()) {
+            entry = std::move(spare_.back());
+            spare_.pop_back();
+        }
     }
-    return push(TrafficEntry{std::chrono::steady_clock::now(), std::chrono::system_clock::now(), direction, message});
+    // Copied over an entry that left the history: its name's and fields' storage is reused,
+    // so a push allocates only where the message is longer than the one before.
+    entry.steadyTime = std::chrono::steady_clock::now();
+    entry.systemTime = std::chrono::system_clock::now();
+    entry.direction = direction;
+    entry.message.name = message.name;
+    entry.message.fields = message.fields;
+    return push(std::move(entry));
 }
 
 bool TrafficLog::push(TrafficEntry entry) {
@@ -96,11 +110,24 @@ TrafficLog::DrainResult TrafficLog::drain() {
         history_.size() + result.appended > historyCapacity_ ? history_.size() + result.appended - historyCapacity_ : 0;
     result.removedFromFront = overflow;
     removed_ += overflow;
-    history_.erase(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(overflow));
     for (auto entry = draining_.begin() + static_cast<std::ptrdiff_t>(skipped); entry != draining_.end(); ++entry) {
         history_.push_back(std::move(*entry));
     }
     draining_.clear();
+    // The entries that leave the history go back to the producer (up to kMaximumSpareEntries)
+    // for the next pushes to copy over, instead of being freed here and allocated again there.
+    for (std::size_t i = 0; i < overflow && recycling_.size() < kMaximumSpareEntries; ++i) {
+        recycling_.push_back(std::move(history_[i]));
+    }
+    history_.erase(history_.begin(), history_.begin() + static_cast<std::ptrdiff_t>(overflow));
+    if (!recycling_.empty()) {
+        std::lock_guard lock(mutex_);
+        while (!recycling_.empty() && spare_.size() < kMaximumSpareEntries) {
+            spare_.push_back(std::move(recycling_.back()));
+            recycling_.pop_back();
+        }
+    }
+    recycling_.clear();
     return result;
 }
 

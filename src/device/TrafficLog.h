@@ -51,9 +51,10 @@ std::string trafficEntryText(const TrafficEntry& entry);
 //     });
 //
 // Producer side (push): any thread, usually the exchange thread. A push never waits for the
-// consumer: it takes a mutex that the consumer holds only to swap two vectors, moves the entry
-// into a queue of reserved capacity, and when that queue is full it drops the entry and counts
-// it instead of growing.
+// consumer: it takes a mutex that the consumer holds only to swap two vectors or to hand back
+// entries that left the history (which a push copies its message over, so that a steady flow
+// of messages allocates little), moves the entry into a queue of reserved capacity, and when
+// that queue is full it drops the entry and counts it instead of growing.
 //
 // Consumer side (drain, history, clear, ...): one thread, the window's, a few times a second.
 // drain() moves the queued entries into the history, which keeps the newest historyCapacity
@@ -116,14 +117,21 @@ private:
     const std::size_t queueCapacity_;
     const std::size_t historyCapacity_;
 
-    // Guards queue_ and dropped_. Held by a push for one move, by drain() for one swap.
+    // Entries that left the history, kept for pushes to copy messages over (a message's map
+    // and texts then mostly reuse their storage): at most this many.
+    static constexpr std::size_t kMaximumSpareEntries = 256;
+
+    // Guards queue_, dropped_ and spare_. Held by a push for one move, by drain() for one swap
+    // and for handing back the entries that left the history.
     mutable std::mutex mutex_;
     std::vector<TrafficEntry> queue_;
     std::uint64_t dropped_ = 0;
+    std::vector<TrafficEntry> spare_;
 
     // The consumer's: the vector drain() swaps with queue_ (empty, with the queue's capacity,
     // between drains), and the history.
     std::vector<TrafficEntry> draining_;
+    std::vector<TrafficEntry> recycling_;  // drain()'s, between the history and spare_
     std::deque<TrafficEntry> history_;
     std::uint64_t removed_ = 0;  // entries that left the history's front since the last clear
     std::uint64_t clears_ = 0;

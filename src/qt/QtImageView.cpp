@@ -115,13 +115,16 @@ void ImageCanvas::scheduleFrame() {
         update();
         return;
     }
-    if (pendingFrame_ && pendingFrame_->isActive()) return;  // the coming frame shows this change too
     const qint64 elapsed = sinceFrame_.isValid() ? sinceFrame_.elapsed() : frameIntervalMs_;
     if (elapsed >= frameIntervalMs_) {
+        // Due: shown now, by the call that brought the change, and the frame the timer was
+        // holding for an earlier change shows this one as well.
+        if (pendingFrame_) pendingFrame_->stop();
         sinceFrame_.start();
         update();
         return;
     }
+    if (pendingFrame_ && pendingFrame_->isActive()) return;  // the coming frame shows this change too
     if (!pendingFrame_) {
         pendingFrame_ = new QTimer(this);
         pendingFrame_->setSingleShot(true);
@@ -130,7 +133,11 @@ void ImageCanvas::scheduleFrame() {
             update();
         });
     }
-    pendingFrame_->start(int(frameIntervalMs_ - elapsed));
+    // The timer is there for the last change, after which none comes: it waits a quarter of an
+    // interval beyond the frame's due time, so that while a caller keeps changing the picture
+    // (the console, 50 times a second), its own changes bring the frames, and the window is not
+    // woken a second time for each of them.
+    pendingFrame_->start(int(frameIntervalMs_ - elapsed + frameIntervalMs_ / 4));
 }
 
 QTransform ImageCanvas::paintTransform() const {

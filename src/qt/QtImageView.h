@@ -47,8 +47,10 @@ public:
     // An opaque canvas paints its own background, so a turn of the picture repaints only the
     // canvas and not the views behind it.
     void setOpaque(bool opaque);
-    // At most this many repaints a second for transform changes (0: no limit); a change within
-    // the interval is shown when it ends, so the last position always appears.
+    // At most this many repaints a second for transform changes (0: no limit). A change that
+    // comes once the interval since the last frame has passed is shown at once; one within it
+    // waits for the next change that is due, or at most a quarter of an interval beyond it, so
+    // the last position always appears.
     void setMaximumFrameRate(int framesPerSecond);
 
 protected:

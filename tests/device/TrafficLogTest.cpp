@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,25 @@ TEST(TrafficLog, HistoryKeepsTheNewestEntries) {
     EXPECT_EQ(result.appended, 5u);
     EXPECT_EQ(historyNumbers(log), (std::vector<int>{11, 12, 13, 14, 15}));
     EXPECT_EQ(log.history().size(), log.historyCapacity());
+
+    // Entries that left the history are reused by the next pushes: each shows its own message,
+    // nothing of the name, fields or direction it held before.
+    const std::vector<std::pair<TrafficDirection, DeviceReport>> pushed = {
+        {TrafficDirection::sent, {"CONTROL", {{"lat", "1.0"}, {"long", "-2.5"}}}},
+        {TrafficDirection::received, {"ACK", {}}},
+        {TrafficDirection::received,
+         {"STEERING", {{"angle", "12.5"}, {"apaTOI", "activated"}, {"driver-torque", "a value longer than before"}}}},
+    };
+    for (int round = 0; round < 4; ++round) {
+        for (const auto& [direction, message] : pushed) log.push(direction, message);
+        log.drain();
+        ASSERT_EQ(log.history().size(), 5u);
+        for (std::size_t i = 0; i < pushed.size(); ++i) {
+            const TrafficEntry& entry = log.history()[2 + i];
+            EXPECT_EQ(entry.direction, pushed[i].first) << round << ", " << i;
+            EXPECT_EQ(entry.message, pushed[i].second) << round << ", " << i;
+        }
+    }
 }
 
 TEST(TrafficLog, FilterByMessageName) {

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTest>
 #include <cmath>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,39 @@ TEST_F(ImageViewFixture, TurnsTooSmallToSeeWaitUntilTheyAddUpToOneThatCanBeSeen)
         return render(reference);
     }();
     EXPECT_EQ(image, expected);
+}
+
+TEST_F(ImageViewFixture, AFrameRateLimitedCanvasEndsAtTheLastTurnOfABurst) {
+    // However the frames are held back, the picture settles where the last turn put it, both
+    // when that turn comes in a frame's interval and when it comes on its own later.
+    struct ShownTransforms : QObject {
+        ImageCanvas* canvas = nullptr;
+        std::vector<QTransform> shown;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) shown.push_back(canvas->paintTransform());
+            return false;
+        }
+    } painted;
+    painted.canvas = &canvas;
+    canvas.installEventFilter(&painted);
+    canvas.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&canvas));
+    struct Case {
+        int framesPerSecond;
+        std::vector<double> turns;  // degrees, the last one the angle to end at
+    };
+    for (const Case& c : {Case{0, {1, 2, 3, 4, 5}}, Case{8, {11, 12, 13, 14, 15, 16, 17, 18}}, Case{8, {30}},
+                          Case{30, {-40, -41, -42, -43}}}) {
+        canvas.setMaximumFrameRate(c.framesPerSecond);
+        painted.shown.clear();
+        for (const double degrees : c.turns) {
+            turnLikeTheConsole(view, degrees);
+            QCoreApplication::processEvents();
+        }
+        const QTransform last = canvas.paintTransform();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !painted.shown.empty() && painted.shown.back() == last; }, 15000))
+            << c.framesPerSecond << " frames a second, ending at " << c.turns.back() << " degrees";
+    }
 }
 
 TEST(ImageView, ATurnedWheelLosesNoPixelToTheBandsItIsDrawnIn) {
