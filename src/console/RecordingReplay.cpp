@@ -150,7 +150,14 @@ void RecordingReplay::moveTo(double seconds, std::optional<std::size_t> index) {
     playhead_ = seconds;
     current_ = index;
     seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
-    telemetry_ = index ? std::optional(recording_->entry(*index).telemetry) : std::nullopt;
+    if (index) {
+        RecordingEntry entry = recording_->entry(*index);
+        telemetry_ = std::move(entry.telemetry);
+        knownFields_ = entry.knownFields;
+    } else {
+        telemetry_.reset();
+        knownFields_.set();
+    }
     // Forward by a few entries, the views take the new ones; back (the plots' window then starts
     // earlier) or far, they are built afresh.
     if (forward && previous && index && *index >= *previous && *index - *previous <= kTrafficEntries) {

@@ -82,6 +82,7 @@ public:
     // TelemetrySource: "Replaying NAME".
     StatusIndication status() const override;
     std::optional<DeviceTelemetry> telemetry() const override;
+    KnownTelemetryFields knownFields() const override { return knownFields_; }
     const std::shared_ptr<TelemetrySeries>& series() const override { return series_; }
     const std::shared_ptr<TrafficLog>& traffic() const override { return traffic_; }
 
@@ -100,6 +101,7 @@ private:
     double playhead_ = 0;
     std::optional<std::size_t> current_;
     std::optional<DeviceTelemetry> telemetry_;
+    KnownTelemetryFields knownFields_;
     double speed_ = 1;
     std::chrono::steady_clock::time_point lastAdvance_;
     std::unique_ptr<RepeatingTimer> timer_;

@@ -21,7 +21,11 @@ StatusIndication statusForTOI(std::optional<TOIStatus> status) {
 
 }  // namespace
 
-void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorManager& inspector, bool stale) {
+void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorManager& inspector, bool stale,
+                   const std::optional<KnownTelemetryFields>& known) {
+    const auto unknown = [&](RecordingField field) {
+        return known && !known->test(static_cast<std::size_t>(field));
+    };
     auto& device = inspector.device();
     auto& steering = inspector.steering();
     auto& statistics = inspector.statistics();
@@ -38,7 +42,7 @@ void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorMan
     device.version->setValue(telemetry ? telemetry->version : std::nullopt);
     device.buildDate->setValue(telemetry ? telemetry->buildDate : std::nullopt);
 
-    if (!telemetry) {
+    if (!telemetry || unknown(RecordingField::lateralControlMethod)) {
         steering.controlMethod->setValue(std::string("Unknown"));
     } else if (telemetry->lateralControlMethod.kind == LateralControlMethod::configuring) {
         steering.controlMethod->setValue(std::string("Learning vehicle configuration..."));
@@ -53,16 +57,23 @@ void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorMan
     steering.apaTOI->setStatus(lamp(statusForTOI(telemetry ? std::optional(telemetry->parkTOI) : std::nullopt)));
     steering.halfTOI->setStatus(lamp(statusForTOI(telemetry ? std::optional(telemetry->halfTOI) : std::nullopt)));
 
-    const double angle = telemetry ? telemetry->steeringWheelAngle : 0.0;
-    steering.angle->setValue(numberText(angle) + "°");
-    steering.assistTorque->setValue(numberText(telemetry ? telemetry->steeringAssistanceTorque : 0.0) + " Nm");
-    steering.driverTorque->setValue(numberText(telemetry ? telemetry->steeringDriverTorque : 0.0) + " Nm");
+    const auto number = [&](RecordingField field, double value, const char* unit) -> std::optional<std::string> {
+        if (unknown(field)) return std::nullopt;
+        return numberText(telemetry ? value : 0.0) + unit;
+    };
+    steering.angle->setValue(number(RecordingField::steeringWheelAngle,
+                                    telemetry ? telemetry->steeringWheelAngle : 0.0, "°"));
+    steering.assistTorque->setValue(number(RecordingField::steeringAssistanceTorque,
+                                           telemetry ? telemetry->steeringAssistanceTorque : 0.0, " Nm"));
+    steering.driverTorque->setValue(number(RecordingField::steeringDriverTorque,
+                                           telemetry ? telemetry->steeringDriverTorque : 0.0, " Nm"));
 
-    auto count = [&](int64_t channel) -> int64_t {
+    auto count = [&](RecordingField field, int64_t channel) -> std::optional<int64_t> {
+        if (unknown(field)) return std::nullopt;
         return telemetry ? telemetry->receivedMessageCount(channel).value_or(0) : 0;
     };
-    statistics.canChannel0RxCount->setValue(count(0));
-    statistics.canChannel1RxCount->setValue(count(1));
+    statistics.canChannel0RxCount->setValue(count(RecordingField::can0ReceivedMessages, 0));
+    statistics.canChannel1RxCount->setValue(count(RecordingField::can1ReceivedMessages, 1));
 }
 
 Transform3D steeringWheelTransform(double degrees, double width) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "console/TelemetryDisplay.h"
 #include "device/DeviceTelemetry.h"
 #include "inspector/StatusIndication.h"
 
@@ -23,6 +24,8 @@ public:
     virtual StatusIndication status() const = 0;
     // The telemetry to show now; none before the source has any (the rows' defaults are shown).
     virtual std::optional<DeviceTelemetry> telemetry() const = 0;
+    // Which of telemetry()'s values the source holds; the others show as "Unknown".
+    virtual KnownTelemetryFields knownFields() const = 0;
     virtual const std::shared_ptr<TelemetrySeries>& series() const = 0;
     virtual const std::shared_ptr<TrafficLog>& traffic() const = 0;
 };

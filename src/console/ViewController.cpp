@@ -405,7 +405,7 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // The source's telemetry is shown as it stands; the live session's samples still go into
         // the live series, so the plots are whole when the live session is shown again.
         const std::optional<DeviceTelemetry> telemetry = telemetrySource_->telemetry();
-        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_);
+        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, false, telemetrySource_->knownFields());
         setSteeringWheelAngle(telemetry ? telemetry->steeringWheelAngle : 0.0);
         setSteeringWheelStale(false);
         if (session && !connection_->isInBootloader()) {

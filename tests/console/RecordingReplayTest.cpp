@@ -199,6 +199,13 @@ TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresThe
     EXPECT_TRUE(h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected());
     EXPECT_TRUE(h.runUntil([&] { return h.console->steeringWheelAngle() == 4.0; }))
         << "the wheel shows the replay, not the device";
+    // The inspector shows what the recording holds; a value without a column is not known.
+    const auto& steering = h.console->inspectorManager().steering();
+    EXPECT_TRUE(h.runUntil([&] { return steering.angle->value() == "4.0°"; }))
+        << steering.angle->value().value_or("-");
+    EXPECT_EQ(steering.assistTorque->value(), "0.5 Nm");
+    EXPECT_EQ(steering.driverTorque->value(), std::nullopt);
+    EXPECT_EQ(h.console->inspectorManager().statistics().canChannel0RxCount->value(), std::nullopt);
 
     h.console->setSelectedGamepad(nullptr);
     h.console->setTelemetrySource(nullptr);
