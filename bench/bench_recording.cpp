@@ -22,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchDrive.h"
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
@@ -48,41 +49,7 @@ struct BenchRecording {
     double fileMegabytes = 0;
 
     BenchRecording() {
-        char pattern[] = "/tmp/orvane-bench-recording-XXXXXX";
-        const int fd = ::mkstemp(pattern);
-        if (fd >= 0) ::close(fd);
-        path = pattern;
-        TelemetryRecorder recorder(path);
-        DeviceTelemetry telemetry;
-        telemetry.version = Version(1, 2, 0, 0);
-        telemetry.buildDate = parseInternetDateTime("2024-03-18T14:05:12.345Z");
-        telemetry.serialNumber = "OV-000123";
-        const auto wallClock = std::chrono::system_clock::now();
-        for (int i = 0; i < kRows; ++i) {
-            const double t = i / 100.0;
-            std::string message = "STEERING";
-            if (i % 100 == 50) {
-                message = "STATISTICS";
-                telemetry.receivedMessageCountsByChannel = {{0, 2000LL * i}, {1, 1000LL * i}};
-            } else if (i % 100 == 25) {
-                message = "STATE";
-                telemetry.lateralControlMethod = LateralControlMethod::fromDeviceText(i % 1000 < 500 ? "HALF" : "APA");
-                telemetry.longitudinalControlMethod = LongitudinalControlMethod::fromDeviceText("DASM");
-            } else if (i % 6000 == 75) {
-                message = "DEVICE-INFO";
-            } else {
-                telemetry.steeringWheelAngle = std::round(std::sin(t / 7) * 3600) / 10;
-                telemetry.steeringAssistanceTorque = std::round(std::cos(t / 3) * 100) / 100;
-                telemetry.steeringDriverTorque = std::round(std::sin(t) * 250) / 100;
-                telemetry.parkTOI = i % 3000 < 1500 ? TOIStatus::active : TOIStatus::inactive;
-                telemetry.halfTOI = TOIStatus::inactive;
-            }
-            const auto offset = std::chrono::milliseconds(i * 10);
-            recorder.record(TelemetryRecord{recorder.startTime() + offset, wallClock + offset, message, telemetry,
-                                            std::round(std::sin(t / 5) * 100) / 100, i % 500 < 250 ? 0.25 : -0.5});
-            if (i % 8192 == 8191) recorder.flush();
-        }
-        recorder.close();
+        path = bench::writeBenchDrive(kRows);
         struct stat status {};
         ::stat(path.c_str(), &status);
         fileMegabytes = static_cast<double>(status.st_size) / (1024 * 1024);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDrive.h"
 #include "console/RecordingReplay.h"
 #include "console/ViewController.h"
 #include "device/TelemetryRecorder.h"
@@ -37,38 +38,6 @@ namespace {
 
 constexpr int kRows = 360000;
 
-// A drive: steering reports with the other messages now and then, as TelemetryRecorder writes it.
-std::string writeRecording() {
-    char pattern[] = "/tmp/orvane-bench-replay-XXXXXX.csv";
-    const int fd = ::mkstemps(pattern, 4);
-    if (fd >= 0) ::close(fd);
-    TelemetryRecorder recorder(pattern);
-    DeviceTelemetry telemetry;
-    telemetry.version = Version(1, 2, 0, 0);
-    telemetry.serialNumber = "OV-000123";
-    const auto wallClock = std::chrono::system_clock::now();
-    for (int i = 0; i < kRows; ++i) {
-        const double t = i / 100.0;
-        std::string message = "STEERING";
-        if (i % 100 == 50) {
-            message = "STATISTICS";
-            telemetry.receivedMessageCountsByChannel = {{0, 2000LL * i}, {1, 1000LL * i}};
-        } else if (i % 100 == 25) {
-            message = "STATE";
-        } else {
-            telemetry.steeringWheelAngle = std::round(std::sin(t / 7) * 3600) / 10;
-            telemetry.steeringAssistanceTorque = std::round(std::cos(t / 3) * 100) / 100;
-            telemetry.steeringDriverTorque = std::round(std::sin(t) * 250) / 100;
-            telemetry.parkTOI = i % 3000 < 1500 ? TOIStatus::active : TOIStatus::inactive;
-        }
-        const auto offset = std::chrono::milliseconds(i * 10);
-        recorder.record(TelemetryRecord{recorder.startTime() + offset, wallClock + offset, message, telemetry,
-                                        std::round(std::sin(t / 5) * 100) / 100, i % 500 < 250 ? 0.25 : -0.5});
-        if (i % 8192 == 8191) recorder.flush();
-    }
-    recorder.close();
-    return pattern;
-}
 
 double percentile(std::vector<double> values, double fraction) {
     std::sort(values.begin(), values.end());
@@ -85,7 +54,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("bench_replay_jump");
     QSettings().clear();
 
-    const std::string path = writeRecording();
+    const std::string path = bench::writeBenchDrive(kRows);
     char devices[] = "/tmp/orvane-bench-devices-XXXXXX";
     if (!::mkdtemp(devices)) return 1;
 
