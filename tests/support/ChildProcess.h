@@ -70,10 +70,16 @@ public:
         output_ = pipeFds[0];
     }
 
+    // A child still running is asked to end first, so that a simulator removes its link: a killed
+    // one leaves the link behind, and once its pty's number is reused (by a test running beside
+    // this one) the link no longer dangles and the next simulator on that path cannot place its own.
     ~Child() {
         if (pid_ > 0 && !status_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
+            ::kill(pid_, SIGTERM);
+            if (!wait(std::chrono::seconds(10))) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+            }
         }
         if (output_ >= 0) ::close(output_);
     }
