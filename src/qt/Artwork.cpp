@@ -6,6 +6,7 @@
 #include <QRadialGradient>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace orvane {
 
@@ -95,8 +96,16 @@ void drawFirmwareUpdate(QPainter& painter, const QRectF& rect) {
 }
 
 // The steering wheel as seen from the driver's seat: rim, three spokes, hub, and an orange
-// marker at the top so that the turn is easy to read.
-void drawSteeringWheel(QPainter& painter, const QRectF& rect) {
+// marker at the top so that the turn is easy to read. Drawn in layers, bottom first, so that a
+// view turning it turns only what shows the turn: the rim and hub are round, and their shading
+// is light from above, which stays where it is as the wheel turns.
+void drawWheelSpoke(QPainter& painter, const QRectF& rect, QPointF from, QPointF to) {
+    DesignBox box(painter, rect);
+    painter.setPen(QPen(QColor(0x3a, 0x40, 0x4b), 10, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(from, to);
+}
+
+void drawWheelRimAndHub(QPainter& painter, const QRectF& rect) {
     DesignBox box(painter, rect);
     const QPointF centre(50, 50);
 
@@ -111,12 +120,6 @@ void drawSteeringWheel(QPainter& painter, const QRectF& rect) {
     painter.drawEllipse(centre, 46.3, 46.3);
     painter.drawEllipse(centre, 36.7, 36.7);
 
-    QPen spoke(QColor(0x3a, 0x40, 0x4b), 10, Qt::SolidLine, Qt::RoundCap);
-    painter.setPen(spoke);
-    painter.drawLine(QPointF(13, 53), QPointF(38, 51));
-    painter.drawLine(QPointF(87, 53), QPointF(62, 51));
-    painter.drawLine(QPointF(50, 62), QPointF(50, 87));
-
     QRadialGradient hub(QPointF(46, 45), 20);
     hub.setColorAt(0, QColor(0x5a, 0x64, 0x76));
     hub.setColorAt(1, QColor(0x2a, 0x2f, 0x38));
@@ -126,10 +129,24 @@ void drawSteeringWheel(QPainter& painter, const QRectF& rect) {
     painter.setBrush(QColor(0x3a, 0x78, 0xd8));
     painter.setPen(QPen(QColor(0x9d, 0xb8, 0xe6), 1.0));
     painter.drawEllipse(centre, 4.5, 4.5);
+}
 
+void drawWheelMarker(QPainter& painter, const QRectF& rect) {
+    DesignBox box(painter, rect);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xf2, 0x8c, 0x28));
     painter.drawRoundedRect(QRectF(46.5, 3.8, 7, 9.4), 1.5, 1.5);
+}
+
+std::vector<Artwork::Layer> steeringWheelLayers() {
+    // Each spoke is a layer of its own: a view turning the wheel turns each one's small bitmap
+    // rather than one that spans the wheel.
+    auto spoke = [](QPointF from, QPointF to) {
+        return Artwork::Layer{[from, to](QPainter& p, const QRectF& r) { drawWheelSpoke(p, r, from, to); }, false};
+    };
+    return {spoke(QPointF(13, 53), QPointF(38, 51)), spoke(QPointF(87, 53), QPointF(62, 51)),
+            spoke(QPointF(50, 62), QPointF(50, 87)), Artwork::Layer{drawWheelRimAndHub, true},
+            Artwork::Layer{drawWheelMarker, false}};
 }
 
 // The application icon: a white steering wheel on a blue tile (the same picture as
@@ -160,25 +177,25 @@ void drawApplicationIcon(QPainter& painter, const QRectF& rect) {
 
 struct Catalog {
     std::mutex mutex;
-    std::map<std::string, Artwork::Drawing> drawings;
+    std::map<std::string, std::vector<Artwork::Layer>> drawings;
 
     Catalog() {
-        drawings["NSStatusNone"] = drawEmptyLamp;
-        drawings["NSStatusUnavailable"] = [](QPainter& p, const QRectF& r) {
+        drawings["NSStatusNone"] = {{drawEmptyLamp}};
+        drawings["NSStatusUnavailable"] = {{[](QPainter& p, const QRectF& r) {
             drawLitLamp(p, r, {QColor(0xff, 0x9a, 0x94), QColor(0xe5, 0x48, 0x4d), QColor(0xa8, 0x1f, 0x24)});
-        };
-        drawings["NSStatusPartiallyAvailable"] = [](QPainter& p, const QRectF& r) {
+        }}};
+        drawings["NSStatusPartiallyAvailable"] = {{[](QPainter& p, const QRectF& r) {
             drawLitLamp(p, r, {QColor(0xff, 0xe8, 0x8a), QColor(0xf5, 0xb4, 0x00), QColor(0xb7, 0x80, 0x00)});
-        };
-        drawings["NSStatusAvailable"] = [](QPainter& p, const QRectF& r) {
+        }}};
+        drawings["NSStatusAvailable"] = {{[](QPainter& p, const QRectF& r) {
             drawLitLamp(p, r, {QColor(0x9c, 0xeb, 0xbd), QColor(0x30, 0xa4, 0x6c), QColor(0x1a, 0x6e, 0x45)});
-        };
-        drawings["OrvaneStatusReplaying"] = [](QPainter& p, const QRectF& r) {
+        }}};
+        drawings["OrvaneStatusReplaying"] = {{[](QPainter& p, const QRectF& r) {
             drawLitLamp(p, r, {QColor(0x9c, 0xc8, 0xff), QColor(0x2f, 0x7b, 0xe5), QColor(0x17, 0x4a, 0xa8)});
-        };
-        drawings["FirmwareUpdate"] = drawFirmwareUpdate;
-        drawings["SteeringWheel"] = drawSteeringWheel;
-        drawings["ApplicationIcon"] = drawApplicationIcon;
+        }}};
+        drawings["FirmwareUpdate"] = {{drawFirmwareUpdate}};
+        drawings["SteeringWheel"] = steeringWheelLayers();
+        drawings["ApplicationIcon"] = {{drawApplicationIcon}};
     }
 };
 
@@ -187,32 +204,37 @@ Catalog& catalog() {
     return instance;
 }
 
-Artwork::Drawing find(const std::string& name) {
+std::vector<Artwork::Layer> find(const std::string& name) {
     Catalog& c = catalog();
     std::lock_guard lock(c.mutex);
     auto it = c.drawings.find(name);
-    return it == c.drawings.end() ? Artwork::Drawing{} : it->second;
+    return it == c.drawings.end() ? std::vector<Artwork::Layer>{} : it->second;
+}
+
+void drawLayers(QPainter& painter, const std::vector<Artwork::Layer>& layers, const QRectF& rect) {
+    for (const auto& layer : layers) layer.drawing(painter, rect);
 }
 
 }  // namespace
 
 bool Artwork::paint(QPainter& painter, const std::string& name, const QRectF& rect) {
-    Drawing drawing = find(name);
-    if (!drawing) return false;
-    drawing(painter, rect);
-    return true;
+    const auto found = find(name);
+    drawLayers(painter, found, rect);
+    return !found.empty();
 }
 
-bool Artwork::contains(const std::string& name) { return static_cast<bool>(find(name)); }
+bool Artwork::contains(const std::string& name) { return !find(name).empty(); }
+
+std::vector<Artwork::Layer> Artwork::layers(const std::string& name) { return find(name); }
 
 QPixmap Artwork::pixmap(const std::string& name, QSize size, qreal devicePixelRatio) {
-    Drawing drawing = find(name);
-    if (!drawing || size.isEmpty()) return {};
+    const auto found = find(name);
+    if (found.empty() || size.isEmpty()) return {};
     QPixmap pixmap(size * devicePixelRatio);
     pixmap.setDevicePixelRatio(devicePixelRatio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    drawing(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    drawLayers(painter, found, QRectF(QPointF(0, 0), QSizeF(size)));
     return pixmap;
 }
 
@@ -225,9 +247,13 @@ QIcon Artwork::applicationIcon() {
 }
 
 void Artwork::registerImage(const std::string& name, Drawing drawing) {
+    registerImage(name, std::vector<Layer>{{std::move(drawing), false}});
+}
+
+void Artwork::registerImage(const std::string& name, std::vector<Layer> layers) {
     Catalog& c = catalog();
     std::lock_guard lock(c.mutex);
-    c.drawings[name] = std::move(drawing);
+    c.drawings[name] = std::move(layers);
 }
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 #include <QSize>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QPainter;
 
@@ -27,6 +28,17 @@ public:
 
     static bool contains(const std::string& name);
 
+    // One layer of an image. A round layer looks the same turned about the image's centre (its
+    // shading, if any, is light that stays where it is), so a view turning the image may draw
+    // it unturned.
+    struct Layer {
+        Drawing drawing;
+        bool round = false;
+    };
+    // The image's layers, bottom first: drawn in turn into the same rectangle they make what
+    // paint() draws. Empty for an unknown name.
+    static std::vector<Layer> layers(const std::string& name);
+
     // A pixmap of `size` logical pixels at `devicePixelRatio`; a null pixmap for an unknown name.
     static QPixmap pixmap(const std::string& name, QSize size, qreal devicePixelRatio = 1.0);
 
@@ -35,6 +47,7 @@ public:
 
     // Adds or replaces a named image (tests use their own pictures).
     static void registerImage(const std::string& name, Drawing drawing);
+    static void registerImage(const std::string& name, std::vector<Layer> layers);
 };
 
 }  // namespace orvane

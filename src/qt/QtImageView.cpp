@@ -75,30 +75,21 @@ double ImageCanvas::largestShift(const QTransform& from, const QTransform& to) c
     return largest;
 }
 
-double ImageCanvas::opaqueRadius(const QImage& image) {
-    // The farthest pixel that is not wholly transparent, from the image's centre, plus the
-    // pixel itself.
-    const double cx = image.width() / 2.0;
-    const double cy = image.height() / 2.0;
-    double farthest = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(row[x]) == 0) continue;
-            const double dx = std::max(std::abs(x - cx), std::abs(x + 1 - cx));
-            const double dy = std::max(std::abs(y - cy), std::abs(y + 1 - cy));
-            farthest = std::max(farthest, std::hypot(dx, dy));
-        }
-    }
-    return farthest;
-}
-
-double ImageCanvas::largestStretch(const QTransform& transform) {
-    // The larger singular value of the transform's linear part: no length grows more.
+QTransform ImageCanvas::withoutTurn(const QTransform& transform, QPointF centre, qreal density) {
+    // A turn with a uniform scale and no mirroring: the same scale and the same place of the
+    // centre, unturned.
     const double a = transform.m11(), b = transform.m12(), c = transform.m21(), d = transform.m22();
-    const double sum = a * a + b * b + c * c + d * d;
-    const double det = a * d - b * c;
-    return std::sqrt((sum + std::sqrt(std::max(0.0, sum * sum - 4 * det * det))) / 2);
+    const double size = std::abs(a) + std::abs(b);
+    if (!transform.isAffine() || std::abs(a - d) > 1e-9 * size || std::abs(b + c) > 1e-9 * size) return transform;
+    const double scale = std::hypot(a, b);
+    QPointF shift = transform.map(centre) - centre * scale;
+    if (std::abs(scale - 1) < 1e-9) {
+        // On whole device pixels, so that the layer is copied rather than resampled: it moves
+        // by less than half a pixel.
+        shift = QPointF(std::round(shift.x() * density), std::round(shift.y() * density)) / density;
+        return QTransform::fromTranslate(shift.x(), shift.y());
+    }
+    return QTransform(scale, 0, 0, scale, shift.x(), shift.y());
 }
 
 QRectF ImageCanvas::pictureRect() const {
@@ -153,6 +144,82 @@ QTransform ImageCanvas::paintTransform() const {
 
 QSize ImageCanvas::sizeHint() const { return {16, 16}; }
 
+void ImageCanvas::renderLayers(int side, qreal density) {
+    // Each layer is rendered once per size and pixel density (that of whatever this paints on, a
+    // high-density screen or an image) and cut down to its visible pixels with a transparent
+    // pixel around them: the bitmap's own edges then never show, so a turned layer needs no
+    // antialiased edges (which would cut each turned row into many short spans), and turning a
+    // bitmap costs by the pixel.
+    layers_.clear();
+    const int pixels = int(std::ceil(side * density));
+    for (const auto& layer : Artwork::layers(imageName_)) {
+        QImage image(pixels + 2 * kCachePadding, pixels + 2 * kCachePadding, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        layer.drawing(painter, QRectF(kCachePadding, kCachePadding, side * density, side * density));
+        painter.end();
+        int left = image.width(), right = -1, top = image.height(), bottom = -1;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(row[x]) == 0) continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+        if (right < 0) continue;
+        const QRect kept = QRect(QPoint(left, top), QPoint(right, bottom))
+                               .adjusted(-kCachePadding, -kCachePadding, kCachePadding, kCachePadding)
+                               .intersected(image.rect());
+        layers_.push_back({QPixmap::fromImage(image.copy(kept)),
+                           QRectF(QPointF(kept.x() - kCachePadding, kept.y() - kCachePadding) / density,
+                                  QSizeF(kept.size()) / density),
+                           layer.round});
+    }
+}
+
+void ImageCanvas::paintLayers(QPainter& painter, const QRect& area, bool background) {
+    // Painted in bands of rows: Qt hands a fill of more than about a hundred rows to its thread
+    // pool in parts and waits for them, and for a picture of this size the hand-offs cost more
+    // than the drawing. Each pixel lies in one band, so the image is the same.
+    const QTransform base = painter.worldTransform();
+    const QRectF picture = pictureRect();
+    const QTransform turned = *shownTransform_;
+    const QTransform steady = withoutTurn(turned, picture.center(), cacheDensity_);
+    struct Placed {
+        const CachedLayer* layer;
+        QRectF target;
+        QTransform transform;
+        QRect bounds;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(layers_.size());
+    for (const auto& layer : layers_) {
+        const QTransform& transform = layer.round ? steady : turned;
+        const QRectF target = layer.where.translated(picture.topLeft());
+        placed.push_back({&layer, target, transform * base, transform.mapRect(target).toAlignedRect().adjusted(-1, -1, 1, 1)});
+    }
+    const int bandRows = std::max(1, int(kBandDeviceRows / cacheDensity_));
+    for (int top = area.top(); top <= area.bottom(); top += bandRows) {
+        const QRect band(area.left(), top, area.width(), std::min(bandRows, area.bottom() + 1 - top));
+        if (background) {
+            painter.setWorldTransform(base);
+            painter.setClipRect(band);
+            painter.fillRect(band, palette().window());
+        }
+        for (const Placed& layer : placed) {
+            const QRect clip = band.intersected(layer.bounds);
+            if (clip.isEmpty()) continue;
+            painter.setWorldTransform(base);
+            painter.setClipRect(clip);
+            painter.setWorldTransform(layer.transform);
+            painter.drawPixmap(layer.target, layer.layer->bitmap, layer.layer->bitmap.rect());
+        }
+    }
+}
+
 void ImageCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const int side = std::min(width(), height());
@@ -160,61 +227,39 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
         if (opaque_) painter.fillRect(event->rect(), palette().window());
         return;
     }
-    // The picture is rendered once per size and pixel density (that of whatever this paints on,
-    // a high-density screen or an image), then moved by the layer transform: a wheel that turns
-    // fifty times a second costs one bitmap draw per frame, and stays sharp.
     const QTransform toDevice = painter.deviceTransform();
     const qreal density = std::max(1.0, std::hypot(toDevice.m11(), toDevice.m12()));
-    if (cache_.isNull() || cacheName_ != imageName_ || cacheSide_ != side || cacheDensity_ != density) {
-        // A transparent pixel around the picture: its bitmap's own edges then never show, so a
-        // turned picture needs no antialiased edges (which would cut each turned row into many
-        // short spans, several times the work of one frame).
-        const int pixels = int(std::ceil(side * density));
-        cache_ = QPixmap(pixels + 2 * kCachePadding, pixels + 2 * kCachePadding);
-        cache_.fill(Qt::transparent);
-        QPainter picture(&cache_);
-        Artwork::paint(picture, imageName_, QRectF(kCachePadding, kCachePadding, side * density, side * density));
-        picture.end();
-        cacheRadius_ = opaqueRadius(cache_.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    if (cacheName_ != imageName_ || cacheSide_ != side || cacheDensity_ != density) {
+        renderLayers(side, density);
         cacheName_ = imageName_;
         cacheSide_ = side;
         cacheDensity_ = density;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    const double padding = kCachePadding / density;
-    const QRectF target = pictureRect().adjusted(-padding, -padding, padding, padding);
     shownTransform_ = paintTransform();
-    // Painted in bands of rows: Qt hands a fill of more than about a hundred rows to its thread
-    // pool in parts and waits for them, and for a picture of this size the hand-offs cost more
-    // than the drawing. Each pixel lies in one band, so the image is the same.
-    const QTransform base = painter.worldTransform();
-    const QTransform turned = *shownTransform_ * base;
-    // Each band draws only across the disc that holds the picture's visible pixels (a round
-    // picture such as the wheel leaves a third of its square transparent): turning a bitmap
-    // costs by the pixel.
-    const QPointF centre = shownTransform_->map(target.center());
-    const double radius = cacheRadius_ / density * largestStretch(*shownTransform_) + 2;
     const QRect area = event->rect();
-    const int bandRows = std::max(1, int(kBandDeviceRows / density));
-    for (int top = area.top(); top <= area.bottom(); top += bandRows) {
-        const QRect band(area.left(), top, area.width(), std::min(bandRows, area.bottom() + 1 - top));
-        painter.setWorldTransform(base);
-        painter.setClipRect(band);
-        if (opaque_) {
-            painter.setOpacity(1.0);
-            painter.fillRect(band, palette().window());
-        }
-        const double rise = std::max({0.0, band.top() - centre.y(), centre.y() - (band.bottom() + 1)});
-        if (rise >= radius) continue;
-        const double reach = std::sqrt(radius * radius - rise * rise);
-        const int left = std::max(band.left(), int(std::floor(centre.x() - reach)));
-        const int right = std::min(band.right(), int(std::ceil(centre.x() + reach)));
-        if (left > right) continue;
-        painter.setClipRect(QRect(left, band.top(), right - left + 1, band.height()));
-        painter.setWorldTransform(turned);
-        painter.setOpacity(opacity_);
-        painter.drawPixmap(target, cache_, cache_.rect());
+    if (opacity_ >= 1.0) {
+        paintLayers(painter, area, opaque_);
+        return;
     }
+    // Faded, the layers are put together first and faded as one picture: faded one by one,
+    // each would show through the one above it.
+    if (opaque_) {
+        painter.setClipRect(area);
+        painter.fillRect(area, palette().window());
+    }
+    QImage together((QSizeF(area.size()) * density).toSize(), QImage::Format_ARGB32_Premultiplied);
+    together.setDevicePixelRatio(density);
+    together.fill(Qt::transparent);
+    {
+        QPainter layers(&together);
+        layers.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        layers.translate(-area.topLeft());
+        paintLayers(layers, area, false);
+    }
+    painter.setClipRect(area);
+    painter.setOpacity(opacity_);
+    painter.drawImage(area.topLeft(), together);
 }
 
 QtImageView::QtImageView(ImageCanvas* canvas) : canvas_(canvas) {}

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Widgets.h"
 
@@ -67,17 +68,26 @@ private:
     // from one paint transform to the other.
     QRectF pictureRect() const;
     double largestShift(const QTransform& from, const QTransform& to) const;
-    static double opaqueRadius(const QImage& image);
-    static double largestStretch(const QTransform& transform);
+    // The transform without its turn about `centre`, when it is a turn with a uniform scale:
+    // what a round layer is drawn with.
+    static QTransform withoutTurn(const QTransform& transform, QPointF centre, qreal density);
     std::optional<QTransform> shownTransform_;  // the paint transform of the last frame painted
     Point anchor_{0, 0};
     Transform3D transform_ = Transform3D::identity();
     double opacity_ = 1.0;
-    QPixmap cache_;
+    // The image's layers as bitmaps of their visible pixels, and where each lies in the
+    // picture's square (logical pixels from its top-left corner).
+    struct CachedLayer {
+        QPixmap bitmap;
+        QRectF where;
+        bool round = false;
+    };
+    std::vector<CachedLayer> layers_;
     std::string cacheName_;
     int cacheSide_ = 0;
     qreal cacheDensity_ = 0;
-    double cacheRadius_ = 0;  // device pixels from the cache's centre that hold its visible pixels
+    void renderLayers(int side, qreal density);
+    void paintLayers(QPainter& painter, const QRect& area, bool background);
 };
 
 // The platform's image view over an ImageCanvas.
