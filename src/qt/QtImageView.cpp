@@ -52,7 +52,10 @@ void ImageCanvas::setLayerTransform(const Transform3D& transform) {
     transform_ = transform;
     // A change that moves no point of the picture by half a screen pixel from where the last
     // frame showed it cannot be seen: it waits until the changes add up to one that can.
-    if (shownTransform_ && largestShift(*shownTransform_, paintTransform()) < 0.5 / devicePixelRatioF()) return;
+    // (At the density the last frame was painted at: asking the widget for its own costs more
+    // than the rest of this, fifty times a second.)
+    if (shownTransform_ && largestShift(*shownTransform_, paintTransform()) < 0.5 / std::max<qreal>(cacheDensity_, 1))
+        return;
     scheduleFrame();
 }
 

@@ -295,7 +295,11 @@ void QtOutlineView::makeCells(Node& node) {
     if (spanned != node.spanned || !node.rowViewAdded) tree_->setFirstColumnSpanned(node.row, parentIndex, spanned);
     node.spanned = spanned;
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-        tree_->setIndexWidget(model_->indexFor(node, int(c)), widgetOf(cells[c]));
+        // A cell that keeps its widget is left alone: setting it again would make the tree
+        // measure the row once more for each column.
+        const QModelIndex index = model_->indexFor(node, int(c));
+        QWidget* widget = widgetOf(cells[c]);
+        if (tree_->indexWidget(index) != widget) tree_->setIndexWidget(index, widget);
     }
     node.cells = std::move(cells);
 
