@@ -39,8 +39,7 @@ GamepadControl::Requests GamepadControl::poll(const ExtendedGamepad* pad) {
 
     if (settings_.holdToEnable && !(pad && pad->enableButtonPressed())) {
         // Not enabled: nothing is requested, and no earlier sample may come back on enabling.
-        lateralAverage_ = MovingAverage(lateralAverageCapacity);
-        for (std::int64_t i = 0; i < lateralAverageCapacity; ++i) lateralAverage_.add(0);
+        forgetSamples();
         requests.released = pad == nullptr;
         return requests;
     }
@@ -65,6 +64,11 @@ GamepadControl::Requests GamepadControl::poll(const ExtendedGamepad* pad) {
         requests.released = std::all_of(items.begin(), items.end(), [](double v) { return v == 0; });
     }
     return requests;
+}
+
+void GamepadControl::forgetSamples() {
+    lateralAverage_ = MovingAverage(lateralAverageCapacity);
+    for (std::int64_t i = 0; i < lateralAverageCapacity; ++i) lateralAverage_.add(0);
 }
 
 ControlLabel longitudinalControlLabel(double v) {

@@ -52,6 +52,11 @@ public:
     // again ramps the lateral request up from 0 rather than resuming the samples of before.
     Requests poll(const ExtendedGamepad* pad);
 
+    // Refills the average with zeros: once something else has driven the requests (a replay, a
+    // maneuver suite), the lateral request ramps up from 0 rather than resuming the samples of
+    // before.
+    void forgetSamples();
+
     const MovingAverage& lateralAverage() const { return lateralAverage_; }
 
 private:

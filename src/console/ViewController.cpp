@@ -203,6 +203,7 @@ void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source)
         // Nothing is asked of the device while a source is shown: the requests stay at 0.
         setRequestedLongitudinalControl(0);
         setRequestedLateralControl(0);
+        gamepadControl_.forgetSamples();
     }
     if (longControlSlider) longControlSlider->setEnabled(live);
     if (latControlSlider) latControlSlider->setEnabled(live);
@@ -376,9 +377,10 @@ bool ViewController::canRunManeuvers() const {
 
 bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName) {
     if (!canRunManeuvers()) return false;
-    // Whatever a hand held goes: the suite starts from 0.
+    // Whatever a hand held goes: the suite starts from 0, and so does the gamepad after it.
     setRequestedLateralControl(0);
     setRequestedLongitudinalControl(0);
+    gamepadControl_.forgetSamples();
     auto weak = weakSelf();
     ManeuverRequestTarget target{[weak](double value) {
                                      if (auto self = weak.lock()) self->setRequestedLateralControl(value);

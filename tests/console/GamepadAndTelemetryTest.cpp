@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/ConsoleHarness.h"
+#include "console/TelemetrySource.h"
 #include "device/DeviceSerialInterface.h"
 #include "inspector/InspectorItem.h"
 #include "support/PtyPeer.h"
@@ -138,6 +139,27 @@ TEST_F(GamepadConsole, AVanishedGamepadReturnsTheRequestsToZero) {
     h->console->didChangeLatSlider(nullptr);
     h->console->pollGamepad();
     EXPECT_EQ(h->console->requestedLateralControl(), 0.4);
+}
+
+TEST_F(GamepadConsole, AfterAReplayTheGamepadStartsFromZeroNotFromWhatItHeldBefore) {
+    struct StillSource : TelemetrySource {
+        StatusIndication status() const override { return StatusIndication::replaying("Replaying x.csv"); }
+        std::optional<DeviceTelemetry> telemetry() const override { return std::nullopt; }
+        KnownTelemetryFields knownFields() const override { return {}; }
+        const std::shared_ptr<TelemetrySeries>& series() const override { return none; }
+        const std::shared_ptr<TrafficLog>& traffic() const override { return noTraffic; }
+        std::shared_ptr<TelemetrySeries> none;
+        std::shared_ptr<TrafficLog> noTraffic;
+    };
+    pad->lx = 1.0f;
+    pad->rx = 1.0f;
+    for (int i = 0; i < 20; ++i) h->console->pollGamepad();
+    ASSERT_EQ(h->console->requestedLateralControl(), -1.0);
+    h->console->setTelemetrySource(std::make_shared<StillSource>());
+    h->console->setTelemetrySource(nullptr);
+    // Still held: the request ramps up again through the average, one sample in twenty.
+    h->console->pollGamepad();
+    EXPECT_DOUBLE_EQ(h->console->requestedLateralControl(), -0.05);
 }
 
 TEST_F(GamepadConsole, SlidersDriveWhileDraggedAndSpringBackOnRelease) {
