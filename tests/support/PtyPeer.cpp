@@ -141,7 +141,10 @@ void PtyPeer::startAnswering(std::function<std::string(const DeviceReport& reque
             if (!request) continue;
             {
                 std::lock_guard lock(requestsMutex_);
-                if (requests_.size() < kMaximumRecordedRequests) requests_.push_back(*request);
+                // The latest ones are kept: a test reads the last request, or those since a count.
+                if (requests_.size() == kMaximumRecordedRequests) requests_.pop_front();
+                requests_.push_back(*request);
+                ++recorded_;
             }
             std::string reply = answer(*request);
             // Counted after the reply is out, so a test that saw the count also sees the reply.
@@ -163,7 +166,14 @@ void PtyPeer::stopAnswering() {
 
 std::vector<DeviceReport> PtyPeer::requests() const {
     std::lock_guard lock(requestsMutex_);
-    return requests_;
+    return {requests_.begin(), requests_.end()};
+}
+
+std::vector<DeviceReport> PtyPeer::requestsSince(std::size_t count) const {
+    std::lock_guard lock(requestsMutex_);
+    const std::size_t first = recorded_ - requests_.size();  // the number of the oldest one kept
+    const std::size_t skip = count > first ? std::min(count - first, requests_.size()) : 0;
+    return {requests_.begin() + std::ptrdiff_t(skip), requests_.end()};
 }
 
 bool PtyPeer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -57,8 +58,10 @@ public:
     // empty text sends nothing). Requests are recorded; see requests().
     void startAnswering(std::function<std::string(const DeviceReport& request)> answer);
     void stopAnswering();
-    // Requests answered so far (the first kMaximumRecordedRequests of them), and their number.
+    // Requests answered so far (the last kMaximumRecordedRequests of them), and their number.
     std::vector<DeviceReport> requests() const;
+    // Those kept that came after the first `count` (the requestCount() a test read before).
+    std::vector<DeviceReport> requestsSince(std::size_t count) const;
     std::size_t requestCount() const { return requestCount_.load(); }
     // Waits until at least `count` requests were answered; false on time-out.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
@@ -82,7 +85,8 @@ private:
     std::thread answerThread_;
     std::atomic<bool> answering_{false};
     mutable std::mutex requestsMutex_;
-    std::vector<DeviceReport> requests_;
+    std::deque<DeviceReport> requests_;
+    std::size_t recorded_ = 0;
     std::atomic<std::size_t> requestCount_{0};
 };
 
