@@ -202,7 +202,8 @@ void ImageCanvas::paintLayers(QPainter& painter, const QRect& area, bool backgro
     for (const auto& layer : layers_) {
         const QTransform& transform = layer.round ? steady : turned;
         const QRectF target = layer.where.translated(picture.topLeft());
-        placed.push_back({&layer, target, transform * base, transform.mapRect(target).toAlignedRect().adjusted(-1, -1, 1, 1)});
+        placed.push_back(
+            {&layer, target, transform * base, transform.mapRect(target).toAlignedRect().adjusted(-1, -1, 1, 1)});
     }
     const int bandRows = std::max(1, int(kBandDeviceRows / cacheDensity_));
     for (int top = area.top(); top <= area.bottom(); top += bandRows) {

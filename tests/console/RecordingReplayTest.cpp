@@ -200,8 +200,7 @@ TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresThe
         << "the wheel shows the replay, not the device";
     // The inspector shows what the recording holds; a value without a column is not known.
     const auto& steering = h.console->inspectorManager().steering();
-    EXPECT_TRUE(h.runUntil([&] { return steering.angle->value() == "4.0°"; }))
-        << steering.angle->value().value_or("-");
+    EXPECT_TRUE(h.runUntil([&] { return steering.angle->value() == "4.0°"; })) << steering.angle->value().value_or("-");
     EXPECT_EQ(steering.assistTorque->value(), "0.5 Nm");
     EXPECT_EQ(steering.driverTorque->value(), std::nullopt);
     EXPECT_EQ(h.console->inspectorManager().statistics().canChannel0RxCount->value(), std::nullopt);

@@ -181,9 +181,9 @@ TEST(ImageView, ALayeredPictureTurnsAsOneBitmapOfItWould) {
     // turned draw of the whole picture, also faded (faded layer by layer, the bar would show
     // through the ring).
     const auto bar = [](QPainter& p, const QRectF& r) {
-        p.fillRect(QRectF(r.x() + r.width() * 0.1, r.center().y() - r.height() * 0.05, r.width() * 0.8,
-                          r.height() * 0.1),
-                   QColor(0x30, 0x90, 0x30));
+        p.fillRect(
+            QRectF(r.x() + r.width() * 0.1, r.center().y() - r.height() * 0.05, r.width() * 0.8, r.height() * 0.1),
+            QColor(0x30, 0x90, 0x30));
     };
     // Soft-edged, so that it looks the same resampled (turned) or not.
     const auto ring = [](QPainter& p, const QRectF& r) {
@@ -194,9 +194,9 @@ TEST(ImageView, ALayeredPictureTurnsAsOneBitmapOfItWould) {
         p.fillRect(r, shade);
     };
     const auto dot = [](QPainter& p, const QRectF& r) {
-        p.fillRect(QRectF(r.center().x() - r.width() * 0.05, r.y() + r.height() * 0.06, r.width() * 0.1,
-                          r.height() * 0.1),
-                   QColor(0xf0, 0x80, 0x20));
+        p.fillRect(
+            QRectF(r.center().x() - r.width() * 0.05, r.y() + r.height() * 0.06, r.width() * 0.1, r.height() * 0.1),
+            QColor(0xf0, 0x80, 0x20));
     };
     Artwork::registerImage("TestLayered", {{bar, false}, {ring, true}, {dot, false}});
     for (const int side : {57, 200}) {
