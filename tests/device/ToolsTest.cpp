@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -207,13 +208,26 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
         simulator->signal(SIGKILL);
         EXPECT_EQ(monitor->wait(15s), 2);
     }
-    {
-        // A simulator started after a killed one replaces its dangling link.
+    // A simulator started after a killed one replaces the link it left: dangling, and once more
+    // pointing at a pty that has taken the killed one's number (this test opens it, as a terminal
+    // opened meanwhile would).
+    int other = -1;
+    for (const bool taken : {false, true}) {
+        if (taken) {
+            other = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+            ASSERT_TRUE(other >= 0 && ::grantpt(other) == 0 && ::unlockpt(other) == 0);
+            fs::remove(link_);
+            fs::create_symlink(::ptsname(other), link_);
+        }
         auto simulator = startSimulator();
         auto monitor = startMonitor({"--count", "1", link_});
-        EXPECT_EQ(monitor->readLines().size(), 1u);
+        const std::string output = monitor->readAll(20s);
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << (taken ? "taken" : "dangling");
         EXPECT_EQ(monitor->wait(15s), 0);
+        simulator->signal(SIGKILL);
+        EXPECT_TRUE(simulator->wait(15s).has_value());
     }
+    ::close(other);
 }
 
 TEST_F(ToolsTest, MonitorSaysWhyTheLinkEnded) {

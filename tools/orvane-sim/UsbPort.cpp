@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace orvane::sim {
 
@@ -20,17 +23,49 @@ void makeRaw(int fd) {
     ::tcsetattr(fd, TCSANOW, &attributes);
 }
 
-bool isDanglingLink(const char* path) {
+// Whether another running simulator holds the pty numbered `index`: the descriptor of a pty's
+// master names the pty in /proc/PID/fdinfo ("tty-index"). A simulator whose descriptors cannot
+// be read counts as holding it.
+bool heldByAnotherSimulator(const std::string& index) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const auto& process : fs::directory_iterator("/proc", error)) {
+        const std::string pid = process.path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == std::to_string(::getpid())) continue;
+        std::string name;
+        std::getline(std::ifstream(process.path() / "comm"), name);
+        if (name != "orvane-sim") continue;
+        fs::directory_iterator descriptors(process.path() / "fd", error);
+        if (error) return true;
+        for (const auto& descriptor : descriptors) {
+            if (fs::read_symlink(descriptor.path(), error) != "/dev/ptmx") continue;
+            std::ifstream info(process.path() / "fdinfo" / descriptor.path().filename());
+            for (std::string line; std::getline(info, line);) {
+                if (line == "tty-index:\t" + index) return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A link another simulator left behind when it was killed: it points nowhere, or at a pty whose
+// number has since been taken by some other program (a terminal, say) and no simulator holds.
+bool isStaleLink(const std::string& path) {
     struct stat status {};
-    return ::lstat(path, &status) == 0 && S_ISLNK(status.st_mode) && ::stat(path, &status) != 0 && errno == ENOENT;
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return false;
+    if (::stat(path.c_str(), &status) != 0) return errno == ENOENT;
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(path, error);
+    const std::string pts = "/dev/pts/";
+    return !error && target.rfind(pts, 0) == 0 && !heldByAnotherSimulator(target.substr(pts.size()));
 }
 
 }  // namespace
 
 bool UsbPort::attach(const std::string& linkPath) {
-    // A link left behind by a simulator that was killed points nowhere: replace it. (Checked
-    // before the new pty exists, which may get the name the link points at.)
-    if (!linkPath.empty() && linkPath != link_ && isDanglingLink(linkPath.c_str())) ::unlink(linkPath.c_str());
+    // A link left behind by a simulator that was killed is replaced. (Checked before the new pty
+    // exists, which may get the name the link points at.)
+    if (!linkPath.empty() && linkPath != link_ && isStaleLink(linkPath)) ::unlink(linkPath.c_str());
 
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     char name[128];
