@@ -198,13 +198,15 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
             EXPECT_LE(ticks(), ticksBefore + 1);
             EXPECT_EQ(session->requestLateralControlMagntiude(), 0.0);
             EXPECT_EQ(session->requestLongitudinalControlMagntiude(), 0.0);
-            // On the wire: a request already on its way may carry the step; every later one is 0.
+            // On the wire: a request already on its way may carry the step, and so may the one
+            // before it, which the peer may have answered without counting it yet (it counts after
+            // replying); every later one is 0.
             const std::size_t before = bench.device.requestCount();
             ASSERT_TRUE(bench.device.waitForRequests(before + 12));
-            const auto requests = bench.device.requestsSince(before + 1);
-            ASSERT_GE(requests.size(), 11u);
+            const auto requests = bench.device.requestsSince(before + 2);
+            ASSERT_GE(requests.size(), 10u);
             for (std::size_t i = 0; i < requests.size(); ++i) {
-                EXPECT_EQ(field(requests[i], "lat"), "0.0") << "request " << i + 1 << " after the abort";
+                EXPECT_EQ(field(requests[i], "lat"), "0.0") << "request " << i + 2 << " after the abort";
                 EXPECT_EQ(field(requests[i], "long"), "0.0");
             }
 
