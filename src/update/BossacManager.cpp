@@ -32,38 +32,18 @@ bool isExecutableFile(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// How waiting for the tool ended: its wait status once it has ended, still running after the
-// bound, or unknown (waitpid failed: another part of the process reaped it, for one).
-struct ToolExit {
-    enum class State { ended, running, unknown } state = State::running;
-    int status = 0;
-    int error = 0;
-};
-
-// Waits at most `bound` for the tool to end.
-ToolExit waitForExit(pid_t process, std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (;;) {
-        int status = 0;
-        const pid_t reaped = ::waitpid(process, &status, WNOHANG);
-        if (reaped == process) return {ToolExit::State::ended, status, 0};
-        if (reaped < 0 && errno != EINTR) return {ToolExit::State::unknown, 0, errno};
-        if (std::chrono::steady_clock::now() >= deadline) return {};
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
+using ToolExit = ChildProcessHandle::Exit;
 
 // Stops the tool: SIGTERM, then SIGKILL when it has not ended within the grace. One that does
 // not end even then (stuck in the kernel on a device that went away) is reaped in the
-// background, so the run never waits for it without end.
-void stopTool(pid_t process) {
-    ::kill(process, SIGTERM);
-    if (waitForExit(process, BossacManager::toolStopGrace).state != ToolExit::State::running) return;
-    ::kill(process, SIGKILL);
-    if (waitForExit(process, BossacManager::toolStopGrace).state != ToolExit::State::running) return;
-    dispatchGlobal([process] {
-        while (::waitpid(process, nullptr, 0) < 0 && errno == EINTR) {}
-    });
+// background, so the run never waits for it without end. Signals go through the tool's pidfd,
+// so one reaped elsewhere meanwhile is never mistaken for a process that took its pid.
+void stopTool(const std::shared_ptr<ChildProcessHandle>& process) {
+    process->signal(SIGTERM);
+    if (process->wait(BossacManager::toolStopGrace).state != ToolExit::State::running) return;
+    process->signal(SIGKILL);
+    if (process->wait(BossacManager::toolStopGrace).state != ToolExit::State::running) return;
+    dispatchGlobal([process] { process->wait(std::nullopt); });
 }
 
 // The tool stopped printing and was stopped: the run cannot have finished.
@@ -338,6 +318,8 @@ std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
 
     pid_t process = -1;
     const int spawnError = ::posix_spawn(&process, toolText.c_str(), &actions, &attributes, argv.data(), environ);
+    // Held by its pidfd at once, before anything could reap it.
+    auto handle = spawnError == 0 ? std::make_shared<ChildProcessHandle>(process) : nullptr;
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(ends[1]);  // the tool holds the only write ends now, so its exit ends the stream
@@ -346,7 +328,7 @@ std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
         ::close(ends[0]);
         return makeSystemError("Starting the flashing tool " + toolText + " failed", spawnError);
     }
-    return RunningTool{process, ends[0]};
+    return RunningTool{std::move(handle), ends[0]};
 }
 
 void BossacManager::followTool(RunningTool tool, std::chrono::milliseconds silenceLimit) {
@@ -400,11 +382,12 @@ BossacManager::OutputEnd BossacManager::readOutput(int output, std::chrono::mill
     return end;
 }
 
-ErrorRef BossacManager::decideOutcome(pid_t process, OutputEnd end, std::chrono::milliseconds silenceLimit) const {
+ErrorRef BossacManager::decideOutcome(const std::shared_ptr<ChildProcessHandle>& process, OutputEnd end,
+                                      std::chrono::milliseconds silenceLimit) const {
     if (end.kind == OutputEnd::Kind::endOfOutput) {
         // A tool ends right after its output; one that closed its output and goes on is as
         // good as silent.
-        const ToolExit exit = waitForExit(process, silenceLimit);
+        const ToolExit exit = process->wait(silenceLimit);
         if (exit.state == ToolExit::State::ended) return outcomeOfRun(entireLog(), exit.status);
         if (exit.state == ToolExit::State::unknown) {
             return makeSystemError(

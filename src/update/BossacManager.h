@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "platform/ChildProcessHandle.h"
 #include "platform/Error.h"
 #include "update/FlashingToolOutput.h"
 
@@ -121,7 +122,7 @@ private:
     };
     // A started tool: its process and the read end of the pipe that carries its output.
     struct RunningTool {
-        pid_t process = -1;
+        std::shared_ptr<ChildProcessHandle> process;
         int output = -1;
     };
     // How reading the tool's output ended.
@@ -138,7 +139,8 @@ private:
                                                          const std::optional<std::filesystem::path>& workingDirectory);
     void followTool(RunningTool tool, std::chrono::milliseconds silenceLimit);
     OutputEnd readOutput(int output, std::chrono::milliseconds silenceLimit);
-    ErrorRef decideOutcome(pid_t process, OutputEnd end, std::chrono::milliseconds silenceLimit) const;
+    ErrorRef decideOutcome(const std::shared_ptr<ChildProcessHandle>& process, OutputEnd end,
+                           std::chrono::milliseconds silenceLimit) const;
     // Resets the run's state and hands the outcome to the main queue.
     void finish(ErrorRef outcome);
 

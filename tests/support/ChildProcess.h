@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ChildProcessHandle.h"
+
 extern char** environ;
 
 namespace orvane::testing {
@@ -64,7 +66,9 @@ public:
         std::vector<char*> envp;
         for (auto& entry : environment) envp.push_back(entry.data());
         envp.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        pid_t pid = -1;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0)
+            process_ = ChildProcessHandle(pid);
         posix_spawn_file_actions_destroy(&actions);
         ::close(pipeFds[1]);
         output_ = pipeFds[0];
@@ -73,23 +77,22 @@ public:
     // A child still running is asked to end first, so that a simulator removes its link: a killed
     // one leaves the link behind, and once its pty's number is reused (by a test running beside
     // this one) the link no longer dangles and the next simulator on that path cannot place its own.
+    // Signals go through the child's pidfd, so they never reach a process that took its pid.
     ~Child() {
-        if (pid_ > 0 && !status_) {
-            ::kill(pid_, SIGTERM);
+        if (started() && !wait(std::chrono::milliseconds(0))) {
+            process_.signal(SIGTERM);
             if (!wait(std::chrono::seconds(10))) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, nullptr, 0);
+                process_.signal(SIGKILL);
+                process_.wait(std::nullopt);
             }
         }
         if (output_ >= 0) ::close(output_);
     }
 
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
-    // Nothing when the child was never started: kill(-1) would reach every process we may signal.
-    void signal(int number) {
-        if (started() && !status_) ::kill(pid_, number);
-    }
+    bool started() const { return process_.pid() > 0; }
+    pid_t pid() const { return process_.pid(); }
+    // Nothing is sent to a child that has been reaped, or was never started: false then.
+    bool signal(int number) { return process_.signal(number); }
 
     std::optional<std::string> readLine() {
         std::string line;
@@ -126,27 +129,23 @@ public:
         return text;
     }
 
-    // The exit status, or nothing if it is still running after `timeout` (or was never started:
-    // waitpid(-1) would reap some other child).
+    // The exit status (128 + the signal for one that a signal ended; -1 for one reaped elsewhere,
+    // with SIGCHLD ignored, say), or nothing if it is still running after `timeout` or was never
+    // started.
     std::optional<int> wait(std::chrono::milliseconds timeout) {
         if (!started()) return std::nullopt;
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!status_) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const ChildProcessHandle::Exit exit = process_.wait(timeout);
+        switch (exit.state) {
+            case ChildProcessHandle::Exit::State::running: return std::nullopt;
+            case ChildProcessHandle::Exit::State::unknown: return -1;
+            case ChildProcessHandle::Exit::State::ended: break;
         }
-        return status_;
+        return WIFEXITED(exit.status) ? WEXITSTATUS(exit.status) : 128 + WTERMSIG(exit.status);
     }
 
 private:
-    pid_t pid_ = -1;
+    ChildProcessHandle process_;
     int output_ = -1;
-    std::optional<int> status_;
 };
 
 }  // namespace orvane::testing
