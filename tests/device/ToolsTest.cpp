@@ -2,13 +2,16 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,6 +27,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/DeviceSerialInterface.h"
+#include "orvane-sim/UsbPort.h"
 #include "support/ChildProcess.h"
 #include "update/BossacManager.h"
 
@@ -228,6 +232,26 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
         EXPECT_TRUE(simulator->wait(15s).has_value());
     }
     ::close(other);
+}
+
+// The simulator knows a live simulator's pty by the multiplexer's device, whichever path opened
+// it (a container's /dev/pts/ptmx as well as /dev/ptmx), and takes a process it cannot read for
+// one that holds nothing.
+TEST(SimulatorLink, APtyIsHeldWhicheverPathOpenedIt) {
+    for (const char* multiplexer : {"/dev/ptmx", "/dev/pts/ptmx"}) {
+        SCOPED_TRACE(multiplexer);
+        const int master = ::open(multiplexer, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        // /dev/pts/ptmx has mode 000 outside a container: only root (as in CI) opens it.
+        if (master < 0 && errno == EACCES && ::geteuid() != 0) continue;
+        ASSERT_GE(master, 0) << std::strerror(errno);
+        unsigned index = 0;
+        ASSERT_EQ(::ioctl(master, TIOCGPTN, &index), 0);
+        EXPECT_TRUE(sim::holdsPtyMaster("/proc/self", index));
+        EXPECT_FALSE(sim::holdsPtyMaster("/proc/self", index + 1000));
+        ::close(master);
+        EXPECT_FALSE(sim::holdsPtyMaster("/proc/self", index));
+    }
+    EXPECT_FALSE(sim::holdsPtyMaster("/proc/no-such-process", 0));
 }
 
 TEST_F(ToolsTest, MonitorSaysWhyTheLinkEnded) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,27 +24,45 @@ void makeRaw(int fd) {
     ::tcsetattr(fd, TCSANOW, &attributes);
 }
 
-// Whether another running simulator holds the pty numbered `index`: the descriptor of a pty's
-// master names the pty in /proc/PID/fdinfo ("tty-index"). A simulator whose descriptors cannot
-// be read counts as holding it.
-bool heldByAnotherSimulator(const std::string& index) {
+// The pty multiplexer's device (5, 2), whichever path it was opened by: /dev/ptmx, or a
+// container's /dev/pts/ptmx.
+const dev_t kPtmxDevice = makedev(5, 2);
+
+}  // namespace
+
+bool holdsPtyMaster(const std::filesystem::path& process, unsigned index) {
+    namespace fs = std::filesystem;
+    const std::string wanted = "tty-index:\t" + std::to_string(index);
+    std::error_code error;
+    fs::directory_iterator descriptors(process / "fd", error);
+    // Every step that cannot be read (the process ended meanwhile, or is not ours to look at)
+    // counts as "not held here"; nothing in the walk throws.
+    for (const fs::directory_iterator end; !error && descriptors != end; descriptors.increment(error)) {
+        struct stat status {};
+        if (::stat(descriptors->path().c_str(), &status) != 0 || !S_ISCHR(status.st_mode) ||
+            status.st_rdev != kPtmxDevice)
+            continue;
+        std::ifstream info(process / "fdinfo" / descriptors->path().filename());
+        for (std::string line; std::getline(info, line);) {
+            if (line == wanted) return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// Whether another running simulator holds the pty numbered `index`.
+bool heldByAnotherSimulator(unsigned index) {
     namespace fs = std::filesystem;
     std::error_code error;
-    for (const auto& process : fs::directory_iterator("/proc", error)) {
-        const std::string pid = process.path().filename();
+    fs::directory_iterator processes("/proc", error);
+    for (const fs::directory_iterator end; !error && processes != end; processes.increment(error)) {
+        const std::string pid = processes->path().filename();
         if (pid.find_first_not_of("0123456789") != std::string::npos || pid == std::to_string(::getpid())) continue;
         std::string name;
-        std::getline(std::ifstream(process.path() / "comm"), name);
-        if (name != "orvane-sim") continue;
-        fs::directory_iterator descriptors(process.path() / "fd", error);
-        if (error) return true;
-        for (const auto& descriptor : descriptors) {
-            if (fs::read_symlink(descriptor.path(), error) != "/dev/ptmx") continue;
-            std::ifstream info(process.path() / "fdinfo" / descriptor.path().filename());
-            for (std::string line; std::getline(info, line);) {
-                if (line == "tty-index:\t" + index) return true;
-            }
-        }
+        std::getline(std::ifstream(processes->path() / "comm"), name);
+        if (name == "orvane-sim" && holdsPtyMaster(processes->path(), index)) return true;
     }
     return false;
 }
@@ -54,10 +73,10 @@ bool isStaleLink(const std::string& path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return false;
     if (::stat(path.c_str(), &status) != 0) return errno == ENOENT;
-    std::error_code error;
-    const std::string target = std::filesystem::read_symlink(path, error);
-    const std::string pts = "/dev/pts/";
-    return !error && target.rfind(pts, 0) == 0 && !heldByAnotherSimulator(target.substr(pts.size()));
+    // A pty's device numbers give its index (majors 136 to 143, 256 minors each).
+    if (!S_ISCHR(status.st_mode) || major(status.st_rdev) < 136 || major(status.st_rdev) > 143) return false;
+    const unsigned index = (major(status.st_rdev) - 136) * 256 + minor(status.st_rdev);
+    return !heldByAnotherSimulator(index);
 }
 
 }  // namespace

@@ -8,9 +8,15 @@
 
 #include <termios.h>
 
+#include <filesystem>
 #include <string>
 
 namespace orvane::sim {
+
+// Whether the process whose /proc folder is `process` holds the master of the pty numbered
+// `index`: a descriptor of the pty multiplexer's device whose fdinfo names that tty index.
+// Whatever cannot be read counts as not held.
+bool holdsPtyMaster(const std::filesystem::path& process, unsigned index);
 
 class UsbPort {
 public:
