@@ -61,6 +61,7 @@ void showAboutBox(QWidget* parent) {
     auto* box = new QMessageBox(QMessageBox::NoIcon, "About Orvane Console", aboutText(), QMessageBox::Ok, parent,
                                 sheetWindowFlags());
     box->setObjectName("aboutBox");
+    box->setTextFormat(Qt::RichText);  // our own text, with the libraries' names escaped
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIconPixmap((parent ? parent->windowIcon() : QApplication::windowIcon()).pixmap(64, 64));
     openOverWindow(*box, parent);

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <string_view>
 
-#include "console/RecordingReplay.h"
 #include "console/ManeuverControl.h"
+#include "console/RecordingReplay.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
@@ -34,6 +34,7 @@
 #include "qt/SettingsDialog.h"
 #include "qt/SheetDialog.h"
 #include "qt/TrafficPanel.h"
+#include "qt/ViewStyle.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
@@ -78,6 +79,7 @@ public:
 
 Application::Application(Options options) {
     QtCurrentEvent::install();
+    showLabelsAsPlainText();
 
     MainQueue& mainQueue = MainQueue::shared();
     mainQueue.bindToCurrentThread();

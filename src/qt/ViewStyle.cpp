@@ -1,9 +1,36 @@
 #include "qt/ViewStyle.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QWidget>
 
 namespace orvane {
+
+namespace {
+
+class PlainTextLabels : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Polish) {
+            auto* label = qobject_cast<QLabel*>(watched);
+            if (label && label->textFormat() == Qt::AutoText) label->setTextFormat(Qt::PlainText);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void showLabelsAsPlainText() {
+    const QString name = QStringLiteral("orvanePlainTextLabels");
+    if (!qApp || qApp->findChild<QObject*>(name, Qt::FindDirectChildrenOnly)) return;
+    auto* filter = new PlainTextLabels(qApp);
+    filter->setObjectName(name);
+    qApp->installEventFilter(filter);
+}
 
 QColor mutedTextColor(const QPalette& palette, qreal strength) {
     const QColor text = palette.color(QPalette::Text);

@@ -20,6 +20,12 @@ QFont scaledFont(const QFont& font, qreal factor, QFont::Weight weight = QFont::
 // A small label in the muted colour.
 QLabel* makeCaption(const QString& text, QWidget* parent);
 
+// Makes every label of the application that is left at Qt::AutoText show its text as plain text
+// once it is polished (before it is first shown): texts from files, devices and servers reach
+// labels and message boxes, and a name such as "<img src=...>" must read as it is, never render.
+// A label set to Qt::RichText on purpose (the About box) keeps it. Installed once per application.
+void showLabelsAsPlainText();
+
 // A weak reference to a controller that an action can call while the controller lives.
 template <typename Controller>
 std::weak_ptr<Controller> weakController(Controller& controller) {

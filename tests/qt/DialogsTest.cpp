@@ -11,6 +11,8 @@
 #include <QSettings>
 #include <QTest>
 #include <QToolButton>
+#include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +127,32 @@ TEST_F(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationMo
     EXPECT_EQ(box->text(), "Failed to flash the firmware update.");
     EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
     answer(box);
+}
+
+// Texts from devices, servers and files reach alerts and labels; markup in them reads as it is.
+TEST_F(Dialogs, TextFromOutsideIsShownAsPlainText) {
+    AppHarness h;
+    testing::ScratchDirectory files;
+    const QString markup = "<img src=\"x\"><b>bold</b>";
+    const auto recording = files.path() / (markup.toStdString() + ".csv");
+    std::ofstream(recording) << "time,message\r\n-1,STEERING\r\n";
+    const std::function<void()> shows[] = {
+        [&] {
+            h.console().presentError(std::make_shared<InformativeError>(
+                markup.toStdString(), "", std::make_shared<PlatformError>("Transfer", 7, markup.toStdString())));
+        },
+        [&] {
+            h.console().showAlert({"Done.", markup.toStdString(), "FirmwareUpdate"}, true, [] {});
+        },
+        [&] { h.app->openRecording(recording.string()); },
+    };
+    for (std::size_t i = 0; i < std::size(shows); ++i) {
+        SCOPED_TRACE(i);
+        shows[i]();
+        ASSERT_TRUE(waitFor([&] { return !testing::visibleLabelsHolding(markup).empty(); }));
+        for (QLabel* label : testing::visibleLabelsHolding(markup)) EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        for (QMessageBox* box : visibleWindows<QMessageBox>()) box->accept();
+    }
 }
 
 TEST_F(Dialogs, AlertsShowTheirTextsAndIconAndCompleteWhenAnswered) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSlider>
 #include <QStyle>
@@ -35,6 +36,17 @@ std::vector<W*> visibleWindows() {
     std::vector<W*> found;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* typed = qobject_cast<W*>(widget); typed && typed->isVisible()) found.push_back(typed);
+    }
+    return found;
+}
+
+// The visible labels of every window whose text holds `fragment`.
+inline std::vector<QLabel*> visibleLabelsHolding(const QString& fragment) {
+    std::vector<QLabel*> found;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        for (auto* label : window->findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text().contains(fragment)) found.push_back(label);
+        }
     }
     return found;
 }
