@@ -166,6 +166,7 @@ Application::Application(Options options) {
 
 void Application::connectWhenListed(const std::string& path) {
     auto* timer = new QTimer(window_.get());
+    timer->setObjectName("connectWhenListed");
     auto deadline = std::make_shared<QElapsedTimer>();
     deadline->start();
     QObject::connect(timer, &QTimer::timeout, timer, [this, path, timer, deadline] {

@@ -35,20 +35,20 @@ TEST(ConnectionFlow, ConnectsThenReconnectsTheSameDeviceThroughDisconnect) {
 
     h.console->connectToDevice(device->devicePath());
     EXPECT_EQ(h.lastStatusText(), "Connecting to vehicle...");
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
     EXPECT_EQ(h.console->vehicleStatus().state(), StatusIndication::Case::positive);
     EXPECT_TRUE(device->waitForRequests(1));
     auto first = h.console->vehicleInterface();
 
     h.statusTexts.clear();
     h.console->connectToDevice(device->devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }))
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }))
         << ::testing::PrintToString(h.statusTexts);
     EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected", "Connecting to vehicle...",
                                     "Vehicle connnected"}));
     EXPECT_FALSE(first->isConnected()) << "the earlier session must be closed";
     EXPECT_NE(h.console->vehicleInterface(), first);
-    EXPECT_TRUE(h.runUntil([&] { return !h.console->isConnectingToVehicle(); }));
+    EXPECT_TRUE(waitFor([&] { return !h.console->isConnectingToVehicle(); }));
 }
 
 TEST(ConnectionFlow, AChoiceWhileConnectingIsDroppedAndTheRunningAttemptCompletes) {
@@ -59,7 +59,7 @@ TEST(ConnectionFlow, AChoiceWhileConnectingIsDroppedAndTheRunningAttemptComplete
 
     h.console->connectToDevice(first->devicePath());
     h.console->connectToDevice(second->devicePath());  // dropped
-    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
     EXPECT_EQ(h.console->vehicleInterface()->path(), first->devicePath());
     EXPECT_EQ(h.statusTexts, (Texts{"Connecting to vehicle...", "Vehicle connnected"}));
 }
@@ -81,11 +81,11 @@ TEST(ConnectionFlow, AFailedOpenShowsTheReasonAndKeepsTheSelection) {
     h.console->setSelectedDevice(missing);
 
     h.console->connectToDevice(missing);
-    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleStatus().state() == StatusIndication::Case::negative; }));
+    ASSERT_TRUE(waitFor([&] { return h.console->vehicleStatus().state() == StatusIndication::Case::negative; }));
     EXPECT_NE(h.lastStatusText().find("No such file"), std::string::npos) << h.lastStatusText();
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
     EXPECT_EQ(h.console->selectedDevice(), missing);
-    ASSERT_TRUE(h.runUntil([&] { return !h.console->isConnectingToVehicle(); }));
+    ASSERT_TRUE(waitFor([&] { return !h.console->isConnectingToVehicle(); }));
 }
 
 TEST(DeviceDiscovery, KeepsSerialDevicesByPrefixAndBuildsThePopup) {
@@ -152,14 +152,14 @@ TEST(DeviceDiscovery, ChoosingAnEntrySelectsAndConnectsAndTheHeaderDisconnects) 
     h.devicesPopup->selectItemAtIndex(1);
     h.console->didSelectDevice(h.devicesPopup.get());
     EXPECT_EQ(h.console->selectedDevice(), path);
-    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
 
     h.statusTexts.clear();
     h.devicesPopup->selectItemAtIndex(0);
     h.console->didSelectDevice(h.devicesPopup.get());
     EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
     EXPECT_EQ(h.devicesPopup->selectedIndex, 0);
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "No interface selected or available."; }));
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText() == "No interface selected or available."; }));
     EXPECT_EQ(h.statusTexts,
               (Texts{"Disconnecting from vehicle...", "Disconnected", "No interface selected or available."}));
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
@@ -171,16 +171,16 @@ TEST(DeviceDiscovery, UnpluggingTheConnectedDeviceEndsInNoInterfaceAtTheNextScan
     dev.link("ttyACM0", device->devicePath());
     ConsoleHarness h({.deviceDirectory = dev.path().string()});
     h.appear();  // the device-list timer scans once a second
-    ASSERT_TRUE(h.runUntil([&] { return h.console->devices().size() == 1; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return h.console->devices().size() == 1; }, 15s));
     h.devicesPopup->selectItemAtIndex(1);
     h.console->didSelectDevice(h.devicesPopup.get());
-    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
 
     device->unplug();
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText().rfind("Connection lost", 0) == 0; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText().rfind("Connection lost", 0) == 0; }, 15s));
     dev.remove("ttyACM0");
     // The next scan, a second later on an idle machine, finds the device gone.
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "No interface selected or available."; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText() == "No interface selected or available."; }, 15s));
     EXPECT_EQ(h.console->selectedDevice(), std::nullopt);
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
     EXPECT_EQ(h.devicesPopup->itemTitles(), (Texts{"No devices found."}));
@@ -219,13 +219,13 @@ TEST(LinkTruth, ALinkThatEndsShowsItsCauseKeepsTheValuesAsStaleAndConnectsAgain)
 
     h.console->setSelectedDevice(device.devicePath());
     h.console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 0; }));
     EXPECT_TRUE(update.isActionEnabled());
     h.console->refreshTelemetry();
     EXPECT_EQ(angle.valueText(), "12.5°");
 
     garbage = true;
-    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleInterface() == nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return h.console->vehicleInterface() == nullptr; }));
     EXPECT_EQ(h.console->vehicleStatus().state(), StatusIndication::Case::negative);
     EXPECT_NE(h.lastStatusText().find("not the protocol"), std::string::npos) << h.lastStatusText();
     EXPECT_FALSE(update.isActionEnabled());
@@ -236,7 +236,7 @@ TEST(LinkTruth, ALinkThatEndsShowsItsCauseKeepsTheValuesAsStaleAndConnectsAgain)
     // The same choice connects again, and the values are live again.
     garbage = false;
     h.console->connectToDevice(h.console->selectedDevice());
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText() == "Vehicle connnected" && connected(h); }));
     h.console->refreshTelemetry();
     EXPECT_FALSE(angle.isStale());
 }
@@ -252,14 +252,14 @@ TEST(LinkTruth, AFrozenDeviceIsNotRespondingAndItsValuesStaleUntilItAnswersAgain
     auto& angle = *h.console->inspectorManager().steering().angle;
     auto& lamp = *h.console->inspectorManager().steering().apaTOI;
     h.console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 0; }));
     h.console->refreshTelemetry();
     EXPECT_EQ(lamp.status(), StatusIndication::positive("Activated"));
 
     // Nothing comes back: after two seconds the status says so (the refresh runs 50 times a
     // second in the window).
     device.stopAnswering();
-    ASSERT_TRUE(h.runUntil(
+    ASSERT_TRUE(waitFor(
         [&] {
             h.console->refreshTelemetry();
             return h.console->vehicleStatus().state() == StatusIndication::Case::warning;
@@ -274,7 +274,7 @@ TEST(LinkTruth, AFrozenDeviceIsNotRespondingAndItsValuesStaleUntilItAnswersAgain
     EXPECT_LT(h.wheel->alpha, 1.0);
 
     device.startAnswering(answer);
-    ASSERT_TRUE(h.runUntil(
+    ASSERT_TRUE(waitFor(
         [&] {
             h.console->refreshTelemetry();
             return h.lastStatusText() == "Vehicle connnected";
@@ -297,11 +297,11 @@ TEST(LinkTruth, TheConnectionButtonFollowsTheConnection) {
     EXPECT_TRUE(button->enabled);
     EXPECT_EQ(button->titles.back(), "Connect");
     ASSERT_TRUE(button->press());
-    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
     EXPECT_EQ(button->titles.back(), "Disconnect");
 
     ASSERT_TRUE(button->press());
-    ASSERT_TRUE(h.runUntil([&] { return h.lastStatusText() == "Disconnected"; }));
+    ASSERT_TRUE(waitFor([&] { return h.lastStatusText() == "Disconnected"; }));
     EXPECT_EQ(h.console->vehicleInterface(), nullptr);
     EXPECT_EQ(h.console->selectedDevice(), device->devicePath()) << "the choice stays";
     EXPECT_EQ(button->titles.back(), "Connect");
@@ -325,7 +325,7 @@ TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
 
     dev.link("ttyACM0", device->devicePath());
     h.console->scanDevices();
-    ASSERT_TRUE(h.runUntil([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 2; }));
+    ASSERT_TRUE(waitFor([&] { return connected(h) && h.console->vehicleInterface()->decodedMessageCount() > 2; }));
     EXPECT_EQ(h.console->selectedDevice(), path);
     EXPECT_EQ(h.console->lastConnectedDevice(), path);
 
@@ -354,8 +354,8 @@ TEST(TestBench, TheConsoleDrainsTheTrafficIntoItsHistoryWithNoPanel) {
     dev.link("ttyACM0", device->devicePath());  // listed, so the console's scans keep it connected
     h.appear();
     h.console->connectToDevice((dev.path() / "ttyACM0").string());
-    ASSERT_TRUE(h.runUntil([&] { return connected(h); }));
-    ASSERT_TRUE(h.runUntil([&] { return traffic->firstPosition() >= 500; }))
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
+    ASSERT_TRUE(waitFor([&] { return traffic->firstPosition() >= 500; }))
         << traffic->firstPosition() << " entries left a history of " << traffic->history().size();
     EXPECT_EQ(traffic->history().size(), 50u);
     const auto& newest = traffic->history().back();

@@ -85,8 +85,4 @@ void ConsoleHarness::loadWithoutTimers() {
     console->viewDidAppear();
 }
 
-bool ConsoleHarness::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    return MainQueue::shared().runUntil(done, timeout);
-}
-
 }  // namespace orvane::testing

@@ -18,6 +18,7 @@
 #include "support/FakeGamepads.h"
 #include "support/FakeWidgets.h"
 #include "support/TemporaryDirectory.h"
+#include "support/WaitFor.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane::testing {
@@ -32,9 +33,6 @@ struct ConsoleHarness {
     // Loads the console without starting its timers (viewDidLoad and viewDidAppear only), for
     // tests that drive scans and polls by hand.
     void loadWithoutTimers();
-
-    // Runs the main queue until `done` holds.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
     // Every vehicle status text shown in the connection-status row, in order.
     std::vector<std::string> statusTexts;

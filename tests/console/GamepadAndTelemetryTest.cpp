@@ -190,7 +190,7 @@ TEST_F(GamepadConsole, RequestsReachTheDeviceAsPercentages) {
     PtyPeer device;
     device.startAnswering([](const DeviceReport&) { return std::string("ACK{}"); });
     h->console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(h->runUntil([&] { return h->console->vehicleInterface() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return h->console->vehicleInterface() != nullptr; }));
 
     pad->lx = 1.0f;
     pad->rx = 1.0f;
@@ -198,7 +198,7 @@ TEST_F(GamepadConsole, RequestsReachTheDeviceAsPercentages) {
     for (int i = 0; i < 20; ++i) h->console->pollGamepad();
     const auto seen = device.requestCount();
     ASSERT_TRUE(device.waitForRequests(seen + 2));
-    const auto last = device.requests().back();
+    const auto last = device.lastRequest();
     EXPECT_EQ(last.fields.at("lat"), "-100.0");
     EXPECT_EQ(last.fields.at("long"), "25.0");
 }
@@ -244,7 +244,7 @@ TEST(TelemetryDisplay, DeviceReportsFlowIntoTheRowsAndTheWheel) {
     h.wheel->frameRect = {0, 0, 100, 100};
     h.loadWithoutTimers();
     h.console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleInterface() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return h.console->vehicleInterface() != nullptr; }));
     ASSERT_TRUE(device.waitForRequests(6));
 
     h.console->refreshTelemetry();
@@ -267,7 +267,7 @@ TEST(TelemetryDisplay, DeviceReportsFlowIntoTheRowsAndTheWheel) {
 
     // Without the session every row goes back to its no-session value.
     h.console->connectToDevice(std::nullopt);
-    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleInterface() == nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return h.console->vehicleInterface() == nullptr; }));
     h.console->refreshTelemetry();
     EXPECT_EQ(m.steering().angle->value(), "0.0°");
     EXPECT_EQ(m.device().version->value(), std::nullopt);
@@ -351,7 +351,7 @@ TEST(ConsoleTimers, TheControlTimerRefreshesTheInspectorFiftyTimesASecond) {
     h.appear();
     h.console->setSelectedGamepad(pad);
     pad->rt = 0.5f;
-    ASSERT_TRUE(h.runUntil([&] { return h.longLabel->value == "50.0% Engine"; }, 15s));
+    ASSERT_TRUE(waitFor([&] { return h.longLabel->value == "50.0% Engine"; }, 15s));
     EXPECT_EQ(h.console->inspectorManager().steering().angle->value(), "0.0°");
     // The inspector was handed its groups and reloads rows as they change.
     EXPECT_EQ(h.inspector->rootItem()->children().size(), 3u);

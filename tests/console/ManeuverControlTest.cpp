@@ -14,6 +14,7 @@
 #include "support/Csv.h"
 #include "support/PtyPeer.h"
 #include "support/TemporaryDirectory.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -43,26 +44,20 @@ TEST(ManeuverControl, AnAbortThatWaitsLeavesZeroOnTheWireBeforeTheSessionCloses)
                                          "amplitude": 0.2, "duration": 60}]})"),
                   "suite.json", session, requestTargetFor(session));
     // Ticks, as the control timer's, until the step has gone out and been recorded.
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (std::chrono::steady_clock::now() < deadline &&
-           !(peer.requestCount() > 0 && lateralOf(peer.requests().back()) == "20.0" &&
-             tap->recording()->rowCount() > 10)) {
-        control.tick({});
-        std::this_thread::sleep_for(20ms);
-    }
+    ASSERT_TRUE(orvane::testing::waitFor(
+        [&] { return lateralOf(peer.lastRequest()) == "20.0" && tap->recording()->rowCount() > 10; }, 20s,
+        [&] {
+            control.tick({});
+            std::this_thread::sleep_for(20ms);
+        }));
     ASSERT_TRUE(control.isRunning());
-    ASSERT_EQ(lateralOf(peer.requests().back()), "20.0");
 
     EXPECT_TRUE(control.abortAndWaitForZero("the window was closed", 10s));
     EXPECT_FALSE(control.isRunning());
     session->disconnect();
     tap->stopRecording();
     // What was written before the port closed reaches the peer: a request carrying 0.
-    const auto readBy = std::chrono::steady_clock::now() + 10s;
-    while (std::chrono::steady_clock::now() < readBy && lateralOf(peer.requests().back()) != "0.0") {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(lateralOf(peer.requests().back()), "0.0");
+    EXPECT_TRUE(orvane::testing::waitFor([&] { return lateralOf(peer.lastRequest()) == "0.0"; }));
     EXPECT_EQ(maneuverOutcomeText(*control.runner()),
               "Aborted in \"steer step\", repeat 1 of 1: the window was closed");
 

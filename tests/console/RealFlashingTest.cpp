@@ -45,8 +45,6 @@ std::string contents(const fs::path& path) {
 class RealFlashing : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists(kBossac)) GTEST_SKIP() << "bossac from bossa-cli is not installed";
-        if (!fs::exists(kToolsDirectory / "orvane-sim")) GTEST_SKIP() << "build orvane-sim first";
         setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
         server.server().Get("/latest.json", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content(nlohmann::json{{"version", "9.8.7.6"},
@@ -90,7 +88,7 @@ protected:
     void connect() {
         h->console->setSelectedDevice(link.string());
         h->console->connectToDevice(link.string());
-        ASSERT_TRUE(h->runUntil([&] {
+        ASSERT_TRUE(waitFor([&] {
             auto session = h->console->vehicleInterface();
             return session && session->version().has_value();
         }));
@@ -99,9 +97,9 @@ protected:
     // Check for Update, "Update", and wait for the alert or the error that ends the workflow.
     void update() {
         h->console->checkForUpdates();
-        ASSERT_TRUE(h->runUntil([&] { return h->dialog != nullptr; }));
+        ASSERT_TRUE(waitFor([&] { return h->dialog != nullptr; }));
         h->dialog->didSelectUpdate(nullptr);
-        ASSERT_TRUE(h->runUntil([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 120s));
+        ASSERT_TRUE(waitFor([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 120s));
     }
 
     // The step the failure alert names, and the tool's error behind it.
@@ -136,7 +134,7 @@ TEST_F(RealFlashing, TheImageLandsByteForByteAndTheDeviceComesBackWithItsVersion
     EXPECT_NE(h->host->alerts.back().alert.detailedText.value_or("").find("Verify successful"), std::string::npos);
     EXPECT_EQ(contents(dump), image);
 
-    ASSERT_TRUE(h->runUntil([&] { return fs::exists(link); }));
+    ASSERT_TRUE(waitFor([&] { return fs::exists(link); }));
     ASSERT_NO_FATAL_FAILURE(connect());
     EXPECT_EQ(h->console->vehicleInterface()->version(), Version(9, 8, 7, 6));
 }
@@ -173,7 +171,7 @@ TEST_F(RealFlashing, ADeviceInItsBootloaderIsRecognisedAndInstallFirmwareBringsI
     ASSERT_NO_FATAL_FAILURE(startDevice({"--start-in-bootloader"}, false));
     h->console->setSelectedDevice(link.string());
     h->console->connectToDevice(link.string());
-    ASSERT_TRUE(h->runUntil(
+    ASSERT_TRUE(waitFor(
         [&] {
             h->console->refreshTelemetry();
             return h->lastStatusText().rfind("The device is in its bootloader", 0) == 0;
@@ -189,7 +187,7 @@ TEST_F(RealFlashing, ADeviceInItsBootloaderIsRecognisedAndInstallFirmwareBringsI
 
     const fs::path bootloader = fs::read_symlink(link);
     firmware.didPressActionButtonWithButton(nullptr);
-    ASSERT_TRUE(h->runUntil([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 120s));
+    ASSERT_TRUE(waitFor([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 120s));
     ASSERT_TRUE(h->host->presentedErrors.empty())
         << h->host->presentedErrors.back().error->recoverySuggestion().value_or("");
     EXPECT_EQ(h->host->alerts.back().alert.messageText, "The firmware update completed.");
@@ -197,7 +195,7 @@ TEST_F(RealFlashing, ADeviceInItsBootloaderIsRecognisedAndInstallFirmwareBringsI
     EXPECT_EQ(contents(dump), image);
 
     // The device comes back on a new port behind the same name.
-    ASSERT_TRUE(h->runUntil([&] {
+    ASSERT_TRUE(waitFor([&] {
         std::error_code error;
         return fs::read_symlink(link, error) != bootloader && !error;
     }));

@@ -152,17 +152,16 @@ TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresThe
         ViewController::Configuration{.deviceDirectory = devices.path().string(), .gamepadSource = gamepads});
     h.appear();
     h.console->connectToDevice((devices.path() / "ttyACM9").string());
-    ASSERT_TRUE(
-        h.runUntil([&] { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }));
+    ASSERT_TRUE(waitFor([&] { return h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected(); }));
     const std::string connectedStatus = h.lastStatusText();
 
-    const auto lastRequest = [&] { return device.requests().back(); };
+    const auto lastRequest = [&] { return device.lastRequest(); };
     const auto isControl = [](const DeviceReport& r, const char* lat, const char* lon) {
         return r.name == "CONTROL" && r.fields.at("lat") == lat && r.fields.at("long") == lon;
     };
     h.console->setRequestedLateralControl(0.5);
     h.console->setRequestedLongitudinalControl(-0.25);
-    ASSERT_TRUE(h.runUntil([&] { return device.requestCount() > 0 && isControl(lastRequest(), "50.0", "-25.0"); }));
+    ASSERT_TRUE(waitFor([&] { return device.requestCount() > 0 && isControl(lastRequest(), "50.0", "-25.0"); }));
 
     ManualClock time;
     auto replay = std::make_shared<RecordingReplay>(recordingOf(kRecording), time.clock());
@@ -189,18 +188,18 @@ TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresThe
     time.now += 2s;
     replay->advance();
     // Once the 0s are out, every later request is 0, and the device stays connected.
-    ASSERT_TRUE(h.runUntil([&] { return isControl(lastRequest(), "0.0", "0.0"); }));
+    ASSERT_TRUE(waitFor([&] { return isControl(lastRequest(), "0.0", "0.0"); }));
     const std::size_t from = device.requestCount();
-    ASSERT_TRUE(h.runUntil([&] { return device.requestCount() >= from + 25; }));
+    ASSERT_TRUE(waitFor([&] { return device.requestCount() >= from + 25; }));
     const auto requests = device.requestsSince(from);
     ASSERT_GE(requests.size(), 25u);
     for (const auto& request : requests) EXPECT_TRUE(isControl(request, "0.0", "0.0")) << messageText(request);
     EXPECT_TRUE(h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected());
-    EXPECT_TRUE(h.runUntil([&] { return h.console->steeringWheelAngle() == 4.0; }))
+    EXPECT_TRUE(waitFor([&] { return h.console->steeringWheelAngle() == 4.0; }))
         << "the wheel shows the replay, not the device";
     // The inspector shows what the recording holds; a value without a column is not known.
     const auto& steering = h.console->inspectorManager().steering();
-    EXPECT_TRUE(h.runUntil([&] { return steering.angle->value() == "4.0°"; })) << steering.angle->value().value_or("-");
+    EXPECT_TRUE(waitFor([&] { return steering.angle->value() == "4.0°"; })) << steering.angle->value().value_or("-");
     EXPECT_EQ(steering.assistTorque->value(), "0.5 Nm");
     EXPECT_EQ(steering.driverTorque->value(), std::nullopt);
     EXPECT_EQ(h.console->inspectorManager().statistics().canChannel0RxCount->value(), std::nullopt);
@@ -212,8 +211,8 @@ TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresThe
     EXPECT_TRUE(h.devicesPopup->enabled);
     EXPECT_TRUE(h.console->inspectorManager().device().version->isActionEnabled());
     h.console->setRequestedLateralControl(0.5);
-    EXPECT_TRUE(h.runUntil([&] { return isControl(lastRequest(), "50.0", "0.0"); }));
-    EXPECT_TRUE(h.runUntil([&] { return h.console->steeringWheelAngle() == 7.5; }));
+    EXPECT_TRUE(waitFor([&] { return isControl(lastRequest(), "50.0", "0.0"); }));
+    EXPECT_TRUE(waitFor([&] { return h.console->steeringWheelAngle() == 7.5; }));
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ struct UpdateWorkflow : ::testing::Test {
     void connectDevice() {
         h->console->setSelectedDevice(device.devicePath());
         h->console->connectToDevice(device.devicePath());
-        ASSERT_TRUE(h->runUntil([&] {
+        ASSERT_TRUE(waitFor([&] {
             auto s = h->console->vehicleInterface();
             return s && s->version().has_value();
         }));
@@ -89,7 +89,7 @@ struct UpdateWorkflow : ::testing::Test {
     // Presses "Check for Update" and waits for the check to end.
     void check() {
         h->console->inspectorManager().device().version->didPressActionButtonWithButton(nullptr);
-        ASSERT_TRUE(h->runUntil(
+        ASSERT_TRUE(waitFor(
             [&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty() || h->dialog != nullptr; }));
     }
 
@@ -99,7 +99,7 @@ struct UpdateWorkflow : ::testing::Test {
         check();
         ASSERT_TRUE(h->dialog);
         h->dialog->didSelectUpdate(nullptr);
-        ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+        ASSERT_TRUE(waitFor([&] { return !h->host->presentedErrors.empty(); }, 10s));
     }
 
     bool sheetGone() const { return h->console->currentModalProgressViewController() == nullptr; }
@@ -115,7 +115,7 @@ struct UpdateWorkflow : ::testing::Test {
 
 TEST_F(UpdateWorkflow, WithoutASessionTheButtonDoesNothing) {
     h->console->inspectorManager().device().version->didPressActionButtonWithButton(nullptr);
-    h->runUntil([] { return false; }, 200ms);
+    MainQueue::shared().runFor(200ms);
     EXPECT_TRUE(h->host->performedSegues.empty());
     EXPECT_EQ(documentRequests.load(), 0);
 }
@@ -148,7 +148,7 @@ TEST_F(UpdateWorkflow, AnyGreaterComponentOpensTheDialogAndDontUpdateChangesNoth
     h->dialog->didSelectDontUpdate(nullptr);
     ASSERT_EQ(h->host->dismissals.size(), 2u);  // the progress sheet, then the dialog
     EXPECT_EQ(h->host->dismissals[1].presented, h->dialog.get());
-    h->runUntil([] { return false; }, 100ms);
+    MainQueue::shared().runFor(100ms);
     EXPECT_TRUE(h->console->vehicleInterface()->isConnected());
     EXPECT_EQ(h->console->selectedDevice(), device.devicePath());
     EXPECT_TRUE(toolArguments().empty());
@@ -163,7 +163,7 @@ TEST_F(UpdateWorkflow, UpdateNowDownloadsDisconnectsAndFlashes) {
     h->dialog->didSelectUpdate(nullptr);
     EXPECT_EQ(h->sheetLabel->value, "Downloading software...");
 
-    ASSERT_TRUE(h->runUntil([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 10s));
     ASSERT_TRUE(h->host->presentedErrors.empty())
         << h->host->presentedErrors[0].error->recoverySuggestion().value_or("");
     EXPECT_EQ(h->host->alerts.back().alert.messageText, "The firmware update completed.");
@@ -227,7 +227,7 @@ TEST_F(UpdateWorkflow, NoSelectedDeviceAtTheFlashingStepRunsNothing) {
     ASSERT_TRUE(h->dialog);
     h->console->setSelectedDevice(std::nullopt);  // deselected while the dialog was up
     h->dialog->didSelectUpdate(nullptr);
-    ASSERT_TRUE(h->runUntil([&] { return !h->host->presentedErrors.empty(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return !h->host->presentedErrors.empty(); }, 10s));
     const auto& presented = h->host->presentedErrors[0];
     EXPECT_EQ(presented.error->localizedDescription(), "Failed to flash the firmware update.");
     EXPECT_NE(presented.error->recoverySuggestion().value_or("").find("No device was selected"), std::string::npos);
@@ -243,9 +243,9 @@ TEST_F(UpdateWorkflow, AnUnreachableEndpointSaysTheCheckFailed) {
         ViewController::Configuration{.updateProvider = unreachable, .bossac = std::make_shared<BossacManager>()});
     other.loadWithoutTimers();
     other.console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(other.runUntil([&] { return other.console->vehicleInterface() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return other.console->vehicleInterface() != nullptr; }));
     other.console->checkForUpdates();
-    ASSERT_TRUE(other.runUntil([&] { return !other.host->presentedErrors.empty(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return !other.host->presentedErrors.empty(); }, 10s));
     const auto& presented = other.host->presentedErrors[0];
     EXPECT_TRUE(presented.asSheetOnWindow);
     EXPECT_EQ(presented.error->localizedDescription(), "Unable to check for updates.");

@@ -10,25 +10,17 @@
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
 #include "support/PtyPeer.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
 
 using namespace std::chrono_literals;
-
-template <typename Condition>
-bool eventually(Condition condition, std::chrono::milliseconds timeout = 15s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using testing::waitFor;
 
 // The exchange loop has ended when nothing but the test holds the session any more.
 bool loopEnds(const std::shared_ptr<DeviceSerialInterface>& session, std::chrono::milliseconds timeout = 15s) {
-    return eventually([&] { return session.use_count() == 1; }, timeout);
+    return waitFor([&] { return session.use_count() == 1; }, timeout);
 }
 
 // Collects what is logged, as "category:message", while it is the log's sink.
@@ -149,7 +141,7 @@ TEST(DeviceSerialInterface, UnplugEndsTheLoopAndKeepsTheTelemetry) {
     ASSERT_TRUE(peer.waitForRequests(5));
 
     peer.unplug();
-    ASSERT_TRUE(eventually([&] { return !session->isConnected(); }));
+    ASSERT_TRUE(waitFor([&] { return !session->isConnected(); }));
     EXPECT_TRUE(loopEnds(session));
     EXPECT_FALSE(session->port()->isOpen());
     EXPECT_EQ(session->steeringWheelAngle(), 12.5);
@@ -179,8 +171,7 @@ TEST(DeviceSerialInterface, ReconnectStartsOneFreshLoop) {
         ASSERT_TRUE(peer.readRequest()) << "round " << round;
         // Half a message left behind by this connection must not reach the next one.
         ASSERT_TRUE(peer.send("STEERING{angle:"));
-        ASSERT_TRUE(
-            eventually([&] { return session->decodedMessageCount() == static_cast<std::uint64_t>(round + 1); }));
+        ASSERT_TRUE(waitFor([&] { return session->decodedMessageCount() == static_cast<std::uint64_t>(round + 1); }));
         session->disconnect();
         session->disconnect();
         ASSERT_TRUE(loopEnds(session)) << "round " << round;
@@ -200,7 +191,7 @@ TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
     ASSERT_TRUE(peer.readRequest(15s)) << "no request after a silent read time-out";
     // The silence the console shows as "not responding" counts from connect while no message came.
     EXPECT_FALSE(session->lastMessageTime());
-    EXPECT_TRUE(eventually([&] { return session->timeSinceLastMessage() >= 1s; }, 15s));
+    EXPECT_TRUE(waitFor([&] { return session->timeSinceLastMessage() >= 1s; }, 15s));
     const auto beforeReply = std::chrono::steady_clock::now();
     // Half a reply, then silence: the loop asks again and keeps the half.
     ASSERT_TRUE(peer.send("STEERING{angle:"));
@@ -208,7 +199,7 @@ TEST(DeviceSerialInterface, SilenceIsAnsweredWithTheNextRequest) {
     auto log = std::make_shared<LogLines>();
     const auto previousSink = setLogSink(log);
     ASSERT_TRUE(peer.send("7.5\n}STATE{lateral-control-method:APA\n}"));
-    const bool decoded = eventually([&] { return session->decodedMessageCount() == 2; }, 15s);
+    const bool decoded = waitFor([&] { return session->decodedMessageCount() == 2; }, 15s);
     setLogSink(previousSink);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(session->steeringWheelAngle(), 7.5);
@@ -270,7 +261,7 @@ TEST(DeviceSerialInterface, TheEndOfALinkSaysWhy) {
         ASSERT_TRUE(peer.readRequest());
         EXPECT_FALSE(session->linkEnd());
         c.end(peer, *session);
-        ASSERT_TRUE(eventually([&] { return !session->isConnected(); }));
+        ASSERT_TRUE(waitFor([&] { return !session->isConnected(); }));
         const auto end = session->linkEnd();
         ASSERT_TRUE(end);
         EXPECT_EQ(end->cause, c.cause);
@@ -381,7 +372,7 @@ TEST(DeviceSerialInterface, BadBytesFromTheDeviceEndTheLink) {
         session->connect();
         ASSERT_TRUE(peer.readRequest());
         ASSERT_TRUE(peer.send(stream));
-        EXPECT_TRUE(eventually([&] { return !session->isConnected(); })) << stream.substr(0, 20);
+        EXPECT_TRUE(waitFor([&] { return !session->isConnected(); })) << stream.substr(0, 20);
         EXPECT_TRUE(loopEnds(session));
         EXPECT_EQ(session->decodedMessageCount(), 0u);
     }
@@ -438,7 +429,7 @@ TEST(DeviceSerialInterface, DroppedSessionKeepsExchangingUntilTheLinkEnds) {
     ASSERT_TRUE(peer.waitForRequests(10));
     EXPECT_FALSE(weak.expired());
     peer.unplug();
-    EXPECT_TRUE(eventually([&] { return weak.expired(); }));
+    EXPECT_TRUE(waitFor([&] { return weak.expired(); }));
 }
 
 TEST(DeviceSerialInterface, ReadersNeverSeeHalfAValue) {

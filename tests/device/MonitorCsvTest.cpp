@@ -17,6 +17,7 @@
 #include "support/ChildProcess.h"
 #include "support/Csv.h"
 #include "support/TemporaryDirectory.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -41,9 +42,6 @@ std::size_t column(const std::string& name) {
 class MonitorCsvTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists(kToolsDirectory / "orvane-sim") || !fs::exists(kToolsDirectory / "orvane-monitor")) {
-            GTEST_SKIP() << "build orvane-sim and orvane-monitor first";
-        }
         link_ = (directory_.path() / "ttyACM0").string();
         csv_ = directory_.path() / "telemetry.csv";
         simulator_ = std::make_unique<Child>(
@@ -107,10 +105,7 @@ TEST_F(MonitorCsvTest, OneRowPerPrintedMessage) {
 // The file fills while the monitor runs, so a killed monitor leaves the rows it had written.
 TEST_F(MonitorCsvTest, AKilledMonitorLeavesTheRowsWrittenSoFar) {
     auto monitor = startMonitor({"--csv", csv_.string(), link_});
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (parseCsv(contents(csv_)).rows.size() < 5 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
+    ASSERT_TRUE(orvane::testing::waitFor([&] { return parseCsv(contents(csv_)).rows.size() >= 5; }));
     monitor->signal(SIGKILL);
     ASSERT_TRUE(monitor->wait(15s).has_value());
 

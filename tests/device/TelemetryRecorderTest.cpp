@@ -14,6 +14,7 @@
 #include "device/ValueSyntax.h"
 #include "support/Csv.h"
 #include "support/TemporaryDirectory.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -106,11 +107,7 @@ TEST(TelemetryRecorder, WritesTheHeaderAndOneRowPerRecord) {
 
     // Without flush() the writer gets rows to the file by itself within its interval.
     recorder.record({"STATE", {}}, DeviceTelemetry{}, 0, 0);
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (parseCsv(contents(path)).rows.size() < 4 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(parseCsv(contents(path)).rows.size(), 4u);
+    EXPECT_TRUE(orvane::testing::waitFor([&] { return parseCsv(contents(path)).rows.size() == 4; }));
 
     recorder.close();
     EXPECT_FALSE(recorder.record({"STATE", {}}, DeviceTelemetry{}, 0, 0)) << "closed";

@@ -29,12 +29,14 @@
 #include "device/DeviceSerialInterface.h"
 #include "orvane-sim/UsbPort.h"
 #include "support/ChildProcess.h"
+#include "support/WaitFor.h"
 #include "update/BossacManager.h"
 
 namespace orvane {
 namespace {
 
 using testing::Child;
+using testing::waitFor;
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -44,9 +46,6 @@ const fs::path kTools = fs::path(ORVANE_BINARY_DIR) / "tools";
 class ToolsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists(kTools / "orvane-sim") || !fs::exists(kTools / "orvane-monitor")) {
-            GTEST_SKIP() << "build orvane-sim and orvane-monitor first";
-        }
         char pattern[] = "/tmp/orvane-tools-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         directory_ = pattern;
@@ -73,15 +72,6 @@ protected:
         std::vector<std::string> arguments{(kTools / "orvane-monitor").string()};
         arguments.insert(arguments.end(), options.begin(), options.end());
         return std::make_unique<Child>(arguments, errorPath);
-    }
-
-    static bool eventually(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
     }
 
     static std::string contents(const fs::path& path) {
@@ -203,11 +193,10 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
         const auto errors = directory_ / "simulator-errors";
         auto simulator = startSimulator({"--silent"}, errors.string());
         auto monitor = startMonitor({link_});
-        ASSERT_TRUE(eventually([&] { return contents(errors).find("client opened the device") != std::string::npos; }));
+        ASSERT_TRUE(waitFor([&] { return contents(errors).find("client opened the device") != std::string::npos; }));
         const long reads = readCalls(monitor->pid());
         ASSERT_GE(reads, 0) << "no read count for the monitor";
-        ASSERT_TRUE(
-            eventually([&] { return monitor->wait(0ms).has_value() || readCalls(monitor->pid()) >= reads + 2; }));
+        ASSERT_TRUE(waitFor([&] { return monitor->wait(0ms).has_value() || readCalls(monitor->pid()) >= reads + 2; }));
         EXPECT_FALSE(monitor->wait(0ms).has_value()) << "the monitor ended on a silent line";
         simulator->signal(SIGKILL);
         EXPECT_EQ(monitor->wait(15s), 2);
@@ -317,7 +306,6 @@ TEST_F(ToolsTest, CommandLinesAnswerHelpAndVersionAndRefuseBadOptions) {
     const std::string errorsPath = (directory_ / "errors").string();
     for (const auto& c : cases) {
         const auto tool = kTools / c.tool;
-        if (!fs::exists(tool)) GTEST_SKIP() << "build " << c.tool << " first";
         std::vector<std::string> arguments{tool.string()};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         std::string label = c.tool;
@@ -346,12 +334,6 @@ class BootloaderSimTest : public ToolsTest {
 protected:
     static constexpr const char* kBossac = "/usr/bin/bossac";
 
-    void SetUp() override {
-        ToolsTest::SetUp();
-        if (IsSkipped()) return;
-        if (!fs::exists(kBossac)) GTEST_SKIP() << "bossac is not installed";
-    }
-
     static std::string linkTarget(const std::string& link) {
         std::error_code error;
         auto target = fs::read_symlink(link, error);
@@ -360,7 +342,7 @@ protected:
 
     // Waits until `link` names a pty other than `previous`.
     static bool repointed(const std::string& link, const std::string& previous) {
-        return eventually([&] {
+        return waitFor([&] {
             const auto target = linkTarget(link);
             return !target.empty() && target != previous;
         });
@@ -467,12 +449,12 @@ TEST_F(BootloaderSimTest, BootloaderCanAppearUnderAnotherName) {
     const auto renamed = (directory_ / "ttyACM1").string();
     auto simulator = startSimulator({"--bootloader-link", renamed});
     kick(link_);
-    ASSERT_TRUE(eventually([&] { return !linkTarget(renamed).empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !linkTarget(renamed).empty(); }));
     EXPECT_FALSE(fs::exists(fs::symlink_status(link_)));
 
     auto run = flash(renamed, writeImage("image.bin", 1024, "3.0.0.1"));
     EXPECT_EQ(run.status, 0) << run.output;
-    ASSERT_TRUE(eventually([&] { return !linkTarget(link_).empty(); }));
+    ASSERT_TRUE(waitFor([&] { return !linkTarget(link_).empty(); }));
     EXPECT_FALSE(fs::exists(fs::symlink_status(renamed)));
     EXPECT_EQ(reportedVersion(link_), "3.0.0.1");
 }
@@ -512,7 +494,7 @@ TEST_F(BootloaderSimTest, ASessionRecognisesTheBootloaderAfterStartAndAfterAnInt
     auto recognised = [&](const std::string& path) {
         auto session = std::make_shared<DeviceSerialInterface>(path);
         session->connect();
-        const bool answered = eventually([&] { return session->bootloaderVersion().has_value(); });
+        const bool answered = waitFor([&] { return session->bootloaderVersion().has_value(); });
         EXPECT_TRUE(session->isConnected());
         EXPECT_EQ(session->decodedMessageCount(), 0u);
         session->disconnect();

@@ -12,6 +12,7 @@
 #include "device/TrafficLog.h"
 #include "device/ValueSyntax.h"
 #include "support/PtyPeer.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -199,9 +200,7 @@ TEST(TrafficLog, RecordsASessionsRequestsAndReplies) {
     session->connect();
     ASSERT_TRUE(peer.waitForRequests(4));
     session->disconnect();
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-    ASSERT_EQ(session.use_count(), 1) << "the exchange loop did not end";
+    ASSERT_TRUE(orvane::testing::waitFor([&] { return session.use_count() == 1; })) << "the exchange loop did not end";
     peer.stopAnswering();
 
     log->drain();

@@ -6,6 +6,7 @@
 #include "PlatformTest.h"
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
+#include "support/WaitFor.h"
 
 using namespace orvane;
 using namespace orvane::testing;
@@ -20,9 +21,7 @@ TEST_F(PlatformTest, GlobalQueueLongTaskDoesNotStarveOthers) {
         while (!stop) std::this_thread::sleep_for(1ms);
     });
     for (int i = 0; i < 5; ++i) dispatchGlobal([&] { ++done; });
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (done < 5 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(done.load(), 5);
+    EXPECT_TRUE(orvane::testing::waitFor([&] { return done == 5; }));
     stop = true;
     EXPECT_TRUE(GlobalQueue::shared().waitIdle(2000ms));
 }

@@ -1,7 +1,9 @@
 // The console's command line: options, their environment fallbacks, and what is refused.
 
 #include <QDockWidget>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@ namespace orvane {
 namespace {
 
 using Outcome = ConsoleCommandLine::Outcome;
+using testing::waitFor;
 
 TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
     struct Case {
@@ -152,10 +155,13 @@ TEST(ConsoleCommandLine, TheChosenPanelsAreShownAndTheChosenDeviceIsSelectedOnce
     // The device appears after start; it is chosen once the scan lists it.
     const std::string path = (devices.path() / "ttyACM7").string();
     app.connectWhenListed(path);
-    QTest::qWait(300);
+    auto* poll = app.window().findChild<QTimer*>("connectWhenListed");
+    ASSERT_NE(poll, nullptr);
+    QSignalSpy looked(poll, &QTimer::timeout);
+    ASSERT_TRUE(waitFor([&] { return looked.count() >= 2; }));
     EXPECT_FALSE(app.console()->selectedDevice().has_value());
     devices.touch("ttyACM7");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return app.console()->selectedDevice() == path; }, 15000));
+    EXPECT_TRUE(waitFor([&] { return app.console()->selectedDevice() == path; }));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "qt/Artwork.h"
 #include "qt/QtImageView.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -115,7 +116,7 @@ TEST_F(ImageViewFixture, TurnsTooSmallToSeeWaitUntilTheyAddUpToOneThatCanBeSeen)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&canvas));
     turnLikeTheConsole(view, 10);
     canvas.installEventFilter(&counter);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }));
+    ASSERT_TRUE(orvane::testing::waitFor([&] { return counter.paints > 0; }));
     const auto settle = [] {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
@@ -128,7 +129,7 @@ TEST_F(ImageViewFixture, TurnsTooSmallToSeeWaitUntilTheyAddUpToOneThatCanBeSeen)
         EXPECT_EQ(counter.paints, shown) << degrees << " degrees differs too little from the 10 on screen";
     }
     turnLikeTheConsole(view, 10.5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.paints > shown; }));
+    ASSERT_TRUE(orvane::testing::waitFor([&] { return counter.paints > shown; }));
     // A picture painted now shows the latest turn.
     const QImage image = render(canvas);
     const QImage expected = [&] {
@@ -170,7 +171,7 @@ TEST_F(ImageViewFixture, AFrameRateLimitedCanvasEndsAtTheLastTurnOfABurst) {
             QCoreApplication::processEvents();
         }
         const QTransform last = canvas.paintTransform();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !painted.shown.empty() && painted.shown.back() == last; }, 15000))
+        EXPECT_TRUE(orvane::testing::waitFor([&] { return !painted.shown.empty() && painted.shown.back() == last; }))
             << c.framesPerSecond << " frames a second, ending at " << c.turns.back() << " degrees";
     }
 }

@@ -183,8 +183,10 @@ TEST(LogPanel, FollowsTheNewestLineWhileAtTheEndAndStaysWhereTheUserScrolled) {
     EXPECT_TRUE(waitFor(atEnd)) << bar->value() << " of " << bar->maximum();
 
     bar->setValue(10);  // the user scrolls back
+    const int lengthBefore = bar->maximum();
     logLines(20);
-    QTest::qWait(50);
+    // The longer range is what would move a following view to the end.
+    ASSERT_TRUE(waitFor([&] { return bar->maximum() > lengthBefore; }));
     EXPECT_EQ(bar->value(), 10) << "stays where the user scrolled";
     bar->setValue(bar->maximum());  // and comes back to the end
     logLines(20);
@@ -381,9 +383,10 @@ TEST(TrafficPanel, FollowsTheNewestRowAndAPausedTableKeepsItsRowsWhileTheHistory
     EXPECT_TRUE(waitFor([&] { return f.rows() == 20 && atEnd(); }));
 
     bar->setValue(0);  // the user scrolls back to the oldest
+    const int lengthBefore = bar->maximum();
     pushPairs(2);
-    ASSERT_TRUE(waitFor([&] { return f.rows() == 24; }));
-    QTest::qWait(150);
+    // The longer range is what would move a following view to the end.
+    ASSERT_TRUE(waitFor([&] { return f.rows() == 24 && bar->maximum() > lengthBefore; }));
     EXPECT_EQ(bar->value(), 0) << "stays where the user scrolled";
 
     // Paused, the rows stay whole while the history (30) moves on past all of them.

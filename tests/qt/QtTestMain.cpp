@@ -5,9 +5,12 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
+
+#include "support/WaitFor.h"
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -23,5 +26,11 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("OrvaneTest");
     QApplication::setApplicationName("orvane-console-tests");
     QSettings().clear();
+    // A test's waits run Qt's event loop (which drives the main queue too), as QTest::qWaitFor does.
+    orvane::testing::setWaitStep([] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qSleep(1);
+    });
     return RUN_ALL_TESTS();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers shared by the widget tests: waiting on Qt's event loop (which also drives the main
-// queue), and the shared fake gamepads and temporary directory.
+// Helpers shared by the widget tests (whose waits run Qt's event loop, which also drives the main
+// queue: see QtTestMain.cpp), and the shared fake gamepads and temporary directory.
 
 #include <QApplication>
 #include <QDialog>
@@ -22,13 +22,9 @@
 #include "platform/Gamepad.h"
 #include "support/FakeGamepads.h"
 #include "support/TemporaryDirectory.h"
+#include "support/WaitFor.h"
 
 namespace orvane::testing {
-
-// Runs Qt's event loop until `condition` holds or `timeoutMs` passes; returns whether it held.
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000) {
-    return QTest::qWaitFor(condition, timeoutMs);
-}
 
 // The visible windows of type W (sheets, which have a parent window, included).
 template <typename W>

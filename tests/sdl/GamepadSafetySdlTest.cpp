@@ -42,7 +42,7 @@ TEST(GamepadSafety, DetachingAHeldSdlControllerReturnsTheDeviceRequestsToZero) {
     h.gamepadsPopup->selectItemAtIndex(1);
     h.console->didSelectGamepad(nullptr);
     h.console->connectToDevice(device.devicePath());
-    ASSERT_TRUE(h.runUntil([&] { return h.console->vehicleInterface() != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return h.console->vehicleInterface() != nullptr; }));
 
     // Both sticks fully right, the right trigger (engine) fully pressed.
     SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTX, 32767);
@@ -55,7 +55,7 @@ TEST(GamepadSafety, DetachingAHeldSdlControllerReturnsTheDeviceRequestsToZero) {
     EXPECT_EQ(h.console->requestedLateralControl(), -1.0);
     EXPECT_NEAR(h.console->requestedLongitudinalControl(), 1.0, 1e-4);
     ASSERT_TRUE(device.waitForRequests(device.requestCount() + 2));
-    EXPECT_EQ(device.requests().back().fields.at("lat"), "-100.0");
+    EXPECT_EQ(device.lastRequest().fields.at("lat"), "-100.0");
 
     // Unplugged while held.
     SDL_JoystickClose(joystick);
@@ -73,7 +73,7 @@ TEST(GamepadSafety, DetachingAHeldSdlControllerReturnsTheDeviceRequestsToZero) {
 
     // What the device receives from now on is a zero request.
     ASSERT_TRUE(device.waitForRequests(device.requestCount() + 3));
-    const auto last = device.requests().back();
+    const auto last = device.lastRequest();
     EXPECT_EQ(last.fields.at("lat"), "0.0");
     EXPECT_EQ(last.fields.at("long"), "0.0");
 }

@@ -11,6 +11,7 @@
 
 #include "serial/SerialPort.h"
 #include "support/PtyPeer.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -202,12 +203,12 @@ TEST(SerialPort, WritesTextAndCharactersAsUTF8) {
     EXPECT_EQ(errorOf([&] { port.writeCharacter(0x110000); }), PortError::stringsMustBeUTF8);
 
     std::string received;
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (received.size() < 17 && std::chrono::steady_clock::now() < deadline) {
+    orvane::testing::waitFor([&] {
         char buffer[64];
-        ssize_t count = ::read(peer.masterDescriptor(), buffer, sizeof buffer);
+        const ssize_t count = ::read(peer.masterDescriptor(), buffer, sizeof buffer);
         if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
-    }
+        return received.size() >= 17;
+    });
     EXPECT_EQ(received, "CONTROL{}\xC3\xA9\xF0\x9F\x9A\x97xy");
 }
 

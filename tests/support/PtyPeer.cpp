@@ -11,6 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "support/WaitFor.h"
+
 namespace orvane {
 
 namespace {
@@ -139,17 +141,18 @@ void PtyPeer::startAnswering(std::function<std::string(const DeviceReport& reque
         while (answering_.load()) {
             auto request = readRequest(std::chrono::milliseconds(200));
             if (!request) continue;
+            // Recorded and counted as it is read, before the reply: the application sends its
+            // next request only after the reply, so every request after the one a count names was
+            // made after the test read that count. The latest ones are kept (a test reads the last
+            // request, or those since a count).
             {
                 std::lock_guard lock(requestsMutex_);
-                // The latest ones are kept: a test reads the last request, or those since a count.
                 if (requests_.size() == kMaximumRecordedRequests) requests_.pop_front();
                 requests_.push_back(*request);
                 ++recorded_;
             }
             std::string reply = answer(*request);
-            // Counted after the reply is out, so a test that saw the count also sees the reply.
             if (!reply.empty()) send(reply);
-            requestCount_.fetch_add(1);
         }
     });
 }
@@ -164,9 +167,9 @@ void PtyPeer::stopAnswering() {
     [[maybe_unused]] auto drained = ::read(stopFd_, &value, sizeof value);
 }
 
-std::vector<DeviceReport> PtyPeer::requests() const {
+DeviceReport PtyPeer::lastRequest() const {
     std::lock_guard lock(requestsMutex_);
-    return {requests_.begin(), requests_.end()};
+    return requests_.empty() ? DeviceReport{} : requests_.back();
 }
 
 std::vector<DeviceReport> PtyPeer::requestsSince(std::size_t count) const {
@@ -176,13 +179,13 @@ std::vector<DeviceReport> PtyPeer::requestsSince(std::size_t count) const {
     return {requests_.begin() + std::ptrdiff_t(skip), requests_.end()};
 }
 
+std::size_t PtyPeer::requestCount() const {
+    std::lock_guard lock(requestsMutex_);
+    return recorded_;
+}
+
 bool PtyPeer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (requestCount_.load() < count) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return orvane::testing::waitFor([&] { return requestCount() >= count; }, timeout);
 }
 
 void PtyPeer::unplug() {

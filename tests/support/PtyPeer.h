@@ -55,14 +55,16 @@ public:
     bool send(std::string_view bytes);
 
     // Answers every request on a thread of its own with the text `answer` gives for it (an
-    // empty text sends nothing). Requests are recorded; see requests().
+    // empty text sends nothing). Requests are recorded; see lastRequest().
     void startAnswering(std::function<std::string(const DeviceReport& request)> answer);
     void stopAnswering();
-    // Requests answered so far (the last kMaximumRecordedRequests of them), and their number.
-    std::vector<DeviceReport> requests() const;
-    // Those kept that came after the first `count` (the requestCount() a test read before).
+    // The last request answered; an empty one (no name) before the first.
+    DeviceReport lastRequest() const;
+    // The requests answered after the first `count` (the requestCount() a test read before), of
+    // the last kMaximumRecordedRequests kept.
     std::vector<DeviceReport> requestsSince(std::size_t count) const;
-    std::size_t requestCount() const { return requestCount_.load(); }
+    // How many requests have been read: each is counted as it is read, before its reply.
+    std::size_t requestCount() const;
     // Waits until at least `count` requests were answered; false on time-out.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
@@ -87,7 +89,6 @@ private:
     mutable std::mutex requestsMutex_;
     std::deque<DeviceReport> requests_;
     std::size_t recorded_ = 0;
-    std::atomic<std::size_t> requestCount_{0};
 };
 
 }  // namespace orvane
