@@ -37,14 +37,21 @@ deb=$(realpath "$deb")
 
 scratch=$(mktemp -d -t orvane-check-package.XXXXXX)
 sim_pid=""
+installed=""
+# On every exit, a failed step's too, the package this run installed is purged again, so a
+# failure never leaves it on the machine (and the next run would refuse to start).
 cleanup() {
   if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  if [ -n "$installed" ] && dpkg-query -W -f='${Status}' orvane-console 2>/dev/null | grep -q 'ok installed'; then
+    $SUDO apt-get purge -y -q orvane-console >/dev/null || echo "check-package: could not purge orvane-console" >&2
+  fi
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 
 echo "== installing $deb"
 export DEBIAN_FRONTEND=noninteractive
+installed=yes
 $SUDO apt-get install -y -q "$deb"
 
 echo "== the installed programs"

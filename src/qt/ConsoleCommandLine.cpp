@@ -52,7 +52,9 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
     const QCommandLineOption help({"h", "help"}, "Print this help and exit.");
     const QCommandLineOption version({"v", "version"}, "Print the program's version and exit.");
     const QCommandLineOption deviceDirectory(
-        {"d", "device-dir"}, "List the serial devices in DIR instead of /dev/ (environment: ORVANE_DEVICE_DIR).",
+        {"d", "device-dir"},
+        "List the serial devices in DIR instead of /dev/ (environment: ORVANE_DEVICE_DIR). Only names that "
+        "begin with ttyACM, ttyUSB or cu.usb are listed.",
         "DIR");
     const QCommandLineOption firmwareEndpoint(
         {"e", "firmware-endpoint"},

@@ -103,7 +103,10 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "or 0.0.0.0 for an image without one. Each new pty's path is printed."};
     orvane::tools::describeTool(app, "orvane-sim");
     auto text = [](CLI::Option* option, const char* name) { return option->type_name(name); };
-    text(app.add_option("--link", options.linkPath, "Place a symbolic link to the device at PATH (removed on exit)"),
+    text(app.add_option("--link", options.linkPath,
+                        "Place a symbolic link to the device at PATH (removed on exit); the console lists only names "
+                        "that begin with "
+                        "ttyACM, ttyUSB or cu.usb, so name it DIR/ttyACM0, for one"),
          "PATH");
     text(app.add_option("--firmware-version", options.version, "Firmware version X to report (default 1.1.9.0)"), "X");
     text(app.add_option("--rate", options.rate,
