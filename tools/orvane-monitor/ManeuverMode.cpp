@@ -48,17 +48,27 @@ std::string fixed(const std::optional<double>& value, int digits, const char* un
     return text;
 }
 
-// "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %"
+// "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %";
+// "..., completed, not measured (150 of 150 wheel angles not plausible, left out)" when the device
+// reported no angle a wheel can have.
 std::string repeatLine(const ManeuverRunner& runner, const ManeuverRepeatRecord& record) {
     const Maneuver& maneuver = runner.suite().maneuvers.at(record.maneuver);
     std::string line = maneuver.name + ", repeat " + std::to_string(record.repeat + 1) + " of " +
                        std::to_string(maneuver.repeats) + ": " + (record.runCompleted ? "completed" : "aborted");
-    if (const auto metrics = repeatMetrics(record, maneuver)) {
+    const auto repeat = repeatMetrics(record, maneuver);
+    if (!repeat) return line;
+    if (const auto& metrics = repeat->response) {
         line += ", held " + fixed(metrics->held, 2, " deg") + ", delay " + fixed(metrics->delay, 3, " s");
         if (profileHoldsItsEnd(maneuver.profile.kind)) {
             line += ", rise " + fixed(metrics->riseTime, 3, " s") + ", overshoot " +
                     fixed(metrics->overshootPercent, 1, " %");
         }
+    } else {
+        line += ", not measured";
+    }
+    if (repeat->implausibleSamples > 0) {
+        line += " (" + std::to_string(repeat->implausibleSamples) + " of " + std::to_string(repeat->runSamples) +
+                " wheel angles not plausible, left out)";
     }
     return line;
 }
