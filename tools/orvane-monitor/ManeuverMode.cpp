@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ZeroRequestWatch.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/TelemetryRecorder.h"
 #include "maneuver/ManeuverMetrics.h"
@@ -35,8 +36,6 @@ struct Shared {
     std::unique_ptr<TelemetryRecorder> recorder;
     // The recording's maneuver and repeat columns: empty outside a run and its settle.
     std::vector<std::string> where{std::string(), std::string()};
-    // CONTROL requests sent with both magnitudes exactly 0.
-    std::uint64_t zeroRequests = 0;
     bool loopEnded = false;
 };
 
@@ -112,13 +111,7 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
         shared->recorder->record(message, telemetry, current->requestLateralControlMagntiude(),
                                  current->requestLongitudinalControlMagntiude(), shared->where);
     });
-    const DeviceReport zero = controlRequest(0.0, 0.0);
-    session->addRequestObserver([shared, zero](const DeviceReport& request) {
-        if (request != zero) return;
-        std::lock_guard lock(shared->mutex);
-        ++shared->zeroRequests;
-        shared->changed.notify_all();
-    });
+    const ZeroRequestWatch zeros(*session);
     session->addLinkEndObserver([shared](const LinkEnd&) {
         std::lock_guard lock(shared->mutex);
         shared->loopEnded = true;
@@ -174,11 +167,7 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
 
     // The runner wrote 0 on both channels at the end; see a CONTROL request carrying them go out
     // before closing the port, unless the link is gone.
-    {
-        std::unique_lock lock(shared->mutex);
-        const std::uint64_t before = shared->zeroRequests;
-        shared->changed.wait_for(lock, 5s, [&] { return shared->zeroRequests > before || shared->loopEnded; });
-    }
+    zeros.waitForZeroAfter(zeros.count(), 5s);
     session->disconnect();
     {
         std::unique_lock lock(shared->mutex);
