@@ -68,7 +68,9 @@ bool channelHasMeasuredResponse(ManeuverChannel channel) { return channel == Man
 std::vector<CurvePoint> measuredRunCurve(const ManeuverRepeatRecord& record) {
     std::vector<CurvePoint> curve;
     for (const ManeuverSample& sample : record.samples) {
-        if (sample.phase == ManeuverPhase::run) curve.push_back({sample.time, sample.wheelAngle});
+        if (sample.phase == ManeuverPhase::run && plausibleWheelAngle(sample.wheelAngle)) {
+            curve.push_back({sample.time, sample.wheelAngle});
+        }
     }
     return curve;
 }
@@ -77,13 +79,17 @@ bool profileHoldsItsEnd(ManeuverProfile::Kind kind) {
     return kind == ManeuverProfile::Kind::step || kind == ManeuverProfile::Kind::points;
 }
 
-std::optional<ResponseMetrics> repeatMetrics(const ManeuverRepeatRecord& record, const Maneuver& maneuver) {
+std::optional<RepeatMetrics> repeatMetrics(const ManeuverRepeatRecord& record, const Maneuver& maneuver) {
     if (!channelHasMeasuredResponse(maneuver.channel) || !record.runCompleted) return std::nullopt;
     const auto curve = measuredRunCurve(record);
-    auto metrics = responseMetrics(curve, record.runSeconds);
-    if (metrics && !profileHoldsItsEnd(maneuver.profile.kind)) {
-        metrics->riseTime.reset();
-        metrics->overshootPercent.reset();
+    RepeatMetrics metrics;
+    metrics.runSamples = static_cast<std::size_t>(std::count_if(
+        record.samples.begin(), record.samples.end(), [](const auto& s) { return s.phase == ManeuverPhase::run; }));
+    metrics.implausibleSamples = metrics.runSamples - curve.size();
+    metrics.response = responseMetrics(curve, record.runSeconds);
+    if (metrics.response && !profileHoldsItsEnd(maneuver.profile.kind)) {
+        metrics.response->riseTime.reset();
+        metrics.response->overshootPercent.reset();
     }
     return metrics;
 }

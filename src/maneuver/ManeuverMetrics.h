@@ -51,16 +51,26 @@ std::optional<ResponseMetrics> responseMetrics(std::span<const CurvePoint> curve
 // brake quantity).
 bool channelHasMeasuredResponse(ManeuverChannel channel);
 
-// The run's wheel-angle curve of one repeat (its run samples only).
+// The run's wheel-angle curve of one repeat: its run samples whose angle is plausible (see
+// plausibleWheelAngle); the others are not measurements and are left out.
 std::vector<CurvePoint> measuredRunCurve(const ManeuverRepeatRecord& record);
 
 // Whether the profile ends on a value it holds, which a response rises to and may overshoot: a
 // step does, and so may the points' last one; a ramp ends still moving and a sine oscillating.
 bool profileHoldsItsEnd(ManeuverProfile::Kind kind);
 
-// The metrics of one repeat of a maneuver; nothing when its channel has no measured response, the
-// run did not complete, or it has no samples. For a profile that does not hold its end the rise
-// time and overshoot are left out.
-std::optional<ResponseMetrics> repeatMetrics(const ManeuverRepeatRecord& record, const Maneuver& maneuver);
+// The metrics of one repeat's run, taken on its plausible wheel angles only.
+struct RepeatMetrics {
+    // Nothing when no sample of the run has a plausible wheel angle: the response was not measured.
+    std::optional<ResponseMetrics> response;
+    // The run's samples whose wheel angle was not plausible, left out.
+    std::size_t implausibleSamples = 0;
+    std::size_t runSamples = 0;
+};
+
+// The metrics of one repeat of a maneuver; nothing when its channel has no measured response or
+// the run did not complete. For a profile that does not hold its end the rise time and overshoot
+// are left out.
+std::optional<RepeatMetrics> repeatMetrics(const ManeuverRepeatRecord& record, const Maneuver& maneuver);
 
 }  // namespace orvane

@@ -116,6 +116,26 @@ double niceStep(double raw) {
     return (fraction <= 1 ? 1 : fraction <= 2 ? 2 : fraction <= 5 ? 5 : 10) * power;
 }
 
+// The labelled values of an axis over [low, high]: `first` and then every `step`, `count` of them.
+// Asked for about `wanted`; never more than kMostTicks whatever the range, and none for a range
+// that is not finite.
+struct AxisTicks {
+    static constexpr int kMostTicks = 50;
+    double first = 0;
+    double step = 1;
+    int count = 0;
+};
+
+AxisTicks axisTicks(double low, double high, int wanted) {
+    AxisTicks ticks;
+    if (!std::isfinite(low) || !std::isfinite(high) || !(high > low)) return ticks;
+    ticks.step = niceStep((high - low) / wanted);
+    ticks.first = std::ceil(low / ticks.step) * ticks.step;
+    const double span = std::floor((high - ticks.first) / ticks.step + 1e-6) + 1;
+    if (std::isfinite(span) && span > 0) ticks.count = static_cast<int>(std::min<double>(span, AxisTicks::kMostTicks));
+    return ticks;
+}
+
 int decimalsFor(double step) { return std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9))); }
 
 // The SVG of one maneuver: stacked panels over a shared time axis and the control-method band.
@@ -184,10 +204,11 @@ private:
     double x(double t) const { return kLeft + std::clamp(t / seconds_, 0.0, 1.0) * plotWidth(); }
 
     void timeAxis(std::string& out, double top) const {
-        const double step = niceStep(seconds_ / 10);
-        for (double t = 0; t <= seconds_ + step * 1e-6; t += step) {
+        const AxisTicks ticks = axisTicks(0, seconds_, 10);
+        for (int i = 0; i < ticks.count; ++i) {
+            const double t = ticks.first + i * ticks.step;
             out += "<text x=\"" + fixed(x(t), 1) + "\" y=\"" + fixed(top + 10, 1) + "\" text-anchor=\"middle\">" +
-                   fixed(t, decimalsFor(step)) + "</text>\n";
+                   fixed(t, decimalsFor(ticks.step)) + "</text>\n";
         }
         out += "<text x=\"" + fixed(kLeft + plotWidth() / 2, 1) + "\" y=\"" + fixed(top + 26, 1) +
                "\" text-anchor=\"middle\">time from the start of the run (s)</text>\n";
@@ -233,15 +254,18 @@ private:
         out += "<rect class=\"frame\" x=\"" + fixed(kLeft, 0) + "\" y=\"" + fixed(top, 1) + "\" width=\"" +
                fixed(plotWidth(), 0) + "\" height=\"" + fixed(kPanelHeight, 0) + "\"/>\n";
 
-        const double step = niceStep((high - low) / 4);
-        for (double value = std::ceil(low / step) * step; value <= high; value += step) {
+        const AxisTicks values = axisTicks(low, high, 4);
+        for (int i = 0; i < values.count; ++i) {
+            const double value = values.first + i * values.step;
             out += "<line class=\"grid\" x1=\"" + fixed(kLeft, 0) + "\" y1=\"" + fixed(y(value), 1) + "\" x2=\"" +
                    fixed(kLeft + plotWidth(), 0) + "\" y2=\"" + fixed(y(value), 1) + "\"/>\n";
             out += "<text x=\"" + fixed(kLeft - 6, 0) + "\" y=\"" + fixed(y(value) + 4, 1) + "\" text-anchor=\"end\">" +
-                   fixed(value, decimalsFor(step)) + "</text>\n";
+                   fixed(value, decimalsFor(values.step)) + "</text>\n";
         }
-        const double xStep = niceStep(seconds_ / 10);
-        for (double t = xStep; t < seconds_; t += xStep) {
+        const AxisTicks times = axisTicks(0, seconds_, 10);
+        for (int i = 1; i < times.count; ++i) {
+            const double t = times.first + i * times.step;
+            if (t >= seconds_) break;
             out += "<line class=\"grid\" x1=\"" + fixed(x(t), 1) + "\" y1=\"" + fixed(top, 1) + "\" x2=\"" +
                    fixed(x(t), 1) + "\" y2=\"" + fixed(top + kPanelHeight, 1) + "\"/>\n";
         }
@@ -305,6 +329,13 @@ std::string methodLegend(const std::vector<const ManeuverRepeatRecord*>& records
     return legend;
 }
 
+const std::string& implausibleRule() {
+    static const std::string rule = "not a finite number, or a wheel angle beyond \u00b1" +
+                                    fixed(kMostPlausibleWheelAngle, 0) + "\u00b0 or a torque beyond \u00b1" +
+                                    fixed(kMostPlausibleTorque, 0) + " Nm";
+    return rule;
+}
+
 std::string metricsTable(const Maneuver& maneuver, const std::vector<const ManeuverRepeatRecord*>& records) {
     if (!channelHasMeasuredResponse(maneuver.channel)) {
         return "<p class=\"note\">The device reports no measured response to a longitudinal request (no engine or "
@@ -314,12 +345,26 @@ std::string metricsTable(const Maneuver& maneuver, const std::vector<const Maneu
     std::string out =
         "<table class=\"metrics\">\n<tr><th>Repeat</th><th>Run</th><th>First response</th><th>Rise 10\u201390 "
         "%</th><th>Overshoot</th><th>Held at end</th></tr>\n";
+    std::string notes;
     for (const ManeuverRepeatRecord* record : records) {
         out += "<tr><td><i class=\"swatch\" style=\"background:" + std::string(repeatColour(record->repeat)) +
                "\"></i>" + std::to_string(record->repeat + 1) + "</td>";
-        const auto metrics = repeatMetrics(*record, maneuver);
-        if (!metrics) {
+        const auto repeat = repeatMetrics(*record, maneuver);
+        if (!repeat) {
             out += "<td class=\"text\" colspan=\"5\">cut short: the suite ended during this run</td></tr>\n";
+            continue;
+        }
+        if (repeat->implausibleSamples > 0) {
+            notes += "<p class=\"note\">Repeat " + std::to_string(record->repeat + 1) + ": " +
+                     std::to_string(repeat->implausibleSamples) + " of the run's " +
+                     std::to_string(repeat->runSamples) +
+                     " wheel angles were not plausible and are left out of its metrics.</p>\n";
+        }
+        const auto& metrics = repeat->response;
+        if (!metrics) {
+            out +=
+                "<td>complete</td><td class=\"text\" colspan=\"4\">not measured: no wheel angle reported during "
+                "the run was plausible</td></tr>\n";
             continue;
         }
         // A ramp or a sine has no end value to rise to: not applicable rather than not reached.
@@ -330,7 +375,7 @@ std::string metricsTable(const Maneuver& maneuver, const std::vector<const Maneu
                (metrics->overshootPercent ? fixed(*metrics->overshootPercent, 1) + " %" : absent) + "</td><td>" +
                fixed(metrics->held, 1) + "\u00b0</td></tr>\n";
     }
-    out += "</table>\n";
+    out += "</table>\n" + notes;
     return out;
 }
 
@@ -431,26 +476,51 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
 
         const bool lateral = maneuver.channel == ManeuverChannel::lateral;
         Chart chart("m" + std::to_string(m + 1), seconds, runSeconds, abortAt);
-        auto curve = [](const ManeuverRepeatRecord& record, const std::function<double(const ManeuverSample&)>& of) {
+        // A value that is not plausible is not drawn: it would stretch the axis past every real one.
+        auto curve = [](const ManeuverRepeatRecord& record, const std::function<double(const ManeuverSample&)>& of,
+                        bool (*plausible)(double), std::size_t& leftOut) {
             std::vector<CurvePoint> points;
-            for (const ManeuverSample& sample : record.samples) points.push_back({sample.time, of(sample)});
+            for (const ManeuverSample& sample : record.samples) {
+                const double value = of(sample);
+                if (plausible(value)) {
+                    points.push_back({sample.time, value});
+                } else {
+                    ++leftOut;
+                }
+            }
             return points;
         };
+        auto anything = [](double value) { return std::isfinite(value); };
+        std::size_t requestsLeftOut = 0, anglesLeftOut = 0, assistLeftOut = 0, driverLeftOut = 0;
         Panel request{std::string(lateral ? "Lateral" : "Longitudinal") + " request (%)", 10};
         Panel angle{"Wheel angle (\u00b0)", 4};
         Panel assist{"Assist torque (Nm)", 1};
-        Panel driver{"Driver torque (Nm)", 1, {}, {suite.limits.driverTorqueAbort, -suite.limits.driverTorqueAbort}};
+        Panel driver{"Driver torque (Nm)", 1};
+        if (plausibleTorque(suite.limits.driverTorqueAbort)) {
+            driver.limitLines = {suite.limits.driverTorqueAbort, -suite.limits.driverTorqueAbort};
+        }
         std::vector<Chart::BandRow> band;
         for (const ManeuverRepeatRecord* record : mine) {
             const char* colour = repeatColour(record->repeat);
-            request.series.push_back({curve(*record,
-                                            [lateral](const ManeuverSample& s) {
-                                                return 100 * (lateral ? s.lateralRequest : s.longitudinalRequest);
-                                            }),
+            request.series.push_back({curve(
+                                          *record,
+                                          [lateral](const ManeuverSample& s) {
+                                              return 100 * (lateral ? s.lateralRequest : s.longitudinalRequest);
+                                          },
+                                          anything, requestsLeftOut),
                                       colour});
-            angle.series.push_back({curve(*record, [](const ManeuverSample& s) { return s.wheelAngle; }), colour});
-            assist.series.push_back({curve(*record, [](const ManeuverSample& s) { return s.assistTorque; }), colour});
-            driver.series.push_back({curve(*record, [](const ManeuverSample& s) { return s.driverTorque; }), colour});
+            angle.series.push_back(
+                {curve(
+                     *record, [](const ManeuverSample& s) { return s.wheelAngle; }, plausibleWheelAngle, anglesLeftOut),
+                 colour});
+            assist.series.push_back(
+                {curve(
+                     *record, [](const ManeuverSample& s) { return s.assistTorque; }, plausibleTorque, assistLeftOut),
+                 colour});
+            driver.series.push_back(
+                {curve(
+                     *record, [](const ManeuverSample& s) { return s.driverTorque; }, plausibleTorque, driverLeftOut),
+                 colour});
             band.push_back({"repeat " + std::to_string(record->repeat + 1),
                             lateral ? methodStretches(*record, &ManeuverSample::lateralControlMethod)
                                     : methodStretches(*record, &ManeuverSample::longitudinalControlMethod),
@@ -469,6 +539,16 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
         }
         out += "<span>dashed red: driver torque limit</span></div>\n";
         out += chart.svg();
+        std::string leftOut;
+        for (const auto& [count, what] :
+             {std::pair{anglesLeftOut, "wheel angles"}, std::pair{assistLeftOut, "assist torques"},
+              std::pair{driverLeftOut, "driver torques"}}) {
+            if (count > 0) leftOut += (leftOut.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+        }
+        if (!leftOut.empty()) {
+            out += "<p class=\"note implausible\">Values the device reported that were not plausible (" +
+                   implausibleRule() + ") are not charted: " + leftOut + ".</p>\n";
+        }
         out += "<div class=\"legend\">" +
                (lateral ? methodLegend(mine, &ManeuverSample::lateralControlMethod)
                         : methodLegend(mine, &ManeuverSample::longitudinalControlMethod)) +
@@ -494,7 +574,11 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
         threshold +
         " of the start.</dd>\n"
         "<dt>Overshoot</dt><dd>How far the response's peak goes beyond the held value, in % of the held "
-        "value.</dd>\n</dl>\n<p class=\"note\">Rise and overshoot are given for step and points profiles only "
+        "value.</dd>\n<dt>Plausible values</dt><dd>A value the device reported that is " +
+        implausibleRule() +
+        " cannot be a measurement: it is left out of the charts and the metrics, and a response with no plausible "
+        "wheel angle is not measured.</dd>\n</dl>\n<p class=\"note\">Rise and overshoot are given for step and points "
+        "profiles only "
         "(n/a otherwise): a ramp ends still moving and a sine oscillating, with no value to settle at.</p>\n"
         "</body>\n</html>\n";
     return out;

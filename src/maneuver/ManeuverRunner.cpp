@@ -103,9 +103,14 @@ std::optional<std::pair<ManeuverAbortCause, std::string>> ManeuverRunner::abortC
     if (options_.holdToEnable && !held_) {
         return std::pair{ManeuverAbortCause::enableReleased, "the hold-to-enable control is not held"};
     }
+    // A torque that cannot be real says nothing of the driver's hands: the suite cannot be watched.
+    if (!plausibleTorque(observed.driverTorque)) {
+        return std::pair{ManeuverAbortCause::driverTorque,
+                         "the device reported a driver torque that is not plausible (not a finite number, or beyond " +
+                             torqueText(kMostPlausibleTorque) + ")"};
+    }
     const double limit = suite_.limits.driverTorqueAbort;
-    // A torque that is not a number is taken as beyond any limit.
-    if (!(std::fabs(observed.driverTorque) <= limit)) {
+    if (std::fabs(observed.driverTorque) > limit) {
         return std::pair{ManeuverAbortCause::driverTorque, "the driver torque of " + torqueText(observed.driverTorque) +
                                                                " went beyond the limit of " + torqueText(limit)};
     }

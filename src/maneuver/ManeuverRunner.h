@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,16 @@ struct ManeuverObservation {
     LateralControlMethod lateralControlMethod;
     LongitudinalControlMethod longitudinalControlMethod;
 };
+
+// The largest magnitudes a device can plausibly report. No steering wheel turns ten times either
+// way (a car's turns less than two), and no steering column carries 200 Nm (a driver's hands give
+// a few, an assist motor some tens). A value beyond them, or one that is not a number, is a fault
+// of the report, not a measurement: the metrics, the monitor's summaries and the report take it
+// as not measured.
+inline constexpr double kMostPlausibleWheelAngle = 3600;  // degrees
+inline constexpr double kMostPlausibleTorque = 200;       // Nm
+inline bool plausibleWheelAngle(double degrees) { return std::fabs(degrees) <= kMostPlausibleWheelAngle; }
+inline bool plausibleTorque(double newtonMetres) { return std::fabs(newtonMetres) <= kMostPlausibleTorque; }
 
 // A session that has sent no message for this long no longer responds: the device answers
 // every request at once, many times a second.

@@ -1,8 +1,13 @@
 #include "maneuver/ManeuverSuite.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <numbers>
@@ -11,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/NumberText.h"
+#include "maneuver/ManeuverRunner.h"
 
 namespace orvane {
 
@@ -87,6 +93,11 @@ ManeuverLimits readLimits(const json& document) {
     limits.driverTorqueAbort = number(*found, "driverTorqueAbort", where);
     if (limits.driverTorqueAbort <= 0) {
         refuse(where, "\"driverTorqueAbort\" " + numberText(limits.driverTorqueAbort) + " Nm is not above 0");
+    }
+    // A limit no real torque reaches would never abort.
+    if (limits.driverTorqueAbort > kMostPlausibleTorque) {
+        refuse(where, "\"driverTorqueAbort\" " + numberText(limits.driverTorqueAbort) + " Nm is beyond " +
+                          numberText(kMostPlausibleTorque) + " Nm, more than a steering column carries");
     }
     return limits;
 }
@@ -284,10 +295,37 @@ ManeuverSuite ManeuverSuite::fromJsonText(std::string_view text) {
 }
 
 ManeuverSuite ManeuverSuite::fromFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) refuse("", "cannot read " + inQuotes(path.string()));
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad()) refuse("", "cannot read " + inQuotes(path.string()));
+    const std::string name = inQuotes(path.string());
+    auto cannotRead = [&](int error) { refuse("", "cannot read " + name + ": " + std::strerror(error)); };
+    // Not blocking on open: a FIFO would wait for a writer. Only regular files are read, so that
+    // neither a FIFO nor a device such as /dev/zero is read from at all.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) cannotRead(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) cannotRead(errno);
+    if (S_ISDIR(status.st_mode)) refuse("", name + " is a directory, not a maneuver file");
+    if (!S_ISREG(status.st_mode)) refuse("", name + " is not a regular file");
+    if (status.st_size > static_cast<off_t>(kMostFileBytes)) {
+        refuse("", name + " is larger than 1 MiB, more than any maneuver file");
+    }
+    // The size may change while it is read: one byte more than the cap is enough to tell.
+    std::string text(kMostFileBytes + 1, '\0');
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            cannotRead(errno);
+        }
+        if (got == 0) break;
+        length += static_cast<std::size_t>(got);
+    }
+    if (length > kMostFileBytes) refuse("", name + " is larger than 1 MiB, more than any maneuver file");
+    text.resize(length);
     return fromJsonText(text);
 }
 

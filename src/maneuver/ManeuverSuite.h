@@ -72,8 +72,12 @@ struct ManeuverSuite {
 
     // Throws ManeuverFileError.
     static ManeuverSuite fromJsonText(std::string_view text);
-    // Throws ManeuverFileError, also when the file cannot be read.
+    // Throws ManeuverFileError, also when the file cannot be read, is not a regular file (a FIFO
+    // or a device is refused without reading or waiting) or is larger than kMostFileBytes.
     static ManeuverSuite fromFile(const std::filesystem::path& path);
+
+    // A suite of a thousand maneuvers takes about 150 KiB: no real file comes near this.
+    static constexpr std::size_t kMostFileBytes = 1024 * 1024;
 };
 
 }  // namespace orvane

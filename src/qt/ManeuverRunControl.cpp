@@ -24,6 +24,8 @@
 #include "console/ManeuverControl.h"
 #include "console/ViewController.h"
 #include "device/DeviceSerialInterface.h"
+#include "platform/GlobalQueue.h"
+#include "platform/MainQueue.h"
 #include "qt/SheetDialog.h"
 
 namespace orvane {
@@ -195,7 +197,10 @@ ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
     updateAction();
 }
 
-ManeuverRunControl::~ManeuverRunControl() { maneuvers_->setChangeObserver(nullptr); }
+ManeuverRunControl::~ManeuverRunControl() {
+    *alive_ = false;
+    maneuvers_->setChangeObserver(nullptr);
+}
 
 void ManeuverRunControl::updateAction() { action_->setEnabled(!running_ && console_->canRunManeuvers()); }
 
@@ -208,27 +213,47 @@ void ManeuverRunControl::chooseFile() {
     if (!path.isEmpty()) open(path.toStdString());
 }
 
-bool ManeuverRunControl::open(const std::string& path) {
-    if (running_) return false;
+void ManeuverRunControl::open(const std::string& path) {
+    if (running_) return;
+    auto request = std::make_shared<std::string>(path);
+    opening_ = request;
+    // Read on a worker, as a recording is: a file on a slow or hung mount must not stop the window.
+    dispatchGlobal([alive = alive_, request, this] {
+        std::optional<ManeuverSuite> suite;
+        std::string error;
+        try {
+            suite = ManeuverSuite::fromFile(*request);
+        } catch (const ManeuverFileError& e) {
+            error = e.what();
+        }
+        // The suite is handed to the main queue whole; from there on only the main queue uses it.
+        dispatchMain([alive, request, this, suite = std::move(suite), error]() mutable {
+            if (!*alive || opening_ != request) return;  // gone, or a later request replaces this one
+            opening_.reset();
+            opened(*request, std::move(suite), error);
+        });
+    });
+}
+
+void ManeuverRunControl::opened(const std::string& path, std::optional<ManeuverSuite> suite, const std::string& error) {
+    pending_.reset();
+    if (running_) return;
     const QString fileName = QString::fromStdString(std::filesystem::path(path).filename().string());
-    try {
-        pending_ = ManeuverSuite::fromFile(path);
-    } catch (const ManeuverFileError& error) {
-        pending_.reset();
+    if (!suite) {
         auto* box = sheet(QMessageBox::Warning, "The maneuver file " + fileName + " cannot be run.",
-                          QString::fromUtf8(error.what()), &window_, "maneuverFileRefusal");
+                          QString::fromUtf8(error), &window_, "maneuverFileRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
-        return false;
+        return;
     }
     if (!console_->canRunManeuvers()) {
-        pending_.reset();
         auto* box = sheet(QMessageBox::Warning, "No device to run the maneuvers on.",
                           "Connect a device that responds, then run them again.", &window_, "maneuverFileRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
-        return false;
+        return;
     }
+    pending_ = std::move(suite);
     path_ = path;
 
     const ManeuverSchedule schedule(*pending_);
@@ -262,7 +287,6 @@ bool ManeuverRunControl::open(const std::string& path) {
     });
     confirmation_ = box;
     openOverWindow(*box, &window_);
-    return true;
 }
 
 void ManeuverRunControl::run() {

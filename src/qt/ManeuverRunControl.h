@@ -48,10 +48,10 @@ private:
     QPushButton* save_;
 };
 
-// Test ▸ Run Maneuvers… and what follows it: the file is chosen and read (a file that cannot run
-// is refused with its one-line reason before anything runs), the suite is shown and confirmed,
-// and it runs on the connected device with the panel shown, the sliders disabled and Escape
-// aborting. When it ends the panel says how, and a sheet offers to save the report.
+// Test ▸ Run Maneuvers… and what follows it: the file is chosen and read on a worker (a file that
+// cannot run is refused with its one-line reason before anything runs), the suite is shown and
+// confirmed, and it runs on the connected device with the panel shown, the sliders disabled and
+// Escape aborting. When it ends the panel says how, and a sheet offers to save the report.
 class ManeuverRunControl : public QObject {
     Q_OBJECT
 public:
@@ -65,9 +65,12 @@ public:
     void updateAction();
     ManeuverPanel* panel() const { return panel_; }
 
-    // Reads the suite at `path`; refuses it with an alert, or asks whether to run it. False
-    // when it was refused (or the console cannot run one now).
-    bool open(const std::string& path);
+    // Reads the suite at `path` on a worker, then refuses it with an alert or asks whether to run
+    // it; returns at once. Nothing while a suite runs. A read that finishes after a later open() is
+    // dropped.
+    void open(const std::string& path);
+    // A file is being read.
+    bool isOpening() const { return opening_ != nullptr; }
     // The sheet that asks whether to run the suite read last, or none.
     QMessageBox* confirmation() const { return confirmation_; }
     // Aborts the running suite with `reason`.
@@ -79,6 +82,8 @@ public:
 
 private:
     void chooseFile();
+    // On the main thread, with what the worker read: the suite, or why the file cannot run.
+    void opened(const std::string& path, std::optional<ManeuverSuite> suite, const std::string& error);
     void run();
     void ended();
     void offerReport();
@@ -96,6 +101,9 @@ private:
     QPointer<QMessageBox> confirmation_;
     std::optional<ManeuverSuite> pending_;  // read and awaiting confirmation
     std::string path_;
+    // The latest file asked for while it is read.
+    std::shared_ptr<std::string> opening_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool running_ = false;
     bool closing_ = false;
 };

@@ -74,20 +74,39 @@ TEST(ManeuverMetricsTest, DelayRiseOvershootAndHeldValueOfSyntheticResponses) {
     EXPECT_FALSE(responseMetrics({}, 3.0));
 
     // Only the lateral channel has a measured response, only a complete run gets metrics, and a
-    // ramp or sine has no end value to rise to or overshoot.
+    // ramp or sine has no end value to rise to or overshoot. Wheel angles no wheel can have are
+    // left out, and a run with none but those is not measured.
     ManeuverRepeatRecord record{.runSeconds = 3.0, .runCompleted = true};
     for (const auto& point : lagged(0)) record.samples.push_back({.time = point.time, .wheelAngle = point.value});
+    record.samples.push_back({.time = 3.0, .phase = ManeuverPhase::settle, .wheelAngle = NAN});
     Maneuver step{.channel = ManeuverChannel::lateral, .profile = {.kind = ManeuverProfile::Kind::step}};
-    ASSERT_TRUE(repeatMetrics(record, step));
-    EXPECT_TRUE(repeatMetrics(record, step)->riseTime);
+    const auto clean = repeatMetrics(record, step);
+    ASSERT_TRUE(clean && clean->response && clean->response->riseTime);
+    EXPECT_EQ(clean->implausibleSamples, 0u);
+    EXPECT_EQ(clean->runSamples, 150u);
     Maneuver sine = step;
     sine.profile.kind = ManeuverProfile::Kind::sine;
-    ASSERT_TRUE(repeatMetrics(record, sine));
-    EXPECT_EQ(repeatMetrics(record, sine)->delay, repeatMetrics(record, step)->delay);
-    EXPECT_FALSE(repeatMetrics(record, sine)->riseTime || repeatMetrics(record, sine)->overshootPercent);
+    const auto sineMetrics = repeatMetrics(record, sine);
+    ASSERT_TRUE(sineMetrics && sineMetrics->response);
+    EXPECT_EQ(sineMetrics->response->delay, clean->response->delay);
+    EXPECT_FALSE(sineMetrics->response->riseTime || sineMetrics->response->overshootPercent);
     Maneuver brake = step;
     brake.channel = ManeuverChannel::longitudinal;
     EXPECT_FALSE(repeatMetrics(record, brake));
+
+    const std::pair<std::size_t, double> faults[] = {{12, NAN}, {30, 1.7e308}, {140, -3601}};
+    for (const auto& [i, angle] : faults) record.samples[i].wheelAngle = angle;
+    const auto faulty = repeatMetrics(record, step);
+    ASSERT_TRUE(faulty && faulty->response);
+    EXPECT_EQ(faulty->implausibleSamples, 3u);
+    EXPECT_NEAR(faulty->response->held, -72, 0.05);
+    ASSERT_TRUE(faulty->response->overshootPercent);
+    EXPECT_NEAR(*faulty->response->overshootPercent, 0, 0.05);
+    for (auto& sample : record.samples) sample.wheelAngle = -INFINITY;
+    const auto none = repeatMetrics(record, step);
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->response);
+    EXPECT_EQ(none->implausibleSamples, 150u);
     record.runCompleted = false;
     EXPECT_FALSE(repeatMetrics(record, step));
 }

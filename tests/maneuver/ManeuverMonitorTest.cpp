@@ -1,13 +1,17 @@
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,6 +19,7 @@
 #include "device/TelemetryRecorder.h"
 #include "support/ChildProcess.h"
 #include "support/Csv.h"
+#include "support/PtyPeer.h"
 #include "support/TemporaryDirectory.h"
 
 namespace orvane {
@@ -143,6 +148,10 @@ TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
     const auto good = directory.path() / "good.json";
     std::ofstream(good) << suiteText(1);
     const std::string missing = (directory.path() / "nothing").string();
+    // Neither is read at all (a FIFO nobody writes would block, /dev/zero never ends), and the
+    // file is refused before the device is tried.
+    const auto fifo = directory.path() / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -152,6 +161,8 @@ TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
     const std::vector<Case> cases{
         {{missing, "--maneuvers", bad.string()}, 2, "too far", true},
         {{missing, "--maneuvers", good.string()}, 1, "nothing", true},
+        {{missing, "--maneuvers", "/dev/zero"}, 2, "\"/dev/zero\" is not a regular file", true},
+        {{missing, "--maneuvers", fifo.string()}, 2, "fifo.json\" is not a regular file", true},
         {{missing, "--report", "r.html"}, 2, "--maneuvers", false},
     };
     for (const auto& c : cases) {
@@ -166,6 +177,90 @@ TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
         if (c.oneLine) {
             EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
         }
+    }
+}
+
+// Polls `condition` until it holds; false after 15 s, a bound for failures only.
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+std::string field(const DeviceReport& request, const char* name) {
+    auto found = request.fields.find(name);
+    return found == request.fields.end() ? std::string() : found->second;
+}
+
+// The monitor against a pty peer. Stopped by Ctrl+C or SIGTERM in the plain mode it sets both
+// requests to 0 and exits 0 once a request of 0 has gone out: the last request the device gets
+// carries 0. A suite run on a device that reports values no wheel can have completes, and its
+// lines and report say the angles were not plausible instead of printing "inf" (the report used
+// to never end on them).
+TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
+    const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
+    if (!fs::exists(monitorTool)) GTEST_SKIP() << "build orvane-monitor first";
+    testing::TemporaryDirectory directory;
+    const auto suite = directory.path() / "suite.json";
+    std::ofstream(suite) << suiteText(1);
+    const auto report = directory.path() / "report.html";
+    struct Case {
+        const char* what;
+        std::vector<std::string> options;
+        const char* answer;
+        int signal;        // sent once the device was sent the requests asked for; 0: none
+        const char* line;  // a line printed contains it
+    };
+    const Case cases[] = {
+        {"Ctrl+C",
+         {"--lat", "0.5", "--long", "-0.25"},
+         "STEERING{angle:-3.5\n}",
+         SIGINT,
+         "\"steeringWheelAngle\":-3.5"},
+        {"SIGTERM", {"--lat", "0.5"}, "STEERING{angle:-3.5\n}", SIGTERM, "\"steeringWheelAngle\":-3.5"},
+        {"a suite on implausible angles",
+         {"--maneuvers", suite.string(), "--report", report.string()},
+         "STEERING{angle:1.7e308\nassist-torque:-1e300\n}",
+         0,
+         "wheel angles not plausible, left out)"},
+    };
+    const std::regex shownNumber("(^|[^a-z])(inf|nan)([^a-z]|$)", std::regex::icase);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyPeer device;
+        device.startAnswering([&](const DeviceReport&) { return std::string(c.answer); });
+        const auto errors = directory.path() / "errors.txt";
+        std::vector<std::string> arguments{monitorTool.string(), device.devicePath()};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        testing::Child monitor(arguments, errors.string());
+        ASSERT_TRUE(monitor.started());
+        if (c.signal) {
+            ASSERT_TRUE(eventually([&] {
+                const auto requests = device.requests();
+                return !requests.empty() && field(requests.back(), "lat") == "50.0";
+            }));
+            monitor.signal(c.signal);
+        }
+        const auto lines = monitor.readLines();
+        EXPECT_EQ(monitor.wait(15s), 0) << readText(errors);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(c.line) != std::string::npos;
+        })) << (lines.empty() ? "no line" : lines.back());
+        if (!c.signal) {
+            for (const auto& line : lines) EXPECT_FALSE(std::regex_search(line, shownNumber)) << line;
+            const std::string html = readText(report);
+            EXPECT_FALSE(std::regex_search(html, shownNumber));
+            EXPECT_NE(html.find("were not plausible"), std::string::npos);
+        }
+        // The monitor has gone: once the peer has read what it wrote, the last request is 0.
+        EXPECT_TRUE(eventually([&] {
+            const auto requests = device.requests();
+            return !requests.empty() && field(requests.back(), "lat") == "0.0" &&
+                   field(requests.back(), "long") == "0.0";
+        })) << (device.requests().empty() ? "no request" : field(device.requests().back(), "lat"));
     }
 }
 

@@ -1,6 +1,8 @@
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -58,14 +60,36 @@ TEST(ManeuverRunnerTest, RunsTheScheduleTickByTickAndRecordsEveryRepeat) {
     EXPECT_NEAR(drive.runner.state().suiteSecondsLeft, 30.6, 1e-9);  // 1530 of 1630 ticks
     drive.run(2000, observed);
 
-    const ManeuverSchedule& schedule = drive.runner.schedule();
     ASSERT_EQ(drive.writes.size(), 1631u);  // every tick of the suite, and the one that finds it finished
-    for (const auto& write : drive.writes) {
-        const ManeuverTick planned = schedule.at(write.tick);
-        ASSERT_EQ(write.lateral, planned.lateral) << write.tick;
-        ASSERT_EQ(write.longitudinal, planned.longitudinal) << write.tick;
+    for (std::size_t i = 0; i < drive.writes.size(); ++i) ASSERT_EQ(drive.writes[i].tick, int(i));
+    // The example on the wire: the step of 0.2 for 150 ticks and 100 at exactly 0, three times;
+    // the ramp on 750-949, the sine on 1050-1349 and the brake points on 1450-1529 (lateral 0
+    // throughout), each followed by 100 ticks at 0, and the tick that finds the suite finished.
+    struct Stretch {
+        int first, last;
+        std::optional<double> lateral, longitudinal;  // exactly, on every tick; nothing: not looked at
+    };
+    const Stretch stretches[] = {
+        {0, 149, 0.2, 0},    {150, 249, 0, 0},      {250, 399, 0.2, 0}, {400, 499, 0, 0},    {500, 649, 0.2, 0},
+        {650, 749, 0, 0},    {750, 949, {}, 0},     {950, 1049, 0, 0},  {1050, 1349, {}, 0}, {1350, 1449, 0, 0},
+        {1450, 1529, 0, {}}, {1476, 1524, 0, -0.1}, {1530, 1630, 0, 0},
+    };
+    for (const Stretch& stretch : stretches) {
+        for (int tick = stretch.first; tick <= stretch.last; ++tick) {
+            const auto& write = drive.writes[static_cast<std::size_t>(tick)];
+            ASSERT_EQ(write.lateral, stretch.lateral.value_or(write.lateral)) << tick;
+            ASSERT_EQ(write.longitudinal, stretch.longitudinal.value_or(write.longitudinal)) << tick;
+        }
     }
-    EXPECT_EQ(drive.writes.back().lateral, 0.0);
+    // Inside the ramp (0 to 0.25 over 4 s), the sine (0.15 at 0.5 Hz) and the brake points.
+    const std::tuple<int, double, double> values[] = {
+        {750, 0, 0},  {850, 0.125, 0},  {949, 0.24875, 0}, {1075, 0.15, 0},
+        {1100, 0, 0}, {1125, -0.15, 0}, {1460, 0, -0.04},  {1529, 0, -0.02},
+    };
+    for (const auto& [tick, lateral, longitudinal] : values) {
+        EXPECT_NEAR(drive.writes[static_cast<std::size_t>(tick)].lateral, lateral, 1e-12) << tick;
+        EXPECT_NEAR(drive.writes[static_cast<std::size_t>(tick)].longitudinal, longitudinal, 1e-12) << tick;
+    }
     EXPECT_EQ(ends, 1);
     ASSERT_TRUE(drive.runner.end());
     EXPECT_TRUE(drive.runner.end()->completed);
@@ -125,7 +149,11 @@ TEST(ManeuverRunnerTest, EveryAbortZeroesBothRequestsAtItsTickAndNothingRunsAfte
         {"driver torque in settle", 60, false, [](ManeuverRunner&, ManeuverObservation& o) { o.driverTorque = -1.01; },
          driverTorque, "the driver torque of -1.01 Nm went beyond"},
         {"driver torque not a number", 100, false,
-         [](ManeuverRunner&, ManeuverObservation& o) { o.driverTorque = NAN; }, driverTorque, "the driver torque of"},
+         [](ManeuverRunner&, ManeuverObservation& o) { o.driverTorque = NAN; }, driverTorque,
+         "the device reported a driver torque that is not plausible (not a finite number, or beyond 200.0 Nm)"},
+        {"driver torque beyond any real one", 30, false,
+         [](ManeuverRunner&, ManeuverObservation& o) { o.driverTorque = -1.7e308; }, driverTorque,
+         "the device reported a driver torque that is not plausible"},
         {"hold released", 20, true, [](ManeuverRunner& r, ManeuverObservation&) { r.setEnableHeld(false); },
          enableReleased, "the hold-to-enable control was released"},
         {"hold never taken", 0, true, [](ManeuverRunner& r, ManeuverObservation&) { r.setEnableHeld(false); },

@@ -48,8 +48,9 @@ TEST(ManeuverSimulatorTest, TheWheelAnswersAfterItsDelayAndTheDriversGrabAbortsT
     EXPECT_EQ(runner.end()->cause, ManeuverAbortCause::driverTorque) << runner.end()->reason;
     EXPECT_EQ(session->requestLateralControlMagntiude(), 0.0);
     ASSERT_FALSE(runner.records().empty());
-    const auto metrics = repeatMetrics(runner.records().front(), runner.suite().maneuvers.front());
-    ASSERT_TRUE(metrics);
+    const auto repeat = repeatMetrics(runner.records().front(), runner.suite().maneuvers.front());
+    ASSERT_TRUE(repeat && repeat->response);
+    const auto& metrics = repeat->response;
     ASSERT_TRUE(metrics->delay);
     EXPECT_GE(*metrics->delay, 0.2);
     EXPECT_NEAR(metrics->held, -72, 3);  // 3.6 degrees clockwise per percent

@@ -1,11 +1,18 @@
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "ManeuverTestSupport.h"
 #include "maneuver/ManeuverSchedule.h"
 #include "maneuver/ManeuverSuite.h"
+#include "support/TemporaryDirectory.h"
 
 namespace orvane {
 namespace {
@@ -44,6 +51,8 @@ TEST(ManeuverSuiteTest, RefusesWhatCannotRunWithTheManeuverAndTheFault) {
         {fileWith(kStep, R"({"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 0})"),
          "limits: \"driverTorqueAbort\" 0.0 Nm is not above 0"},
         {fileWith(kStep, R"({"lateral": 0.3, "longitudinal": 0.2})"), "limits: \"driverTorqueAbort\" is missing"},
+        {fileWith(kStep, R"({"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1e300})"),
+         "limits: \"driverTorqueAbort\" 1e+300 Nm is beyond 200.0 Nm"},
         {R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1}, "maneuvers": [], "x": 1})",
          "the file: unknown key \"x\""},
         {fileWith(""), "\"maneuvers\" is empty"},
@@ -92,6 +101,42 @@ TEST(ManeuverSuiteTest, RefusesWhatCannotRunWithTheManeuverAndTheFault) {
             ADD_FAILURE() << "read without an error: " << text;
         } catch (const ManeuverFileError& error) {
             const std::string message = error.what();
+            EXPECT_EQ(message.rfind(expected, 0), 0u) << "got: " << message;
+            EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        }
+    }
+}
+
+// Only a regular file up to 1 MiB is read: a FIFO nobody writes and a device such as /dev/zero are
+// refused at once, without reading. Every example suite shipped in docs/examples reads.
+TEST(ManeuverSuiteTest, ReadsOnlyASmallRegularFile) {
+    testing::TemporaryDirectory directory;
+    const auto fifo = directory.path() / "fifo.json";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto large = directory.path() / "large.json";
+    // Valid JSON just over the cap: only its size is wrong.
+    std::ofstream(large) << fileWith(kStep) << std::string(ManeuverSuite::kMostFileBytes, ' ');
+    const auto examples = std::filesystem::path(ORVANE_SOURCE_DIR) / "docs" / "examples";
+    std::vector<std::pair<std::filesystem::path, std::string>> cases{
+        {"/dev/zero", "\"/dev/zero\" is not a regular file"},
+        {fifo, "\"" + fifo.string() + "\" is not a regular file"},
+        {directory.path(), "\"" + directory.path().string() + "\" is a directory"},
+        {directory.path() / "missing.json", "cannot read \""},
+        {large, "\"" + large.string() + "\" is larger than 1 MiB"},
+    };
+    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+        if (entry.path().extension() == ".json") cases.emplace_back(entry.path(), "");
+    }
+    ASSERT_GT(cases.size(), 5u) << "no example in " << examples;
+    for (const auto& [path, expected] : cases) {
+        SCOPED_TRACE(path);
+        try {
+            const auto suite = ManeuverSuite::fromFile(path);
+            EXPECT_EQ(expected, "") << "read without an error";
+            EXPECT_FALSE(suite.maneuvers.empty());
+        } catch (const ManeuverFileError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(expected, "") << message;
             EXPECT_EQ(message.rfind(expected, 0), 0u) << "got: " << message;
             EXPECT_EQ(message.find('\n'), std::string::npos) << message;
         }

@@ -2,6 +2,8 @@
 // from the window (each leaves 0 in the next request and never resumes), and a suite that
 // completes with its recording and report.
 
+#include <sys/stat.h>
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -73,7 +75,8 @@ struct Bench {
     }
     // Opens the file and answers "Run".
     bool run(const std::string& path) {
-        if (!h.app->maneuverRun().open(path)) return false;
+        h.app->maneuverRun().open(path);
+        if (!waitFor([&] { return !h.app->maneuverRun().isOpening(); })) return false;
         QMessageBox* box = h.app->maneuverRun().confirmation();
         if (!box || !waitFor([&] { return box->isVisible(); })) return false;
         auto* button = box->findChild<QPushButton*>("runManeuversButton");
@@ -91,29 +94,39 @@ struct Bench {
     PtyPeer device;
 };
 
+// A file that cannot run, and a FIFO nobody writes (read on a worker and refused without waiting
+// for a writer), are refused with the reader's reason.
 TEST(ManeuverWindow, ABadFileIsRefusedWithItsReasonBeforeAnythingRuns) {
     QSettings().clear();
     Bench bench;
     ASSERT_TRUE(bench.ready());
-    const std::string path = bench.write(
-        R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
+    const std::string fifo = (bench.files.path() / "fifo.json").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string paths[] = {bench.write(
+                                     R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
             "maneuvers": [{"name": "too far", "channel": "lateral", "profile": "step", "amplitude": 0.5,
-                           "duration": 1.0}]})");
-    std::string reason;
-    try {
-        ManeuverSuite::fromFile(path);
-    } catch (const ManeuverFileError& error) {
-        reason = error.what();
+                           "duration": 1.0}]})"),
+                                 fifo};
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        std::string reason;
+        try {
+            ManeuverSuite::fromFile(path);
+        } catch (const ManeuverFileError& error) {
+            reason = error.what();
+        }
+        ASSERT_NE(reason, "");
+        bench.h.app->maneuverRun().open(path);
+        ASSERT_TRUE(waitFor([&] { return testing::visibleWindows<QMessageBox>().size() == 1; }));
+        auto boxes = testing::visibleWindows<QMessageBox>();
+        EXPECT_EQ(boxes[0]->objectName(), "maneuverFileRefusal");
+        EXPECT_EQ(boxes[0]->informativeText().toStdString(), reason);
+        EXPECT_EQ(bench.h.app->maneuverRun().confirmation(), nullptr);
+        EXPECT_FALSE(bench.h.console().isRunningManeuvers());
+        EXPECT_EQ(bench.h.console().vehicleInterface()->requestLateralControlMagntiude(), 0.0);
+        boxes[0]->close();
+        ASSERT_TRUE(waitFor([&] { return testing::visibleWindows<QMessageBox>().empty(); }));
     }
-    ASSERT_NE(reason, "");
-    EXPECT_FALSE(bench.h.app->maneuverRun().open(path));
-    auto boxes = testing::visibleWindows<QMessageBox>();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0]->objectName(), "maneuverFileRefusal");
-    EXPECT_EQ(boxes[0]->informativeText().toStdString(), reason);
-    EXPECT_EQ(bench.h.app->maneuverRun().confirmation(), nullptr);
-    EXPECT_FALSE(bench.h.console().isRunningManeuvers());
-    EXPECT_EQ(bench.h.console().vehicleInterface()->requestLateralControlMagntiude(), 0.0);
 }
 
 // Each abort of the window: both requests are 0 the moment it is handled (the next request

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ZeroRequestWatch.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/TelemetryRecorder.h"
 #include "maneuver/ManeuverMetrics.h"
@@ -35,8 +36,6 @@ struct Shared {
     std::unique_ptr<TelemetryRecorder> recorder;
     // The recording's maneuver and repeat columns: empty outside a run and its settle.
     std::vector<std::string> where{std::string(), std::string()};
-    // CONTROL requests sent with both magnitudes exactly 0.
-    std::uint64_t zeroRequests = 0;
     bool loopEnded = false;
 };
 
@@ -48,17 +47,27 @@ std::string fixed(const std::optional<double>& value, int digits, const char* un
     return text;
 }
 
-// "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %"
+// "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %";
+// "..., completed, not measured (150 of 150 wheel angles not plausible, left out)" when the device
+// reported no angle a wheel can have.
 std::string repeatLine(const ManeuverRunner& runner, const ManeuverRepeatRecord& record) {
     const Maneuver& maneuver = runner.suite().maneuvers.at(record.maneuver);
     std::string line = maneuver.name + ", repeat " + std::to_string(record.repeat + 1) + " of " +
                        std::to_string(maneuver.repeats) + ": " + (record.runCompleted ? "completed" : "aborted");
-    if (const auto metrics = repeatMetrics(record, maneuver)) {
+    const auto repeat = repeatMetrics(record, maneuver);
+    if (!repeat) return line;
+    if (const auto& metrics = repeat->response) {
         line += ", held " + fixed(metrics->held, 2, " deg") + ", delay " + fixed(metrics->delay, 3, " s");
         if (profileHoldsItsEnd(maneuver.profile.kind)) {
             line += ", rise " + fixed(metrics->riseTime, 3, " s") + ", overshoot " +
                     fixed(metrics->overshootPercent, 1, " %");
         }
+    } else {
+        line += ", not measured";
+    }
+    if (repeat->implausibleSamples > 0) {
+        line += " (" + std::to_string(repeat->implausibleSamples) + " of " + std::to_string(repeat->runSamples) +
+                " wheel angles not plausible, left out)";
     }
     return line;
 }
@@ -102,13 +111,7 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
         shared->recorder->record(message, telemetry, current->requestLateralControlMagntiude(),
                                  current->requestLongitudinalControlMagntiude(), shared->where);
     });
-    const DeviceReport zero = controlRequest(0.0, 0.0);
-    session->addRequestObserver([shared, zero](const DeviceReport& request) {
-        if (request != zero) return;
-        std::lock_guard lock(shared->mutex);
-        ++shared->zeroRequests;
-        shared->changed.notify_all();
-    });
+    const ZeroRequestWatch zeros(*session);
     session->addLinkEndObserver([shared](const LinkEnd&) {
         std::lock_guard lock(shared->mutex);
         shared->loopEnded = true;
@@ -164,11 +167,7 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
 
     // The runner wrote 0 on both channels at the end; see a CONTROL request carrying them go out
     // before closing the port, unless the link is gone.
-    {
-        std::unique_lock lock(shared->mutex);
-        const std::uint64_t before = shared->zeroRequests;
-        shared->changed.wait_for(lock, 5s, [&] { return shared->zeroRequests > before || shared->loopEnded; });
-    }
+    zeros.waitForZeroAfter(zeros.count(), 5s);
     session->disconnect();
     {
         std::unique_lock lock(shared->mutex);

@@ -5,9 +5,10 @@
 // lines instead, without a device. With --maneuvers FILE it runs a maneuver suite on the device
 // instead of fixed requests (ManeuverMode.h).
 //
-// Exit status: 0 after --count messages or on SIGINT/SIGTERM, 2 when the link ends (its cause is
-// printed on standard error) or an option is bad, 1 when the connection cannot be made or the CSV
-// file not written. --replay: 0, or 2 when the file is not a readable recording. --maneuvers: 0
+// Exit status: 0 after --count messages, or on SIGINT/SIGTERM once a request with both magnitudes
+// 0 has been written to the device; 2 when the link ends (its cause is printed on standard error),
+// also before that request of 0, or an option is bad; 1 when the connection cannot be made or the
+// CSV file not written. --replay: 0, or 2 when the file is not a readable recording. --maneuvers: 0
 // when the suite completed, 3 when it was aborted, 2 for a bad file, 1 when the device cannot be
 // used.
 
@@ -32,6 +33,7 @@
 
 #include "ManeuverMode.h"
 #include "ToolOptions.h"
+#include "ZeroRequestWatch.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
@@ -97,16 +99,25 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "Connects to the Orvane vehicle interface at PATH, sends it fixed lateral and longitudinal control "
         "requests, and prints its telemetry as one JSON object per line after each message. With --replay it "
         "prints a recording's rows as the same lines instead, without a device.\n\n"
-        "Exit status: 0 after --count messages, 2 when the link ends or an option is bad, 1 when the connection "
-        "cannot be made or the CSV file not written; with --replay 0, or 2 when FILE is not a readable "
-        "recording. With --maneuvers: 0 when the suite completed, 3 when it was aborted (also by SIGINT or "
-        "SIGTERM), 2 for a bad file, 1 when the device cannot be used or a file not written."};
+        "Ctrl+C (SIGINT) or SIGTERM sets both requests to 0 and exits 0 once a request of 0 has been written to "
+        "the device; with --maneuvers it aborts the suite, which also leaves both requests at 0 (exit status 3).\n\n"
+        "A maneuver file (--maneuvers) is a JSON suite of steps, ramps, sines and point lists with their limits; "
+        "its format, with the sign of the requests, is described in /usr/share/doc/orvane-console/maneuvers.md "
+        "(docs/maneuvers.md in the source), and an example suite is in "
+        "/usr/share/doc/orvane-console/examples/steering-steps.json.\n\n"
+        "Exit status: 0 after --count messages or a stop by Ctrl+C or SIGTERM, 2 when the link ends (also before a "
+        "request of 0 went out) or an option is bad, 1 when the connection cannot be made or the CSV file not "
+        "written; with --replay 0, or 2 when FILE is not a readable recording. With --maneuvers: 0 when the suite "
+        "completed, 3 when it was aborted (also by SIGINT or SIGTERM), 2 for a bad file, 1 when the device cannot "
+        "be used or a file not written."};
     orvane::tools::describeTool(app, "orvane-monitor");
-    auto* lateral = app.add_option("--lat", options.lateral, "Lateral request magnitude X, -1 to 1 (default 0)")
-                        ->type_name("X")
-                        ->check(kMagnitude);
+    auto* lateral =
+        app.add_option("--lat", options.lateral, "Lateral request magnitude X, -1 to 1, positive clockwise (default 0)")
+            ->type_name("X")
+            ->check(kMagnitude);
     auto* longitudinal =
-        app.add_option("--long", options.longitudinal, "Longitudinal request magnitude Y, -1 to 1 (default 0)")
+        app.add_option("--long", options.longitudinal,
+                       "Longitudinal request magnitude Y, -1 to 1, positive engine, negative brake (default 0)")
             ->type_name("Y")
             ->check(kMagnitude);
     auto* count = app.add_option("--count", options.count, "Stop after N messages (default: run until the link ends)")
@@ -270,6 +281,7 @@ int main(int argc, char** argv) {
     auto session = std::make_shared<orvane::DeviceSerialInterface>(options.path);
     session->setRequestLateralControlMagntiude(options.lateral);
     session->setRequestLongitudinalControlMagntiude(options.longitudinal);
+    const orvane::monitor::ZeroRequestWatch zeros(*session);
 
     std::weak_ptr<orvane::DeviceSerialInterface> weakSession = session;
     // Runs on the exchange thread, after each message was read and decoded.
@@ -315,6 +327,12 @@ int main(int argc, char** argv) {
         }
         if (!run->done && gStopSignal.load() == 0) status = 2;
         run->done = true;
+    }
+    if (status == 0 && gStopSignal.load() != 0) {
+        // Stopped by the user: the device is left holding 0 on both requests, not the last ones.
+        session->setRequestLateralControlMagntiude(0);
+        session->setRequestLongitudinalControlMagntiude(0);
+        if (!zeros.waitForZeroAfter(zeros.count(), std::chrono::seconds(5))) status = 2;
     }
     if (status == 2) {
         // Present once isConnected() has turned false.
