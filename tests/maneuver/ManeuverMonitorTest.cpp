@@ -21,6 +21,7 @@
 #include "support/Csv.h"
 #include "support/PtyPeer.h"
 #include "support/TemporaryDirectory.h"
+#include "support/WaitFor.h"
 
 namespace orvane {
 namespace {
@@ -50,7 +51,6 @@ std::string suiteText(int repeats) {
 TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
     const auto simulatorTool = testing::kToolsDirectory / "orvane-sim";
     const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
-    if (!fs::exists(simulatorTool) || !fs::exists(monitorTool)) GTEST_SKIP() << "build the tools first";
 
     struct Case {
         const char* what;
@@ -140,7 +140,6 @@ TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
 // opened is the other failure.
 TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
     const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
-    if (!fs::exists(monitorTool)) GTEST_SKIP() << "build orvane-monitor first";
     testing::TemporaryDirectory directory;
     const auto bad = directory.path() / "bad.json";
     std::ofstream(bad) << R"({"limits": {"lateral": 0.1, "longitudinal": 0.1, "driverTorqueAbort": 1.0},
@@ -180,16 +179,6 @@ TEST(ManeuverMonitorTest, ABadFileOrAMissingDeviceEndsAtOnce) {
     }
 }
 
-// Polls `condition` until it holds; false after 15 s, a bound for failures only.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 std::string field(const DeviceReport& request, const char* name) {
     auto found = request.fields.find(name);
     return found == request.fields.end() ? std::string() : found->second;
@@ -202,7 +191,6 @@ std::string field(const DeviceReport& request, const char* name) {
 // to never end on them).
 TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
     const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
-    if (!fs::exists(monitorTool)) GTEST_SKIP() << "build orvane-monitor first";
     testing::TemporaryDirectory directory;
     const auto suite = directory.path() / "suite.json";
     std::ofstream(suite) << suiteText(1);
@@ -238,10 +226,7 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
         testing::Child monitor(arguments, errors.string());
         ASSERT_TRUE(monitor.started());
         if (c.signal) {
-            ASSERT_TRUE(eventually([&] {
-                const auto requests = device.requests();
-                return !requests.empty() && field(requests.back(), "lat") == "50.0";
-            }));
+            ASSERT_TRUE(testing::waitFor([&] { return field(device.lastRequest(), "lat") == "50.0"; }));
             monitor.signal(c.signal);
         }
         const auto lines = monitor.readLines();
@@ -256,11 +241,10 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
             EXPECT_NE(html.find("were not plausible"), std::string::npos);
         }
         // The monitor has gone: once the peer has read what it wrote, the last request is 0.
-        EXPECT_TRUE(eventually([&] {
-            const auto requests = device.requests();
-            return !requests.empty() && field(requests.back(), "lat") == "0.0" &&
-                   field(requests.back(), "long") == "0.0";
-        })) << (device.requests().empty() ? "no request" : field(device.requests().back(), "lat"));
+        EXPECT_TRUE(testing::waitFor([&] {
+            const DeviceReport last = device.lastRequest();
+            return field(last, "lat") == "0.0" && field(last, "long") == "0.0";
+        })) << field(device.lastRequest(), "lat");
     }
 }
 
