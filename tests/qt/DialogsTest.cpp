@@ -18,6 +18,7 @@
 
 #include "platform/InformativeError.h"
 #include "platform/SeguePresentation.h"
+#include "qt/ManeuverRunControl.h"
 #include "tests/qt/AppHarness.h"
 #include "update/UpdateInformationViewController.h"
 
@@ -133,7 +134,7 @@ TEST_F(Dialogs, ErrorsShowDescriptionAndRecoverySuggestionAsSheetOrApplicationMo
 TEST_F(Dialogs, TextFromOutsideIsShownAsPlainText) {
     AppHarness h;
     testing::ScratchDirectory files;
-    const QString markup = "<img src=\"x\"><b>bold</b>";
+    const QString markup = "<img src=x><b>bold</b>";
     const auto recording = files.path() / (markup.toStdString() + ".csv");
     std::ofstream(recording) << "time,message\r\n-1,STEERING\r\n";
     const std::function<void()> shows[] = {
@@ -145,6 +146,14 @@ TEST_F(Dialogs, TextFromOutsideIsShownAsPlainText) {
             h.console().showAlert({"Done.", markup.toStdString(), "FirmwareUpdate"}, true, [] {});
         },
         [&] { h.app->openRecording(recording.string()); },
+        [&] {
+            const auto suite = files.path() / "suite.json";
+            std::ofstream(suite) << R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1},
+                "maneuvers": [{"name": ")"
+                                 << markup.toStdString() << R"(", "channel": "lateral", "profile": "step",
+                "amplitude": 0.5, "duration": 1}]})";
+            h.app->maneuverRun().open(suite.string());
+        },
     };
     for (std::size_t i = 0; i < std::size(shows); ++i) {
         SCOPED_TRACE(i);
