@@ -139,7 +139,7 @@ TEST(RecordingReplay, JumpsStepsAndPlayShowTheEntryAtThePlayheadWithTheViewsUpTo
 
 // A device connected before the replay stays connected and is sent requests of 0 only, whatever
 // the sliders, the gamepad and the replay do, until the live console is back.
-TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresTheControls) {
+TEST(RecordingReplay, ShownInTheConsoleItSendsOnlyZeroRequestsAndClosingRestoresTheControls) {
     PtyPeer device;
     device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:7.5\n}"); });
     auto gamepads = std::make_shared<FakeGamepadSource>();
