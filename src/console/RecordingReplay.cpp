@@ -56,7 +56,8 @@ RecordingReplay::RecordingReplay(std::shared_ptr<const Recording> recording, Clo
       clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
       name_(std::filesystem::path(recording_->path()).filename().string()),
       duration_(recording_->empty() ? 0 : recording_->time(recording_->size() - 1)),
-      series_(std::make_shared<TelemetrySeries>([this] { return seriesTime_; }, TelemetrySeries::kDefaultWindow,
+      seriesTime_(std::make_shared<std::chrono::steady_clock::time_point>()),
+      series_(std::make_shared<TelemetrySeries>([time = seriesTime_] { return *time; }, TelemetrySeries::kDefaultWindow,
                                                 kSeriesCapacity)),
       traffic_(std::make_shared<TrafficLog>(kTrafficEntries, kTrafficEntries)) {
     seek(0);
@@ -68,8 +69,14 @@ std::optional<std::chrono::system_clock::time_point> RecordingReplay::wallClockT
     if (recording_->empty()) return std::nullopt;
     const RecordingEntry entry = recording_->entry(current_.value_or(0));
     if (!entry.wallClockTime) return std::nullopt;
-    return *entry.wallClockTime + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                      std::chrono::duration<double>(playhead_ - entry.time));
+    using Wall = std::chrono::system_clock;
+    const auto offset =
+        std::chrono::duration_cast<Wall::duration>(std::chrono::duration<double>(playhead_ - entry.time));
+    // The reader takes any date the clock holds: near the clock's ends the sum stops at them.
+    const Wall::duration wall = entry.wallClockTime->time_since_epoch();
+    if (offset > Wall::duration::zero() && wall > Wall::duration::max() - offset) return Wall::time_point::max();
+    if (offset < Wall::duration::zero() && wall < Wall::duration::min() - offset) return Wall::time_point::min();
+    return Wall::time_point(wall + offset);
 }
 
 void RecordingReplay::seek(double seconds) {
@@ -149,7 +156,7 @@ void RecordingReplay::moveTo(double seconds, std::optional<std::size_t> index) {
     const bool forward = seconds >= playhead_;
     playhead_ = seconds;
     current_ = index;
-    seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
+    *seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
     if (index) {
         RecordingEntry entry = recording_->entry(*index);
         telemetry_ = std::move(entry.telemetry);
@@ -183,12 +190,12 @@ void RecordingReplay::appendToViews(std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i) {
         const RecordingEntry entry = recording_->entry(i);
         if (entry.time >= windowStart) {
-            seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(entry.time);
+            *seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(entry.time);
             series_->append(entry.telemetry, entry.requestLateral, entry.requestLongitudinal);
         }
         if (i >= trafficFrom) traffic_->push(replayedTrafficEntry(entry));
     }
-    seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
+    *seriesTime_ = timePointOf<std::chrono::steady_clock::time_point>(playhead_);
     traffic_->drain();
 }
 

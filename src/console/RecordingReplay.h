@@ -106,8 +106,9 @@ private:
     std::chrono::steady_clock::time_point lastAdvance_;
     std::unique_ptr<RepeatingTimer> timer_;
 
-    // The series' clock: the playhead, or the time of the entry being appended.
-    std::chrono::steady_clock::time_point seriesTime_;
+    // The series' clock: the playhead, or the time of the entry being appended. Shared with the
+    // series, which may outlive the replay (its window then stays where the replay left it).
+    std::shared_ptr<std::chrono::steady_clock::time_point> seriesTime_;
     std::shared_ptr<TelemetrySeries> series_;
     std::shared_ptr<TrafficLog> traffic_;
 };

@@ -352,11 +352,17 @@ private:
                 case Slot::time: {
                     const auto time = parseNumber(value);
                     if (!time || !std::isfinite(*time)) return "time " + shown(value) + " is not a number";
+                    // Times count from the recording's start; a bound keeps every time a replay
+                    // derives from them (clock points, the timeline's positions) in range.
+                    if (*time < 0) return "time " + shown(value) + " is negative";
+                    if (*time > Recording::kMaximumTime) {
+                        return "time " + shown(value) + " is more than 366 days (31622400 s)";
+                    }
                     if (data_->rows > 0 && *time < previousTime_) {
                         return "time " + numberText(*time) + " is earlier than the row before's (" +
                                numberText(previousTime_) + ")";
                     }
-                    row.time = *time;
+                    row.time = *time + 0.0;  // -0 as 0
                     break;
                 }
                 case Slot::message: row.message = text(value); break;

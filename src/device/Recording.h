@@ -79,7 +79,8 @@ private:
 // a missing value column leaves that value unknown in every entry, and a column this reader does
 // not know is kept as an extra text column. Fields follow RFC 4180 (CR LF or LF line ends, a
 // UTF-8 byte-order mark before the header, blank lines and empty trailing fields beyond the
-// header's last named column are passed over). Times must not go backwards.
+// header's last named column are passed over). Times run from 0 to kMaximumTime (366 days) and
+// never go backwards; consecutive rows may share a time.
 //
 // A file that ends inside its last row (a recorder that was killed) keeps the rows before it and
 // says so in warning(); any other fault fails the whole read. A last row that lacks only its line
@@ -92,6 +93,8 @@ public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
     // A field longer than this is taken for a quote that is never closed.
     static constexpr std::size_t kMaximumFieldBytes = 65536;
+    // The latest time a row may have, in seconds since the recording started: 366 days.
+    static constexpr double kMaximumTime = 31'622'400;
 
     // Reads the file. Throws RecordingError.
     static Recording open(const std::string& path);

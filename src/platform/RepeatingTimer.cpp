@@ -40,7 +40,20 @@ std::unique_ptr<RepeatingTimer> RepeatingTimer::start(Queue queue, std::chrono::
         if (auto driver = MainTimerDriver::installed()) {
             auto state = timer->state_;
             timer->driven_ = driver->start(firstDeadline, interval, [state, handler = std::move(handler)] {
-                if (!state->cancelled.load()) handler();
+                if (state->cancelled.load()) return;
+                // The driver's timer holds this function: a handler that destroys its own
+                // RepeatingTimer leaves it in `released` (see ~RepeatingTimer), and it goes only
+                // once the handler has returned, through the main queue.
+                struct Firing {
+                    State& state;
+                    explicit Firing(State& s) : state(s) { ++state.firing; }
+                    ~Firing() {
+                        if (--state.firing > 0 || !state.released) return;
+                        std::shared_ptr<MainTimerDriver::Timer> released(std::move(state.released));
+                        MainQueue::shared().async([released = std::move(released)] {});
+                    }
+                } firing(*state);
+                handler();
             });
             return timer;
         }
@@ -92,12 +105,15 @@ void RepeatingTimer::cancel() {
 RepeatingTimer::~RepeatingTimer() {
     cancel();
     if (driven_) {
-        // The event loop's timer belongs to the main thread.
-        if (MainQueue::shared().isMainThread()) {
-            driven_.reset();
-        } else {
+        // The event loop's timer belongs to the main thread. One that is firing (the handler
+        // destroys its own timer) holds the running handler: the firing lets it go when over.
+        if (!MainQueue::shared().isMainThread()) {
             std::shared_ptr<MainTimerDriver::Timer> driven(std::move(driven_));
             MainQueue::shared().async([driven = std::move(driven)] {});
+        } else if (state_->firing > 0) {
+            state_->released = std::move(driven_);
+        } else {
+            driven_.reset();
         }
     }
     if (thread_.joinable()) {

@@ -38,7 +38,8 @@ public:
 // thread of its own. Its handler never runs twice at the same time: a main-queue timer posts a
 // firing only when the previous one has run (or is a timer of the installed MainTimerDriver),
 // and a background timer runs its handler on its own thread. Destroying the timer (or cancel)
-// stops it; a handler that is running finishes.
+// stops it; a handler that is running finishes. A handler may destroy its own timer: its
+// function and captures stay alive until it returns, whichever queue or driver runs it.
 class RepeatingTimer {
 public:
     enum class Queue { main, global };
@@ -66,6 +67,10 @@ private:
         std::condition_variable cv;
         std::atomic<bool> cancelled{false};
         std::atomic<bool> firingPending{false};
+        // Firings of the installed driver's timer under way, and that timer once the
+        // RepeatingTimer was destroyed during one (main thread only).
+        int firing = 0;
+        std::unique_ptr<MainTimerDriver::Timer> released;
     };
 
     RepeatingTimer(Queue queue, std::chrono::nanoseconds interval);

@@ -11,7 +11,9 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "console/RecordingReplay.h"
 
@@ -19,8 +21,9 @@ namespace orvane {
 
 namespace {
 
-// The slider counts milliseconds of the recording.
-constexpr double kSliderUnitsPerSecond = 1000;
+// The slider counts milliseconds of the recording, or tenths of a second in one too long for its
+// int to count milliseconds (24.8 days on; the longest recording, 366 days, has 316,224,000 tenths).
+double sliderUnitsPerSecond(double duration) { return duration * 1000 <= std::numeric_limits<int>::max() ? 1000 : 10; }
 
 }  // namespace
 
@@ -129,7 +132,7 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
     });
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
         if (!replay_) return;
-        replay_->seek(value / kSliderUnitsPerSecond);
+        replay_->seek(value / sliderUnitsPerSecond_);
         if (onJump) onJump();
     });
     connect(closeButton_, &QPushButton::clicked, this, [this] {
@@ -142,10 +145,11 @@ void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
     if (!replay_) return;
     {
         const QSignalBlocker blocker(slider_);
-        slider_->setRange(0, int(std::lround(replay_->duration() * kSliderUnitsPerSecond)));
+        sliderUnitsPerSecond_ = sliderUnitsPerSecond(replay_->duration());
+        slider_->setRange(0, sliderPosition(replay_->duration()));
         // Page Up/Down on the slider: 10 s; the arrow keys step messages.
-        slider_->setPageStep(int(10 * kSliderUnitsPerSecond));
-        slider_->setSingleStep(int(kSliderUnitsPerSecond / 10));
+        slider_->setPageStep(int(10 * sliderUnitsPerSecond_));
+        slider_->setSingleStep(int(sliderUnitsPerSecond_ / 10));
     }
     replay_->setSpeed(speedBox_->currentData().toDouble());
     // Wide enough for the longest texts, so that the slider does not move as they change.
@@ -156,11 +160,16 @@ void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
     sync();
 }
 
+int ReplayTimeline::sliderPosition(double seconds) const {
+    const double units = std::round(seconds * sliderUnitsPerSecond_);
+    return int(std::clamp(std::isfinite(units) ? units : 0.0, 0.0, double(std::numeric_limits<int>::max())));
+}
+
 void ReplayTimeline::sync() {
     if (!replay_) return;
     if (!slider_->isSliderDown()) {
         const QSignalBlocker blocker(slider_);
-        slider_->setValue(int(std::lround(replay_->playhead() * kSliderUnitsPerSecond)));
+        slider_->setValue(sliderPosition(replay_->playhead()));
     }
     const bool playing = replay_->isPlaying();
     playButton_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));

@@ -50,7 +50,11 @@ public:
     QLabel* wallClockLabel() const { return wallClockLabel_; }
 
 private:
+    // The slider's position of a time on the recording's axis.
+    int sliderPosition(double seconds) const;
+
     std::shared_ptr<RecordingReplay> replay_;
+    double sliderUnitsPerSecond_ = 1000;
     QToolButton* playButton_ = nullptr;
     QComboBox* speedBox_ = nullptr;
     JumpSlider* slider_ = nullptr;

@@ -137,9 +137,21 @@ TEST(RecordingReplay, JumpsStepsAndPlayShowTheEntryAtThePlayheadWithTheViewsUpTo
     }
 }
 
+// The plots may hold the replay's series longer than the replay lives: its window stays where the
+// replay left it.
+TEST(RecordingReplay, ItsSeriesOutlivesIt) {
+    auto replay = std::make_shared<RecordingReplay>(recordingOf(kRecording));
+    replay->seek(2);
+    const auto series = replay->series();
+    const auto before = series->points(TelemetrySeriesKind::steeringWheelAngle);
+    ASSERT_EQ(before.size(), 4u);
+    replay.reset();
+    EXPECT_EQ(series->points(TelemetrySeriesKind::steeringWheelAngle), before);
+}
+
 // A device connected before the replay stays connected and is sent requests of 0 only, whatever
 // the sliders, the gamepad and the replay do, until the live console is back.
-TEST(RecordingReplay, ShownInTheConsoleItNeverSendsARequestAndClosingRestoresTheControls) {
+TEST(RecordingReplay, ShownInTheConsoleItSendsOnlyZeroRequestsAndClosingRestoresTheControls) {
     PtyPeer device;
     device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:7.5\n}"); });
     auto gamepads = std::make_shared<FakeGamepadSource>();

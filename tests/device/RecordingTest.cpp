@@ -56,6 +56,8 @@ TEST(Recording, BadInputFailsWithTheFileAndLine) {
         {header + good + "0.25,ACK,,,,\r\n", "time 0.25 is earlier than the row before's (0.5)", 3},
         {header + "abc,ACK,,,,\r\n", "time \"abc\" is not a number", 2},
         {header + "nan,ACK,,,,\r\n", "time \"nan\" is not a number", 2},
+        {header + "-0.5,ACK,,,,\r\n-0.25,ACK,,,,\r\n", "time \"-0.5\" is negative", 2},
+        {header + good + "1e12,ACK,,,,\r\n", "time \"1e12\" is more than 366 days (31622400 s)", 3},
         {header + "1,ACK,\"1,5\",,,\r\n", "steeringWheelAngle \"1,5\" is not a number", 2},
         {header + "1,ACK,,on,,\r\n", "parkTOI \"on\" is not a torque overlay status", 2},
         {header + "1,ACK,,,yesterday,\r\n", "buildDate \"yesterday\" is not an ISO 8601 date", 2},
@@ -78,6 +80,11 @@ TEST(Recording, BadInputFailsWithTheFileAndLine) {
             EXPECT_EQ(error.line(), c.line);
         }
     }
+    // The bounds themselves pass: times from 0 to 366 days, equal ones included.
+    const auto longest = Recording::parse("time,message\n-0,A\n0,B\n31622400,C\n31622400,D\n", "long.csv");
+    ASSERT_EQ(longest.size(), 4u);
+    EXPECT_FALSE(std::signbit(longest.time(0)));
+    EXPECT_EQ(longest.time(3), 31622400);
 }
 
 TEST(Recording, FilesThatAreNotReadableRecordingsFail) {

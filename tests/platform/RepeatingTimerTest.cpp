@@ -1,4 +1,5 @@
 #include <atomic>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -116,6 +117,58 @@ TEST_F(PlatformTest, MainTimersStartedOnTheMainThreadUseTheInstalledDriver) {
     // The global-queue timer fires on its own thread, driver or not.
     EXPECT_TRUE(MainQueue::shared().runUntil([&] { return globalFirings.load() > 0; }, 10000ms));
     global.reset();
+    MainTimerDriver::install(nullptr);
+    MainQueue::shared().runPending();
+}
+
+// A handler may stop its timer for good by destroying it, as a replay does at its end: its
+// function and captures live until it returns, on either queue and with a driver whose timer
+// owns the function it fires (as Qt's does).
+TEST_F(PlatformTest, AHandlerMayDestroyItsOwnTimer) {
+    struct Driver : MainTimerDriver {
+        struct Timer : MainTimerDriver::Timer {
+            Timer(std::function<void()> f, int& count) : fire(std::move(f)), alive(count) { ++alive; }
+            ~Timer() override { --alive; }
+            std::function<void()> fire;
+            int& alive;
+        };
+        std::unique_ptr<MainTimerDriver::Timer> start(std::chrono::nanoseconds, std::chrono::nanoseconds,
+                                                      std::function<void()> fire) override {
+            auto timer = std::make_unique<Timer>(std::move(fire), alive);
+            latest = timer.get();
+            return timer;
+        }
+        Timer* latest = nullptr;
+        int alive = 0;
+    };
+    auto driver = std::make_shared<Driver>();
+    enum How { mainQueue, globalQueue, installedDriver };
+    for (How how : {mainQueue, globalQueue, installedDriver}) {
+        SCOPED_TRACE(how);
+        if (how == installedDriver) MainTimerDriver::install(driver);
+        std::mutex assigning;
+        std::unique_ptr<RepeatingTimer> timer;
+        std::atomic<int> read{0};
+        {
+            std::lock_guard lock(assigning);
+            const auto queue = how == globalQueue ? RepeatingTimer::Queue::global : RepeatingTimer::Queue::main;
+            timer = RepeatingTimer::start(queue, 1ms, 1ms, [&, tag = std::make_shared<int>(7)] {
+                {
+                    std::lock_guard held(assigning);
+                    timer.reset();
+                }
+                read = *tag;
+            });
+        }
+        if (how == installedDriver) {
+            driver->latest->fire();
+            EXPECT_EQ(driver->alive, 1) << "the firing's timer goes through the main queue";
+            MainQueue::shared().runPending();
+            EXPECT_EQ(driver->alive, 0);
+        }
+        EXPECT_TRUE(MainQueue::shared().runUntil([&] { return read.load() == 7; }, 10000ms));
+        EXPECT_EQ(timer, nullptr);
+    }
     MainTimerDriver::install(nullptr);
     MainQueue::shared().runPending();
 }

@@ -13,12 +13,14 @@
 #include <QSlider>
 #include <QTest>
 #include <QUrl>
+#include <cmath>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "console/RecordingReplay.h"
 #include "inspector/InspectorManager.h"
+#include "platform/RepeatingTimer.h"
 #include "qt/PlotPanel.h"
 #include "qt/ReplayControl.h"
 #include "qt/ReplayTimeline.h"
@@ -147,6 +149,51 @@ TEST_F(ReplayWindow, OpeningShowsTheRecordingWithTheDeviceControlsDisabledAndClo
     EXPECT_EQ(traffic->model()->rowCount(), 0);
     h.console().refreshTelemetry();
     EXPECT_EQ(inspector.steering().angle->value(), "0.0°");
+}
+
+// The slider counts milliseconds, and tenths of a second in a recording too long for an int of
+// milliseconds: either way its ends are the recording's.
+TEST_F(ReplayWindow, TheTimelineSpansRecordingsUpToTheLongest) {
+    for (const auto& [last, maximum] : {std::pair{"5", 5000}, std::pair{"31622400", 316224000}}) {
+        SCOPED_TRACE(last);
+        auto replay = std::make_shared<RecordingReplay>(std::make_shared<const Recording>(
+            Recording::parse(std::string("time,message\n0,A\n1,B\n") + last + ",C\n", "drive.csv")));
+        ReplayTimeline timeline;
+        timeline.setReplay(replay);
+        QSlider* slider = timeline.slider();
+        EXPECT_EQ(slider->maximum(), maximum);
+        slider->setValue(slider->maximum());
+        EXPECT_EQ(replay->currentIndex(), std::optional<std::size_t>(2));
+        EXPECT_EQ(replay->playhead(), replay->duration());
+        slider->setValue(int(std::lround(1.5 * maximum / replay->duration())));
+        EXPECT_DOUBLE_EQ(replay->playhead(), 1.5);
+        replay->seek(replay->duration());
+        timeline.sync();
+        EXPECT_EQ(slider->value(), maximum);
+    }
+}
+
+// Main-queue timers run as Qt timers in the window. A handler may destroy its own, as a replay
+// does when it plays to its end.
+TEST_F(ReplayWindow, ATimersHandlerMayDestroyItsTimerAsAReplayDoesAtItsEnd) {
+    AppHarness h;
+    std::unique_ptr<RepeatingTimer> timer;
+    int read = 0;
+    timer = RepeatingTimer::start(RepeatingTimer::Queue::main, std::chrono::milliseconds(1),
+                                  std::chrono::milliseconds(1), [&, tag = std::make_shared<int>(7)] {
+                                      timer.reset();
+                                      read = *tag;
+                                  });
+    EXPECT_TRUE(waitFor([&] { return read == 7; }));
+    EXPECT_EQ(timer, nullptr);
+
+    auto replay = std::make_shared<RecordingReplay>(
+        std::make_shared<const Recording>(Recording::parse("time,message\n0,A\n0.5,B\n", "drive.csv")));
+    replay->setSpeed(8);
+    replay->play();
+    EXPECT_TRUE(waitFor([&] { return !replay->isPlaying(); }));
+    EXPECT_EQ(replay->playhead(), 0.5);
+    EXPECT_EQ(replay->currentIndex(), std::optional<std::size_t>(1));
 }
 
 }  // namespace
