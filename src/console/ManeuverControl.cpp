@@ -6,6 +6,7 @@
 
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
+#include "device/NumberText.h"
 #include "platform/Log.h"
 
 namespace orvane {
@@ -21,11 +22,7 @@ struct ManeuverControl::ZeroWatch {
 
 namespace {
 
-std::string secondsText(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
-    return text;
-}
+std::string secondsText(double seconds) { return fixedText(seconds, 1) + " s"; }
 
 // "\"steer step 20%\", repeat 2 of 3"
 std::string whereText(const ManeuverSuite& suite, std::size_t maneuver, int repeat) {

@@ -15,16 +15,6 @@ namespace {
 // Points closer than this (seconds) are one moment; the times are written to the millisecond.
 constexpr double kSameMoment = 0.001;
 
-// Seconds with three fraction digits, "-29.980", "0.000"; to_chars ignores the locale.
-std::string secondsText(double seconds) {
-    // Rounded to milliseconds first, so that a moment just before the end shows as 0.000, not -0.000.
-    const double rounded = std::round(seconds * 1000) / 1000;
-    char buffer[64];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, rounded == 0 ? 0.0 : rounded, std::chars_format::fixed, 3);
-    return error == std::errc() ? std::string(buffer, end) : numberText(seconds);
-}
-
 const char* unitOf(PlotAxis axis) {
     switch (axis) {
         case PlotAxis::angle: return "deg";
@@ -67,7 +57,7 @@ std::string plotCsv(const std::vector<PlottedSeries>& series, double windowSecon
             }
         }
         if (std::isinf(moment)) break;
-        fields.assign({secondsText(moment)});
+        fields.assign({fixedText(moment, 3)});
         for (std::size_t index = 0; index < series.size(); ++index) {
             const auto& points = series[index].points;
             if (next[index] < points.size() && points[next[index]].seconds - moment < kSameMoment) {

@@ -24,4 +24,14 @@ std::string numberText(double value) {
     return std::string(buffer, end);
 }
 
+std::string fixedText(double value, int decimals) {
+    char buffer[64];
+    if (!std::isfinite(value)) return numberText(value);
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) return numberText(value);
+    std::string text(buffer, end);
+    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
 }  // namespace orvane

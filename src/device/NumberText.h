@@ -10,4 +10,9 @@ namespace orvane {
 // (9.999999999999999e-06, 1e-05); 0.0, -0.0, nan, inf and -inf as written here.
 std::string numberText(double value);
 
+// Fixed-point text with `decimals` fraction digits, rounded, whatever the locale ("12.346",
+// "0.0"): a value that rounds to zero has no sign. A value that is not finite, or too large to
+// write so, is written as numberText writes it.
+std::string fixedText(double value, int decimals);
+
 }  // namespace orvane

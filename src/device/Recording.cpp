@@ -15,6 +15,7 @@
 
 #include "device/NumberText.h"
 #include "device/ValueSyntax.h"
+#include "platform/OneLineText.h"
 
 namespace orvane {
 
@@ -74,10 +75,7 @@ constexpr std::size_t kBlockRows = std::size_t{1} << kBlockShift;
 // A value as an error message shows it: quoted, at most 40 bytes, control characters as "?".
 std::string shown(std::string_view value) {
     constexpr std::size_t kShown = 40;
-    std::string text = "\"";
-    for (char c : value.substr(0, kShown)) text.push_back(static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c);
-    text += value.size() > kShown ? "...\"" : "\"";
-    return text;
+    return "\"" + withoutControlCharacters(value.substr(0, kShown), '?') + (value.size() > kShown ? "...\"" : "\"");
 }
 
 std::optional<TOIStatus> toiStatusFromCaseName(std::string_view text) {

@@ -18,14 +18,9 @@ namespace orvane {
 
 namespace {
 
-// Whole seconds and three fraction digits, truncated towards zero: "12.345", "-0.002".
+// Whole seconds and three fraction digits, truncated to the millisecond: "12.345".
 std::string secondsText(std::chrono::steady_clock::duration elapsed) {
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    const auto magnitude = milliseconds < 0 ? -static_cast<unsigned long long>(milliseconds)
-                                            : static_cast<unsigned long long>(milliseconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%s%llu.%03llu", milliseconds < 0 ? "-" : "", magnitude / 1000, magnitude % 1000);
-    return text;
+    return fixedText(double(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()) / 1000, 3);
 }
 
 std::string channelCountText(const DeviceTelemetry& telemetry, std::int64_t channel) {

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "device/NumberText.h"
 #include "maneuver/ManeuverMetrics.h"
 #include "maneuver/ManeuverSchedule.h"
 
@@ -26,15 +27,7 @@ const char* const kRepeatColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e"
 const char* repeatColour(int repeat) { return kRepeatColours[repeat % std::size(kRepeatColours)]; }
 
 // Locale-free fixed-point text; "-0.00" loses its sign, and a value that is not finite is a dash.
-std::string fixed(double value, int decimals) {
-    if (!std::isfinite(value)) return "\u2013";
-    char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (error != std::errc()) return "\u2013";
-    std::string text(buffer, end);
-    if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    return text;
-}
+std::string fixed(double value, int decimals) { return std::isfinite(value) ? fixedText(value, decimals) : "\u2013"; }
 
 std::string dateText(std::chrono::system_clock::time_point date) {
     const std::time_t time = std::chrono::system_clock::to_time_t(date);

@@ -17,6 +17,7 @@
 
 #include "device/NumberText.h"
 #include "maneuver/ManeuverRunner.h"
+#include "platform/OneLineText.h"
 
 namespace orvane {
 
@@ -31,13 +32,7 @@ constexpr int kMostRepeats = 1000;
 constexpr double kFastestFrequency = 25;
 
 // Texts from the file go into one-line messages: control characters become spaces.
-std::string oneLine(std::string_view text) {
-    std::string line(text);
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    }
-    return line;
-}
+std::string oneLine(std::string_view text) { return withoutControlCharacters(text); }
 
 std::string inQuotes(std::string_view text) { return "\"" + oneLine(text) + "\""; }
 

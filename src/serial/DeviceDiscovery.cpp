@@ -10,6 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/OneLineText.h"
+
 namespace orvane {
 
 namespace fs = std::filesystem;
@@ -28,10 +30,7 @@ std::optional<std::string> readAttribute(const fs::path& file) {
     if (!stream) return std::nullopt;
     std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
     if (stream.bad()) return std::nullopt;
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) c = ' ';
-    }
+    text = withoutControlCharacters(text);
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos) return std::nullopt;
     return text.substr(first, text.find_last_not_of(' ') - first + 1);

@@ -17,6 +17,7 @@
 
 #include "ZeroRequestWatch.h"
 #include "device/DeviceSerialInterface.h"
+#include "device/NumberText.h"
 #include "device/TelemetryRecorder.h"
 #include "maneuver/ManeuverMetrics.h"
 #include "maneuver/ManeuverReport.h"
@@ -41,10 +42,7 @@ struct Shared {
 
 // A value with `digits` fraction digits and its unit, or "none".
 std::string fixed(const std::optional<double>& value, int digits, const char* unit) {
-    if (!value) return "none";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f%s", digits, *value, unit);
-    return text;
+    return value ? fixedText(*value, digits) + unit : "none";
 }
 
 // "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %";
