@@ -34,7 +34,26 @@ ViewController::ViewController() : ViewController(Configuration{}) {}
 ViewController::ViewController(Configuration configuration)
     : configuration_(std::move(configuration)),
       inspectorManager_(std::make_unique<InspectorManager>()),
-      vehicleStatus_(StatusIndication::unknown("Unknown")) {
+      vehicleStatus_(StatusIndication::unknown("Unknown")),
+      arbiter_([this](const ControlRequest& request) {
+          if (const auto& session = vehicleInterface()) {
+              session->setRequestLateralControlMagntiude(request.lateral);
+              session->setRequestLongitudinalControlMagntiude(request.longitudinal);
+          }
+      }) {
+    // The sources in their order of precedence: a shown replay holds the device at 0, a running
+    // suite drives it, then the chosen gamepad, then the sliders.
+    arbiter_.setSource(RequestSource::replayHold, [this]() -> std::optional<ControlRequest> {
+        if (telemetrySource_) return ControlRequest{};
+        return std::nullopt;
+    });
+    arbiter_.setSource(RequestSource::maneuverSuite, [this]() -> std::optional<ControlRequest> {
+        if (isRunningManeuvers()) return maneuverRequest_.value_or(ControlRequest{});
+        return std::nullopt;
+    });
+    arbiter_.setSource(RequestSource::gamepad, [this] { return gamepadRequest_; });
+    arbiter_.setSource(RequestSource::sliders, [this] { return std::optional(sliderRequest_); });
+
     if (configuration_.updateProvider && configuration_.bossac) {
         updateWorkflow_ = std::make_shared<UpdateWorkflow>(configuration_.updateProvider, configuration_.bossac);
     }
@@ -53,6 +72,7 @@ ViewController::ViewController(Configuration configuration)
         DeviceList::Configuration{configuration_.deviceDirectory, configuration_.ttyClassDirectory,
                                   configuration_.devicesPopup},
         connection_, [this] { updateConnectionControls(); });
+    arbiter_.decide();  // the sliders at rest, before any session
 }
 
 ViewController::~ViewController() {
@@ -156,17 +176,14 @@ void ViewController::startControlTimer() {
                 // The chosen gamepad is read fresh on every tick; without one, a gamepad that
                 // comes or goes is noticed within a tenth of a second.
                 const auto& source = self->configuration_.gamepadSource;
-                // A running maneuver suite reads every gamepad's buttons on every tick, and the
-                // gamepad drives nothing.
-                const bool maneuvering = self->isRunningManeuvers();
+                // A running maneuver suite reads every gamepad's buttons on every tick.
+                const auto& maneuvers = self->configuration_.maneuvers;
+                const bool maneuvering = maneuvers && maneuvers->isRunning();
                 if (source && (maneuvering || self->selectedGamepad_ || n % kGamepadListEveryNthTick == 0)) {
                     source->pump();
                 }
-                if (maneuvering) {
-                    self->configuration_.maneuvers->tick(source ? source->controllers() : std::vector<GamepadHandle>{});
-                } else {
-                    self->pollGamepad();
-                }
+                if (maneuvering) maneuvers->tick(source ? source->controllers() : std::vector<GamepadHandle>{});
+                self->pollGamepad();
                 self->refreshTelemetry(n % kInspectorEveryNthTick == 0);
             }
         },
@@ -198,19 +215,9 @@ void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source)
     // A suite drives the device the window shows; once the window shows something else it ends.
     if (source && isRunningManeuvers()) configuration_.maneuvers->abort("a recording was opened");
     telemetrySource_ = std::move(source);
-    const bool live = !telemetrySource_;
-    if (!live) {
-        // Nothing is asked of the device while a source is shown: the requests stay at 0.
-        setRequestedLongitudinalControl(0);
-        setRequestedLateralControl(0);
-        gamepadControl_.forgetSamples();
-    }
-    if (longControlSlider) longControlSlider->setEnabled(live);
-    if (latControlSlider) latControlSlider->setEnabled(live);
-    if (const auto& popup = configuration_.devicesPopup) popup->setEnabled(live);
-    if (const auto& popup = configuration_.gamepadsPopup) popup->setEnabled(live);
+    // Nothing is asked of the device while a source is shown: the replay's hold keeps it at 0.
+    updateRequests();
     showVehicleStatus();
-    updateConnectionControls();
     refreshTelemetry(true);
 }
 
@@ -218,31 +225,47 @@ void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source)
 
 void ViewController::scanDevices() { deviceList_->scan(); }
 
+LinkState ViewController::linkState() const {
+    const auto& session = vehicleInterface();
+    if (!session || !session->isConnected()) return isConnectingToVehicle() ? LinkState::connecting : LinkState::none;
+    if (connection_->isInBootloader()) return LinkState::bootloader;
+    return session->decodedMessageCount() > 0 && !connection_->isNotResponding() ? LinkState::responding
+                                                                                 : LinkState::notResponding;
+}
+
+ControlStates ViewController::controlStates() const {
+    return controlStatesFor(activeRequestSource(), linkState(), selectedDevice().has_value());
+}
+
 void ViewController::updateConnectionControls() {
+    controlsShownFor_ = activeRequestSource();
+    const ControlStates states = controlStates();
     const auto& session = vehicleInterface();
     const bool connected = session && session->isConnected();
     // A device in its bootloader runs no firmware: the firmware row says so, and its action
     // installs the latest firmware.
     const bool inBootloader = connected && connection_->isInBootloader();
     const char* action = inBootloader ? "Install Firmware" : "Check for Update";
-    // A shown telemetry source is not the device: nothing acts on the device meanwhile.
-    const bool live = !telemetrySource_;
     auto& version = *inspectorManager_->device().version;
     version.setActionTitle(action);
     version.setAbsentValueText(inBootloader ? "No firmware" : "Unknown");
-    version.setActionEnabled(live && connected);
+    version.setActionEnabled(states.firmwareAction);
     if (const auto& button = configuration_.checkForUpdateButton) {
         button->setTitle(action);
-        button->setEnabled(live && connected);
+        button->setEnabled(states.firmwareAction);
     }
     if (const auto& button = configuration_.connectionButton) {
         button->setTitle(connected ? "Disconnect" : "Connect");
-        button->setEnabled(live && (connected || (selectedDevice().has_value() && !isConnectingToVehicle())));
+        button->setEnabled(states.connectButton);
     }
+    if (longControlSlider) longControlSlider->setEnabled(states.sliders);
+    if (latControlSlider) latControlSlider->setEnabled(states.sliders);
+    if (const auto& popup = configuration_.devicesPopup) popup->setEnabled(states.deviceList);
+    if (const auto& popup = configuration_.gamepadsPopup) popup->setEnabled(states.gamepadList);
 }
 
 void ViewController::didPressConnectionButton(Object*) {
-    if (telemetrySource_) return;
+    if (!controlStates().connectButton) return;
     const auto& session = vehicleInterface();
     if (session && session->isConnected()) {
         logInfo(kConsoleLog, "Disconnect chosen");
@@ -253,7 +276,7 @@ void ViewController::didPressConnectionButton(Object*) {
 }
 
 void ViewController::didSelectDevice(Object*) {
-    if (!telemetrySource_) deviceList_->didSelectDevice();
+    if (controlStates().deviceList) deviceList_->didSelectDevice();
 }
 
 // MARK: Gamepad control
@@ -294,6 +317,7 @@ void ViewController::setGamepadSettings(const GamepadSettings& settings) {
 
 void ViewController::setSelectedGamepad(GamepadHandle gamepad) {
     selectedGamepad_ = std::move(gamepad);
+    gamepadRequest_.reset();  // a gamepad offers only once it is read
     selectGamepadPopupEntry();
 }
 
@@ -313,46 +337,57 @@ void ViewController::didSelectGamepad(Object*) {
 }
 
 void ViewController::pollGamepad() {
-    if (!selectedGamepad_ || telemetrySource_ || isRunningManeuvers()) return;
-    const GamepadControl::Requests requests = gamepadControl_.poll(selectedGamepad_->extendedGamepad());
-    setRequestedLongitudinalControl(requests.longitudinal);
-    setRequestedLateralControl(requests.lateral);
-    if (requests.released) {
-        // Fully released: let go of the vanished gamepad so the sliders work again.
-        if (requestedLateralControl_ != 0) setRequestedLateralControl(0);
-        setSelectedGamepad(nullptr);
+    gamepadRequest_.reset();
+    if (selectedGamepad_) {
+        const GamepadControl::Requests requests = gamepadControl_.poll(selectedGamepad_->extendedGamepad());
+        if (requests.released) {
+            // Fully released: let go of the vanished gamepad so the sliders work again.
+            setSelectedGamepad(nullptr);
+        } else {
+            gamepadRequest_ = ControlRequest{requests.lateral, requests.longitudinal};
+        }
     }
+    updateRequests();
 }
 
 void ViewController::setRequestedLongitudinalControl(double value) {
-    requestedLongitudinalControl_ = value;
-    handleLongitudinalControl(value);
+    sliderRequest_.longitudinal = value;
+    updateRequests();
 }
 
 void ViewController::setRequestedLateralControl(double value) {
-    requestedLateralControl_ = value;
-    handleLateralControl(value);
+    sliderRequest_.lateral = value;
+    updateRequests();
 }
 
-void ViewController::handleLongitudinalControl(double v) {
-    if (const auto& session = vehicleInterface()) session->setRequestLongitudinalControlMagntiude(v);
-    if (longControlLabel && !std::isnan(v)) {
-        const ControlLabel label = longitudinalControlLabel(v);
+void ViewController::updateRequests() {
+    const RequestArbiter::Decision decision = arbiter_.decide();
+    // A source passed over lets go of what it held, so that it starts from 0 when it drives
+    // again: the gamepad's lateral request ramps up anew, a slider is back at rest.
+    if (gamepadRequest_ && decision.source != RequestSource::gamepad) {
+        gamepadControl_.forgetSamples();
+        gamepadRequest_.reset();
+    }
+    if (decision.source != RequestSource::sliders) sliderRequest_ = {};
+    showRequests(decision.request);
+    if (decision.source != controlsShownFor_) updateConnectionControls();
+}
+
+void ViewController::showRequests(const ControlRequest& request) {
+    const double lateral = request.lateral, longitudinal = request.longitudinal;
+    if (longControlLabel) {
+        const ControlLabel label = longitudinalControlLabel(longitudinal);
         longControlLabel->setTextColor(label.color);
         longControlLabel->setStringValue(label.text);
     }
-    if (longControlSlider) longControlSlider->setDoubleValue(v * 100);
-}
-
-void ViewController::handleLateralControl(double v) {
-    if (const auto& session = vehicleInterface()) session->setRequestLateralControlMagntiude(v);
-    if (latControlLabel) latControlLabel->setStringValue(lateralControlLabel(v).text);
-    if (latControlSlider) latControlSlider->setDoubleValue(v != 0 || std::isnan(v) ? v * 100 : 0);
+    if (longControlSlider) longControlSlider->setDoubleValue(longitudinal * 100);
+    if (latControlLabel) latControlLabel->setStringValue(lateralControlLabel(lateral).text);
+    if (latControlSlider) latControlSlider->setDoubleValue(lateral != 0 ? lateral * 100 : 0);
 }
 
 void ViewController::didChangeLongSlider(Object*) {
     auto event = currentEventType();
-    if (!event || telemetrySource_ || isRunningManeuvers()) return;
+    if (!event) return;
     double value = 0;
     if (*event != EventType::leftMouseUp && longControlSlider) value = longControlSlider->doubleValue() / 100;
     setRequestedLongitudinalControl(value);
@@ -360,7 +395,7 @@ void ViewController::didChangeLongSlider(Object*) {
 
 void ViewController::didChangeLatSlider(Object*) {
     auto event = currentEventType();
-    if (!event || telemetrySource_ || isRunningManeuvers()) return;
+    if (!event) return;
     double value = 0;
     if (*event != EventType::leftMouseUp && latControlSlider) value = latControlSlider->doubleValue() / 100;
     setRequestedLateralControl(value);
@@ -369,27 +404,26 @@ void ViewController::didChangeLatSlider(Object*) {
 // MARK: Maneuvers
 
 bool ViewController::canRunManeuvers() const {
-    const auto& session = vehicleInterface();
-    return configuration_.maneuvers && !configuration_.maneuvers->isRunning() && !telemetrySource_ && session &&
-           session->isConnected() &&
-           session->decodedMessageCount() > 0 && !connection_->isInBootloader() && !connection_->isNotResponding();
+    return configuration_.maneuvers && !configuration_.maneuvers->isRunning() && controlStates().runManeuvers;
 }
 
 bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName) {
     if (!canRunManeuvers()) return false;
-    // Whatever a hand held goes: the suite starts from 0, and so does the gamepad after it.
-    setRequestedLateralControl(0);
-    setRequestedLongitudinalControl(0);
-    gamepadControl_.forgetSamples();
+    // The suite starts from 0; whatever a hand held is let go of as the suite takes over.
+    maneuverRequest_ = ControlRequest{};
     auto weak = weakSelf();
-    ManeuverRequestTarget target{[weak](double value) {
-                                     if (auto self = weak.lock()) self->setRequestedLateralControl(value);
-                                 },
-                                 [weak](double value) {
-                                     if (auto self = weak.lock()) self->setRequestedLongitudinalControl(value);
-                                 }};
-    configuration_.maneuvers->start(std::move(suite), std::move(fileName), vehicleInterface(), std::move(target),
+    const auto write = [weak](double ControlRequest::*channel) {
+        return [weak, channel](double value) {
+            auto self = weak.lock();
+            if (!self) return;
+            (*self->maneuverRequest_).*channel = value;
+            self->updateRequests();
+        };
+    };
+    configuration_.maneuvers->start(std::move(suite), std::move(fileName), vehicleInterface(),
+                                    {write(&ControlRequest::lateral), write(&ControlRequest::longitudinal)},
                                     {.holdToEnable = gamepadSettings().holdToEnable});
+    updateRequests();
     return true;
 }
 
@@ -413,8 +447,8 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         if (session && !connection_->isInBootloader()) {
             const auto received = session->lastMessageTime();
             if (configuration_.series && received) {
-                configuration_.series->append(session->telemetry(), requestedLateralControl_,
-                                              requestedLongitudinalControl_, *received);
+                configuration_.series->append(session->telemetry(), requestedLateralControl(),
+                                              requestedLongitudinalControl(), *received);
             }
         }
     } else if (session && connection_->isInBootloader()) {
@@ -437,7 +471,7 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
         // Only what the device sent is plotted: before its first message and while it is silent
         // the plots get nothing, and their lines break.
         if (configuration_.series && received) {
-            configuration_.series->append(telemetry, requestedLateralControl_, requestedLongitudinalControl_,
+            configuration_.series->append(telemetry, requestedLateralControl(), requestedLongitudinalControl(),
                                           *received);
         }
     } else {

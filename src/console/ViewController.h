@@ -12,6 +12,7 @@
 #include "console/ManeuverControl.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
+#include "console/RequestArbiter.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/TelemetrySource.h"
@@ -91,6 +92,7 @@ public:
     // Device discovery, gamepad control, telemetry display (each run by a timer or notification).
     void scanDevices();
     void refreshGamepads();
+    // Reads the chosen gamepad and lets the arbiter decide the requests.
     void pollGamepad();
     // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector:
     // the live session's, or the telemetry source's while one is shown.
@@ -140,10 +142,19 @@ public:
     // Dead zone, inversion and hold-to-enable of the gamepad control.
     const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
     void setGamepadSettings(const GamepadSettings& settings);
-    double requestedLongitudinalControl() const { return requestedLongitudinalControl_; }
+    // The requests last decided (see RequestArbiter), which the labels and sliders show.
+    double requestedLongitudinalControl() const { return arbiter_.lastDecision().request.longitudinal; }
+    double requestedLateralControl() const { return arbiter_.lastDecision().request.lateral; }
+    // What the sliders ask for, as moving them does; the arbiter decides whether it goes out.
     void setRequestedLongitudinalControl(double value);
-    double requestedLateralControl() const { return requestedLateralControl_; }
     void setRequestedLateralControl(double value);
+    // Lets the arbiter decide the requests from what each source offers, writes them to the
+    // session, shows them, and has the sources that were passed over let go of what they held.
+    // Runs on every control tick and whenever a source changes (a suite that ended, say).
+    void updateRequests();
+    // The request source that last won, and what the controls may do now.
+    std::optional<RequestSource> activeRequestSource() const { return arbiter_.lastDecision().source; }
+    ControlStates controlStates() const;
     double steeringWheelAngle() const { return steeringWheelAngle_; }
     void setSteeringWheelAngle(double degrees);
     const StatusIndication& vehicleStatus() const { return vehicleStatus_; }
@@ -200,10 +211,10 @@ private:
     void updateSteeringWheel();
     // Fades the wheel while its angle no longer holds.
     void setSteeringWheelStale(bool stale);
-    void handleLongitudinalControl(double value);
-    void handleLateralControl(double value);
+    void showRequests(const ControlRequest& request);
     void selectGamepadPopupEntry();
-    // The connection button and "Check for Update" follow the connection.
+    LinkState linkState() const;
+    // Every control follows the active source and the link (controlStatesFor).
     void updateConnectionControls();
     void showVehicleStatus();
     std::weak_ptr<ViewController> weakSelf();
@@ -224,8 +235,11 @@ private:
     StatusIndication vehicleStatus_;
     std::shared_ptr<TelemetrySource> telemetrySource_;
     std::vector<GamepadHandle> gamepads_;
-    double requestedLongitudinalControl_ = 0;
-    double requestedLateralControl_ = 0;
+    RequestArbiter arbiter_;
+    ControlRequest sliderRequest_;
+    std::optional<ControlRequest> gamepadRequest_;
+    std::optional<ControlRequest> maneuverRequest_;  // written by a running suite
+    std::optional<RequestSource> controlsShownFor_;  // the source updateConnectionControls last saw
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;
     bool steeringWheelStale_ = false;

@@ -57,7 +57,7 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
 
     QMenu* test = bar->addMenu("&Test");
     test->setObjectName("testMenu");
-    maneuverRun_ = new ManeuverRunControl(console_, maneuvers_, *window_, host_->viewOf(*console_));
+    maneuverRun_ = new ManeuverRunControl(console_, maneuvers_, *window_);
     test->addAction(maneuverRun_->action());
     // Enabled while a connected device responds and no suite runs, as the menu opens.
     QObject::connect(test, &QMenu::aboutToShow, maneuverRun_, [this] { maneuverRun_->updateAction(); });

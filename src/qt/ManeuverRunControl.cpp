@@ -168,13 +168,8 @@ void ManeuverPanel::refresh() {
 // MARK: The run
 
 ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
-                                       std::shared_ptr<ManeuverControl> maneuvers, QMainWindow& window,
-                                       QWidget* consoleView)
-    : QObject(&window),
-      console_(std::move(console)),
-      maneuvers_(std::move(maneuvers)),
-      window_(window),
-      consoleView_(consoleView) {
+                                       std::shared_ptr<ManeuverControl> maneuvers, QMainWindow& window)
+    : QObject(&window), console_(std::move(console)), maneuvers_(std::move(maneuvers)), window_(window) {
     action_ = new QAction("Run &Maneuvers…", this);
     action_->setObjectName("runManeuversAction");
     connect(action_, &QAction::triggered, this, [this] { chooseFile(); });
@@ -310,7 +305,6 @@ void ManeuverRunControl::run() {
     panel_->raise();
     panel_->refresh();
     escape_->setEnabled(true);
-    setSlidersEnabled(false);
 }
 
 void ManeuverRunControl::abort(const std::string& reason) { maneuvers_->abort(reason); }
@@ -322,8 +316,8 @@ void ManeuverRunControl::windowClosing() {
 
 void ManeuverRunControl::ended() {
     running_ = false;
+    console_->updateRequests();  // the suite no longer drives: the sliders and the gamepad may
     escape_->setEnabled(false);
-    setSlidersEnabled(true);
     panel_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                         QDockWidget::DockWidgetFloatable);
     panel_->refresh();
@@ -374,13 +368,6 @@ void ManeuverRunControl::saveReport(const std::string& path) const {
     const auto html = maneuvers_->reportHtml();
     if (!html) throw std::runtime_error("No maneuver suite has ended yet");
     writeManeuverReport(path, *html);
-}
-
-void ManeuverRunControl::setSlidersEnabled(bool enabled) {
-    if (!consoleView_) return;
-    // A replay shown meanwhile keeps them off.
-    enabled = enabled && !console_->telemetrySource();
-    for (QSlider* slider : consoleView_->findChildren<QSlider*>()) slider->setEnabled(enabled);
 }
 
 }  // namespace orvane

@@ -55,9 +55,8 @@ private:
 class ManeuverRunControl : public QObject {
     Q_OBJECT
 public:
-    // `consoleView` holds the sliders that are disabled while a suite runs.
     ManeuverRunControl(std::shared_ptr<ViewController> console, std::shared_ptr<ManeuverControl> maneuvers,
-                       QMainWindow& window, QWidget* consoleView);
+                       QMainWindow& window);
     ~ManeuverRunControl() override;
 
     // The menu item, enabled while the console can run a suite (refreshed by updateAction()).
@@ -89,12 +88,10 @@ private:
     void offerReport();
     // Asks for a file and saves the report there (a failure is shown).
     void chooseReportFile();
-    void setSlidersEnabled(bool enabled);
 
     std::shared_ptr<ViewController> console_;
     std::shared_ptr<ManeuverControl> maneuvers_;
     QMainWindow& window_;
-    QPointer<QWidget> consoleView_;
     QAction* action_;
     ManeuverPanel* panel_;
     QShortcut* escape_;
