@@ -1,8 +1,6 @@
 #include "console/ManeuverControl.h"
 
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
@@ -10,15 +8,6 @@
 #include "platform/Log.h"
 
 namespace orvane {
-
-// Requests with both magnitudes 0 that the session wrote, and whether its link ended: counted on
-// the exchange thread, waited for on the main thread.
-struct ManeuverControl::ZeroWatch {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::uint64_t zeroRequests = 0;
-    bool linkEnded = false;
-};
 
 namespace {
 
@@ -38,28 +27,13 @@ ManeuverControl::ManeuverControl(std::shared_ptr<SessionTap> tap) : tap_(std::mo
 ManeuverControl::~ManeuverControl() {
     changed_ = nullptr;
     abort("the console closed");
-    removeObservers();
 }
 
 void ManeuverControl::start(ManeuverSuite suite, std::string fileName,
                             const std::shared_ptr<DeviceSerialInterface>& session, ManeuverRequestTarget target,
                             ManeuverRunner::Options options) {
     if (isRunning() || !session) return;
-    removeObservers();
     session_ = session;
-    zeroWatch_ = std::make_shared<ZeroWatch>();
-    const DeviceReport zero = controlRequest(0.0, 0.0);
-    observers_.push_back(session->addRequestObserver([watch = zeroWatch_, zero](const DeviceReport& request) {
-        if (request != zero) return;
-        std::lock_guard lock(watch->mutex);
-        ++watch->zeroRequests;
-        watch->changed.notify_all();
-    }));
-    observers_.push_back(session->addLinkEndObserver([watch = zeroWatch_](const LinkEnd&) {
-        std::lock_guard lock(watch->mutex);
-        watch->linkEnded = true;
-        watch->changed.notify_all();
-    }));
 
     info_ = {};
     info_.fileName = std::move(fileName);
@@ -119,16 +93,16 @@ void ManeuverControl::abort(const std::string& reason) {
 }
 
 bool ManeuverControl::abortAndWaitForZero(const std::string& reason, std::chrono::milliseconds timeout) {
-    if (!runner_ || !zeroWatch_) return true;
-    std::unique_lock lock(zeroWatch_->mutex);
-    const std::uint64_t before = zeroWatch_->zeroRequests;
-    lock.unlock();
+    if (!runner_) return true;
+    // The abort has written 0 into the session's magnitudes before the sequence is read, so every
+    // request numbered above it was composed after that. A request of 0 composed before the abort
+    // proves nothing: a step composed after it and before the abort may follow it out.
     abort(reason);
     auto session = session_.lock();
     if (!session || !session->isConnected()) return true;
-    lock.lock();
-    return zeroWatch_->changed.wait_for(lock, timeout,
-                                        [&] { return zeroWatch_->zeroRequests > before || zeroWatch_->linkEnded; });
+    const auto written = session->waitForRequestAfter(session->requestSequence(), timeout);
+    if (!written) return !session->isConnected();
+    return written->lateral == 0 && written->longitudinal == 0;
 }
 
 std::optional<std::string> ManeuverControl::reportHtml() const {
@@ -153,13 +127,6 @@ void ManeuverControl::ended(const ManeuverEnd& end) {
                                      secondsText(end.seconds) + ": " + end.reason);
     }
     if (changed_) changed_();
-}
-
-void ManeuverControl::removeObservers() {
-    if (auto session = session_.lock()) {
-        for (ObserverId id : observers_) session->removeObserver(id);
-    }
-    observers_.clear();
 }
 
 std::string maneuverOutcomeText(const ManeuverRunner& runner) {

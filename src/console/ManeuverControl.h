@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "device/ObserverList.h"
 #include "maneuver/ManeuverReport.h"
 #include "maneuver/ManeuverRunner.h"
 #include "platform/Gamepad.h"
@@ -48,9 +47,10 @@ public:
     void tick(const std::vector<GamepadHandle>& gamepads);
     // Ends the running suite with `reason` (one line for the user); nothing when none runs.
     void abort(const std::string& reason);
-    // abort(), then waits up to `timeout` until the session has written a request with both
-    // magnitudes 0 or its link has ended, so that the device holds 0 before the caller lets the
-    // session go. True when one of them happened (or no suite had run on a session).
+    // abort(), then waits up to `timeout` until the session has written a request composed after
+    // the abort, or its link has ended, so that the device holds 0 before the caller lets the
+    // session go. True when that request carries 0 on both or the link ended (or no suite had run
+    // on a session).
     bool abortAndWaitForZero(const std::string& reason, std::chrono::milliseconds timeout);
 
     // The last suite started (running or ended); none before the first.
@@ -63,17 +63,13 @@ public:
     void setChangeObserver(std::function<void()> observer) { changed_ = std::move(observer); }
 
 private:
-    struct ZeroWatch;
     void ended(const ManeuverEnd& end);
     void noteDevice(const DeviceSerialInterface& session);
-    void removeObservers();
 
     std::shared_ptr<SessionTap> tap_;
     std::weak_ptr<DeviceSerialInterface> session_;
     std::unique_ptr<ManeuverRunner> runner_;
     ManeuverReportInfo info_;
-    std::shared_ptr<ZeroWatch> zeroWatch_;
-    std::vector<ObserverId> observers_;
     std::function<void()> changed_;
 };
 

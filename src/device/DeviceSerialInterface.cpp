@@ -94,6 +94,7 @@ void DeviceSerialInterface::disconnect() {
         linkEndGeneration_ = state >> 1;
     }
     port_->close();
+    notifyWritten(nullptr);
 }
 
 // The link of `generation` failed: clear isConnected, record why and close the port, unless
@@ -107,7 +108,28 @@ bool DeviceSerialInterface::endLink(std::uint64_t generation, LinkEnd end) {
         linkEndGeneration_ = generation;
     }
     port_->close();
+    notifyWritten(nullptr);
     return true;
+}
+
+void DeviceSerialInterface::notifyWritten(const WrittenRequest* written) {
+    {
+        // Taken also when only the connection ended: a waiter checks the state under this lock, so
+        // it either sees the change or is waiting when told.
+        std::lock_guard lock(writtenMutex_);
+        if (written && written->sequence > lastWritten_.sequence) lastWritten_ = *written;
+    }
+    writtenChanged_.notify_all();
+}
+
+std::optional<WrittenRequest> DeviceSerialInterface::waitForRequestAfter(std::uint64_t sequence,
+                                                                         std::chrono::milliseconds timeout) const {
+    const std::uint64_t state = state_.load();
+    std::unique_lock lock(writtenMutex_);
+    writtenChanged_.wait_for(
+        lock, timeout, [&] { return lastWritten_.sequence > sequence || (state & 1) == 0 || state_.load() != state; });
+    if (lastWritten_.sequence > sequence) return lastWritten_;
+    return std::nullopt;
 }
 
 std::optional<LinkEnd> DeviceSerialInterface::linkEnd() const {
@@ -322,13 +344,24 @@ void DeviceSerialInterface::runExchange(std::uint64_t generation) {
             bootloader = probeBootloader(generation, endedHere);
             continue;
         }
+        // The request is numbered before its magnitudes are loaded, all seq_cst. A caller that
+        // stored magnitudes and then read requestSequence() as n made that read before this
+        // increment took it past n (the read saw the count without it); the store comes before the
+        // read, the increment before the loads below, so request n + 1 and every later one load
+        // what the caller stored or something stored after it. Numbered after loading, a request
+        // built from older magnitudes could carry a number above n.
+        const std::uint64_t number = requestSequence_.fetch_add(1) + 1;
         const std::pair<double, double> magnitudes{requestLateral_.load(), requestLongitudinal_.load()};
         if (!requested || std::memcmp(&*requested, &magnitudes, sizeof magnitudes) != 0) {
             requested = magnitudes;
             requestMessage = controlRequest(magnitudes.first, magnitudes.second);
             request = messageText(requestMessage);
         }
-        if (sendText(generation, request, endedHere)) notifyRequestSent(requestMessage);
+        if (sendText(generation, request, endedHere)) {
+            const WrittenRequest written{number, magnitudes.first, magnitudes.second};
+            notifyWritten(&written);
+            notifyRequestSent(requestMessage);
+        }
         if (auto report = readReport(generation, endedHere)) {
             probed = false;
             decode(*report);

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -38,6 +39,16 @@ struct LinkEnd {
     std::string detail;
 
     friend bool operator==(const LinkEnd&, const LinkEnd&) = default;
+};
+
+// A CONTROL request the exchange loop wrote whole: its number (see requestSequence()) and the
+// magnitudes it carried.
+struct WrittenRequest {
+    std::uint64_t sequence = 0;
+    double lateral = 0;
+    double longitudinal = 0;
+
+    friend bool operator==(const WrittenRequest&, const WrittenRequest&) = default;
 };
 
 // One session with the vehicle interface device on one serial device file. connect() opens the
@@ -138,6 +149,17 @@ public:
     double requestLongitudinalControlMagntiude() const { return requestLongitudinal_.load(); }
     void setRequestLongitudinalControlMagntiude(double magnitude) { requestLongitudinal_.store(magnitude); }
 
+    // The CONTROL requests the exchange loop has composed since construction, over all
+    // connections; request n is the n-th. A caller that sets the magnitudes and then reads n here
+    // knows that request n + 1 and every later one carries what it set (or what was set after it):
+    // the loop counts a request before it loads the magnitudes for it (see runExchange()).
+    std::uint64_t requestSequence() const { return requestSequence_.load(); }
+    // Waits up to `timeout` until a request numbered above `sequence` has been written whole and
+    // gives the latest written (the one on the wire); nothing when the connection the call began on
+    // ended first (or there was none) or the time ran out. "0 is on the wire" is: set both
+    // magnitudes to 0, then waitForRequestAfter(requestSequence(), ...) carries 0 on both.
+    std::optional<WrittenRequest> waitForRequestAfter(std::uint64_t sequence, std::chrono::milliseconds timeout) const;
+
     // Messages read and decoded since construction, over all connections.
     std::uint64_t decodedMessageCount() const { return decodedMessageCount_.load(); }
 
@@ -158,6 +180,8 @@ public:
 
 private:
     std::uint64_t currentGeneration() const { return state_.load() >> 1; }
+    // Wakes waitForRequestAfter() after a request was written or the connection ended.
+    void notifyWritten(const WrittenRequest* written);
     bool isCurrent(std::uint64_t generation) const { return state_.load() == (generation << 1 | 1); }
     bool endLink(std::uint64_t generation, LinkEnd end);
     // `endedHere` is set when this call ended the link.
@@ -225,6 +249,11 @@ private:
 
     std::atomic<double> requestLateral_{0.0};
     std::atomic<double> requestLongitudinal_{0.0};
+    std::atomic<std::uint64_t> requestSequence_{0};
+    // The latest request the loop wrote whole.
+    mutable std::mutex writtenMutex_;
+    mutable std::condition_variable writtenChanged_;
+    WrittenRequest lastWritten_;  // guarded by writtenMutex_
 };
 
 }  // namespace orvane

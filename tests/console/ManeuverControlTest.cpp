@@ -1,9 +1,12 @@
 // The console's maneuver source on a real session against a pty peer: the recording names the
 // running repeat, and an abort that waits for the zero leaves the device holding 0 even when the
-// session is closed right after it (as the window does when it closes).
+// session is closed right after it (as the window does when it closes), also when the request on
+// its way out as the abort begins already carries 0.
 
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -68,6 +71,71 @@ TEST(ManeuverControl, AnAbortThatWaitsLeavesZeroOnTheWireBeforeTheSessionCloses)
     for (const auto& row : parsed.rows)
         named = named || (row.size() >= 2 && row[row.size() - 2] == "steer step" && row.back() == "1");
     EXPECT_TRUE(named) << "no row names the running repeat";
+}
+
+// The zero the abort waits for was composed after the abort's 0 reached the session: a request of 0
+// composed before it proves nothing. Here the request on the wire as the abort begins carries 0, the
+// suite's step is in the session's magnitudes, and the abort's setLateral(0) lets that request go
+// and blocks until the next one (the step) is out. The device does not answer the step, so the
+// session asks again only after a second; the window closes the session as soon as the wait returns.
+TEST(ManeuverControl, TheZeroAnAbortWaitsForIsComposedAfterTheAbort) {
+    PtyPeer peer;
+    peer.startAnswering([](const DeviceReport& request) {
+        return lateralOf(request) == "20.0" ? std::string() : "STEERING{angle:-3.5\n}";
+    });
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    // Counts the requests written; once armed, holds the exchange thread on the next one (on the
+    // wire, its later observers not yet told) until released.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool armed = false;
+        bool released = false;
+        int sinceArmed = 0;
+        int written = 0;
+        DeviceReport held;
+    } gate;
+    session->addRequestObserver([&gate](const DeviceReport& request) {
+        std::unique_lock lock(gate.mutex);
+        ++gate.written;
+        if (gate.armed && ++gate.sinceArmed == 1) gate.held = request;
+        gate.changed.notify_all();
+        if (gate.sinceArmed == 1) gate.changed.wait_for(lock, 20s, [&] { return gate.released; });
+    });
+    ManeuverRequestTarget target{[&](double value) {
+                                     if (value == 0) {
+                                         std::unique_lock lock(gate.mutex);
+                                         gate.released = true;
+                                         gate.changed.notify_all();
+                                         gate.changed.wait_for(lock, 20s, [&] { return gate.sinceArmed >= 2; });
+                                     }
+                                     session->setRequestLateralControlMagntiude(value);
+                                 },
+                                 [&](double value) { session->setRequestLongitudinalControlMagntiude(value); }};
+    session->connect();
+    ManeuverControl control;
+    control.start(ManeuverSuite::fromJsonText(
+                      R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
+                          "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
+                                         "amplitude": 0.2, "duration": 60}]})"),
+                  "suite.json", session, target);
+    {
+        std::unique_lock lock(gate.mutex);
+        gate.armed = true;
+        ASSERT_TRUE(gate.changed.wait_for(lock, 20s, [&] { return gate.sinceArmed == 1; }));
+        EXPECT_EQ(gate.held.fields, controlRequest(0, 0).fields);
+    }
+    session->setRequestLateralControlMagntiude(0.2);  // the suite's step, as its tick writes it
+
+    EXPECT_TRUE(control.abortAndWaitForZero("the window was closed", 10s));
+    session->disconnect();
+    ASSERT_TRUE(orvane::testing::waitFor([&] { return session.use_count() == 1; }));
+    // The peer has read every request written: the last one carries 0.
+    ASSERT_TRUE(orvane::testing::waitFor([&] {
+        std::lock_guard lock(gate.mutex);
+        return peer.requestCount() == std::size_t(gate.written);
+    }));
+    EXPECT_EQ(peer.lastRequest().fields, controlRequest(0, 0).fields);
 }
 
 }  // namespace

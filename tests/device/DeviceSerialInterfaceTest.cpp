@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <span>
 #include <thread>
 
@@ -131,6 +132,45 @@ TEST(DeviceSerialInterface, OneRequestPerAckAndOneLoopPerConnection) {
     EXPECT_TRUE(telemetry.receivedMessageCountsByChannel.empty());
     session->disconnect();
     EXPECT_TRUE(loopEnds(session));
+}
+
+// Requests are numbered as the loop composes them: the one written after the number read once the
+// magnitudes were set carries them. A wait for one ends with the link (disconnected or unplugged,
+// here while a request is written), and a wait after the end still gives the last one written
+// when its number is above the one asked for.
+TEST(DeviceSerialInterface, TheRequestAfterASequenceNumberCarriesWhatWasSetBeforeIt) {
+    EXPECT_FALSE(std::make_shared<DeviceSerialInterface>("/nonexistent/ttyACM0")->waitForRequestAfter(0, 60s));
+    for (const bool unplug : {false, true}) {
+        SCOPED_TRACE(unplug ? "unplugged" : "disconnected");
+        PtyPeer peer;
+        auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+        peer.startAnswering([](const DeviceReport&) { return std::string("ACK{}"); });
+        session->connect();
+        std::optional<WrittenRequest> last;
+        for (const double lateral : {-0.5, 0.25, 0.0}) {
+            session->setRequestLateralControlMagntiude(lateral);
+            session->setRequestLongitudinalControlMagntiude(-lateral / 2);
+            const std::uint64_t sequence = session->requestSequence();
+            last = session->waitForRequestAfter(sequence, 10s);
+            ASSERT_TRUE(last);
+            EXPECT_GT(last->sequence, sequence);
+            EXPECT_EQ(last->lateral, lateral);
+            EXPECT_EQ(last->longitudinal, -lateral / 2);
+        }
+        std::atomic<bool> end{false};
+        session->addRequestObserver([&](const DeviceReport&) {
+            if (end.exchange(false)) unplug ? peer.unplug() : session->disconnect();
+        });
+        end = true;
+        const auto waited = std::chrono::steady_clock::now();
+        EXPECT_FALSE(session->waitForRequestAfter(session->requestSequence() + 1000000, 60s));
+        EXPECT_LT(std::chrono::steady_clock::now() - waited, 30s);
+        EXPECT_TRUE(loopEnds(session));
+        const auto after = session->waitForRequestAfter(last->sequence - 1, 60s);
+        ASSERT_TRUE(after);
+        EXPECT_GE(after->sequence, last->sequence);
+        EXPECT_EQ(after->lateral, 0.0);
+    }
 }
 
 TEST(DeviceSerialInterface, UnplugEndsTheLoopAndKeepsTheTelemetry) {

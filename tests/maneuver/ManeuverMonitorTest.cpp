@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -188,7 +190,9 @@ std::string field(const DeviceReport& request, const char* name) {
 // requests to 0 and exits 0 once a request of 0 has gone out: the last request the device gets
 // carries 0. A suite run on a device that reports values no wheel can have completes, and its
 // lines and report say the angles were not plausible instead of printing "inf" (the report used
-// to never end on them).
+// to never end on them). A suite waits for the device's first report: nothing off 0 goes out
+// before it, and the run's origin is the angle reported (a wheel that stays at 10 deg has held
+// 0 deg); a device that never reports ends the run with status 1 and one line saying why.
 TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
     const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
     testing::TemporaryDirectory directory;
@@ -198,10 +202,14 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
     struct Case {
         const char* what;
         std::vector<std::string> options;
-        const char* answer;
-        int signal;        // sent once the device was sent the requests asked for; 0: none
-        const char* line;  // a line printed contains it
+        const char* answer;          // empty: the peer never answers
+        int signal;                  // sent once the device was sent the requests asked for; 0: none
+        const char* line;            // a line printed contains it; nullptr: none is printed
+        std::size_t unanswered = 0;  // the first requests left unanswered: the session asks again after 1 s
+        int status = 0;
+        const char* error = nullptr;  // the one line on standard error contains it
     };
+    const std::vector<std::string> maneuvers{"--maneuvers", suite.string(), "--report", report.string()};
     const Case cases[] = {
         {"Ctrl+C",
          {"--lat", "0.5", "--long", "-0.25"},
@@ -209,17 +217,23 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
          SIGINT,
          "\"steeringWheelAngle\":-3.5"},
         {"SIGTERM", {"--lat", "0.5"}, "STEERING{angle:-3.5\n}", SIGTERM, "\"steeringWheelAngle\":-3.5"},
-        {"a suite on implausible angles",
-         {"--maneuvers", suite.string(), "--report", report.string()},
-         "STEERING{angle:1.7e308\nassist-torque:-1e300\n}",
-         0,
+        {"a suite on implausible angles", maneuvers, "STEERING{angle:1.7e308\nassist-torque:-1e300\n}", 0,
          "wheel angles not plausible, left out)"},
+        {"a suite on a device silent for its first second, whose wheel stays at 10 deg", maneuvers,
+         "STEERING{angle:10\n}", 0, "steer step, repeat 1 of 1: completed, held 0.00 deg, delay none", 1},
+        {"a suite on a device that never reports", maneuvers, "", 0, nullptr, 0, 1, "no report"},
     };
     const std::regex shownNumber("(^|[^a-z])(inf|nan)([^a-z]|$)", std::regex::icase);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         PtyPeer device;
-        device.startAnswering([&](const DeviceReport&) { return std::string(c.answer); });
+        std::atomic<std::size_t> read{0}, firstAnswered{0};
+        device.startAnswering([&](const DeviceReport&) {
+            const std::size_t number = ++read;
+            if (number <= c.unanswered || !*c.answer) return std::string();
+            if (firstAnswered == 0) firstAnswered = number;
+            return std::string(c.answer);
+        });
         const auto errors = directory.path() / "errors.txt";
         std::vector<std::string> arguments{monitorTool.string(), device.devicePath()};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
@@ -230,12 +244,21 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
             monitor.signal(c.signal);
         }
         const auto lines = monitor.readLines();
-        EXPECT_EQ(monitor.wait(15s), 0) << readText(errors);
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(c.line) != std::string::npos;
-        })) << (lines.empty() ? "no line" : lines.back());
-        if (!c.signal) {
-            for (const auto& line : lines) EXPECT_FALSE(std::regex_search(line, shownNumber)) << line;
+        EXPECT_EQ(monitor.wait(15s), c.status) << readText(errors);
+        if (c.line) {
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+                return line.find(c.line) != std::string::npos;
+            })) << (lines.empty() ? "no line" : lines.back());
+        } else {
+            EXPECT_TRUE(lines.empty()) << lines.front();
+        }
+        if (c.error) {
+            const std::string text = readText(errors);
+            EXPECT_NE(text.find(c.error), std::string::npos) << text;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        }
+        for (const auto& line : lines) EXPECT_FALSE(std::regex_search(line, shownNumber)) << line;
+        if (c.line && std::string_view(c.line).find("not plausible") != std::string_view::npos) {
             const std::string html = readText(report);
             EXPECT_FALSE(std::regex_search(html, shownNumber));
             EXPECT_NE(html.find("were not plausible"), std::string::npos);
@@ -245,6 +268,17 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
             const DeviceReport last = device.lastRequest();
             return field(last, "lat") == "0.0" && field(last, "long") == "0.0";
         })) << field(device.lastRequest(), "lat");
+        if (c.options == maneuvers) {
+            // A suite sends nothing off 0 until the device has reported: every request up to the
+            // first one answered (all of them when none was) carries 0 on both.
+            const auto requests = device.requestsSince(0);
+            const std::size_t before = firstAnswered ? firstAnswered.load() : requests.size();
+            ASSERT_GE(requests.size(), before);
+            for (std::size_t i = 0; i < before; ++i) {
+                EXPECT_EQ(field(requests[i], "lat"), "0.0") << "request " << i + 1;
+                EXPECT_EQ(field(requests[i], "long"), "0.0") << "request " << i + 1;
+            }
+        }
     }
 }
 

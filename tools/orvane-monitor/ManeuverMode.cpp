@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -15,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "ZeroRequestWatch.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/NumberText.h"
 #include "device/TelemetryRecorder.h"
@@ -30,6 +30,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// How long a suite waits for the device's first report. Twice the session's read time-out: a
+// first request or reply lost on the line, which the session asks again after a second of
+// silence, does not end the run. A port silent for longer is no device that answers (the session
+// then asks whether a bootloader does).
+constexpr auto kFirstReportWait = 2s;
+
 // What the main thread shares with the session's observers, which run on the exchange thread.
 struct Shared {
     std::mutex mutex;
@@ -37,6 +43,7 @@ struct Shared {
     std::unique_ptr<TelemetryRecorder> recorder;
     // The recording's maneuver and repeat columns: empty outside a run and its settle.
     std::vector<std::string> where{std::string(), std::string()};
+    bool reported = false;  // a message has been read and decoded
     bool loopEnded = false;
 };
 
@@ -105,11 +112,14 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
     session->addMessageObserver([shared, weakSession](const DeviceReport& message, const DeviceTelemetry& telemetry) {
         auto current = weakSession.lock();
         std::lock_guard lock(shared->mutex);
+        if (!shared->reported) {
+            shared->reported = true;
+            shared->changed.notify_all();
+        }
         if (!current || !shared->recorder) return;
         shared->recorder->record(message, telemetry, current->requestLateralControlMagntiude(),
                                  current->requestLongitudinalControlMagntiude(), shared->where);
     });
-    const ZeroRequestWatch zeros(*session);
     session->addLinkEndObserver([shared](const LinkEnd&) {
         std::lock_guard lock(shared->mutex);
         shared->loopEnded = true;
@@ -123,6 +133,60 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
         return kDeviceUnusable;
     }
     setStopSignalsBlocked(false);
+
+    // Lets the session go with `status`: closes the port, waits until the exchange loop has ended
+    // and let go of the session, and closes the recording (status 1 when it could not be written).
+    auto release = [&](int status) {
+        // Closing the port wakes the loop at once; once it has ended no observer runs any more.
+        session->disconnect();
+        {
+            std::unique_lock lock(shared->mutex);
+            shared->changed.wait_for(lock, 10s, [&] { return shared->loopEnded; });
+        }
+        // Let the exchange loop let go of the session before the recorder closes.
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        std::unique_ptr<TelemetryRecorder> recorder;
+        {
+            std::lock_guard lock(shared->mutex);
+            recorder = std::move(shared->recorder);
+        }
+        if (recorder) {
+            recorder->close();
+            if (const auto error = recorder->writeError()) {
+                std::fprintf(stderr, "orvane-monitor: %s\n", error->c_str());
+                return kDeviceUnusable;
+            }
+        }
+        return status;
+    };
+
+    // The suite starts on the device's first report: no request leaves 0 before the device has
+    // answered, and the run's first sample, the origin of its metrics, is an angle the device
+    // reported rather than the telemetry's default. A stop asked for meanwhile aborts the suite
+    // before its first tick.
+    {
+        std::unique_lock lock(shared->mutex);
+        const auto deadline = std::chrono::steady_clock::now() + kFirstReportWait;
+        // The signal handler cannot wake the wait: look at its flag a few times a second.
+        while (!shared->reported && !shared->loopEnded && stopSignal.load() == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            shared->changed.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + 50ms));
+        }
+        if (!shared->reported && stopSignal.load() == 0) {
+            lock.unlock();
+            if (const auto end = session->linkEnd()) {
+                std::fprintf(stderr, "orvane-monitor: the link to %s ended before the device reported: %s\n",
+                             options.path.c_str(), end->detail.c_str());
+            } else {
+                std::fprintf(stderr, "orvane-monitor: %s sent no report within %lld s: the suite was not started\n",
+                             options.path.c_str(), static_cast<long long>(kFirstReportWait.count()));
+            }
+            return release(kDeviceUnusable);
+        }
+    }
 
     ManeuverRunner runner(*suite, requestTargetFor(session));
     const auto date = std::chrono::system_clock::now();
@@ -163,14 +227,9 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
     printEnded(true);
     const ManeuverEnd end = *runner.end();
 
-    // The runner wrote 0 on both channels at the end; see a CONTROL request carrying them go out
+    // The runner wrote 0 on both channels at the end; see a request composed after that go out
     // before closing the port, unless the link is gone.
-    zeros.waitForZeroAfter(zeros.count(), 5s);
-    session->disconnect();
-    {
-        std::unique_lock lock(shared->mutex);
-        shared->changed.wait_for(lock, 10s, [&] { return shared->loopEnded; });
-    }
+    session->waitForRequestAfter(session->requestSequence(), 5s);
 
     int status = end.completed ? kSuiteCompleted : kSuiteAborted;
     if (!end.completed) std::fprintf(stderr, "orvane-monitor: the suite was aborted: %s\n", end.reason.c_str());
@@ -189,23 +248,7 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
             status = kDeviceUnusable;
         }
     }
-
-    // Let the exchange loop let go of the session before the recorder closes.
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (session.use_count() > 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-    std::unique_ptr<TelemetryRecorder> recorder;
-    {
-        std::lock_guard lock(shared->mutex);
-        recorder = std::move(shared->recorder);
-    }
-    if (recorder) {
-        recorder->close();
-        if (const auto error = recorder->writeError()) {
-            std::fprintf(stderr, "orvane-monitor: %s\n", error->c_str());
-            status = kDeviceUnusable;
-        }
-    }
-    return status;
+    return release(status);
 }
 
 }  // namespace orvane::monitor

@@ -31,8 +31,9 @@ inline void setStopSignalsBlocked(bool blocked) {
     pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
-// Runs the file's suite on the device, ticking the runner every 20 ms on the calling thread, and
-// prints one line per repeat as its run ends. `stopSignal` turns non-zero (a signal's number)
+// Runs the file's suite on the device, ticking the runner every 20 ms on the calling thread from
+// the device's first report on (kDeviceUnusable, with a line on standard error, when none comes
+// within 2 s), and prints one line per repeat as its run ends. `stopSignal` turns non-zero (a signal's number)
 // when the user asks to stop: the suite is aborted with the requests at 0.
 int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& stopSignal);
 

@@ -33,7 +33,6 @@
 
 #include "ManeuverMode.h"
 #include "ToolOptions.h"
-#include "ZeroRequestWatch.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
@@ -281,7 +280,6 @@ int main(int argc, char** argv) {
     auto session = std::make_shared<orvane::DeviceSerialInterface>(options.path);
     session->setRequestLateralControlMagntiude(options.lateral);
     session->setRequestLongitudinalControlMagntiude(options.longitudinal);
-    const orvane::monitor::ZeroRequestWatch zeros(*session);
 
     std::weak_ptr<orvane::DeviceSerialInterface> weakSession = session;
     // Runs on the exchange thread, after each message was read and decoded.
@@ -330,9 +328,10 @@ int main(int argc, char** argv) {
     }
     if (status == 0 && gStopSignal.load() != 0) {
         // Stopped by the user: the device is left holding 0 on both requests, not the last ones.
+        // Every request numbered above the sequence read after setting them carries the zeros.
         session->setRequestLateralControlMagntiude(0);
         session->setRequestLongitudinalControlMagntiude(0);
-        if (!zeros.waitForZeroAfter(zeros.count(), std::chrono::seconds(5))) status = 2;
+        if (!session->waitForRequestAfter(session->requestSequence(), std::chrono::seconds(5))) status = 2;
     }
     if (status == 2) {
         // Present once isConnected() has turned false.
