@@ -14,10 +14,10 @@
 
 #include "console/ManeuverControl.h"
 #include "console/RecordingReplay.h"
+#include "console/SessionEnd.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
-#include "console/ZeroRequest.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/TrafficLog.h"
 #include "platform/Log.h"
@@ -285,6 +285,10 @@ void Application::showSettings() {
 Application::~Application() {
     stopRecording();
     closeRecording();
+    // The session ends here, not on a worker once the console has gone: what its exchange thread
+    // does last (its link-end observers log and post to the main queue) must not meet the
+    // process's exit after main() returns.
+    if (const auto& session = console_->vehicleInterface()) disconnectAndWait(*session, std::chrono::seconds(1));
     // The host and the controllers hold each other; the console goes first, stopping its timers.
     host_->releaseControllers();
     console_.reset();

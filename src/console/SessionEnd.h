@@ -12,4 +12,9 @@ class DeviceSerialInterface;
 // session that is not connected.
 bool zeroRequestsAndWait(DeviceSerialInterface& session, std::chrono::milliseconds timeout);
 
+// Disconnects `session` and waits, at most `timeout`, until its exchange loop has ended (its
+// link-end observers, the last it calls, have run), so that nothing of the loop runs on while the
+// process exits. True when it ended, and at once for a session that is not connected.
+bool disconnectAndWait(DeviceSerialInterface& session, std::chrono::milliseconds timeout);
+
 }  // namespace orvane
