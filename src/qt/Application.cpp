@@ -14,10 +14,13 @@
 
 #include "console/ManeuverControl.h"
 #include "console/RecordingReplay.h"
+#include "console/SessionEnd.h"
 #include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "console/ViewController.h"
+#include "device/DeviceSerialInterface.h"
 #include "device/TrafficLog.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/RepeatingTimer.h"
 #include "qt/ConsoleSettings.h"
@@ -33,6 +36,7 @@
 #include "qt/ReplayTimeline.h"
 #include "qt/SettingsDialog.h"
 #include "qt/SheetDialog.h"
+#include "qt/TerminationSignals.h"
 #include "qt/TrafficPanel.h"
 #include "qt/ViewStyle.h"
 #include "update/BossacManager.h"
@@ -156,12 +160,56 @@ Application::Application(Options options) {
     if (options.panels) showOnlyPanels(*options.panels);
     window_->applyTabOrder();
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
-    // A running suite is aborted, and the device sent 0, before anything else goes.
-    window_->onClose = [this] {
-        maneuverRun_->windowClosing();
-        saveLayout();
-    };
+    window_->onClose = [this] { windowClosing(); };
     window_->onFileDropped = [this](const QString& path) { replayControl_->open(path); };
+}
+
+void Application::windowClosing() {
+    // A running suite is aborted, and the device sent 0, before anything else goes.
+    maneuverRun_->windowClosing(closeReason_);
+    // So is whatever a slider or a gamepad holds: the gamepad is let go, so that no control tick
+    // before the session ends puts its request back.
+    console_->setSelectedGamepad(nullptr);
+    console_->setRequestedLateralControl(0);
+    console_->setRequestedLongitudinalControl(0);
+    if (const auto& session = console_->vehicleInterface()) {
+        if (!zeroRequestsAndWait(*session, kZeroRequestWait)) {
+            logWarning(kLinkLog, "No request of 0 reached " + session->path() + " within " +
+                                     std::to_string(kZeroRequestWait.count()) + " ms of closing");
+        }
+    }
+    saveLayout();
+}
+
+void Application::closeAndQuit(const std::string& reason) {
+    closeReason_ = reason;
+    window_->close();
+    QApplication::quit();
+}
+
+void Application::endOnSignal(int number) {
+    const std::string name = TerminationSignals::name(number);
+    if (!endAfterUpdate_ && console_->bossac().isRunning()) {
+        // The tool is writing the firmware: stopping it half-way would leave the device without
+        // one. The tool's own time limit ends a run that hangs.
+        logWarning(kUpdateLog, "Received " + name +
+                                   " while the firmware update is running: the console will quit when it has "
+                                   "finished (another signal quits at once)");
+        console_->setModalProgressStatusText("Flashing new firmware to device... Received " + name +
+                                             ": the console will quit when the update has finished.");
+        endAfterUpdate_ = new QTimer(window_.get());
+        endAfterUpdate_->setObjectName("endAfterUpdate");
+        QObject::connect(endAfterUpdate_, &QTimer::timeout, endAfterUpdate_, [this, name] {
+            if (console_->bossac().isRunning()) return;
+            endAfterUpdate_->stop();
+            logInfo(kConsoleLog, "The firmware update has ended. Quitting on " + name);
+            closeAndQuit("the console received " + name);
+        });
+        endAfterUpdate_->start(100);
+        return;
+    }
+    logInfo(kConsoleLog, "Quitting on " + name);
+    closeAndQuit("the console received " + name);
 }
 
 void Application::connectWhenListed(const std::string& path) {
@@ -237,6 +285,10 @@ void Application::showSettings() {
 Application::~Application() {
     stopRecording();
     closeRecording();
+    // The session ends here, not on a worker once the console has gone: what its exchange thread
+    // does last (its link-end observers log and post to the main queue) must not meet the
+    // process's exit after main() returns.
+    if (const auto& session = console_->vehicleInterface()) disconnectAndWait(*session, std::chrono::seconds(1));
     // The host and the controllers hold each other; the console goes first, stopping its timers.
     host_->releaseControllers();
     console_.reset();

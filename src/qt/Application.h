@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -79,6 +80,17 @@ public:
     // Keeps the window's geometry, its panels and the last device (QSettings).
     void saveLayout() const;
 
+    // How long the window's close waits for a request of 0 to go out before the session goes.
+    static constexpr std::chrono::milliseconds kZeroRequestWait{1000};
+    // Ends the console in answer to the signal `number` (SIGTERM, SIGINT, SIGHUP): closes the
+    // window as its close button does (windowClosing() below), naming the signal as the
+    // reason a running suite was aborted, and quits. While a firmware update is being written the
+    // first signal only says that the console quits once the update has ended, and does so then;
+    // another signal quits at once.
+    void endOnSignal(int number);
+    // A signal came during a firmware update and the console waits for it to end.
+    bool isEndingAfterUpdate() const { return endAfterUpdate_ != nullptr; }
+
     MainWindow& window() const { return *window_; }
     QtViewHost& host() const { return *host_; }
     const std::shared_ptr<ViewController>& console() const { return console_; }
@@ -96,12 +108,21 @@ private:
     std::shared_ptr<SessionTap> sessionTap_;
     std::shared_ptr<TelemetrySeries> series_;
     std::shared_ptr<ManeuverControl> maneuvers_;
-    RecordingControl* recording_ = nullptr;       // owned by the window
-    ManeuverRunControl* maneuverRun_ = nullptr;   // owned by the window
-    ReplayControl* replayControl_ = nullptr;      // owned by the window
-    ReplayTimeline* timeline_ = nullptr;          // under the views, while a recording is shown
+    RecordingControl* recording_ = nullptr;      // owned by the window
+    ManeuverRunControl* maneuverRun_ = nullptr;  // owned by the window
+    ReplayControl* replayControl_ = nullptr;     // owned by the window
+    ReplayTimeline* timeline_ = nullptr;         // under the views, while a recording is shown
     PlotPanel* plots_ = nullptr;
     TrafficPanel* traffic_ = nullptr;
+
+    // Closes the window, which runs windowClosing() with `reason`, and quits.
+    void closeAndQuit(const std::string& reason);
+    // What the window's close does before the window goes: aborts a running suite with
+    // closeReason_, sets both requests to 0 and waits until a request of 0 went out (at most
+    // kZeroRequestWait), and keeps the layout.
+    void windowClosing();
+    std::string closeReason_ = "the window was closed";
+    QTimer* endAfterUpdate_ = nullptr;  // watches the update a signal waits for
 
     // Shows the replay in every view (the console, the plots, the traffic), or the live session.
     void showReplay(const std::shared_ptr<RecordingReplay>& replay);

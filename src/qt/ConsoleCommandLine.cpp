@@ -96,6 +96,14 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
         // knows no name at all before the QApplication exists).
         result.text = parser.helpText();
         result.text = "Usage: " + kProgram + result.text.mid(result.text.indexOf(" [options]"));
+        result.text +=
+            "\nSignals:\n"
+            "  SIGTERM, SIGINT (Ctrl+C) and SIGHUP (the terminal closed) close the console as closing its window\n"
+            "  does: a running maneuver suite is aborted, naming the signal, both control requests are set to 0\n"
+            "  and a request of 0 is sent to the device before its port is closed, and a recording is closed.\n"
+            "  The console then exits with status 0. While a firmware update is being written, the first signal\n"
+            "  lets it finish: the console says so and quits once the update has ended; a second signal quits\n"
+            "  at once.\n";
         return result;
     }
     if (parser.isSet(version)) {

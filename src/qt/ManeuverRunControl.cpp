@@ -309,9 +309,9 @@ void ManeuverRunControl::run() {
 
 void ManeuverRunControl::abort(const std::string& reason) { maneuvers_->abort(reason); }
 
-void ManeuverRunControl::windowClosing() {
+void ManeuverRunControl::windowClosing(const std::string& reason) {
     closing_ = true;
-    if (maneuvers_->isRunning()) maneuvers_->abortAndWaitForZero("the window was closed", std::chrono::seconds(2));
+    if (maneuvers_->isRunning()) maneuvers_->abortAndWaitForZero(reason, std::chrono::seconds(2));
 }
 
 void ManeuverRunControl::ended() {

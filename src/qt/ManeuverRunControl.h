@@ -74,8 +74,8 @@ public:
     QMessageBox* confirmation() const { return confirmation_; }
     // Aborts the running suite with `reason`.
     void abort(const std::string& reason);
-    // As the window closes: aborts and waits until the device was sent 0 (at most 2 s).
-    void windowClosing();
+    // As the window closes: aborts with `reason` and waits until the device was sent 0 (at most 2 s).
+    void windowClosing(const std::string& reason = "the window was closed");
     // Writes the last suite's report; throws std::runtime_error when it cannot.
     void saveReport(const std::string& path) const;
 

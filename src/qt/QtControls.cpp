@@ -2,12 +2,11 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -16,6 +15,8 @@
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -119,11 +120,17 @@ QColor QtTextField::textColor() const { return widget_ ? widget_->palette().colo
 
 // --- slider ---
 
-ControlSlider::ControlSlider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {
+ControlSlider::ControlSlider(Qt::Orientation orientation, QWidget* parent)
+    : QSlider(orientation, parent), keyRelease_(new QTimer(this)) {
     QPalette neutral = palette();
     fillColor_ = neutral.color(QPalette::Highlight);
     neutral.setColor(QPalette::Highlight, neutral.color(QPalette::Mid));
     setPalette(neutral);
+    keyRelease_->setSingleShot(true);
+    keyRelease_->setInterval(keyReleaseGrace);
+    connect(keyRelease_, &QTimer::timeout, this, [this] {
+        if (!leftButtonDown_) emit leftButtonReleased();
+    });
 }
 
 void ControlSlider::paintEvent(QPaintEvent* event) {
@@ -161,11 +168,10 @@ void ControlSlider::paintEvent(QPaintEvent* event) {
     painter.drawRoundedRect(bar, thickness / 2.0, thickness / 2.0);
 }
 
-void ControlSlider::keyReleaseEvent(QKeyEvent* event) {
-    QSlider::keyReleaseEvent(event);
-    // A held key repeats as presses and releases; only the last release lets go.
-    if (event->isAutoRepeat()) return;
-    switch (event->key()) {
+namespace {
+
+bool movesSlider(int key) {
+    switch (key) {
         case Qt::Key_Left:
         case Qt::Key_Right:
         case Qt::Key_Up:
@@ -173,15 +179,29 @@ void ControlSlider::keyReleaseEvent(QKeyEvent* event) {
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
         case Qt::Key_Home:
-        case Qt::Key_End:
-            if (!leftButtonDown_) emit leftButtonReleased();
-            break;
-        default: break;
+        case Qt::Key_End: return true;
+        default: return false;
     }
+}
+
+}  // namespace
+
+void ControlSlider::keyPressEvent(QKeyEvent* event) {
+    // The release just before was a repeat's: the key is still down.
+    if (movesSlider(event->key())) keyRelease_->stop();
+    QSlider::keyPressEvent(event);
+}
+
+void ControlSlider::keyReleaseEvent(QKeyEvent* event) {
+    QSlider::keyReleaseEvent(event);
+    // A held key repeats as presses and releases; only the last release lets go.
+    if (event->isAutoRepeat() || !movesSlider(event->key())) return;
+    keyRelease_->start();
 }
 
 void ControlSlider::focusOutEvent(QFocusEvent* event) {
     QSlider::focusOutEvent(event);
+    keyRelease_->stop();
     if (value() != 0 || leftButtonDown_) {
         leftButtonDown_ = false;
         emit leftButtonReleased();

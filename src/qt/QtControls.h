@@ -22,6 +22,8 @@
 #include "platform/Widgets.h"
 #include "qt/QtImageView.h"
 
+class QTimer;
+
 namespace orvane {
 
 // The event the front end is handling, as the console sees it through currentEventType(): the
@@ -87,11 +89,17 @@ private:
 // loses focus, so that no request outlives the hand on it. The mouse wheel does not move it. A range that spans zero is filled from the
 // zero position to the handle, which reads better for a request in either direction than a fill
 // from the minimum.
+//
+// A held key moves it one step per repeat. The window system delivers each repeat as a release and
+// a press; X11 marks the release as a repeat only when the press has already been read with it, so
+// a key's release lets go only when no press of a moving key follows within keyReleaseGrace.
 class ControlSlider : public QSlider {
     Q_OBJECT
 public:
     explicit ControlSlider(Qt::Orientation orientation, QWidget* parent = nullptr);
     bool isLeftButtonDown() const { return leftButtonDown_; }
+
+    static constexpr int keyReleaseGrace = 50;  // ms
 
 signals:
     // The hand is off the slider: the mouse button or the key went up, or the focus went.
@@ -100,6 +108,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -108,6 +117,8 @@ protected:
 private:
     bool leftButtonDown_ = false;
     QColor fillColor_;
+    // Runs out keyReleaseGrace after a key's release that no press followed: the key is up.
+    QTimer* keyRelease_;
 };
 
 // A slider with positions from -100 to 100. Its action runs for every move the user makes: with

@@ -8,6 +8,7 @@
 #include "qt/ConsoleCommandLine.h"
 #include "qt/DemoAids.h"
 #include "qt/QtLogSink.h"
+#include "qt/TerminationSignals.h"
 #include "sdl/SdlGamepadSource.h"
 #include "update/HalvernServerUpdateProvider.h"
 
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Orvane");
     QGuiApplication::setDesktopFileName("orvane-console");
     QApplication::setWindowIcon(orvane::Artwork::applicationIcon());
+    // Watched from here on; a signal that comes while the window is being built waits its turn.
+    orvane::TerminationSignals terminationSignals;
 
     orvane::setLogSink(std::make_shared<orvane::QtLogSink>());
     auto gamepads = std::make_shared<orvane::SdlGamepadSource>();
@@ -45,6 +48,7 @@ int main(int argc, char** argv) {
     options.panels = commandLine.panels;
 
     orvane::Application console(options);
+    terminationSignals.setHandler([&console](int number) { console.endOnSignal(number); });
     orvane::DemoAids::install(console);
     if (commandLine.connectDevice) console.connectWhenListed(*commandLine.connectDevice);
     console.show();

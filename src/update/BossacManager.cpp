@@ -94,6 +94,11 @@ std::string BossacManager::entireLog() const {
     return entireLog_;
 }
 
+bool BossacManager::isRunning() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
 void BossacManager::setToolPath(std::optional<std::filesystem::path> path) {
     std::lock_guard lock(mutex_);
     settings_.toolPath = std::move(path);
@@ -306,7 +311,9 @@ std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
         posix_spawn_file_actions_addchdir_np(&actions, workingDirectory->c_str());
     }
     // The tool starts with default signal handling and nothing blocked, whatever this
-    // process's threads have set up.
+    // process's threads have set up, in a process group of its own: Ctrl+C in the terminal that
+    // started the console, or the terminal closing, goes to the console, which lets a write under
+    // way finish, and not to the tool half-way through it.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t signals;
@@ -314,7 +321,8 @@ std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
     posix_spawnattr_setsigmask(&attributes, &signals);
     sigfillset(&signals);
     posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     pid_t process = -1;
     const int spawnError = ::posix_spawn(&process, toolText.c_str(), &actions, &attributes, argv.data(), environ);

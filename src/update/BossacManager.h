@@ -52,6 +52,9 @@ public:
 
     // All output of the current run, in the order read; empty between runs.
     std::string entireLog() const;
+    // A run is under way: from flash() until its outcome has been decided (the bootloader kick,
+    // the wait for its port and the tool).
+    bool isRunning() const;
 
     // Where the device is when a run starts.
     enum class DeviceState {

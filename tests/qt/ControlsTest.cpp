@@ -1,7 +1,10 @@
 // The control adapters: what the console's logic sees of a combo box, a slider, a label, a
 // progress bar and a push button, and which event it is told about.
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -10,13 +13,9 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QFocusEvent>
-#include <QKeyEvent>
-#include <QWheelEvent>
 
 #include "qt/QtControls.h"
 #include "tests/qt/QtTestSupport.h"
@@ -88,7 +87,7 @@ TEST_F(SliderFixture, NothingHoldsARequestWithoutAHandOnIt) {
     EXPECT_EQ(values[0], 1.0);
     EXPECT_EQ(values[1], 100.0);
     QTest::keyRelease(widget.get(), Qt::Key_End);
-    ASSERT_EQ(events.size(), 3u);
+    ASSERT_TRUE(waitFor([&] { return events.size() == 3u; }));
     EXPECT_EQ(events[2], EventType::leftMouseUp) << "the console springs back to 0 on this";
 
     // The mouse wheel does not move it.

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -359,7 +360,7 @@ TEST_F(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     EXPECT_EQ(h.console().requestedLateralControl(), 1.0);
     ASSERT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "lat") == "100.0"; }));
     QTest::keyRelease(lat, Qt::Key_End);
-    EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
+    EXPECT_TRUE(waitFor([&] { return h.console().requestedLateralControl() == 0.0; }));
     EXPECT_TRUE(deviceReceives(device, [&](const DeviceReport& r) { return field(r, "lat") == "0.0"; }));
 
     // Focus lost while a key holds the other slider.
@@ -377,6 +378,37 @@ TEST_F(MainWindow, KeysWheelAndFocusLossLeaveNoRequestOnTheWire) {
     QApplication::sendEvent(lat, &wheel);
     EXPECT_EQ(lat->value(), 0);
     EXPECT_EQ(h.console().requestedLateralControl(), 0.0);
+}
+
+// A held key moves the slider one step per repeat, and each repeat is a release and a press of
+// the same moment: X11 marks both as repeats when it read the press with the release, and neither
+// when the press came a moment later. Either way the request rises with every repeat, and goes
+// to 0 once the key really goes up.
+TEST_F(MainWindow, AHeldKeyRampsTheRequestUntilItReallyGoesUp) {
+    AppHarness h;
+    auto* lat = h.find<ControlSlider>("latControlSlider");
+    ASSERT_TRUE(lat);
+    for (const bool marked : {true, false}) {
+        SCOPED_TRACE(marked ? "marked repeats" : "unmarked repeats");
+        lat->setFocus();
+        QTest::keyPress(lat, Qt::Key_Right);
+        std::vector<double> requests{h.console().requestedLateralControl()};
+        for (ulong moment = 1; moment <= 20; ++moment) {
+            QKeyEvent up(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier, QString(), marked);
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), marked);
+            up.setTimestamp(moment * 40);
+            down.setTimestamp(moment * 40);
+            QApplication::sendEvent(lat, &up);
+            QApplication::sendEvent(lat, &down);
+            requests.push_back(h.console().requestedLateralControl());
+        }
+        for (std::size_t i = 1; i < requests.size(); ++i) {
+            EXPECT_GT(requests[i], requests[i - 1]) << "repeat " << i;
+        }
+        EXPECT_DOUBLE_EQ(requests.back(), 0.21);
+        QTest::keyRelease(lat, Qt::Key_Right);
+        EXPECT_TRUE(waitFor([&] { return h.console().requestedLateralControl() == 0.0 && lat->value() == 0; }));
+    }
 }
 
 }  // namespace
