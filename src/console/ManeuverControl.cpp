@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console/SessionEnd.h"
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/NumberText.h"
@@ -99,10 +100,7 @@ bool ManeuverControl::abortAndWaitForZero(const std::string& reason, std::chrono
     // proves nothing: a step composed after it and before the abort may follow it out.
     abort(reason);
     auto session = session_.lock();
-    if (!session || !session->isConnected()) return true;
-    const auto written = session->waitForRequestAfter(session->requestSequence(), timeout);
-    if (!written) return !session->isConnected();
-    return written->lateral == 0 && written->longitudinal == 0;
+    return !session || waitForZeroOnTheWire(*session, timeout);
 }
 
 std::optional<std::string> ManeuverControl::reportHtml() const {

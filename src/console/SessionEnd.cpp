@@ -4,7 +4,6 @@
 #include <memory>
 #include <mutex>
 
-#include "device/DeviceReport.h"
 #include "device/DeviceSerialInterface.h"
 
 namespace orvane {
@@ -31,22 +30,18 @@ struct Watch {
 
 }  // namespace
 
+bool waitForZeroOnTheWire(DeviceSerialInterface& session, std::chrono::milliseconds timeout) {
+    if (!session.isConnected()) return true;
+    // Every request numbered above the sequence read now was composed after the caller's zeros.
+    const auto written = session.waitForRequestAfter(session.requestSequence(), timeout);
+    if (!written) return !session.isConnected();
+    return written->lateral == 0 && written->longitudinal == 0;
+}
+
 bool zeroRequestsAndWait(DeviceSerialInterface& session, std::chrono::milliseconds timeout) {
-    auto watch = std::make_shared<Watch>();
-    const DeviceReport zero = controlRequest(0.0, 0.0);
-    // Watched before the magnitudes are set, so that no request written after goes unseen. A
-    // request of 0 seen here was made from magnitudes of 0: from these, or from magnitudes
-    // that were 0 already.
-    const ObserverId requests = session.addRequestObserver([watch, zero](const DeviceReport& request) {
-        if (request == zero) watch->finish();
-    });
-    const ObserverId linkEnd = session.addLinkEndObserver([watch](const LinkEnd&) { watch->finish(); });
     session.setRequestLateralControlMagntiude(0.0);
     session.setRequestLongitudinalControlMagntiude(0.0);
-    const bool done = !session.isConnected() || watch->wait(timeout) || !session.isConnected();
-    session.removeObserver(requests);
-    session.removeObserver(linkEnd);
-    return done;
+    return waitForZeroOnTheWire(session, timeout);
 }
 
 bool disconnectAndWait(DeviceSerialInterface& session, std::chrono::milliseconds timeout) {

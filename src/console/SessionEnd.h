@@ -6,10 +6,13 @@ namespace orvane {
 
 class DeviceSerialInterface;
 
-// Sets both request magnitudes of `session` to 0 and waits, at most `timeout`, until its exchange
-// loop has written a request of 0 after that, or its link has ended, so that the device holds 0
-// before the caller lets the session go. True when one of them happened, and at once for a
-// session that is not connected.
+// Waits, at most `timeout`, until `session` has written a request composed after this call (see
+// DeviceSerialInterface::requestSequence()) and tells whether it carried 0 on both channels; true
+// too when the link has ended, and at once for a session that is not connected. Call it once the
+// magnitudes are 0: then the device holds 0 before the caller lets the session go.
+bool waitForZeroOnTheWire(DeviceSerialInterface& session, std::chrono::milliseconds timeout);
+
+// Sets both request magnitudes of `session` to 0, then waitForZeroOnTheWire().
 bool zeroRequestsAndWait(DeviceSerialInterface& session, std::chrono::milliseconds timeout);
 
 // Disconnects `session` and waits, at most `timeout`, until its exchange loop has ended (its
