@@ -217,6 +217,7 @@ TEST(ManeuverMonitorTest, AgainstAPeerItLeavesZeroAndNeverPrintsInf) {
          SIGINT,
          "\"steeringWheelAngle\":-3.5"},
         {"SIGTERM", {"--lat", "0.5"}, "STEERING{angle:-3.5\n}", SIGTERM, "\"steeringWheelAngle\":-3.5"},
+        {"--count", {"--lat", "0.5", "--count", "3"}, "STEERING{angle:-3.5\n}", 0, "\"steeringWheelAngle\":-3.5"},
         {"a suite on implausible angles", maneuvers, "STEERING{angle:1.7e308\nassist-torque:-1e300\n}", 0,
          "wheel angles not plausible, left out)"},
         {"a suite on a device silent for its first second, whose wheel stays at 10 deg", maneuvers,

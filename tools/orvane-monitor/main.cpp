@@ -5,7 +5,7 @@
 // lines instead, without a device. With --maneuvers FILE it runs a maneuver suite on the device
 // instead of fixed requests (ManeuverMode.h).
 //
-// Exit status: 0 after --count messages, or on SIGINT/SIGTERM once a request with both magnitudes
+// Exit status: 0 after --count messages or on SIGINT/SIGTERM, once a request with both magnitudes
 // 0 has been written to the device; 2 when the link ends (its cause is printed on standard error),
 // also before that request of 0, or an option is bad; 1 when the connection cannot be made or the
 // CSV file not written. --replay: 0, or 2 when the file is not a readable recording. --maneuvers: 0
@@ -33,6 +33,7 @@
 
 #include "ManeuverMode.h"
 #include "ToolOptions.h"
+#include "console/SessionEnd.h"
 #include "device/DeviceSerialInterface.h"
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
@@ -98,8 +99,9 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "Connects to the Orvane vehicle interface at PATH, sends it fixed lateral and longitudinal control "
         "requests, and prints its telemetry as one JSON object per line after each message. With --replay it "
         "prints a recording's rows as the same lines instead, without a device.\n\n"
-        "Ctrl+C (SIGINT) or SIGTERM sets both requests to 0 and exits 0 once a request of 0 has been written to "
-        "the device; with --maneuvers it aborts the suite, which also leaves both requests at 0 (exit status 3).\n\n"
+        "After --count messages, and on Ctrl+C (SIGINT) or SIGTERM, it sets both requests to 0 and exits 0 once a "
+        "request of 0 has been written to the device; with --maneuvers a signal aborts the suite, which also leaves "
+        "both requests at 0 (exit status 3).\n\n"
         "A maneuver file (--maneuvers) is a JSON suite of steps, ramps, sines and point lists with their limits; "
         "its format, with the sign of the requests, is described in /usr/share/doc/orvane-console/maneuvers.md "
         "(docs/maneuvers.md in the source), and an example suite is in "
@@ -321,17 +323,14 @@ int main(int argc, char** argv) {
         std::unique_lock lock(run->mutex);
         // The signal handler cannot wake the wait: look at its flag a few times a second.
         while (!run->changed.wait_for(lock, std::chrono::milliseconds(50),
-                                      [&] { return run->done || run->loopEnded || gStopSignal.load() != 0; })) {
-        }
+                                      [&] { return run->done || run->loopEnded || gStopSignal.load() != 0; })) {}
         if (!run->done && gStopSignal.load() == 0) status = 2;
         run->done = true;
     }
-    if (status == 0 && gStopSignal.load() != 0) {
-        // Stopped by the user: the device is left holding 0 on both requests, not the last ones.
-        // Every request numbered above the sequence read after setting them carries the zeros.
-        session->setRequestLateralControlMagntiude(0);
-        session->setRequestLongitudinalControlMagntiude(0);
-        if (!session->waitForRequestAfter(session->requestSequence(), std::chrono::seconds(5))) status = 2;
+    if (status == 0) {
+        // After --count messages or a stop by the user, the device is left holding 0 on both
+        // requests, not the last ones.
+        if (!orvane::zeroRequestsAndWait(*session, std::chrono::seconds(5)) || !session->isConnected()) status = 2;
     }
     if (status == 2) {
         // Present once isConnected() has turned false.
