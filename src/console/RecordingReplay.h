@@ -81,6 +81,7 @@ public:
 
     // TelemetrySource: "Replaying NAME".
     StatusIndication status() const override;
+    ShownTelemetry shown() const override { return {.wheelAngle = telemetry_ ? telemetry_->steeringWheelAngle : 0.0}; }
     std::optional<DeviceTelemetry> telemetry() const override;
     KnownTelemetryFields knownFields() const override { return knownFields_; }
     const std::shared_ptr<TelemetrySeries>& series() const override { return series_; }

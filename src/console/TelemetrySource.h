@@ -12,13 +12,22 @@ namespace orvane {
 class TelemetrySeries;
 class TrafficLog;
 
-// A source of telemetry the window shows instead of the live session (ViewController::
-// setTelemetrySource): the inspector and the wheel read telemetry() on the console's refresh
-// ticks, the Plots panel draws series() and the Traffic panel lists traffic(), exactly as they
-// read the live session's values, its series and its traffic log.
+// What the console shows on every refresh tick, cheap to read 50 times a second.
+struct ShownTelemetry {
+    double wheelAngle = 0;     // degrees; 0 (upright) when nothing steers the wheel
+    bool wheelStale = false;   // the wheel fades: its angle no longer holds
+    bool valuesStale = false;  // the inspector marks its values stale
+};
+
+// A source of the telemetry the window shows: the live session (LiveTelemetrySource) or a replay
+// shown in its place (ViewController::setTelemetrySource). The wheel reads shown() on every refresh
+// tick, the inspector telemetry() on every tenth, the Plots panel draws series() and the Traffic
+// panel lists traffic(): the views read whichever source is shown the same way.
 class TelemetrySource {
 public:
     virtual ~TelemetrySource() = default;
+
+    virtual ShownTelemetry shown() const = 0;
 
     // What the status row says while the source is shown.
     virtual StatusIndication status() const = 0;

@@ -1,17 +1,13 @@
 #include "console/ViewController.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 
 #include "console/PopupEntries.h"
 #include "console/SessionTap.h"
 #include "console/TelemetryDisplay.h"
 #include "device/DeviceSerialInterface.h"
 #include "inspector/InspectorViewController.h"
-#include "platform/GlobalQueue.h"
 #include "platform/Log.h"
-#include "platform/MainQueue.h"
 #include "platform/SeguePresentation.h"
 #include "update/UpdateInformationViewController.h"
 
@@ -44,7 +40,7 @@ ViewController::ViewController(Configuration configuration)
     // The sources in their order of precedence: a shown replay holds the device at 0, a running
     // suite drives it, then the chosen gamepad, then the sliders.
     arbiter_.setSource(RequestSource::replayHold, [this]() -> std::optional<ControlRequest> {
-        if (telemetrySource_) return ControlRequest{};
+        if (shown_ != live_) return ControlRequest{};
         return std::nullopt;
     });
     arbiter_.setSource(RequestSource::maneuverSuite, [this]() -> std::optional<ControlRequest> {
@@ -72,6 +68,10 @@ ViewController::ViewController(Configuration configuration)
         DeviceList::Configuration{configuration_.deviceDirectory, configuration_.ttyClassDirectory,
                                   configuration_.devicesPopup},
         connection_, [this] { updateConnectionControls(); });
+    live_ = std::make_shared<LiveTelemetrySource>(
+        connection_, configuration_.series,
+        configuration_.sessionTap ? configuration_.sessionTap->traffic() : std::shared_ptr<TrafficLog>());
+    shown_ = live_;
     arbiter_.decide();  // the sliders at rest, before any session
 }
 
@@ -203,8 +203,8 @@ void ViewController::setVehicleStatus(StatusIndication status) {
 
 void ViewController::showVehicleStatus() {
     // A shown telemetry source keeps the row; the live status comes back with the live session.
-    if (telemetrySource_) {
-        inspectorManager_->device().connectionStatus->setStatus(telemetrySource_->status(), std::nullopt);
+    if (shown_ != live_) {
+        inspectorManager_->device().connectionStatus->setStatus(shown_->status(), std::nullopt);
     } else {
         inspectorManager_->device().connectionStatus->setStatus(
             vehicleStatus_, connection_ ? connection_->statusDetail() : std::nullopt);
@@ -214,7 +214,7 @@ void ViewController::showVehicleStatus() {
 void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source) {
     // A suite drives the device the window shows; once the window shows something else it ends.
     if (source && isRunningManeuvers()) configuration_.maneuvers->abort("a recording was opened");
-    telemetrySource_ = std::move(source);
+    shown_ = source ? std::move(source) : live_;
     // Nothing is asked of the device while a source is shown: the replay's hold keeps it at 0.
     updateRequests();
     showVehicleStatus();
@@ -436,51 +436,13 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
     if (configuration_.sessionTap && configuration_.sessionTap->traffic()) {
         configuration_.sessionTap->traffic()->drainIfDue(std::chrono::steady_clock::now());
     }
-    const std::shared_ptr<DeviceSerialInterface> session = vehicleInterface();
-    if (telemetrySource_) {
-        // The source's telemetry is shown as it stands; the live session's samples still go into
-        // the live series, so the plots are whole when the live session is shown again.
-        const std::optional<DeviceTelemetry> telemetry = telemetrySource_->telemetry();
-        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, false, telemetrySource_->knownFields());
-        setSteeringWheelAngle(telemetry ? telemetry->steeringWheelAngle : 0.0);
-        setSteeringWheelStale(false);
-        if (session && !connection_->isInBootloader()) {
-            const auto received = session->lastMessageTime();
-            if (configuration_.series && received) {
-                configuration_.series->append(session->telemetry(), requestedLateralControl(),
-                                              requestedLongitudinalControl(), *received);
-            }
-        }
-    } else if (session && connection_->isInBootloader()) {
-        // A bootloader reports nothing: no values, an upright wheel.
-        if (inspectorToo) showTelemetry(std::nullopt, *inspectorManager_);
-        setSteeringWheelAngle(0.0);
-        setSteeringWheelStale(false);
-    } else if (session) {
-        // While the device does not respond, the values it last reported are marked stale as
-        // after a lost link, and the wheel fades where it stands; the next report makes them
-        // live again.
-        // The message time first: the telemetry read after it is at least as new.
-        const auto received = session->lastMessageTime();
-        const bool stale = connection_->isNotResponding() && session->decodedMessageCount() > 0;
-        session->copyTelemetry(tickTelemetry_);
-        const DeviceTelemetry& telemetry = tickTelemetry_;
-        if (inspectorToo) showTelemetry(telemetry, *inspectorManager_, stale);
-        setSteeringWheelAngle(telemetry.steeringWheelAngle);
-        setSteeringWheelStale(stale);
-        // Only what the device sent is plotted: before its first message and while it is silent
-        // the plots get nothing, and their lines break.
-        if (configuration_.series && received) {
-            configuration_.series->append(telemetry, requestedLateralControl(), requestedLongitudinalControl(),
-                                          *received);
-        }
-    } else {
-        // The last values of a link that ended stay readable, marked stale; the wheel goes
-        // straight, as no device steers it.
-        if (inspectorToo) showTelemetry(connection_->staleTelemetry(), *inspectorManager_, true);
-        setSteeringWheelAngle(0.0);
-        setSteeringWheelStale(false);
-    }
+    // The live session's samples go into its series whichever source is shown, so the plots are
+    // whole when the live session is shown again.
+    live_->appendToSeries(requestedLateralControl(), requestedLongitudinalControl());
+    const ShownTelemetry shown = shown_->shown();
+    if (inspectorToo) showTelemetry(shown_->telemetry(), *inspectorManager_, shown.valuesStale, shown_->knownFields());
+    setSteeringWheelAngle(shown.wheelAngle);
+    setSteeringWheelStale(shown.wheelStale);
 }
 
 void ViewController::setSteeringWheelStale(bool stale) {

@@ -9,6 +9,7 @@
 #include "console/ControlInput.h"
 #include "console/DeviceConnection.h"
 #include "console/DeviceList.h"
+#include "console/LiveTelemetrySource.h"
 #include "console/ManeuverControl.h"
 #include "console/ModalProgressViewController.h"
 #include "console/MovingAverage.h"
@@ -94,8 +95,8 @@ public:
     void refreshGamepads();
     // Reads the chosen gamepad and lets the arbiter decide the requests.
     void pollGamepad();
-    // Shows the telemetry on the wheel and, unless `inspectorToo` is false, in the inspector:
-    // the live session's, or the telemetry source's while one is shown.
+    // Shows the shown source's telemetry on the wheel and, unless `inspectorToo` is false, in the
+    // inspector; the live session's samples go into its series whichever source is shown.
     void refreshTelemetry(bool inspectorToo = true);
 
     // Shows `source` (a replay) in place of the live session, or the live session again (none).
@@ -103,7 +104,10 @@ public:
     // sliders, the gamepad and the firmware action are disabled; and the requests are held at 0,
     // so a connected device stays connected and is sent nothing else.
     void setTelemetrySource(std::shared_ptr<TelemetrySource> source);
-    const std::shared_ptr<TelemetrySource>& telemetrySource() const { return telemetrySource_; }
+    // The source shown in place of the live session; none while the live session is shown.
+    std::shared_ptr<TelemetrySource> telemetrySource() const { return shown_ == live_ ? nullptr : shown_; }
+    // The source the views show: the live session's or the one set in its place.
+    const std::shared_ptr<TelemetrySource>& shownSource() const { return shown_; }
 
     // Maneuver suites: the third source of requests. While a suite runs its requests go out
     // instead of the sliders' and the gamepad's, and the gamepad source is pumped on every tick
@@ -233,7 +237,8 @@ private:
     ObserverToken _observerGamepadDisconnect;
 
     StatusIndication vehicleStatus_;
-    std::shared_ptr<TelemetrySource> telemetrySource_;
+    std::shared_ptr<LiveTelemetrySource> live_;
+    std::shared_ptr<TelemetrySource> shown_;  // live_, or a replay in its place
     std::vector<GamepadHandle> gamepads_;
     RequestArbiter arbiter_;
     ControlRequest sliderRequest_;
@@ -251,9 +256,6 @@ private:
         friend bool operator==(const WheelTransformKey&, const WheelTransformKey&) = default;
     };
     WheelTransformKey wheelTransformFor_;
-    // The telemetry as the last control tick read it, kept so that each tick's copy reuses its
-    // storage.
-    DeviceTelemetry tickTelemetry_;
 };
 
 }  // namespace orvane

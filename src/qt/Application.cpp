@@ -245,9 +245,11 @@ void Application::openRecording(const std::string& path) { replayControl_->open(
 void Application::closeRecording() { replayControl_->close(); }
 
 void Application::showReplay(const std::shared_ptr<RecordingReplay>& replay) {
+    // One swap: the console, the plots and the traffic all show the console's shown source.
     console_->setTelemetrySource(replay);
-    plots_->setSeries(replay ? replay->series() : series_);
-    traffic_->setLog(replay ? replay->traffic() : sessionTap_->traffic());
+    const auto& shown = console_->shownSource();
+    plots_->setSeries(shown->series());
+    traffic_->setLog(shown->traffic());
     traffic_->refresh();
     window_->setWindowTitle(replay ? QString::fromStdString(replay->name()) + " — " +
                                          QApplication::applicationDisplayName()

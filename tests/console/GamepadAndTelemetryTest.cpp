@@ -144,6 +144,7 @@ TEST_F(GamepadConsole, AVanishedGamepadReturnsTheRequestsToZero) {
 TEST_F(GamepadConsole, AfterAReplayTheGamepadStartsFromZeroNotFromWhatItHeldBefore) {
     struct StillSource : TelemetrySource {
         StatusIndication status() const override { return StatusIndication::replaying("Replaying x.csv"); }
+        ShownTelemetry shown() const override { return {}; }
         std::optional<DeviceTelemetry> telemetry() const override { return std::nullopt; }
         KnownTelemetryFields knownFields() const override { return {}; }
         const std::shared_ptr<TelemetrySeries>& series() const override { return none; }
