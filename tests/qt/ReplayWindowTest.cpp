@@ -175,7 +175,7 @@ TEST_F(ReplayWindow, TheTimelineSpansRecordingsUpToTheLongest) {
 
 // Main-queue timers run as Qt timers in the window. A handler may destroy its own, as a replay
 // does when it plays to its end.
-TEST_F(ReplayWindow, ATimersHandlerMayDestroyItsTimerAsAReplayDoesAtItsEnd) {
+TEST_F(ReplayWindow, ATimersHandlerMayDestroyItsOwnTimerAsAReplayDoesAtItsEnd) {
     AppHarness h;
     std::unique_ptr<RepeatingTimer> timer;
     int read = 0;
@@ -186,14 +186,6 @@ TEST_F(ReplayWindow, ATimersHandlerMayDestroyItsTimerAsAReplayDoesAtItsEnd) {
                                   });
     EXPECT_TRUE(waitFor([&] { return read == 7; }));
     EXPECT_EQ(timer, nullptr);
-
-    auto replay = std::make_shared<RecordingReplay>(
-        std::make_shared<const Recording>(Recording::parse("time,message\n0,A\n0.5,B\n", "drive.csv")));
-    replay->setSpeed(8);
-    replay->play();
-    EXPECT_TRUE(waitFor([&] { return !replay->isPlaying(); }));
-    EXPECT_EQ(replay->playhead(), 0.5);
-    EXPECT_EQ(replay->currentIndex(), std::optional<std::size_t>(1));
 }
 
 }  // namespace
