@@ -7,6 +7,7 @@
 #include "device/DeviceSerialInterface.h"
 #include "device/NumberText.h"
 #include "platform/Log.h"
+#include "platform/MainQueue.h"
 
 namespace orvane {
 
@@ -23,95 +24,180 @@ std::string whereText(const ManeuverSuite& suite, std::size_t maneuver, int repe
 
 }  // namespace
 
-ManeuverControl::ManeuverControl(std::shared_ptr<SessionTap> tap) : tap_(std::move(tap)) {}
+ManeuverControl::ManeuverControl(std::shared_ptr<SessionTap> tap, ManeuverTicking ticking)
+    : ticking_(ticking), tap_(std::move(tap)) {}
 
 ManeuverControl::~ManeuverControl() {
-    changed_ = nullptr;
+    *endObserver_ = nullptr;
     abort("the console closed");
+    timer_.reset();
 }
 
 void ManeuverControl::start(ManeuverSuite suite, std::string fileName,
                             const std::shared_ptr<DeviceSerialInterface>& session, ManeuverRequestTarget target,
                             ManeuverRunner::Options options) {
     if (isRunning() || !session) return;
-    session_ = session;
+    timer_.reset();  // the last suite's, idle since it ended
+    {
+        std::lock_guard lock(mutex_);
+        session_ = session;
+        info_ = {};
+        info_.fileName = std::move(fileName);
+        info_.date = std::chrono::system_clock::now();
+        noteDevice(*session);
+        runner_ = std::make_unique<ManeuverRunner>(std::move(suite), std::move(target), options);
+        runner_->setEndObserver([this](const ManeuverEnd& end) { ended(end); });
+        runner_->setEnableHeld(enableHeld_);
+        running_.store(true, std::memory_order_release);
 
-    info_ = {};
-    info_.fileName = std::move(fileName);
-    info_.date = std::chrono::system_clock::now();
-    noteDevice(*session);
-    runner_ = std::make_unique<ManeuverRunner>(std::move(suite), std::move(target), options);
-    runner_->setEndObserver([this](const ManeuverEnd& end) { ended(end); });
-
-    const ManeuverSchedule& schedule = runner_->schedule();
-    int runs = 0;
-    for (const Maneuver& maneuver : runner_->suite().maneuvers) runs += maneuver.repeats;
-    logInfo(kManeuverLog, "Running " + info_.fileName + " on " + session->path() + ": " +
-                              std::to_string(runner_->suite().maneuvers.size()) + " maneuvers, " +
-                              std::to_string(runs) + " runs, " +
-                              secondsText(double(schedule.tickCount()) * ManeuverSchedule::kTickSeconds) +
-                              (options.holdToEnable ? ", while the enable button is held" : ""));
+        const ManeuverSchedule& schedule = runner_->schedule();
+        int runs = 0;
+        for (const Maneuver& maneuver : runner_->suite().maneuvers) runs += maneuver.repeats;
+        logInfo(kManeuverLog, "Running " + info_.fileName + " on " + session->path() + ": " +
+                                  std::to_string(runner_->suite().maneuvers.size()) + " maneuvers, " +
+                                  std::to_string(runs) + " runs, " +
+                                  secondsText(double(schedule.tickCount()) * ManeuverSchedule::kTickSeconds) +
+                                  (options.holdToEnable ? ", while the enable button is held" : ""));
+    }
+    if (ticking_ == ManeuverTicking::ownThread) {
+        // The first tick at once: the suite takes over the requests from whatever a hand held.
+        timer_ = RepeatingTimer::start(
+            RepeatingTimer::Queue::global, std::chrono::nanoseconds(0),
+            std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::duration<double>(ManeuverSchedule::kTickSeconds)),
+            [this] { tick(); }, "orvane-maneuver");
+    }
 }
 
-void ManeuverControl::tick(const std::vector<GamepadHandle>& gamepads) {
-    if (!isRunning()) return;
+void ManeuverControl::noteGamepads(const std::vector<GamepadHandle>& gamepads) {
     bool enableHeld = false;
+    std::optional<std::string> pressed;
     for (const auto& gamepad : gamepads) {
         ExtendedGamepad* pad = gamepad ? gamepad->extendedGamepad() : nullptr;
         if (!pad) continue;
         const bool enable = pad->enableButtonPressed();
         // Without hold-to-enable the enable button is a button like any other.
-        if (pad->otherButtonPressed() || (enable && !runner_->options().holdToEnable)) {
+        if (!pressed && (pad->otherButtonPressed() || (enable && !(runner_ && runner_->options().holdToEnable)))) {
             const auto name = gamepad->vendorName();
-            abort("a button of the gamepad " + (name && !name->empty() ? "\"" + *name + "\" " : std::string()) +
-                  "was pressed");
-            return;
+            pressed = "a button of the gamepad " + (name && !name->empty() ? "\"" + *name + "\" " : std::string()) +
+                      "was pressed";
         }
         enableHeld = enableHeld || enable;
     }
-    runner_->setEnableHeld(enableHeld);
-    if (!isRunning()) return;
+    {
+        std::lock_guard lock(mutex_);
+        enableHeld_ = enableHeld;
+        if (isRunning()) {
+            if (pressed) {
+                runner_->abort(*pressed);
+            } else {
+                runner_->setEnableHeld(enableHeld);
+            }
+            settle();
+        }
+    }
+    tellEnd();
+}
 
-    auto session = session_.lock();
-    ManeuverObservation observed;
-    if (session) {
-        observed = observe(*session);
-    } else {
-        observed.linkAlive = observed.responding = false;
+void ManeuverControl::tick() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!isRunning()) return;
+        auto session = session_.lock();
+        ManeuverObservation observed;
+        if (session) {
+            observed = observe(*session);
+        } else {
+            observed.linkAlive = observed.responding = false;
+        }
+        runner_->tick(observed);
+        settle();
+        if (isRunning() && tap_) {
+            const ManeuverRunnerState& state = runner_->state();
+            tap_->setRecordingFields(
+                {runner_->suite().maneuvers.at(state.maneuver).name, std::to_string(state.repeat + 1)});
+        }
     }
-    runner_->tick(observed);
-    if (!isRunning()) return;  // ended() has told
-    const ManeuverRunnerState& state = runner_->state();
-    if (tap_) {
-        tap_->setRecordingFields(
-            {runner_->suite().maneuvers.at(state.maneuver).name, std::to_string(state.repeat + 1)});
-    }
-    if (changed_) changed_();
+    tellEnd();
 }
 
 void ManeuverControl::abort(const std::string& reason) {
-    if (isRunning()) runner_->abort(reason);
+    {
+        std::lock_guard lock(mutex_);
+        if (!isRunning()) return;
+        runner_->abort(reason);
+        settle();
+    }
+    tellEnd();
 }
 
 bool ManeuverControl::abortAndWaitForZero(const std::string& reason, std::chrono::milliseconds timeout) {
-    if (!runner_) return true;
+    std::shared_ptr<DeviceSerialInterface> session;
+    {
+        std::lock_guard lock(mutex_);
+        if (!runner_) return true;
+        session = session_.lock();
+    }
     // The abort has written 0 into the session's magnitudes before the sequence is read, so every
     // request numbered above it was composed after that. A request of 0 composed before the abort
     // proves nothing: a step composed after it and before the abort may follow it out.
     abort(reason);
-    auto session = session_.lock();
     return !session || waitForZeroOnTheWire(*session, timeout);
 }
 
+ManeuverRunnerState ManeuverControl::state() const {
+    std::lock_guard lock(mutex_);
+    return runner_ ? runner_->state() : ManeuverRunnerState{};
+}
+
+std::optional<ManeuverEnd> ManeuverControl::end() const {
+    std::lock_guard lock(mutex_);
+    return runner_ ? runner_->end() : std::nullopt;
+}
+
+std::size_t ManeuverControl::sampleCount() const {
+    std::lock_guard lock(mutex_);
+    std::size_t samples = 0;
+    if (runner_) {
+        for (const auto& record : runner_->records()) samples += record.samples.size();
+    }
+    return samples;
+}
+
 std::optional<std::string> ManeuverControl::reportHtml() const {
+    std::lock_guard lock(mutex_);
     if (!runner_ || !runner_->hasEnded()) return std::nullopt;
     return maneuverReportHtml(runner_->suite(), runner_->records(), *runner_->end(), info_);
+}
+
+ManeuverReportInfo ManeuverControl::reportInfo() const {
+    std::lock_guard lock(mutex_);
+    return info_;
 }
 
 void ManeuverControl::noteDevice(const DeviceSerialInterface& session) {
     const DeviceTelemetry telemetry = session.telemetry();
     if (telemetry.version) info_.firmwareVersion = telemetry.version->description();
     if (!telemetry.serialNumber.empty()) info_.serialNumber = telemetry.serialNumber;
+}
+
+void ManeuverControl::settle() {
+    if (runner_->hasEnded() && isRunning()) {
+        endToTell_.store(true);
+        running_.store(false, std::memory_order_release);
+    }
+}
+
+void ManeuverControl::tellEnd() {
+    if (!endToTell_.exchange(false)) return;
+    if (MainQueue::shared().isMainThread()) {
+        if (*endObserver_) (*endObserver_)();
+        return;
+    }
+    dispatchMain([observer = std::weak_ptr(endObserver_)] {
+        const auto told = observer.lock();
+        if (told && *told) (*told)();
+    });
 }
 
 void ManeuverControl::ended(const ManeuverEnd& end) {
@@ -124,7 +210,6 @@ void ManeuverControl::ended(const ManeuverEnd& end) {
                                      whereText(runner_->suite(), end.maneuver, end.repeat) + " after " +
                                      secondsText(end.seconds) + ": " + end.reason);
     }
-    if (changed_) changed_();
 }
 
 std::string maneuverOutcomeText(const ManeuverRunner& runner) {

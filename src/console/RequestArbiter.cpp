@@ -56,7 +56,8 @@ RequestArbiter::Decision RequestArbiter::decide() {
         }
     }
     last_ = decision;
-    if (target_) target_(decision.request);
+    const bool selfWritten = decision.source && sources_[index(*decision.source)].writer == Writer::source;
+    if (target_ && !selfWritten) target_(decision.request);
     return decision;
 }
 

@@ -34,15 +34,22 @@ public:
 
     explicit RequestArbiter(Target target) : target_(std::move(target)) {}
 
-    void setSource(RequestSource source, Offer offer) { sources_[index(source)].offer = std::move(offer); }
+    // A source the arbiter writes for, or one that puts its requests on the wire itself (a
+    // maneuver suite, from its own thread): its offer is chosen and shown like any other, but the
+    // arbiter writes nothing while it is chosen, so that it never writes over the source's own
+    // later request (an abort's 0, say) with the value it read a moment before.
+    enum class Writer { arbiter, source };
+    void setSource(RequestSource source, Offer offer, Writer writer = Writer::arbiter) {
+        sources_[index(source)] = {std::move(offer), writer};
+    }
 
     struct Decision {
         std::optional<RequestSource> source;  // none: no source offered, the request is 0
         ControlRequest request;
         friend bool operator==(const Decision&, const Decision&) = default;
     };
-    // Asks the sources in order of precedence, writes the request chosen into the target and
-    // returns what was chosen.
+    // Asks the sources in order of precedence, writes the request chosen into the target (unless
+    // its source writes itself) and returns what was chosen.
     Decision decide();
     const Decision& lastDecision() const { return last_; }
 
@@ -52,6 +59,7 @@ private:
 
     struct Slot {
         Offer offer;
+        Writer writer = Writer::arbiter;
         bool faulted = false;  // logged; quiet until it offers a sound value again
     };
     std::array<Slot, kRequestSourceCount> sources_{};

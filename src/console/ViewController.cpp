@@ -43,10 +43,15 @@ ViewController::ViewController(Configuration configuration)
         if (shown_ != live_) return ControlRequest{};
         return std::nullopt;
     });
-    arbiter_.setSource(RequestSource::maneuverSuite, [this]() -> std::optional<ControlRequest> {
-        if (isRunningManeuvers()) return maneuverRequest_.value_or(ControlRequest{});
-        return std::nullopt;
-    });
+    // The suite writes its requests on its own thread; the console shows them and writes none.
+    arbiter_.setSource(
+        RequestSource::maneuverSuite,
+        [this]() -> std::optional<ControlRequest> {
+            if (!isRunningManeuvers()) return std::nullopt;
+            const ManeuverRunnerState state = configuration_.maneuvers->state();
+            return ControlRequest{state.lateral, state.longitudinal};
+        },
+        RequestArbiter::Writer::source);
     arbiter_.setSource(RequestSource::gamepad, [this] { return gamepadRequest_; });
     arbiter_.setSource(RequestSource::sliders, [this] { return std::optional(sliderRequest_); });
 
@@ -176,13 +181,14 @@ void ViewController::startControlTimer() {
                 // The chosen gamepad is read fresh on every tick; without one, a gamepad that
                 // comes or goes is noticed within a tenth of a second.
                 const auto& source = self->configuration_.gamepadSource;
-                // A running maneuver suite reads every gamepad's buttons on every tick.
+                // A running maneuver suite is handed every gamepad's buttons on every tick; it
+                // runs on its own thread and does not wait for this one.
                 const auto& maneuvers = self->configuration_.maneuvers;
                 const bool maneuvering = maneuvers && maneuvers->isRunning();
                 if (source && (maneuvering || self->selectedGamepad_ || n % kGamepadListEveryNthTick == 0)) {
                     source->pump();
                 }
-                if (maneuvering) maneuvers->tick(source ? source->controllers() : std::vector<GamepadHandle>{});
+                if (maneuvering) maneuvers->noteGamepads(source ? source->controllers() : std::vector<GamepadHandle>{});
                 self->pollGamepad();
                 self->refreshTelemetry(n % kInspectorEveryNthTick == 0);
             }
@@ -409,19 +415,11 @@ bool ViewController::canRunManeuvers() const {
 
 bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName) {
     if (!canRunManeuvers()) return false;
-    // The suite starts from 0; whatever a hand held is let go of as the suite takes over.
-    maneuverRequest_ = ControlRequest{};
-    auto weak = weakSelf();
-    const auto write = [weak](double ControlRequest::*channel) {
-        return [weak, channel](double value) {
-            auto self = weak.lock();
-            if (!self) return;
-            (*self->maneuverRequest_).*channel = value;
-            self->updateRequests();
-        };
-    };
+    // The enable button's hold as the suite starts, so that hold-to-enable starts held.
+    const auto& source = configuration_.gamepadSource;
+    configuration_.maneuvers->noteGamepads(source ? source->controllers() : std::vector<GamepadHandle>{});
     configuration_.maneuvers->start(std::move(suite), std::move(fileName), vehicleInterface(),
-                                    {write(&ControlRequest::lateral), write(&ControlRequest::longitudinal)},
+                                    requestTargetFor(vehicleInterface()),
                                     {.holdToEnable = gamepadSettings().holdToEnable});
     updateRequests();
     return true;

@@ -243,7 +243,6 @@ private:
     RequestArbiter arbiter_;
     ControlRequest sliderRequest_;
     std::optional<ControlRequest> gamepadRequest_;
-    std::optional<ControlRequest> maneuverRequest_;  // written by a running suite
     std::optional<RequestSource> controlsShownFor_;  // the source updateConnectionControls last saw
     GamepadHandle selectedGamepad_;
     double steeringWheelAngle_ = 0;

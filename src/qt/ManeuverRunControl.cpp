@@ -122,7 +122,8 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
 }
 
 void ManeuverPanel::refresh() {
-    if (!runner_) {
+    const ManeuverRunner* runner = control_ ? control_->runner() : nullptr;
+    if (!runner) {
         maneuver_->setText("No suite has run");
         repeat_->clear();
         timeLeft_->clear();
@@ -132,12 +133,13 @@ void ManeuverPanel::refresh() {
         save_->setEnabled(false);
         return;
     }
-    const ManeuverRunnerState& state = runner_->state();
-    const auto& maneuvers = runner_->suite().maneuvers;
-    const bool running = !runner_->hasEnded();
+    // The suite runs on a thread of its own: where it stands is read as a snapshot.
+    const ManeuverRunnerState state = control_->state();
+    const auto& maneuvers = runner->suite().maneuvers;
+    const bool running = control_->isRunning();
     abort_->setEnabled(running);
     save_->setEnabled(!running);
-    const double total = double(runner_->schedule().tickCount()) * ManeuverSchedule::kTickSeconds;
+    const double total = double(runner->schedule().tickCount()) * ManeuverSchedule::kTickSeconds;
     progress_->setValue(total > 0 ? int(std::lround(1000 * (total - state.suiteSecondsLeft) / total)) : 1000);
     if (state.maneuver < maneuvers.size() && state.phase != ManeuverPhase::finished) {
         const Maneuver& maneuver = maneuvers[state.maneuver];
@@ -159,9 +161,9 @@ void ManeuverPanel::refresh() {
         status_->setStyleSheet(QString());
         status_->setText("Escape, Abort or any gamepad button stops it.");
     } else {
-        const bool completed = runner_->end()->completed;
+        const bool completed = runner->end()->completed;
         status_->setStyleSheet(completed ? "color: #2e7d32; font-weight: bold;" : "color: #c62828; font-weight: bold;");
-        status_->setText(QString::fromStdString(maneuverOutcomeText(*runner_)));
+        status_->setText(QString::fromStdString(maneuverOutcomeText(*runner)));
     }
 }
 
@@ -186,15 +188,15 @@ ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
     escape_->setEnabled(false);
     connect(escape_, &QShortcut::activated, this, [this] { abort("Escape was pressed"); });
 
-    maneuvers_->setChangeObserver([this] {
-        if (running_ && !maneuvers_->isRunning()) ended();
+    maneuvers_->setEndObserver([this] {
+        if (running_) ended();
     });
     updateAction();
 }
 
 ManeuverRunControl::~ManeuverRunControl() {
     *alive_ = false;
-    maneuvers_->setChangeObserver(nullptr);
+    maneuvers_->setEndObserver(nullptr);
 }
 
 void ManeuverRunControl::updateAction() { action_->setEnabled(!running_ && console_->canRunManeuvers()); }
@@ -298,7 +300,7 @@ void ManeuverRunControl::run() {
     }
     running_ = true;
     updateAction();
-    panel_->setRunner(maneuvers_->runner());
+    panel_->setControl(maneuvers_.get());
     // The panel stays while the suite runs: it holds the Abort button.
     panel_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     panel_->show();

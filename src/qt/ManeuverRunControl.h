@@ -19,7 +19,6 @@ class QShortcut;
 namespace orvane {
 
 class ManeuverControl;
-class ManeuverRunner;
 class ViewController;
 
 // The panel of a running maneuver suite: the maneuver, the repeat and its phase, the time left,
@@ -29,7 +28,8 @@ class ManeuverPanel : public BenchPanel {
 public:
     explicit ManeuverPanel(QWidget* parent = nullptr);
 
-    void setRunner(const ManeuverRunner* runner) { runner_ = runner; }
+    // The suite shown: the last one `control` started.
+    void setControl(const ManeuverControl* control) { control_ = control; }
     QPushButton* abortButton() const { return abort_; }
     QPushButton* saveReportButton() const { return save_; }
     QLabel* statusLabel() const { return status_; }
@@ -38,7 +38,7 @@ public slots:
     void refresh() override;
 
 private:
-    const ManeuverRunner* runner_ = nullptr;
+    const ManeuverControl* control_ = nullptr;
     QLabel* maneuver_;
     QLabel* repeat_;
     QLabel* timeLeft_;

@@ -1,8 +1,10 @@
 // The console's maneuver source on a real session against a pty peer: the recording names the
 // running repeat, and an abort that waits for the zero leaves the device holding 0 even when the
 // session is closed right after it (as the window does when it closes), also when the request on
-// its way out as the abort begins already carries 0.
+// its way out as the abort begins already carries 0. The suite's own aborts do not wait for the
+// main thread.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "console/ConsoleHarness.h"
 #include "console/ManeuverControl.h"
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
@@ -40,7 +43,7 @@ TEST(ManeuverControl, AnAbortThatWaitsLeavesZeroOnTheWireBeforeTheSessionCloses)
     tap->startRecording(csv);
     session->connect();
 
-    ManeuverControl control(tap);
+    ManeuverControl control(tap, ManeuverTicking::byCaller);
     control.start(ManeuverSuite::fromJsonText(
                       R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
                           "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
@@ -50,7 +53,7 @@ TEST(ManeuverControl, AnAbortThatWaitsLeavesZeroOnTheWireBeforeTheSessionCloses)
     ASSERT_TRUE(orvane::testing::waitFor(
         [&] { return lateralOf(peer.lastRequest()) == "20.0" && tap->recording()->rowCount() > 10; }, 20s,
         [&] {
-            control.tick({});
+            control.tick();
             std::this_thread::sleep_for(20ms);
         }));
     ASSERT_TRUE(control.isRunning());
@@ -113,7 +116,7 @@ TEST(ManeuverControl, TheZeroAnAbortWaitsForIsComposedAfterTheAbort) {
                                  },
                                  [&](double value) { session->setRequestLongitudinalControlMagntiude(value); }};
     session->connect();
-    ManeuverControl control;
+    ManeuverControl control(nullptr, ManeuverTicking::byCaller);
     control.start(ManeuverSuite::fromJsonText(
                       R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
                           "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
@@ -136,6 +139,53 @@ TEST(ManeuverControl, TheZeroAnAbortWaitsForIsComposedAfterTheAbort) {
         return peer.requestCount() == std::size_t(gate.written);
     }));
     EXPECT_EQ(peer.lastRequest().fields, controlRequest(0, 0).fields);
+}
+
+// A suite started from the console runs on its own thread: with the main thread blocked (its
+// queue not run, as under a long paint, a replay jump or an open file dialog) the driver's torque
+// beyond the limit and a device that falls silent each still end the suite with 0 on the wire.
+TEST(ManeuverControl, ItsAbortsPutZeroOnTheWireWhileTheMainThreadIsBlocked) {
+    enum class Fault { none, driverTorque, silence };
+    const struct {
+        Fault fault;
+        ManeuverAbortCause cause;
+    } cases[] = {{Fault::driverTorque, ManeuverAbortCause::driverTorque},
+                 {Fault::silence, ManeuverAbortCause::notResponding}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.fault));
+        std::atomic<Fault> fault{Fault::none};
+        PtyPeer peer;
+        peer.startAnswering([&fault](const DeviceReport&) {
+            switch (fault.load()) {
+                case Fault::driverTorque: return std::string("STEERING{angle:-3.5\ndriver-torque:5\n}");
+                case Fault::silence: return std::string();
+                default: return std::string("STEERING{angle:-3.5\ndriver-torque:0.1\n}");
+            }
+        });
+        ViewController::Configuration configuration;
+        auto maneuvers = configuration.maneuvers = std::make_shared<ManeuverControl>();
+        testing::ConsoleHarness h(configuration);
+        h.appear();
+        h.console->connectToDevice(peer.devicePath());
+        ASSERT_TRUE(orvane::testing::waitFor([&] { return h.console->canRunManeuvers(); }));
+        ASSERT_TRUE(
+            h.console->startManeuvers(ManeuverSuite::fromJsonText(
+                                          R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
+                    "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
+                                   "amplitude": 0.2, "duration": 60}]})"),
+                                      "suite.json"));
+        ASSERT_TRUE(orvane::testing::waitFor([&] { return lateralOf(peer.lastRequest()) == "20.0"; }));
+
+        // From here on this thread, the console's main thread, runs none of its queue.
+        const auto blocked = [] { std::this_thread::sleep_for(1ms); };
+        fault = c.fault;
+        ASSERT_TRUE(orvane::testing::waitFor([&] { return !maneuvers->isRunning(); }, 20s, blocked));
+        EXPECT_EQ(maneuvers->end()->cause, c.cause);
+        // The request after the one that may have been on its way at the end carries 0.
+        const std::size_t atEnd = peer.requestCount();
+        ASSERT_TRUE(orvane::testing::waitFor([&] { return peer.requestCount() > atEnd + 1; }, 20s, blocked));
+        EXPECT_EQ(peer.lastRequest().fields, controlRequest(0, 0).fields);
+    }
 }
 
 }  // namespace

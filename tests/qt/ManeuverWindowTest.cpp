@@ -177,12 +177,7 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
             ASSERT_TRUE(lat);
             EXPECT_FALSE(lat->isEnabled());
             const auto& session = console.vehicleInterface();
-            const ManeuverRunner* runner = bench.h.app->maneuvers()->runner();
-            const auto ticks = [&] {
-                std::size_t samples = 0;
-                for (const auto& record : runner->records()) samples += record.samples.size();
-                return samples;
-            };
+            const auto ticks = [&] { return bench.h.app->maneuvers()->sampleCount(); };
             QTest::keyPress(lat, Qt::Key_End);
             bench.h.padA->lx = -1;
             const std::size_t ticksHeld = ticks();
@@ -196,8 +191,6 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
                 bench.h.app->window().activateWindow();
                 ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &bench.h.app->window(); }));
             }
-            // Read with no event handled since: the abort comes within the next control tick.
-            const std::size_t ticksBefore = ticks();
             switch (c.how) {
                 case How::escape:
                     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &bench.h.app->window(),
@@ -211,13 +204,11 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
                 case How::windowClosed: bench.h.app->window().close(); break;
                 case How::signalled: ::raise(SIGTERM); break;
             }
-            // The gamepad is read at the next control tick, which aborts and records no step; the
-            // others act at once. The next request carries 0 on both channels.
+            // The gamepad is read at the window's next control tick and handed to the suite; the
+            // others act at once. The next request carries 0 on both channels, and the suite's
+            // thread records nothing after the end.
             ASSERT_TRUE(waitFor([&] { return !console.isRunningManeuvers(); }));
-            // A signal is read in the event loop, where a control tick may come first.
-            if (c.how != How::signalled) {
-                EXPECT_EQ(ticks(), ticksBefore);
-            }
+            const std::size_t ticksAtEnd = ticks();
             EXPECT_EQ(session->requestLateralControlMagntiude(), 0.0);
             EXPECT_EQ(session->requestLongitudinalControlMagntiude(), 0.0);
             // On the wire: the request on its way when the abort came (the one after those the
@@ -231,6 +222,8 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
                 EXPECT_EQ(field(requests[i], "lat"), "0.0") << "request " << i + 1 << " after the abort";
                 EXPECT_EQ(field(requests[i], "long"), "0.0");
             }
+
+            EXPECT_EQ(ticks(), ticksAtEnd);
 
             const std::string shown = bench.h.app->maneuverRun().panel()->statusLabel()->text().toStdString();
             EXPECT_NE(shown.find(c.reason), std::string::npos) << shown;
