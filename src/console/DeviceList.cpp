@@ -32,9 +32,46 @@ void DeviceList::scan() { setDevices(scanDeviceDirectory(configuration_.deviceDi
 
 void DeviceList::setDevices(std::vector<std::string> devices) {
     const std::vector<std::string> previous = std::exchange(devices_, std::move(devices));
-    PopupButton* popup = configuration_.popup.get();
+    const PopupButton* popup = configuration_.popup.get();
+    if (devices_ != previous || !popup || popup->numberOfItems() < 1) rebuild(previous);
+    if (preselect_ && contains(devices_, *preselect_)) {
+        if (!selectedDevice_ && !connection_->session() && !connection_->isConnecting()) setSelectedDevice(preselect_);
+        preselect_.reset();
+    }
+    connectFollowed();
+}
 
-    if (devices_ == previous && popup && popup->numberOfItems() >= 1) return;
+void DeviceList::rememberLastDevice(std::string path) {
+    lastConnectedDevice_ = path;
+    preselect_ = std::move(path);
+}
+
+void DeviceList::follow(std::string path, std::chrono::seconds within) {
+    followed_ = std::move(path);
+    followUntil_ = std::chrono::steady_clock::now() + within;
+}
+
+void DeviceList::connectFollowed() {
+    if (!followed_) return;
+    const auto& session = connection_->session();
+    if (session && session->isConnected() && session->path() == *followed_) {
+        followed_.reset();
+        return;
+    }
+    if (std::chrono::steady_clock::now() > followUntil_) {
+        logWarning(kConsoleLog, *followed_ + " did not come back: choose it again once it is listed");
+        followed_.reset();
+        return;
+    }
+    if (!session && !connection_->isConnecting() && contains(devices_, *followed_)) {
+        logInfo(kConsoleLog, "Connecting " + *followed_ + " again, which is listed");
+        setSelectedDevice(followed_);
+        connection_->connectToDevice(selectedDevice_);
+    }
+}
+
+void DeviceList::rebuild(const std::vector<std::string>& previous) {
+    PopupButton* popup = configuration_.popup.get();
 
     if (popup) {
         popup->removeAllItems();

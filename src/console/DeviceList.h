@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,8 +55,20 @@ public:
     // The device last connected, for remembering it.
     const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }
     void noteConnected(std::string path) { lastConnectedDevice_ = std::move(path); }
+    // The device remembered from an earlier run: the last connected device until another
+    // connects, and selected (not connected) at the first scan that lists it while nothing is.
+    void rememberLastDevice(std::string path);
+
+    // Connects `path` at the first scan within `within` that lists it while nothing is
+    // connected or connecting: the device coming back after an update, or a reconnect asked for
+    // while it is away. A connection that fails is tried again at the next scan; the wait ends
+    // once the device is connected, or (logged) when the time has passed.
+    void follow(std::string path, std::chrono::seconds within);
+    const std::optional<std::string>& followedDevice() const { return followed_; }
 
 private:
+    void rebuild(const std::vector<std::string>& previous);
+    void connectFollowed();
     void selectPopupEntry();
 
     Configuration configuration_;
@@ -65,6 +78,9 @@ private:
     std::optional<std::string> selectedDevice_;
     std::optional<std::string> reconnectDevice_;
     std::optional<std::string> lastConnectedDevice_;
+    std::optional<std::string> preselect_;
+    std::optional<std::string> followed_;
+    std::chrono::steady_clock::time_point followUntil_;
 };
 
 }  // namespace orvane

@@ -1,5 +1,6 @@
 #include "console/ViewController.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "console/PopupEntries.h"
@@ -20,6 +21,9 @@ constexpr auto kDeviceListInterval = std::chrono::milliseconds(1000);
 constexpr auto kControlInterval = std::chrono::milliseconds(20);
 constexpr std::uint64_t kInspectorEveryNthTick = 10;
 constexpr std::uint64_t kGamepadListEveryNthTick = 5;
+// How long a device that went away is waited for: one restarting after an update, or one whose
+// reconnect was asked for while it was away.
+constexpr std::chrono::seconds kFollowTime{30};
 // A wheel whose angle no longer holds is drawn faded to this opacity.
 constexpr double kStaleWheelAlpha = 0.3;
 
@@ -240,7 +244,7 @@ LinkState ViewController::linkState() const {
 }
 
 ControlStates ViewController::controlStates() const {
-    return controlStatesFor(activeRequestSource(), linkState(), selectedDevice().has_value());
+    return controlStatesFor(activeRequestSource(), linkState(), deviceToConnect().has_value());
 }
 
 void ViewController::updateConnectionControls() {
@@ -278,7 +282,28 @@ void ViewController::didPressConnectionButton(Object*) {
         connection_->disconnectIfConnected([] {});
     } else if (selectedDevice()) {
         connectToDevice(selectedDevice());
+    } else if (const auto& last = lastConnectedDevice()) {
+        // Without a selection Connect reconnects the last device (its link was lost, say): at
+        // once when it is listed, otherwise once it is listed again, and the log says why.
+        if (std::find(devices().begin(), devices().end(), *last) != devices().end()) {
+            deviceList_->setSelectedDevice(last);
+            connectToDevice(last);
+        } else {
+            logWarning(kConsoleLog, *last + " is not in the device list (unplugged, or still starting): it is " +
+                                        "connected once it is listed within " + std::to_string(kFollowTime.count()) +
+                                        " s");
+            deviceList_->follow(*last, kFollowTime);
+        }
     }
+}
+
+std::optional<std::string> ViewController::deviceToConnect() const {
+    return selectedDevice() ? selectedDevice() : lastConnectedDevice();
+}
+
+void ViewController::followDevice(const std::string& path) {
+    logInfo(kConsoleLog, "Waiting for " + path + " to come back with its new firmware");
+    deviceList_->follow(path, kFollowTime);
 }
 
 void ViewController::didSelectDevice(Object*) {

@@ -142,6 +142,9 @@ public:
     const std::optional<std::string>& reconnectDevice() const { return deviceList_->reconnectDevice(); }
     void setReconnectDevice(std::optional<std::string> path) { deviceList_->setReconnectDevice(std::move(path)); }
     const std::optional<std::string>& lastConnectedDevice() const { return deviceList_->lastConnectedDevice(); }
+    // The device remembered from an earlier run: selected once listed, and what Connect
+    // connects while nothing is selected.
+    void rememberLastDevice(std::string path) { deviceList_->rememberLastDevice(std::move(path)); }
 
     // Dead zone, inversion and hold-to-enable of the gamepad control.
     const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
@@ -208,6 +211,7 @@ public:
     std::optional<Version> deviceVersion() const override;
     std::optional<std::string> takeSelectedDevice() override;
     void disconnectDeviceFirst(std::function<void()> then) override;
+    void followDevice(const std::string& path) override;
 
 private:
     void startDeviceListTimer();
@@ -218,6 +222,8 @@ private:
     void showRequests(const ControlRequest& request);
     void selectGamepadPopupEntry();
     LinkState linkState() const;
+    // The selected device, or the last connected one when none is selected.
+    std::optional<std::string> deviceToConnect() const;
     // Every control follows the active source and the link (controlStatesFor).
     void updateConnectionControls();
     void showVehicleStatus();

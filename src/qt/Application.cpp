@@ -159,6 +159,7 @@ Application::Application(Options options) {
     maneuverRun_->panel()->hide();  // shown while a suite runs
     if (options.panels) showOnlyPanels(*options.panels);
     window_->applyTabOrder();
+    if (auto last = loadLastDevice()) console_->rememberLastDevice(std::move(*last));
     if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
     window_->onClose = [this] { windowClosing(); };
     window_->onFileDropped = [this](const QString& path) { replayControl_->open(path); };

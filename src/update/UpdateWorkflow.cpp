@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 #include <variant>
 
 #include "platform/GlobalQueue.h"
@@ -224,6 +225,7 @@ void UpdateWorkflow::flashFirmware(const std::optional<std::string>& devicePath,
         didFinishFlashing(std::make_shared<NoDeviceSelectedError>());
         return;
     }
+    flashedPath_ = devicePath;
     auto bossac = _bossac;
     const auto device =
         installing_ ? BossacManager::DeviceState::inBootloader : BossacManager::DeviceState::runningFirmware;
@@ -259,8 +261,10 @@ void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     stage_ = Stage::checking;
     shownPercent_.reset();
     installing_ = false;
+    const std::optional<std::string> flashed = std::exchange(flashedPath_, std::nullopt);
     auto host = host_.lock();
     if (!host) return;
+    if (!error && flashed) host->followDevice(*flashed);
     host->setModalProgressStatusText(std::nullopt);
     host->setModalProgressDetailText(std::nullopt);
     host->setModalProgressOutput(std::nullopt);

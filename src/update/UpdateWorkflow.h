@@ -72,6 +72,9 @@ public:
     // Ends a connected session ("Disconnecting from vehicle...", then "Disconnected") and calls
     // `then` on the main queue; with no connected session calls `then` at once.
     virtual void disconnectDeviceFirst(std::function<void()> then) = 0;
+    // The update of the device at `path` completed: the device restarts into the new firmware,
+    // and the console connects it again once it is back, so the new version shows unasked.
+    virtual void followDevice(const std::string& path) = 0;
 };
 
 // The firmware-update workflow: check, dialog, download, disconnect, flash, closing alert. Each
@@ -121,6 +124,7 @@ private:
     Stage stage_ = Stage::checking;
     // Whether the run installs firmware into a device in its bootloader.
     bool installing_ = false;
+    std::optional<std::string> flashedPath_;  // the device of the flash under way
     std::optional<int> shownPercent_;
     TerminalTranscript toolOutput_;
 };

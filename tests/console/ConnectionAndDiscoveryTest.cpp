@@ -7,6 +7,7 @@
 
 #include "console/ConsoleHarness.h"
 #include "device/DeviceSerialInterface.h"
+#include "support/LogLines.h"
 #include "support/PtyPeer.h"
 
 using namespace orvane;
@@ -337,6 +338,49 @@ TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
     EXPECT_GT(sent, 0);
     EXPECT_GT(static_cast<long>(history.size()), sent);
     EXPECT_EQ(tap->traffic()->filtered("STEERING").size() + static_cast<std::size_t>(sent), history.size());
+}
+
+// The device remembered from the last run is selected (not connected) once listed. Connect with
+// no selection connects the last device: at once when it is listed, and after a lost link, when
+// it is away, once it is listed again, the log saying why it waits.
+TEST(TestBench, ConnectWithoutASelectionConnectsTheLastDeviceWhenItIsListed) {
+    TemporaryDirectory dev;
+    const std::string path = (dev.path() / "ttyACM0").string();
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.loadWithoutTimers();
+    h.console->rememberLastDevice(path);
+    h.console->scanDevices();
+    EXPECT_EQ(h.console->selectedDevice(), std::nullopt) << "not listed yet";
+
+    auto device = answeringDevice();
+    dev.link("ttyACM0", device->devicePath());
+    h.console->scanDevices();
+    EXPECT_EQ(h.console->selectedDevice(), path);
+    EXPECT_EQ(h.devicesPopup->selectedIndex, 1);
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr) << "selected, not connected";
+
+    h.console->setSelectedDevice(std::nullopt);
+    h.console->didPressConnectionButton(nullptr);
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
+    EXPECT_EQ(h.console->selectedDevice(), path);
+
+    // The link is lost and the device leaves the list: Connect says why and waits for it.
+    device->unplug();
+    dev.remove("ttyACM0");
+    ASSERT_TRUE(waitFor([&] {
+        h.console->scanDevices();
+        return !h.console->vehicleInterface() && !h.console->selectedDevice();
+    }));
+    CapturedLog log;
+    h.console->didPressConnectionButton(nullptr);
+    EXPECT_TRUE(log.contains(path + " is not in the device list"));
+    h.console->scanDevices();
+    EXPECT_EQ(h.console->vehicleInterface(), nullptr);
+    auto back = answeringDevice();
+    dev.link("ttyACM0", back->devicePath());
+    h.console->scanDevices();
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
+    EXPECT_EQ(h.console->vehicleInterface()->path(), path);
 }
 
 }  // namespace

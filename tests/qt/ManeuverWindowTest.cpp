@@ -22,6 +22,7 @@
 #include "qt/ManeuverRunControl.h"
 #include "qt/TerminationSignals.h"
 #include "support/Csv.h"
+#include "support/LogLines.h"
 #include "support/PtyPeer.h"
 #include "tests/qt/AppHarness.h"
 
@@ -31,21 +32,7 @@ namespace {
 using testing::AppHarness;
 using testing::waitFor;
 
-struct LogLines : LogSink {
-    void write(std::string_view category, LogLevel, std::string_view message) override {
-        std::lock_guard lock(mutex);
-        lines.push_back(std::string(category) + ": " + std::string(message));
-    }
-    bool contains(const std::string& text) {
-        std::lock_guard lock(mutex);
-        for (const auto& line : lines) {
-            if (line.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
-    std::mutex mutex;
-    std::vector<std::string> lines;
-};
+using testing::LogLines;
 
 std::string field(const DeviceReport& request, const char* name) {
     auto found = request.fields.find(name);
