@@ -33,10 +33,17 @@ ManeuverControl::~ManeuverControl() {
     timer_.reset();
 }
 
-void ManeuverControl::start(ManeuverSuite suite, std::string fileName,
-                            const std::shared_ptr<DeviceSerialInterface>& session, ManeuverRequestTarget target,
-                            ManeuverRunner::Options options) {
-    if (isRunning() || !session) return;
+std::optional<std::string> ManeuverControl::start(ManeuverSuite suite, std::string fileName,
+                                                  const std::shared_ptr<DeviceSerialInterface>& session,
+                                                  ManeuverRequestTarget target, ManeuverRunner::Options options) {
+    if (isRunning()) return "another suite runs";
+    if (!session) return "no device is connected";
+    auto runner = std::make_unique<ManeuverRunner>(std::move(suite), std::move(target), options);
+    runner->setEnableHeld(enableHeld_);
+    if (auto refusal = runner->startRefusal(observe(*session))) {
+        logWarning(kManeuverLog, fileName + " was not run: " + *refusal);
+        return refusal;
+    }
     timer_.reset();  // the last suite's, idle since it ended
     {
         std::lock_guard lock(mutex_);
@@ -45,9 +52,8 @@ void ManeuverControl::start(ManeuverSuite suite, std::string fileName,
         info_.fileName = std::move(fileName);
         info_.date = std::chrono::system_clock::now();
         noteDevice(*session);
-        runner_ = std::make_unique<ManeuverRunner>(std::move(suite), std::move(target), options);
+        runner_ = std::move(runner);
         runner_->setEndObserver([this](const ManeuverEnd& end) { ended(end); });
-        runner_->setEnableHeld(enableHeld_);
         running_.store(true, std::memory_order_release);
 
         const ManeuverSchedule& schedule = runner_->schedule();
@@ -67,6 +73,7 @@ void ManeuverControl::start(ManeuverSuite suite, std::string fileName,
                 std::chrono::duration<double>(ManeuverSchedule::kTickSeconds)),
             [this] { tick(); }, "orvane-maneuver");
     }
+    return std::nullopt;
 }
 
 void ManeuverControl::noteGamepads(const std::vector<GamepadHandle>& gamepads) {

@@ -49,9 +49,11 @@ public:
     ManeuverControl& operator=(const ManeuverControl&) = delete;
 
     // Starts `suite` (read from a file named `fileName`) on `session`, writing the requests into
-    // `target`; the first tick writes the first. Nothing while a suite runs.
-    void start(ManeuverSuite suite, std::string fileName, const std::shared_ptr<DeviceSerialInterface>& session,
-               ManeuverRequestTarget target, ManeuverRunner::Options options = {});
+    // `target`; the first tick writes the first. Nothing while a suite runs. A suite whose first
+    // tick would abort does not start: returns why (logged), and none when it started.
+    std::optional<std::string> start(ManeuverSuite suite, std::string fileName,
+                                     const std::shared_ptr<DeviceSerialInterface>& session,
+                                     ManeuverRequestTarget target, ManeuverRunner::Options options = {});
     // A suite was started and has not ended.
     bool isRunning() const { return running_.load(std::memory_order_acquire); }
 

@@ -438,14 +438,22 @@ bool ViewController::canRunManeuvers() const {
     return configuration_.maneuvers && !configuration_.maneuvers->isRunning() && controlStates().runManeuvers;
 }
 
-bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName) {
-    if (!canRunManeuvers()) return false;
+bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName, std::string* refusal) {
+    if (!canRunManeuvers()) {
+        if (refusal) *refusal = "The device no longer responds, or another suite runs.";
+        return false;
+    }
     // The enable button's hold as the suite starts, so that hold-to-enable starts held.
     const auto& source = configuration_.gamepadSource;
     configuration_.maneuvers->noteGamepads(source ? source->controllers() : std::vector<GamepadHandle>{});
-    configuration_.maneuvers->start(std::move(suite), std::move(fileName), vehicleInterface(),
-                                    requestTargetFor(vehicleInterface()),
-                                    {.holdToEnable = gamepadSettings().holdToEnable});
+    const auto refused = configuration_.maneuvers->start(std::move(suite), std::move(fileName), vehicleInterface(),
+                                                         requestTargetFor(vehicleInterface()),
+                                                         {.holdToEnable = gamepadSettings().holdToEnable});
+    if (refused) {
+        // A suite whose first tick would abort is not started: say why, with a capital.
+        if (refusal) *refusal = "It would abort at once: " + *refused + ".";
+        return false;
+    }
     updateRequests();
     return true;
 }

@@ -115,8 +115,9 @@ public:
     // A connected device that responds and runs its firmware, no suite running and no replay shown.
     bool canRunManeuvers() const;
     // Starts `suite` (read from `fileName`) on the connected device under the gamepad settings'
-    // hold-to-enable; false when it cannot run (canRunManeuvers()).
-    bool startManeuvers(ManeuverSuite suite, std::string fileName);
+    // hold-to-enable; false when it cannot run (canRunManeuvers(), or its first tick would abort
+    // on what the device reports now), with why in `refusal` when given.
+    bool startManeuvers(ManeuverSuite suite, std::string fileName, std::string* refusal = nullptr);
     bool isRunningManeuvers() const { return configuration_.maneuvers && configuration_.maneuvers->isRunning(); }
 
     // The firmware-update workflow, started by the firmware-version row's button; nothing

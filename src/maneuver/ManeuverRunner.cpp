@@ -117,6 +117,11 @@ std::optional<std::pair<ManeuverAbortCause, std::string>> ManeuverRunner::abortC
     return std::nullopt;
 }
 
+std::optional<std::string> ManeuverRunner::startRefusal(const ManeuverObservation& observed) const {
+    if (auto cause = abortCause(observed)) return std::move(cause->second);
+    return std::nullopt;
+}
+
 void ManeuverRunner::abort(const std::string& reason) {
     if (end_) return;
     const ManeuverTick where = schedule_.at(tick_);

@@ -135,6 +135,10 @@ public:
 
     // Advances to the clock's time, checks the observation, and writes the requests.
     void tick(const ManeuverObservation& observed);
+    // Why the suite must not start on what the device reports now (the reason its first tick
+    // would abort with: a silent device, the driver's torque beyond the limit, hold-to-enable
+    // not held); none when it may.
+    std::optional<std::string> startRefusal(const ManeuverObservation& observed) const;
     // Ends the suite now with the given reason; nothing when it has already ended.
     void abort(const std::string& reason);
     // The state of the hold-to-enable control. Letting go while the suite runs aborts it at once.

@@ -291,9 +291,10 @@ void ManeuverRunControl::run() {
     ManeuverSuite suite = std::move(*pending_);
     pending_.reset();
     const std::string fileName = std::filesystem::path(path_).filename().string();
-    if (!console_->startManeuvers(std::move(suite), fileName)) {
-        auto* box = sheet(QMessageBox::Warning, "The maneuvers were not run.",
-                          "The device no longer responds, or another suite runs.", &window_, "maneuverFileRefusal");
+    std::string refusal;
+    if (!console_->startManeuvers(std::move(suite), fileName, &refusal)) {
+        auto* box = sheet(QMessageBox::Warning, "The maneuvers were not run.", QString::fromStdString(refusal),
+                          &window_, "maneuverFileRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
         return;

@@ -141,6 +141,26 @@ TEST(ManeuverControl, TheZeroAnAbortWaitsForIsComposedAfterTheAbort) {
     EXPECT_EQ(peer.lastRequest().fields, controlRequest(0, 0).fields);
 }
 
+// A suite whose first tick would abort does not start: it says why and writes nothing.
+TEST(ManeuverControl, ASuiteThatWouldAbortAtOnceIsRefusedWithTheReason) {
+    PtyPeer peer;
+    peer.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:-3.5\ndriver-torque:5\n}"); });
+    auto session = std::make_shared<DeviceSerialInterface>(peer.devicePath());
+    session->connect();
+    ASSERT_TRUE(orvane::testing::waitFor([&] { return session->decodedMessageCount() > 0; }));
+    ManeuverControl control(nullptr, ManeuverTicking::byCaller);
+    const auto refusal = control.start(
+        ManeuverSuite::fromJsonText(R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
+                                        "maneuvers": [{"name": "steer step", "channel": "lateral",
+                                                       "profile": "step", "amplitude": 0.2, "duration": 60}]})"),
+        "suite.json", session, requestTargetFor(session));
+    EXPECT_EQ(refusal, "the driver torque of 5.0 Nm went beyond the limit of 1.0 Nm");
+    EXPECT_FALSE(control.isRunning());
+    EXPECT_EQ(control.runner(), nullptr);
+    control.tick();
+    EXPECT_EQ(session->requestLateralControlMagntiude(), 0.0);
+}
+
 // A suite started from the console runs on its own thread: with the main thread blocked (its
 // queue not run, as under a long paint, a replay jump or an open file dialog) the driver's torque
 // beyond the limit and a device that falls silent each still end the suite with 0 on the wire.
