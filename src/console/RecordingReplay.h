@@ -81,7 +81,10 @@ public:
 
     // TelemetrySource: "Replaying NAME".
     StatusIndication status() const override;
-    ShownTelemetry shown() const override { return {.wheelAngle = telemetry_ ? telemetry_->steeringWheelAngle : 0.0}; }
+    // The wheel at the recorded angle, the sliders at the recorded requests (0 before the first entry).
+    ShownTelemetry shown() const override {
+        return {.wheelAngle = telemetry_ ? telemetry_->steeringWheelAngle : 0.0, .requests = requests_};
+    }
     std::optional<DeviceTelemetry> telemetry() const override;
     KnownTelemetryFields knownFields() const override { return knownFields_; }
     const std::shared_ptr<TelemetrySeries>& series() const override { return series_; }
@@ -102,6 +105,7 @@ private:
     double playhead_ = 0;
     std::optional<std::size_t> current_;
     std::optional<DeviceTelemetry> telemetry_;
+    ControlRequest requests_;
     KnownTelemetryFields knownFields_;
     double speed_ = 1;
     std::chrono::steady_clock::time_point lastAdvance_;
