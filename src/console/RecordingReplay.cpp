@@ -83,7 +83,8 @@ TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
             longitudinalMethodDeviceText(telemetry.longitudinalControlMethod));
     } else if (entry.message == "DEVICE-INFO") {
         if (telemetry.version) put(RecordingField::version, "version", telemetry.version->description());
-        if (telemetry.buildDate) put(RecordingField::buildDate, "build-date", internetDateTimeText(*telemetry.buildDate));
+        if (telemetry.buildDate)
+            put(RecordingField::buildDate, "build-date", internetDateTimeText(*telemetry.buildDate));
         put(RecordingField::serialNumber, "serial-number", telemetry.serialNumber);
     } else if (entry.message == "STATISTICS") {
         for (const auto& [field, channel] :

@@ -173,8 +173,8 @@ TEST(RecordingReplay, TrafficRowsCarryTheFieldsTheRecordingHolds) {
         ASSERT_TRUE(decoded.apply(message));
         const auto values = [](const DeviceTelemetry& t) {
             return std::tuple(t.steeringWheelAngle, t.parkTOI, t.halfTOI, t.steeringAssistanceTorque,
-                              t.steeringDriverTorque, t.version, t.buildDate, t.serialNumber,
-                              t.lateralControlMethod, t.longitudinalControlMethod, t.receivedMessageCountsByChannel);
+                              t.steeringDriverTorque, t.version, t.buildDate, t.serialNumber, t.lateralControlMethod,
+                              t.longitudinalControlMethod, t.receivedMessageCountsByChannel);
         };
         EXPECT_TRUE(values(decoded) == values(entry.telemetry));
     }
