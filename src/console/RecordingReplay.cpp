@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "device/NumberText.h"
 #include "device/TrafficLog.h"
@@ -98,11 +99,36 @@ TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
     return traffic;
 }
 
+std::vector<ReplayMark> maneuverMarks(const Recording& recording) {
+    std::vector<ReplayMark> marks;
+    const auto maneuverColumn = recording.extraColumn(SessionTap::kRecordingColumns.at(0));
+    if (!maneuverColumn) return marks;
+    const auto repeatColumn = recording.extraColumn(SessionTap::kRecordingColumns.at(1));
+    static const std::string kNone;
+    const std::string* maneuver = &kNone;
+    const std::string* repeat = &kNone;
+    for (std::size_t i = 0; i < recording.size(); ++i) {
+        const std::string& rowManeuver = recording.extraText(i, *maneuverColumn);
+        const std::string& rowRepeat = repeatColumn ? recording.extraText(i, *repeatColumn) : kNone;
+        if (!rowManeuver.empty() && (rowManeuver != *maneuver || rowRepeat != *repeat)) {
+            marks.push_back({.index = i,
+                             .time = recording.time(i),
+                             .maneuver = rowManeuver,
+                             .repeat = rowRepeat,
+                             .maneuverStart = rowManeuver != *maneuver || rowRepeat == "1"});
+        }
+        maneuver = &rowManeuver;
+        repeat = &rowRepeat;
+    }
+    return marks;
+}
+
 RecordingReplay::RecordingReplay(std::shared_ptr<const Recording> recording, Clock clock)
     : recording_(std::move(recording)),
       clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
       name_(std::filesystem::path(recording_->path()).filename().string()),
       duration_(recording_->empty() ? 0 : recording_->time(recording_->size() - 1)),
+      marks_(maneuverMarks(*recording_)),
       seriesTime_(std::make_shared<std::chrono::steady_clock::time_point>()),
       series_(std::make_shared<TelemetrySeries>([time = seriesTime_] { return *time; }, TelemetrySeries::kDefaultWindow,
                                                 kSeriesCapacity)),

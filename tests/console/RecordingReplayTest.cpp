@@ -180,6 +180,42 @@ TEST(RecordingReplay, TrafficRowsCarryTheFieldsTheRecordingHolds) {
     }
 }
 
+// The timeline's marks: where each maneuver and repeat of a suite begins, from the recording's
+// maneuver and repeat columns (row i at i/2 s here).
+TEST(RecordingReplay, MarksEachManeuverAndRepeatWhereItBegins) {
+    struct Case {
+        const char* name;
+        const char* header;
+        std::vector<const char*> rows;  // the maneuver (and repeat) fields of each row
+        std::vector<ReplayMark> marks;
+    };
+    const auto mark = [](std::size_t index, const char* maneuver, const char* repeat, bool start) {
+        return ReplayMark{index, index / 2.0, maneuver, repeat, start};
+    };
+    const std::vector<Case> cases{
+        {"no maneuver column", "extra", {"steer", "steer"}, {}},
+        {"no suite ran", "maneuver,repeat", {",", ","}, {}},
+        {"a suite of two maneuvers, run again",
+         "maneuver,repeat",
+         {",", "steer,1", "steer,1", "steer,2", "brake,1", "brake,2", "brake,2", ",", "steer,1"},
+         {mark(1, "steer", "1", true), mark(3, "steer", "2", false), mark(4, "brake", "1", true),
+          mark(5, "brake", "2", false), mark(8, "steer", "1", true)}},
+        {"a maneuver of the same name starts at repeat 1",
+         "repeat,maneuver",
+         {"2,a", "1,a", "2,a"},
+         {mark(0, "a", "2", true), mark(1, "a", "1", true), mark(2, "a", "2", false)}},
+        {"maneuvers without repeats", "maneuver", {"a", "a", "b"}, {mark(0, "a", "", true), mark(2, "b", "", true)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = std::string("time,message,") + c.header + "\n";
+        for (std::size_t i = 0; i < c.rows.size(); ++i)
+            text += std::to_string(i / 2.0) + ",STEERING," + c.rows[i] + "\n";
+        EXPECT_EQ(RecordingReplay(std::make_shared<const Recording>(Recording::parse(text, "suite.csv"))).marks(),
+                  c.marks);
+    }
+}
+
 // The plots may hold the replay's series longer than the replay lives: its window stays where the
 // replay left it.
 TEST(RecordingReplay, ItsSeriesOutlivesIt) {
