@@ -112,15 +112,18 @@ void JumpSlider::paintEvent(QPaintEvent*) {
     painter.drawComplexControl(QStyle::CC_Slider, option);
     if (!marks_.empty()) {
         const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
-        // Dark on the groove's fill and on its empty part alike; paler while disabled.
-        QColor color = palette().color(QPalette::WindowText);
-        color.setAlpha(isEnabled() ? 220 : 90);
+        // Dark on the groove's fill and on its empty part alike; a repeat's paler than a
+        // maneuver's, and all paler while disabled.
+        QColor major = palette().color(QPalette::WindowText);
+        QColor minor = major;
+        major.setAlpha(isEnabled() ? 230 : 90);
+        minor.setAlpha(isEnabled() ? 140 : 60);
         for (const Mark& mark : marks_) {
             const int x = xOfValue(mark.value);
             if (mark.major) {
-                painter.fillRect(QRect(x - 1, 1, 2, height() - 2), color);
+                painter.fillRect(QRect(x - 1, 1, 3, height() - 2), major);
             } else {
-                painter.fillRect(QRect(x, groove.center().y() - 5, 1, 11), color);
+                painter.fillRect(QRect(x, groove.center().y() - 4, 1, 9), minor);
             }
         }
     }
