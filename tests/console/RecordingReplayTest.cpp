@@ -158,7 +158,6 @@ TEST(RecordingReplay, TrafficRowsCarryTheFieldsTheRecordingHolds) {
         {header + "0,STEERING,3,inactive,faulted,,,,,,,,,\n", "angle=3.0 apaTOI=inactive halfTOI=faulted"},
         {header + "0,DEVICE-INFO,,,,,,1.2.0.7,2024-03-18T14:05:12.345Z,OV-1,,,,\n",
          "build-date=2024-03-18T14:05:12.345Z serial-number=OV-1 version=1.2.0.7"},
-        {header + "0,STATISTICS,,,,,,,,,,,10,20\n", "can0-rx-message-count=10 can1-rx-message-count=20"},
         // Without the columns there is nothing to show.
         {"time,message\n0,STATE\n", ""},
     };
@@ -194,7 +193,6 @@ TEST(RecordingReplay, MarksEachManeuverAndRepeatWhereItBegins) {
     };
     const std::vector<Case> cases{
         {"no maneuver column", "extra", {"steer", "steer"}, {}},
-        {"no suite ran", "maneuver,repeat", {",", ","}, {}},
         {"a suite of two maneuvers, run again",
          "maneuver,repeat",
          {",", "steer,1", "steer,1", "steer,2", "brake,1", "brake,2", "brake,2", ",", "steer,1"},
