@@ -4,9 +4,11 @@
 #include <cmath>
 #include <filesystem>
 
+#include "console/SessionTap.h"
 #include "console/TelemetrySeries.h"
 #include "device/NumberText.h"
 #include "device/TrafficLog.h"
+#include "device/ValueSyntax.h"
 
 namespace orvane {
 
@@ -21,6 +23,39 @@ TimePoint timePointOf(double seconds) {
 
 constexpr double kSeriesWindowSeconds = std::chrono::duration<double>(TelemetrySeries::kDefaultWindow).count();
 
+// The device's texts that decode to a recorded value (the reverse of the decoders in
+// DeviceTelemetry::apply); none for a value no message decodes to.
+std::optional<std::string> toiDeviceText(TOIStatus status) {
+    switch (status) {
+        case TOIStatus::unknown: return std::nullopt;
+        case TOIStatus::inactive: return "inactive";
+        case TOIStatus::faulted: return "faulted";
+        case TOIStatus::active: return "activated";
+        case TOIStatus::temporaryDeactivated: return "temporary-deactivation";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> lateralMethodDeviceText(const LateralControlMethod& method) {
+    switch (method.kind) {
+        case LateralControlMethod::other: return method.otherText;
+        case LateralControlMethod::unknown: return std::nullopt;
+        case LateralControlMethod::half: return "HALF";
+        case LateralControlMethod::apa: return "APA";
+        case LateralControlMethod::configuring: return "";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> longitudinalMethodDeviceText(const LongitudinalControlMethod& method) {
+    switch (method.kind) {
+        case LongitudinalControlMethod::other: return method.otherText;
+        case LongitudinalControlMethod::unknown: return "";
+        case LongitudinalControlMethod::dasm: return "DASM";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
@@ -31,14 +66,27 @@ TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
     traffic.message.name = entry.message;
     auto& fields = traffic.message.fields;
     const DeviceTelemetry& telemetry = entry.telemetry;
+    // Each value the row holds goes back under the key the device sent it with, in the device's
+    // text, so the message reads as it came (and decodes to the values the row holds).
+    const auto put = [&](RecordingField field, const char* key, const std::optional<std::string>& text) {
+        if (entry.known(field) && text) fields[key] = *text;
+    };
     if (entry.message == "STEERING") {
-        if (entry.known(RecordingField::steeringWheelAngle)) fields["angle"] = numberText(telemetry.steeringWheelAngle);
-        if (entry.known(RecordingField::steeringAssistanceTorque)) {
-            fields["assist-torque"] = numberText(telemetry.steeringAssistanceTorque);
-        }
-        if (entry.known(RecordingField::steeringDriverTorque)) {
-            fields["driver-torque"] = numberText(telemetry.steeringDriverTorque);
-        }
+        put(RecordingField::steeringWheelAngle, "angle", numberText(telemetry.steeringWheelAngle));
+        put(RecordingField::parkTOI, "apaTOI", toiDeviceText(telemetry.parkTOI));
+        put(RecordingField::halfTOI, "halfTOI", toiDeviceText(telemetry.halfTOI));
+        put(RecordingField::steeringAssistanceTorque, "assist-torque", numberText(telemetry.steeringAssistanceTorque));
+        put(RecordingField::steeringDriverTorque, "driver-torque", numberText(telemetry.steeringDriverTorque));
+    } else if (entry.message == "STATE") {
+        put(RecordingField::lateralControlMethod, "lateral-control-method",
+            lateralMethodDeviceText(telemetry.lateralControlMethod));
+        put(RecordingField::longitudinalControlMethod, "longitudinal-control-method",
+            longitudinalMethodDeviceText(telemetry.longitudinalControlMethod));
+    } else if (entry.message == "DEVICE-INFO") {
+        if (telemetry.version) put(RecordingField::version, "version", telemetry.version->description());
+        if (telemetry.buildDate)
+            put(RecordingField::buildDate, "build-date", internetDateTimeText(*telemetry.buildDate));
+        put(RecordingField::serialNumber, "serial-number", telemetry.serialNumber);
     } else if (entry.message == "STATISTICS") {
         for (const auto& [field, channel] :
              {std::pair{RecordingField::can0ReceivedMessages, 0}, std::pair{RecordingField::can1ReceivedMessages, 1}}) {
@@ -51,11 +99,36 @@ TrafficEntry replayedTrafficEntry(const RecordingEntry& entry) {
     return traffic;
 }
 
+std::vector<ReplayMark> maneuverMarks(const Recording& recording) {
+    std::vector<ReplayMark> marks;
+    const auto maneuverColumn = recording.extraColumn(SessionTap::kRecordingColumns.at(0));
+    if (!maneuverColumn) return marks;
+    const auto repeatColumn = recording.extraColumn(SessionTap::kRecordingColumns.at(1));
+    static const std::string kNone;
+    const std::string* maneuver = &kNone;
+    const std::string* repeat = &kNone;
+    for (std::size_t i = 0; i < recording.size(); ++i) {
+        const std::string& rowManeuver = recording.extraText(i, *maneuverColumn);
+        const std::string& rowRepeat = repeatColumn ? recording.extraText(i, *repeatColumn) : kNone;
+        if (!rowManeuver.empty() && (rowManeuver != *maneuver || rowRepeat != *repeat)) {
+            marks.push_back({.index = i,
+                             .time = recording.time(i),
+                             .maneuver = rowManeuver,
+                             .repeat = rowRepeat,
+                             .maneuverStart = rowManeuver != *maneuver || rowRepeat == "1"});
+        }
+        maneuver = &rowManeuver;
+        repeat = &rowRepeat;
+    }
+    return marks;
+}
+
 RecordingReplay::RecordingReplay(std::shared_ptr<const Recording> recording, Clock clock)
     : recording_(std::move(recording)),
       clock_(clock ? std::move(clock) : Clock([] { return std::chrono::steady_clock::now(); })),
       name_(std::filesystem::path(recording_->path()).filename().string()),
       duration_(recording_->empty() ? 0 : recording_->time(recording_->size() - 1)),
+      marks_(maneuverMarks(*recording_)),
       seriesTime_(std::make_shared<std::chrono::steady_clock::time_point>()),
       series_(std::make_shared<TelemetrySeries>([time = seriesTime_] { return *time; }, TelemetrySeries::kDefaultWindow,
                                                 kSeriesCapacity)),
@@ -161,9 +234,11 @@ void RecordingReplay::moveTo(double seconds, std::optional<std::size_t> index) {
         RecordingEntry entry = recording_->entry(*index);
         telemetry_ = std::move(entry.telemetry);
         knownFields_ = entry.knownFields;
+        requests_ = {entry.requestLateral, entry.requestLongitudinal};
     } else {
         telemetry_.reset();
         knownFields_.set();
+        requests_ = {};
     }
     // Forward by a few entries, the views take the new ones; back (the plots' window then starts
     // earlier) or far, they are built afresh.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/TelemetrySource.h"
 #include "device/Recording.h"
@@ -14,6 +15,25 @@
 #include "platform/RepeatingTimer.h"
 
 namespace orvane {
+
+// Where a maneuver or one of its repeats begins in a recording made while a maneuver suite ran:
+// the first row whose maneuver and repeat columns (SessionTap::kRecordingColumns, which
+// orvane-monitor writes too) name it.
+struct ReplayMark {
+    std::size_t index = 0;  // the row
+    double time = 0;        // its time, in seconds
+    std::string maneuver;
+    std::string repeat;          // as recorded: "1" for the first
+    bool maneuverStart = false;  // a maneuver's first repeat (else a later one)
+
+    friend bool operator==(const ReplayMark&, const ReplayMark&) = default;
+};
+
+// The marks of a recording, in time order: one wherever the maneuver or the repeat changes to one
+// that is named. A row with an empty maneuver (outside a suite) ends the one before, so a suite
+// run again is marked again. A new maneuver name or a repeat of "1" starts a maneuver. None
+// without the maneuver column.
+std::vector<ReplayMark> maneuverMarks(const Recording& recording);
 
 // A recording played back as a source of telemetry: a playhead on the recording's own time
 // axis (seconds since it started), the entry shown at it, a clock that moves the playhead while
@@ -55,6 +75,8 @@ public:
     const std::string& name() const { return name_; }
     // The time of the last entry, in seconds.
     double duration() const { return duration_; }
+    // Where the recording's maneuvers and repeats begin (maneuverMarks), found once.
+    const std::vector<ReplayMark>& marks() const { return marks_; }
     double playhead() const { return playhead_; }
     // The entry shown; none before the first entry's time (or in an empty recording).
     std::optional<std::size_t> currentIndex() const { return current_; }
@@ -81,7 +103,10 @@ public:
 
     // TelemetrySource: "Replaying NAME".
     StatusIndication status() const override;
-    ShownTelemetry shown() const override { return {.wheelAngle = telemetry_ ? telemetry_->steeringWheelAngle : 0.0}; }
+    // The wheel at the recorded angle, the sliders at the recorded requests (0 before the first entry).
+    ShownTelemetry shown() const override {
+        return {.wheelAngle = telemetry_ ? telemetry_->steeringWheelAngle : 0.0, .requests = requests_};
+    }
     std::optional<DeviceTelemetry> telemetry() const override;
     KnownTelemetryFields knownFields() const override { return knownFields_; }
     const std::shared_ptr<TelemetrySeries>& series() const override { return series_; }
@@ -99,9 +124,11 @@ private:
     Clock clock_;
     std::string name_;
     double duration_ = 0;
+    std::vector<ReplayMark> marks_;
     double playhead_ = 0;
     std::optional<std::size_t> current_;
     std::optional<DeviceTelemetry> telemetry_;
+    ControlRequest requests_;
     KnownTelemetryFields knownFields_;
     double speed_ = 1;
     std::chrono::steady_clock::time_point lastAdvance_;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "console/RequestArbiter.h"
 #include "console/TelemetryDisplay.h"
 #include "device/DeviceTelemetry.h"
 #include "inspector/StatusIndication.h"
@@ -17,12 +18,16 @@ struct ShownTelemetry {
     double wheelAngle = 0;     // degrees; 0 (upright) when nothing steers the wheel
     bool wheelStale = false;   // the wheel fades: its angle no longer holds
     bool valuesStale = false;  // the inspector marks its values stale
+    // The requests the sliders and their labels show: a replay's recorded ones at its playhead.
+    // None shows the requests the console decided (the live session's).
+    std::optional<ControlRequest> requests;
 };
 
 // A source of the telemetry the window shows: the live session (LiveTelemetrySource) or a replay
 // shown in its place (ViewController::setTelemetrySource). The wheel reads shown() on every refresh
 // tick, the inspector telemetry() on every tenth, the Plots panel draws series() and the Traffic
-// panel lists traffic(): the views read whichever source is shown the same way.
+// panel lists traffic(): the views read whichever source is shown the same way. The sliders and
+// their labels show the requests shown() offers, if any.
 class TelemetrySource {
 public:
     virtual ~TelemetrySource() = default;

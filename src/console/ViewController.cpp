@@ -400,7 +400,9 @@ void ViewController::updateRequests() {
         gamepadRequest_.reset();
     }
     if (decision.source != RequestSource::sliders) sliderRequest_ = {};
-    showRequests(decision.request);
+    // A source that shows requests of its own (a replay's recorded ones) shows them on its
+    // refresh; the decision, which is what the device gets, shows otherwise.
+    if (!shown_->shown().requests) showRequests(decision.request);
     if (decision.source != controlsShownFor_) updateConnectionControls();
 }
 
@@ -472,6 +474,7 @@ void ViewController::refreshTelemetry(bool inspectorToo) {
     live_->appendToSeries(requestedLateralControl(), requestedLongitudinalControl());
     const ShownTelemetry shown = shown_->shown();
     if (inspectorToo) showTelemetry(shown_->telemetry(), *inspectorManager_, shown.valuesStale, shown_->knownFields());
+    if (shown.requests) showRequests(*shown.requests);
     setSteeringWheelAngle(shown.wheelAngle);
     setSteeringWheelStale(shown.wheelStale);
 }

@@ -102,7 +102,8 @@ public:
     // Shows `source` (a replay) in place of the live session, or the live session again (none).
     // While a source is shown the status row shows its status; the device popup, Connect, the
     // sliders, the gamepad and the firmware action are disabled; and the requests are held at 0,
-    // so a connected device stays connected and is sent nothing else.
+    // so a connected device stays connected and is sent nothing else. The disabled sliders and
+    // their labels show the requests the source offers (a replay's recorded ones at its playhead).
     void setTelemetrySource(std::shared_ptr<TelemetrySource> source);
     // The source shown in place of the live session; none while the live session is shown.
     std::shared_ptr<TelemetrySource> telemetrySource() const { return shown_ == live_ ? nullptr : shown_; }
@@ -150,7 +151,8 @@ public:
     // Dead zone, inversion and hold-to-enable of the gamepad control.
     const GamepadSettings& gamepadSettings() const { return gamepadControl_.settings(); }
     void setGamepadSettings(const GamepadSettings& settings);
-    // The requests last decided (see RequestArbiter), which the labels and sliders show.
+    // The requests last decided (see RequestArbiter), which the device gets and the labels and
+    // sliders show unless the shown source offers requests of its own.
     double requestedLongitudinalControl() const { return arbiter_.lastDecision().request.longitudinal; }
     double requestedLateralControl() const { return arbiter_.lastDecision().request.lateral; }
     // What the sliders ask for, as moving them does; the arbiter decides whether it goes out.

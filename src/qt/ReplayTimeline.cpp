@@ -4,15 +4,19 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QStylePainter>
 #include <QToolButton>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "console/RecordingReplay.h"
@@ -20,6 +24,8 @@
 namespace orvane {
 
 namespace {
+
+const QString kSliderTip = QStringLiteral("Jump: click or drag");
 
 // The slider counts milliseconds of the recording, or tenths of a second in one too long for its
 // int to count milliseconds (24.8 days on; the longest recording, 366 days, has 316,224,000 tenths).
@@ -38,13 +44,55 @@ QString replayTimeText(double seconds) {
     return QStringLiteral("%1:%2").arg(minutes).arg(rest, 4, 'f', 1, QChar('0'));
 }
 
+void JumpSlider::setMarks(std::vector<Mark> marks) {
+    marks_ = std::move(marks);
+    update();
+}
+
+int JumpSlider::xOfValue(int value) const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const int span = std::max(1, groove.width() - handle.width());
+    return groove.x() + handle.width() / 2 +
+           QStyle::sliderPositionFromValue(minimum(), maximum(), value, span, option.upsideDown);
+}
+
+const JumpSlider::Mark* JumpSlider::markAt(int x) const {
+    const Mark* nearest = nullptr;
+    int distance = kMarkReach + 1;
+    for (const Mark& mark : marks_) {
+        const int d = std::abs(xOfValue(mark.value) - x);
+        if (d < distance) {
+            nearest = &mark;
+            distance = d;
+        }
+    }
+    return nearest;
+}
+
+bool JumpSlider::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const Mark* mark = markAt(help->pos().x())) {
+            QToolTip::showText(help->globalPos(), mark->text, this);
+            return true;
+        }
+    }
+    return QSlider::event(event);
+}
+
 void JumpSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         QStyleOptionSlider option;
         initStyleOption(&option);
         const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
         const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
-        if (!handle.contains(event->position().toPoint())) {
+        if (const Mark* mark = markAt(int(event->position().x()))) {
+            // A click on a mark jumps to the mark itself, not to the pixel clicked.
+            setValue(mark->value);
+        } else if (!handle.contains(event->position().toPoint())) {
             // The handle's centre goes where the click is, and the press goes on as a drag.
             const int span = std::max(1, groove.width() - handle.width());
             const int x = int(event->position().x()) - groove.x() - handle.width() / 2;
@@ -52,6 +100,35 @@ void JumpSlider::mousePressEvent(QMouseEvent* event) {
         }
     }
     QSlider::mousePressEvent(event);
+}
+
+void JumpSlider::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    // The groove, the marks over it, and the handle over them.
+    option.subControls = QStyle::SC_SliderGroove;
+    if (tickPosition() != NoTicks) option.subControls |= QStyle::SC_SliderTickmarks;
+    painter.drawComplexControl(QStyle::CC_Slider, option);
+    if (!marks_.empty()) {
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+        // Dark on the groove's fill and on its empty part alike; a repeat's paler than a
+        // maneuver's, and all paler while disabled.
+        QColor major = palette().color(QPalette::WindowText);
+        QColor minor = major;
+        major.setAlpha(isEnabled() ? 230 : 90);
+        minor.setAlpha(isEnabled() ? 140 : 60);
+        for (const Mark& mark : marks_) {
+            const int x = xOfValue(mark.value);
+            if (mark.major) {
+                painter.fillRect(QRect(x - 1, 1, 3, height() - 2), major);
+            } else {
+                painter.fillRect(QRect(x, groove.center().y() - 4, 1, 9), minor);
+            }
+        }
+    }
+    option.subControls = QStyle::SC_SliderHandle;
+    painter.drawComplexControl(QStyle::CC_Slider, option);
 }
 
 ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
@@ -82,7 +159,7 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
 
     slider_ = new JumpSlider(Qt::Horizontal, this);
     slider_->setObjectName(QStringLiteral("replaySlider"));
-    slider_->setToolTip(QStringLiteral("Jump: click or drag"));
+    slider_->setToolTip(kSliderTip);
     slider_->setMinimumWidth(160);
     timeLabel_ = new QLabel(this);
     timeLabel_->setObjectName(QStringLiteral("replayTimeLabel"));
@@ -142,6 +219,8 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
 
 void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
     replay_ = std::move(replay);
+    slider_->setMarks({});
+    slider_->setToolTip(kSliderTip);
     if (!replay_) return;
     {
         const QSignalBlocker blocker(slider_);
@@ -151,6 +230,20 @@ void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
         slider_->setPageStep(int(10 * sliderUnitsPerSecond_));
         slider_->setSingleStep(int(sliderUnitsPerSecond_ / 10));
     }
+    std::vector<JumpSlider::Mark> marks;
+    for (const ReplayMark& mark : replay_->marks()) {
+        QString text = QString::fromStdString(mark.maneuver);
+        if (!mark.repeat.empty()) text += QStringLiteral(", repeat ") + QString::fromStdString(mark.repeat);
+        marks.push_back(
+            {sliderPosition(mark.time), mark.maneuverStart,
+             text + QStringLiteral(" from ") + replayTimeText(mark.time) + QStringLiteral(" (click to jump here)")});
+    }
+    if (!marks.empty()) {
+        slider_->setToolTip(kSliderTip +
+                            QStringLiteral("\nThe marks: where each maneuver (tall) and repeat (short) of the "
+                                           "recorded suite begins; click one to jump to it"));
+    }
+    slider_->setMarks(std::move(marks));
     replay_->setSpeed(speedBox_->currentData().toDouble());
     // Wide enough for the longest texts, so that the slider does not move as they change.
     const QFontMetrics metrics = fontMetrics();

@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,13 +26,14 @@ using namespace std::chrono_literals;
 namespace {
 
 // Five messages at 0.5, 1, 1, 2 and 40 s; the angle counts the rows, the wall clock starts at noon.
+// At 2 s the recording holds a lateral request of -83% and a longitudinal one of 25%.
 const char* const kRecording =
-    "time,wallClockTime,message,steeringWheelAngle,steeringAssistanceTorque,requestLateral\r\n"
-    "0.500,2026-03-18T12:00:00.500Z,STEERING,1,0.5,0.1\r\n"
-    "1.000,2026-03-18T12:00:01.000Z,STATE,2,0.5,0.1\r\n"
-    "1.000,2026-03-18T12:00:01.000Z,STEERING,3,0.5,0.1\r\n"
-    "2.000,2026-03-18T12:00:02.000Z,STEERING,4,0.5,0.1\r\n"
-    "40.000,2026-03-18T12:00:40.000Z,STEERING,5,0.5,0.1\r\n";
+    "time,wallClockTime,message,steeringWheelAngle,steeringAssistanceTorque,requestLateral,requestLongitudinal\r\n"
+    "0.500,2026-03-18T12:00:00.500Z,STEERING,1,0.5,0.1,0\r\n"
+    "1.000,2026-03-18T12:00:01.000Z,STATE,2,0.5,0.1,0\r\n"
+    "1.000,2026-03-18T12:00:01.000Z,STEERING,3,0.5,0.1,0\r\n"
+    "2.000,2026-03-18T12:00:02.000Z,STEERING,4,0.5,-0.83,0.25\r\n"
+    "40.000,2026-03-18T12:00:40.000Z,STEERING,5,0.5,0,0\r\n";
 
 std::shared_ptr<const Recording> recordingOf(const char* text) {
     return std::make_shared<const Recording>(Recording::parse(text, "/recordings/drive.csv"));
@@ -137,6 +140,80 @@ TEST(RecordingReplay, JumpsStepsAndPlayShowTheEntryAtThePlayheadWithTheViewsUpTo
     }
 }
 
+// The replay's traffic lists each row as the message the device sent, with the fields the
+// recording holds: decoded again, they give the values the row recorded.
+TEST(RecordingReplay, TrafficRowsCarryTheFieldsTheRecordingHolds) {
+    const std::string header =
+        "time,message,steeringWheelAngle,parkTOI,halfTOI,steeringAssistanceTorque,steeringDriverTorque,version,"
+        "buildDate,serialNumber,lateralControlMethod,longitudinalControlMethod,can0ReceivedMessages,"
+        "can1ReceivedMessages\n";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {header + "0,STATE,,,,,,,,,half,dasm,,\n", "lateral-control-method=HALF longitudinal-control-method=DASM"},
+        {header + "0,STATE,,,,,,,,,configuring,unknown,,\n",
+         "lateral-control-method=\"\" longitudinal-control-method=\"\""},
+        {header + "0,STATE,,,,,,,,,other:LKA,other:ACC 2,,\n",
+         "lateral-control-method=LKA longitudinal-control-method=\"ACC 2\""},
+        {header + "0,STEERING,-12.5,active,temporaryDeactivated,0.25,-1.5,,,,,,,\n",
+         "angle=-12.5 apaTOI=activated assist-torque=0.25 driver-torque=-1.5 halfTOI=temporary-deactivation"},
+        {header + "0,STEERING,3,inactive,faulted,,,,,,,,,\n", "angle=3.0 apaTOI=inactive halfTOI=faulted"},
+        {header + "0,DEVICE-INFO,,,,,,1.2.0.7,2024-03-18T14:05:12.345Z,OV-1,,,,\n",
+         "build-date=2024-03-18T14:05:12.345Z serial-number=OV-1 version=1.2.0.7"},
+        // Without the columns there is nothing to show.
+        {"time,message\n0,STATE\n", ""},
+    };
+    for (const auto& [text, fields] : cases) {
+        SCOPED_TRACE(text);
+        const Recording recording = Recording::parse(text, "drive.csv");
+        const RecordingEntry entry = recording.entry(0);
+        const DeviceReport message = replayedTrafficEntry(entry).message;
+        EXPECT_EQ(trafficFieldsText(message), fields);
+        if (fields.empty()) continue;
+        DeviceTelemetry decoded;
+        ASSERT_TRUE(decoded.apply(message));
+        const auto values = [](const DeviceTelemetry& t) {
+            return std::tuple(t.steeringWheelAngle, t.parkTOI, t.halfTOI, t.steeringAssistanceTorque,
+                              t.steeringDriverTorque, t.version, t.buildDate, t.serialNumber, t.lateralControlMethod,
+                              t.longitudinalControlMethod, t.receivedMessageCountsByChannel);
+        };
+        EXPECT_TRUE(values(decoded) == values(entry.telemetry));
+    }
+}
+
+// The timeline's marks: where each maneuver and repeat of a suite begins, from the recording's
+// maneuver and repeat columns (row i at i/2 s here).
+TEST(RecordingReplay, MarksEachManeuverAndRepeatWhereItBegins) {
+    struct Case {
+        const char* name;
+        const char* header;
+        std::vector<const char*> rows;  // the maneuver (and repeat) fields of each row
+        std::vector<ReplayMark> marks;
+    };
+    const auto mark = [](std::size_t index, const char* maneuver, const char* repeat, bool start) {
+        return ReplayMark{index, index / 2.0, maneuver, repeat, start};
+    };
+    const std::vector<Case> cases{
+        {"no maneuver column", "extra", {"steer", "steer"}, {}},
+        {"a suite of two maneuvers, run again",
+         "maneuver,repeat",
+         {",", "steer,1", "steer,1", "steer,2", "brake,1", "brake,2", "brake,2", ",", "steer,1"},
+         {mark(1, "steer", "1", true), mark(3, "steer", "2", false), mark(4, "brake", "1", true),
+          mark(5, "brake", "2", false), mark(8, "steer", "1", true)}},
+        {"a maneuver of the same name starts at repeat 1",
+         "repeat,maneuver",
+         {"2,a", "1,a", "2,a"},
+         {mark(0, "a", "2", true), mark(1, "a", "1", true), mark(2, "a", "2", false)}},
+        {"maneuvers without repeats", "maneuver", {"a", "a", "b"}, {mark(0, "a", "", true), mark(2, "b", "", true)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text = std::string("time,message,") + c.header + "\n";
+        for (std::size_t i = 0; i < c.rows.size(); ++i)
+            text += std::to_string(i / 2.0) + ",STEERING," + c.rows[i] + "\n";
+        EXPECT_EQ(RecordingReplay(std::make_shared<const Recording>(Recording::parse(text, "suite.csv"))).marks(),
+                  c.marks);
+    }
+}
+
 // The plots may hold the replay's series longer than the replay lives: its window stays where the
 // replay left it.
 TEST(RecordingReplay, ItsSeriesOutlivesIt) {
@@ -150,8 +227,9 @@ TEST(RecordingReplay, ItsSeriesOutlivesIt) {
 }
 
 // A device connected before the replay stays connected and is sent requests of 0 only, whatever
-// the sliders, the gamepad and the replay do, until the live console is back.
-TEST(RecordingReplay, ShownInTheConsoleItSendsOnlyZeroRequestsAndClosingRestoresTheControls) {
+// the sliders, the gamepad and the replay do, until the live console is back. The sliders and
+// their labels meanwhile show the requests the recording holds at the playhead.
+TEST(RecordingReplay, ShownInTheConsoleItSendsOnlyZeroRequestsShowsTheRecordedOnesAndClosingRestoresTheControls) {
     PtyPeer device;
     device.startAnswering([](const DeviceReport&) { return std::string("STEERING{angle:7.5\n}"); });
     auto gamepads = std::make_shared<FakeGamepadSource>();
@@ -209,6 +287,14 @@ TEST(RecordingReplay, ShownInTheConsoleItSendsOnlyZeroRequestsAndClosingRestores
     EXPECT_TRUE(h.console->vehicleInterface() && h.console->vehicleInterface()->isConnected());
     EXPECT_TRUE(waitFor([&] { return h.console->steeringWheelAngle() == 4.0; }))
         << "the wheel shows the replay, not the device";
+    // The labels and sliders read as the live console's would for the recorded -0.83 and 0.25,
+    // while the request decided (and sent) stays 0.
+    EXPECT_TRUE(waitFor([&] { return h.latLabel->value == "-83.0% Counterclockwise"; })) << h.latLabel->value;
+    EXPECT_EQ(h.latSlider->value, -83.0);
+    EXPECT_EQ(h.longLabel->value, "25.0% Engine");
+    EXPECT_EQ(h.longSlider->value, 25.0);
+    EXPECT_EQ(h.console->requestedLateralControl(), 0.0);
+    EXPECT_TRUE(isControl(lastRequest(), "0.0", "0.0"));
     // The inspector shows what the recording holds; a value without a column is not known.
     const auto& steering = h.console->inspectorManager().steering();
     EXPECT_TRUE(waitFor([&] { return steering.angle->value() == "4.0°"; })) << steering.angle->value().value_or("-");
@@ -216,13 +302,21 @@ TEST(RecordingReplay, ShownInTheConsoleItSendsOnlyZeroRequestsAndClosingRestores
     EXPECT_EQ(steering.driverTorque->value(), std::nullopt);
     EXPECT_EQ(h.console->inspectorManager().statistics().canChannel0RxCount->value(), std::nullopt);
 
+    // After a jump the redraw shows the requests at the new playhead at once.
+    replay->pause();
+    replay->seek(1);
+    h.console->refreshTelemetry(true);
+    EXPECT_EQ(h.latLabel->value, "10.0% Clockwise");
+    EXPECT_EQ(h.longLabel->value, "No longitudinal control requested.");
     h.console->setSelectedGamepad(nullptr);
     h.console->setTelemetrySource(nullptr);
     EXPECT_EQ(h.console->inspectorManager().device().connectionStatus->status().text(), connectedStatus);
     EXPECT_TRUE(h.latSlider->enabled);
     EXPECT_TRUE(h.devicesPopup->enabled);
     EXPECT_TRUE(h.console->inspectorManager().device().version->isActionEnabled());
+    EXPECT_EQ(h.longLabel->value, "No longitudinal control requested.");
     h.console->setRequestedLateralControl(0.5);
+    EXPECT_EQ(h.latLabel->value, "50.0% Clockwise");
     EXPECT_TRUE(waitFor([&] { return isControl(lastRequest(), "50.0", "0.0"); }));
     EXPECT_TRUE(waitFor([&] { return h.console->steeringWheelAngle() == 7.5; }));
 }

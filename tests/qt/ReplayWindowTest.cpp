@@ -173,6 +173,38 @@ TEST_F(ReplayWindow, TheTimelineSpansRecordingsUpToTheLongest) {
     }
 }
 
+// A recorded suite's maneuvers (tall marks) and repeats (short) are marked on the timeline, and a
+// click a few pixels beside a mark jumps to the mark's row, not to the pixel clicked; elsewhere a
+// click jumps to where it is.
+TEST_F(ReplayWindow, AClickOnAManeuverMarkJumpsToIt) {
+    auto replay = std::make_shared<RecordingReplay>(std::make_shared<const Recording>(
+        Recording::parse("time,message,maneuver,repeat\n0,STATE,,\n1.234,STEERING,steer,1\n2.5,STEERING,steer,2\n"
+                         "7.25,STEERING,brake,1\n10,STATE,,\n",
+                         "suite.csv")));
+    ReplayTimeline timeline;
+    timeline.resize(900, 40);
+    timeline.setReplay(replay);
+    timeline.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&timeline));
+    JumpSlider* slider = timeline.slider();
+    std::vector<bool> major;
+    for (const auto& mark : slider->marks()) major.push_back(mark.major);
+    EXPECT_EQ(major, (std::vector<bool>{true, false, true}));
+    const int y = slider->height() / 2;
+    for (std::size_t i : {2, 0, 1}) {
+        SCOPED_TRACE(i);
+        const ReplayMark& mark = replay->marks().at(i);
+        const int beside = i % 2 ? -JumpSlider::kMarkReach + 1 : JumpSlider::kMarkReach - 1;
+        QTest::mouseClick(slider, Qt::LeftButton, {},
+                          QPoint(slider->xOfValue(slider->marks().at(i).value) + beside, y));
+        EXPECT_DOUBLE_EQ(replay->playhead(), mark.time);
+        EXPECT_EQ(replay->currentIndex(), std::optional<std::size_t>(mark.index));
+    }
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->xOfValue(5000), y));
+    EXPECT_NEAR(replay->playhead(), 5, 0.05);
+    EXPECT_EQ(replay->currentIndex(), std::optional<std::size_t>(2));
+}
+
 // Main-queue timers run as Qt timers in the window. A handler may destroy its own, as a replay
 // does when it plays to its end.
 TEST_F(ReplayWindow, ATimersHandlerMayDestroyItsOwnTimerAsAReplayDoesAtItsEnd) {
