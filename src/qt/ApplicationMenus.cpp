@@ -89,6 +89,7 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
                                                             {plots, QKeySequence(Qt::CTRL | Qt::Key_3)}};
     for (const auto& [panel, shortcut] : panels) {
         QAction* toggle = panel->toggleViewAction();
+        toggle->setText("&" + panel->windowTitle());  // the panel's initial: Log, Traffic, Plots
         toggle->setShortcut(shortcut);
         view->addAction(toggle);
     }

@@ -65,7 +65,8 @@ QWidget* makeConsoleView(ViewController& console) {
     layout->addLayout(controls);
 
     auto addSlider = [&](int row, const QString& title, const QString& minimum, const QString& maximum,
-                         const char* sliderName, const char* labelName, const QString& idleText) {
+                         const char* sliderName, const char* labelName, const QString& idleText,
+                         const QString& toolTip) {
         auto* heading = new QLabel(title, view);
         heading->setFont(scaledFont(heading->font(), 1.0, QFont::DemiBold));
         controls->addWidget(heading, row, 0, Qt::AlignVCenter);
@@ -76,6 +77,7 @@ QWidget* makeConsoleView(ViewController& console) {
         slider->setTickInterval(50);
         slider->setPageStep(10);
         slider->setMinimumWidth(220);
+        slider->setToolTip(toolTip);
         controls->addWidget(slider, row, 2);
         controls->addWidget(makeCaption(maximum, view), row, 3, Qt::AlignLeft | Qt::AlignVCenter);
         auto* label = new QLabel(idleText, view);
@@ -86,9 +88,13 @@ QWidget* makeConsoleView(ViewController& console) {
         return std::make_pair(slider, label);
     };
     auto [longSlider, longLabel] = addSlider(0, "Longitudinal", "Brake", "Engine", "longControlSlider",
-                                             "longControlLabel", "No longitudinal control requested.");
+                                             "longControlLabel", "No longitudinal control requested.",
+                                             "The longitudinal request: drag toward Engine or Brake, or hold an arrow "
+                                             "key; it springs back to 0 when let go.");
     auto [latSlider, latLabel] = addSlider(3, "Lateral", "Counterclockwise", "Clockwise", "latControlSlider",
-                                           "latControlLabel", "No lateral control requested.");
+                                           "latControlLabel", "No lateral control requested.",
+                                           "The lateral (steering) request: drag toward Clockwise or "
+                                           "Counterclockwise, or hold an arrow key; it springs back to 0 when let go.");
 
     auto longControl = std::make_shared<QtSlider>(longSlider);
     auto latControl = std::make_shared<QtSlider>(latSlider);

@@ -174,6 +174,7 @@ ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
     : QObject(&window), console_(std::move(console)), maneuvers_(std::move(maneuvers)), window_(window) {
     action_ = new QAction("Run &Maneuvers…", this);
     action_->setObjectName("runManeuversAction");
+    action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     connect(action_, &QAction::triggered, this, [this] { chooseFile(); });
 
     panel_ = new ManeuverPanel(&window);
@@ -191,6 +192,11 @@ ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
     maneuvers_->setEndObserver([this] {
         if (running_) ended();
     });
+    // The shortcut works only while the action is enabled, so its state follows the device
+    // (connected, responding) a few times a second, not only when the menu opens.
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, [this] { updateAction(); });
+    follow->start(250);
     updateAction();
 }
 

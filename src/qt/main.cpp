@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QProcessEnvironment>
+#include <QStyle>
 #include <cstdio>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include "qt/Artwork.h"
 #include "qt/ConsoleCommandLine.h"
 #include "qt/DemoAids.h"
+#include "qt/FocusRingStyle.h"
 #include "qt/QtLogSink.h"
 #include "qt/TerminationSignals.h"
 #include "sdl/SdlGamepadSource.h"
@@ -30,6 +32,8 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
+    // The platform's style, with a focus ring plain to see.
+    QApplication::setStyle(new orvane::FocusRingStyle(QApplication::style()->name()));
     QApplication::setApplicationName("orvane-console");
     QApplication::setApplicationDisplayName("Orvane Console");
     QApplication::setOrganizationName("Orvane");

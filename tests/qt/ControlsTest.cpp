@@ -2,6 +2,7 @@
 // progress bar and a push button, and which event it is told about.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -9,14 +10,17 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSlider>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
+#include "qt/FocusRingStyle.h"
 #include "qt/QtControls.h"
 #include "tests/qt/QtTestSupport.h"
 
@@ -235,4 +239,47 @@ TEST(QtControls, AdaptersOutlivingTheirWidgetsDoNothing) {
 }
 
 }  // namespace
+// The control with the keyboard focus is framed in the highlight colour all round; the same
+// control without the focus is not.
+TEST(FocusRingStyle, FramesTheFocusedControlInTheHighlightColour) {
+    FocusRingStyle style(QStringLiteral("Fusion"));
+    QWidget window;
+    window.setStyle(&style);
+    auto* layout = new QVBoxLayout(&window);
+    auto* combo = new QComboBox;
+    combo->addItem("ttyACM0");
+    auto* slider = new QSlider(Qt::Horizontal);
+    const QList<QWidget*> controls{new QPushButton("Connect"), new QCheckBox("Reconnect"), slider, combo};
+    for (QWidget* control : controls) {
+        control->setStyle(&style);
+        control->setFocusPolicy(Qt::StrongFocus);
+        layout->addWidget(control);
+    }
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QColor highlight = window.palette().color(QPalette::Active, QPalette::Highlight);
+    // Every pixel of the outermost line on all four sides.
+    const auto framed = [&](QWidget* control) {
+        const QImage image = control->grab().toImage();
+        const int w = image.width(), h = image.height();
+        for (int x = 0; x < w; ++x) {
+            if (image.pixelColor(x, 0) != highlight || image.pixelColor(x, h - 1) != highlight) return false;
+        }
+        for (int y = 0; y < h; ++y) {
+            if (image.pixelColor(0, y) != highlight || image.pixelColor(w - 1, y) != highlight) return false;
+        }
+        return true;
+    };
+    for (QWidget* control : controls) {
+        SCOPED_TRACE(control->metaObject()->className());
+        control->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(waitFor([&] { return control->hasFocus(); }));
+        EXPECT_TRUE(framed(control));
+        (control == controls.front() ? controls.back() : controls.front())->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(waitFor([&] { return !control->hasFocus(); }));
+        EXPECT_FALSE(framed(control));
+    }
+}
+
 }  // namespace orvane
