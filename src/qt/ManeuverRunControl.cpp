@@ -33,7 +33,7 @@ namespace orvane {
 
 namespace {
 
-constexpr int kStatusLines = 4;
+constexpr int kStatusLines = 6;
 constexpr int kAbortHeight = 60;
 
 QString seconds(double value) { return QString::number(value, 'f', 1) + " s"; }
