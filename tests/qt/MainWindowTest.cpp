@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTableView>
@@ -29,6 +30,7 @@
 #include "device/TrafficLog.h"
 #include "inspector/InspectorManager.h"
 #include "qt/ElidedLabel.h"
+#include "qt/PlotPanel.h"
 #include "support/Csv.h"
 #include "support/PtyPeer.h"
 #include "tests/qt/AppHarness.h"
@@ -609,27 +611,43 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     EXPECT_EQ(next.app->window().dockWidgetArea(traffic), Qt::BottomDockWidgetArea);
 }
 
-TEST_F(TestBench, FileExportPlotsOpensThePlotsPanelAndAsksForTheFile) {
+TEST_F(TestBench, FileExportPlotsOpensThePlotsPanelAndAsksForTheFileAndThePictureSize) {
     AppHarness h;
     auto* plots = h.find<QDockWidget>("plotPanel");
     auto* action = h.app->window().findChild<QAction*>("exportPlotsAction");
     ASSERT_TRUE(plots && action);
     ASSERT_FALSE(plots->isVisible());
+    testing::ScratchDirectory files;
+    const QString path = QString::fromStdString((files.path() / "chosen.png").string());
     int dialogs = 0;
     bool panelShownMeanwhile = false;
-    QTimer canceller;
-    QObject::connect(&canceller, &QTimer::timeout, [&] {
+    QSize offered;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
         for (QFileDialog* dialog : testing::visibleWindows<QFileDialog>()) {
-            ++dialogs;
             panelShownMeanwhile = plots->isVisible();
-            dialog->reject();
+            auto* width = dialog->findChild<QSpinBox*>("exportWidthBox");
+            auto* height = dialog->findChild<QSpinBox*>("exportHeightBox");
+            if (++dialogs == 1 || !width || !height) {
+                if (width && height) offered = QSize(width->value(), height->value());
+                dialog->reject();
+            } else {  // the second time a size and a file are chosen
+                width->setValue(640);
+                height->setValue(480);
+                dialog->selectFile(path);
+                static_cast<QDialog*>(dialog)->accept();
+            }
         }
     });
-    canceller.start(20);
+    answerer.start(20);
     action->trigger();
-    canceller.stop();
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(panelShownMeanwhile);
+    EXPECT_EQ(offered, QSize(1920, 1080));
+    action->trigger();
+    answerer.stop();
+    EXPECT_EQ(QImage(path).size(), QSize(640, 480));
+    EXPECT_EQ(PlotPanel::exportSize(), QSize(640, 480)) << "the next export's size";
 }
 
 }  // namespace
