@@ -631,7 +631,8 @@ TEST_F(TestBench, FileExportPlotsOpensThePlotsPanelAndAsksForTheFileAndThePictur
             if (++dialogs == 1 || !width || !height) {
                 if (width && height) offered = QSize(width->value(), height->value());
                 dialog->reject();
-            } else {  // the second time a size and a file are chosen
+            } else {                // the second time a size and a file are chosen
+                width->setFocus();  // the name is taken from the file's path only while its field has no focus
                 width->setValue(640);
                 height->setValue(480);
                 dialog->selectFile(path);
