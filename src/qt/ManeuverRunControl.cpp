@@ -27,6 +27,7 @@
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
 #include "qt/ElidedLabel.h"
+#include "qt/FlowLayout.h"
 #include "qt/SheetDialog.h"
 
 namespace orvane {
@@ -78,10 +79,8 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     maneuver_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     repeat_ = new ElidedLabel(1, content);
     repeat_->setObjectName("maneuverRepeatLabel");
-    repeat_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     timeLeft_ = new ElidedLabel(1, content);
     timeLeft_->setObjectName("maneuverTimeLeftLabel");
-    timeLeft_->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     progress_ = new QProgressBar(content);
     progress_->setObjectName("maneuverProgress");
     progress_->setRange(0, 1000);
@@ -107,9 +106,9 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
         "QPushButton:disabled { background: #bdbdbd; color: #eeeeee; border-color: #9e9e9e; }");
 
     layout->addWidget(maneuver_);
-    // The repeat and the suite's time left share a line; the repeat gives way.
-    auto* where = new QHBoxLayout;
-    where->addWidget(repeat_, 1);
+    // The repeat and the suite's time left share a line where they fit, else take one each.
+    auto* where = new FlowLayout(nullptr, 12);
+    where->addWidget(repeat_);
     where->addWidget(timeLeft_);
     layout->addLayout(where);
     layout->addWidget(progress_);
