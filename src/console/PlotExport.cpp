@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 #include "console/PlotAxes.h"
 #include "device/NumberText.h"
@@ -68,6 +69,33 @@ std::string plotCsv(const std::vector<PlottedSeries>& series, double windowSecon
         }
         appendCsvRow(out, fields);
     }
+    return out;
+}
+
+std::string svgWithFontFamily(const std::string& svg, const std::string& family) {
+    std::string value;
+    if (family == "sans-serif" || family == "serif" || family == "monospace") {
+        value = family;
+    } else {
+        value = "'";
+        for (char c : family) {
+            if (std::string_view("'\"\\<&").find(c) == std::string_view::npos) value += c;
+        }
+        value += "', sans-serif";
+    }
+    static const std::string attribute = "font-family=\"";
+    std::string out;
+    out.reserve(svg.size());
+    std::size_t from = 0;
+    for (std::size_t at = svg.find(attribute); at != std::string::npos; at = svg.find(attribute, from)) {
+        const std::size_t start = at + attribute.size();
+        const std::size_t end = svg.find('"', start);
+        if (end == std::string::npos) break;
+        out.append(svg, from, start - from);
+        out += value;
+        from = end;
+    }
+    out.append(svg, from, std::string::npos);
     return out;
 }
 

@@ -28,4 +28,11 @@ std::string plotColumnName(TelemetrySeriesKind kind);
 // so where a plotted line breaks there are no rows at all.
 std::string plotCsv(const std::vector<PlottedSeries>& series, double windowSeconds);
 
+// The SVG `svg` with the value of each font-family attribute replaced by `family`, quoted, then
+// the generic sans-serif: `font-family="'DejaVu Sans', sans-serif"`. A viewer without that family
+// shows a sans-serif one, not its default (often serif) one. Characters that cannot stand in the
+// quoted name (quotes, backslash, < and &) are left out of it; a `family` that is itself a generic
+// name (sans-serif, serif, monospace) stands alone.
+std::string svgWithFontFamily(const std::string& svg, const std::string& family);
+
 }  // namespace orvane

@@ -11,6 +11,7 @@
 
 #include "inspector/InspectorItem.h"
 #include "inspector/InspectorViewController.h"
+#include "qt/ElidedLabel.h"
 #include "qt/QtControls.h"
 #include "qt/QtImageView.h"
 #include "qt/QtOutlineView.h"
@@ -30,7 +31,7 @@ QWidget* makeCellWidget(QHBoxLayout*& layout, const QMargins& margins) {
 }
 
 // A value that does not fit its column (a connection failure with its advice) can be read
-// whole: the label's tooltip is its text (or more, where the row says more), and a click shows
+// whole: it ends in an ellipsis, the label's tooltip is its text (or more, where the row says more), and a click shows
 // it at once.
 //
 // The text can be selected with the mouse, but only while the pointer is over the label: a
@@ -62,9 +63,10 @@ protected:
     }
 };
 
-QLabel* makeCellLabel(QWidget* cell) {
-    auto* label = new QLabel(cell);
-    label->setTextFormat(Qt::PlainText);
+// A title keeps to one line; a value (a status or an error can be long) takes a second one before
+// it is cut with an ellipsis.
+QLabel* makeCellLabel(QWidget* cell, int lines = 1) {
+    auto* label = new ElidedLabel(lines, cell);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     label->setProperty(QtTextField::textAsToolTipProperty, true);
     label->installEventFilter(new WholeTextOnClick(label));
@@ -72,6 +74,7 @@ QLabel* makeCellLabel(QWidget* cell) {
 }
 
 const QMargins kCellMargins(6, 3, 10, 3);
+constexpr int kValueLines = 2;
 
 }  // namespace
 
@@ -114,7 +117,7 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
     outline->registerCellPrototype(TextValueCellIdentifier, [] {
         QHBoxLayout* layout = nullptr;
         QWidget* cell = makeCellWidget(layout, kCellMargins);
-        QLabel* label = makeCellLabel(cell);
+        QLabel* label = makeCellLabel(cell, kValueLines);
         layout->addWidget(label);
         return std::make_shared<QtTableCellView>(TextValueCellIdentifier, cell, std::make_shared<QtTextField>(label),
                                                  nullptr);
@@ -125,7 +128,7 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
         auto* lamp = new ImageCanvas(cell);
         lamp->setObjectName("statusLamp");
         lamp->setFixedSize(13, 13);
-        QLabel* label = makeCellLabel(cell);
+        QLabel* label = makeCellLabel(cell, kValueLines);
         layout->addWidget(lamp, 0, Qt::AlignVCenter);
         layout->addWidget(label);
         return std::make_shared<QtTableCellView>(IndicatorTextValueCellIdentifier, cell,
@@ -135,7 +138,7 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
     outline->registerCellPrototype(ActionTextValueCellIdentifier, [] {
         QHBoxLayout* layout = nullptr;
         QWidget* cell = makeCellWidget(layout, QMargins(6, 1, 10, 1));
-        QLabel* label = makeCellLabel(cell);
+        QLabel* label = makeCellLabel(cell, kValueLines);
         auto* button = new QPushButton(cell);
         button->setObjectName("actionButton");
         button->setFont(scaledFont(button->font(), 0.9));

@@ -26,11 +26,16 @@
 #include "device/DeviceSerialInterface.h"
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
+#include "qt/ElidedLabel.h"
+#include "qt/FlowLayout.h"
 #include "qt/SheetDialog.h"
 
 namespace orvane {
 
 namespace {
+
+constexpr int kStatusLines = 6;
+constexpr int kAbortHeight = 60;
 
 QString seconds(double value) { return QString::number(value, 'f', 1) + " s"; }
 
@@ -63,30 +68,30 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     layout->setContentsMargins(10, 8, 10, 10);
     layout->setSpacing(4);
 
-    maneuver_ = new QLabel(content);
+    // The panel shares its dock column with others and must not widen it: each line takes the
+    // width there is and ends in an ellipsis where its text does not fit (the tooltip has it all).
+    maneuver_ = new ElidedLabel(1, content);
     maneuver_->setObjectName("maneuverNameLabel");
     QFont large = maneuver_->font();
     large.setPointSizeF(large.pointSizeF() * 1.3);
     large.setBold(true);
     maneuver_->setFont(large);
-    // The panel shares its dock column with others and must not widen it: the name and the
-    // repeat take the width there is (a label that wrapped would grow taller than the panel).
-    maneuver_->setWordWrap(false);
     maneuver_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    repeat_ = new QLabel(content);
+    repeat_ = new ElidedLabel(1, content);
     repeat_->setObjectName("maneuverRepeatLabel");
-    repeat_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    timeLeft_ = new QLabel(content);
+    timeLeft_ = new ElidedLabel(1, content);
     timeLeft_->setObjectName("maneuverTimeLeftLabel");
-    timeLeft_->setAlignment(Qt::AlignRight | Qt::AlignTop);
     progress_ = new QProgressBar(content);
     progress_->setObjectName("maneuverProgress");
     progress_->setRange(0, 1000);
     progress_->setTextVisible(false);
     progress_->setMaximumHeight(10);
-    status_ = new QLabel(content);
+    // How the suite ended takes up to kStatusLines lines, all of which the panel keeps room for
+    // at its smallest.
+    status_ = new ElidedLabel(kStatusLines, content);
     status_->setObjectName("maneuverStatusLabel");
-    status_->setWordWrap(true);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     abort_ = makeButton(QStringLiteral("Abort"), QStringLiteral("maneuverAbortButton"));
@@ -94,7 +99,6 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     big.setPointSizeF(big.pointSizeF() * 2);
     big.setBold(true);
     abort_->setFont(big);
-    abort_->setMinimumHeight(60);
     abort_->setToolTip("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)");
     abort_->setStyleSheet(
         "QPushButton { background: #c62828; color: white; border: 1px solid #8e0000; border-radius: 6px; }"
@@ -102,8 +106,9 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
         "QPushButton:disabled { background: #bdbdbd; color: #eeeeee; border-color: #9e9e9e; }");
 
     layout->addWidget(maneuver_);
-    auto* where = new QHBoxLayout;
-    where->addWidget(repeat_, 1);
+    // The repeat and the suite's time left share a line where they fit, else take one each.
+    auto* where = new FlowLayout(nullptr, 12);
+    where->addWidget(repeat_);
     where->addWidget(timeLeft_);
     layout->addLayout(where);
     layout->addWidget(progress_);
@@ -124,10 +129,10 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
 void ManeuverPanel::refresh() {
     const ManeuverRunner* runner = control_ ? control_->runner() : nullptr;
     if (!runner) {
-        maneuver_->setText("No suite has run");
-        repeat_->clear();
-        timeLeft_->clear();
-        status_->clear();
+        maneuver_->setTextAndToolTip("No suite has run");
+        repeat_->setTextAndToolTip({});
+        timeLeft_->setTextAndToolTip({});
+        status_->setTextAndToolTip({});
         progress_->setValue(0);
         abort_->setEnabled(false);
         save_->setEnabled(false);
@@ -138,32 +143,34 @@ void ManeuverPanel::refresh() {
     const auto& maneuvers = runner->suite().maneuvers;
     const bool running = control_->isRunning();
     abort_->setEnabled(running);
+    // Large while the suite runs; once it has ended the room goes to how it ended.
+    abort_->setMinimumHeight(running ? kAbortHeight : 0);
     save_->setEnabled(!running);
     const double total = double(runner->schedule().tickCount()) * ManeuverSchedule::kTickSeconds;
     progress_->setValue(total > 0 ? int(std::lround(1000 * (total - state.suiteSecondsLeft) / total)) : 1000);
     if (state.maneuver < maneuvers.size() && state.phase != ManeuverPhase::finished) {
         const Maneuver& maneuver = maneuvers[state.maneuver];
-        maneuver_->setText(QString("%1 of %2: %3")
-                               .arg(state.maneuver + 1)
-                               .arg(maneuvers.size())
-                               .arg(QString::fromStdString(maneuver.name)));
-        repeat_->setText(QString("Repeat %1 of %2: %3 %4")
-                             .arg(state.repeat + 1)
-                             .arg(maneuver.repeats)
-                             .arg(state.phase == ManeuverPhase::run ? "run," : "settle,")
-                             .arg(seconds(state.phaseSecondsLeft) + " left"));
+        maneuver_->setTextAndToolTip(QString("%1 of %2: %3")
+                                         .arg(state.maneuver + 1)
+                                         .arg(maneuvers.size())
+                                         .arg(QString::fromStdString(maneuver.name)));
+        repeat_->setTextAndToolTip(QString("Repeat %1 of %2: %3 %4")
+                                       .arg(state.repeat + 1)
+                                       .arg(maneuver.repeats)
+                                       .arg(state.phase == ManeuverPhase::run ? "run," : "settle,")
+                                       .arg(seconds(state.phaseSecondsLeft) + " left"));
     } else {
-        maneuver_->setText(QString("%1 maneuvers").arg(maneuvers.size()));
+        maneuver_->setTextAndToolTip(QString("%1 maneuvers").arg(maneuvers.size()));
     }
-    if (!running) repeat_->clear();  // the status says where it ended
-    timeLeft_->setText(running ? "Suite: " + seconds(state.suiteSecondsLeft) + " left" : QString());
+    if (!running) repeat_->setTextAndToolTip({});  // the status says where it ended
+    timeLeft_->setTextAndToolTip(running ? "Suite: " + seconds(state.suiteSecondsLeft) + " left" : QString());
     if (running) {
         status_->setStyleSheet(QString());
-        status_->setText("Escape, Abort or any gamepad button stops it.");
+        status_->setTextAndToolTip("Escape, Abort or any gamepad button stops it.");
     } else {
         const bool completed = runner->end()->completed;
         status_->setStyleSheet(completed ? "color: #2e7d32; font-weight: bold;" : "color: #c62828; font-weight: bold;");
-        status_->setText(QString::fromStdString(maneuverOutcomeText(*runner)));
+        status_->setTextAndToolTip(QString::fromStdString(maneuverOutcomeText(*runner)));
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "maneuver/ManeuverSuite.h"
 #include "qt/BenchPanel.h"
+#include "qt/ElidedLabel.h"
 
 class QAction;
 class QLabel;
@@ -32,17 +33,17 @@ public:
     void setControl(const ManeuverControl* control) { control_ = control; }
     QPushButton* abortButton() const { return abort_; }
     QPushButton* saveReportButton() const { return save_; }
-    QLabel* statusLabel() const { return status_; }
+    ElidedLabel* statusLabel() const { return status_; }
 
 public slots:
     void refresh() override;
 
 private:
     const ManeuverControl* control_ = nullptr;
-    QLabel* maneuver_;
-    QLabel* repeat_;
-    QLabel* timeLeft_;
-    QLabel* status_;
+    ElidedLabel* maneuver_;
+    ElidedLabel* repeat_;
+    ElidedLabel* timeLeft_;
+    ElidedLabel* status_;
     QProgressBar* progress_;
     QPushButton* abort_;
     QPushButton* save_;

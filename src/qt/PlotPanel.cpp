@@ -1,17 +1,24 @@
 #include "qt/PlotPanel.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSettings>
+#include <QSpinBox>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -66,6 +73,20 @@ constexpr ExportType kExportTypes[] = {
 
 constexpr int kSwatchSize = 10;
 
+// The size of an exported picture unless the user chose another (kept in the settings), and the
+// sizes one can choose.
+constexpr QSize kDefaultExportSize(1920, 1080);
+constexpr QSize kSmallestExport(100, 100);
+constexpr QSize kLargestExport(10000, 10000);
+const char* const kExportSizeKey = "plots/exportSize";
+
+// A picture is laid out as a panel of this height would show it, and scaled up to the picture's
+// height, so that its text and lines keep their proportion to the plots (a picture less high is
+// laid out at its own size).
+constexpr double kExportLayoutHeight = 720;
+
+qreal exportScale(QSize size) { return std::max(1.0, size.height() / kExportLayoutHeight); }
+
 }  // namespace
 
 // ---- TimePlot ----
@@ -110,7 +131,7 @@ void TimePlot::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
-QRect TimePlot::plotRect() const {
+QRect TimePlot::plotRect(QSize size) const {
     const QFontMetrics metrics = fontMetrics();
     const int labelWidth = metrics.horizontalAdvance(QStringLiteral("-0000"));
     const int sideMargin = metrics.height() + 4 + labelWidth + 4;
@@ -118,15 +139,15 @@ QRect TimePlot::plotRect() const {
     const int rightMargin = axes_[right].limit > 0 ? sideMargin : 12;
     const int top = metrics.height() / 2 + 2;
     const int bottom = 2 * metrics.height() + 6;
-    return QRect(leftMargin, top, std::max(1, width() - leftMargin - rightMargin),
-                 std::max(1, height() - top - bottom));
+    return QRect(leftMargin, top, std::max(1, size.width() - leftMargin - rightMargin),
+                 std::max(1, size.height() - top - bottom));
 }
 
-void TimePlot::paintFrame(QPainter& painter) const {
+void TimePlot::paintFrame(QPainter& painter, QSize size) const {
     painter.save();
     painter.setFont(font());
-    painter.fillRect(rect(), palette().color(QPalette::Window));
-    const QRect area = plotRect();
+    painter.fillRect(QRect(QPoint(), size), palette().color(QPalette::Window));
+    const QRect area = plotRect(size);
     const QFontMetrics metrics = fontMetrics();
     painter.fillRect(area, palette().color(QPalette::Base));
     const QColor grid = palette().color(QPalette::Mid).lighter(150);
@@ -169,13 +190,13 @@ void TimePlot::paintFrame(QPainter& painter) const {
             const QRect label = side == left
                                     ? QRect(0, y - metrics.height() / 2, area.left() - 4, metrics.height())
                                     : QRect(area.right() + 5, y - metrics.height() / 2,
-                                            width() - area.right() - 5 - metrics.height() - 4, metrics.height());
+                                            size.width() - area.right() - 5 - metrics.height() - 4, metrics.height());
             painter.drawText(label, (side == left ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
                              tickText(value));
         }
         // The axis title, turned to run along the axis.
         painter.save();
-        const int x = side == left ? 2 : width() - 2 - metrics.height();
+        const int x = side == left ? 2 : size.width() - 2 - metrics.height();
         painter.translate(x, area.center().y());
         painter.rotate(side == left ? -90 : 90);
         const QRect title(-area.height() / 2, side == left ? 0 : -metrics.height(), area.height(), metrics.height());
@@ -195,15 +216,26 @@ void TimePlot::paintEvent(QPaintEvent*) {
             background_ = QPixmap(size() * ratio);
             background_.setDevicePixelRatio(ratio);
             QPainter onPixmap(&background_);
-            paintFrame(onPixmap);
+            paintFrame(onPixmap, size());
         }
         painter.drawPixmap(0, 0, background_);
     } else {
-        // A picture in lines and text (SVG): no pixmap of the frame in it.
-        paintFrame(painter);
+        // Onto another kind of device: drawn there directly, as lines and text.
+        paintFrame(painter, size());
     }
+    paintLines(painter, size(), true);
+}
 
-    const QRectF area = plotRect().adjusted(1, 1, -1, -1);
+void TimePlot::paintAt(QPainter& painter, QSize size) {
+    painter.save();
+    paintFrame(painter, size);
+    paintLines(painter, size, false);
+    painter.restore();
+}
+
+void TimePlot::paintLines(QPainter& painter, QSize size, bool cosmetic) {
+    const QRectF area = plotRect(size).adjusted(1, 1, -1, -1);
+    painter.save();
     painter.setClipRect(area);
     painter.setRenderHint(QPainter::Antialiasing);
     for (const Line& line : lines_) {
@@ -218,12 +250,13 @@ void TimePlot::paintEvent(QPaintEvent*) {
             const QPointF& point = line.points[i];
             scratch_[i] = QPointF(xOrigin + point.x() * xScale, yOrigin - point.y() * yScale);
         }
-        // A cosmetic pen at most a pixel wide keeps to the raster engine's fast line drawing;
-        // a wider one is stroked into an outline first, which costs several times more.
+        // On screen a cosmetic pen at most a pixel wide keeps to the raster engine's fast line
+        // drawing; a wider one is stroked into an outline first, which costs several times more.
+        // In a picture the lines scale with it, as its text does.
         QPen pen(line.color, 1);
-        pen.setCosmetic(true);
+        pen.setCosmetic(cosmetic);
         QPen dot(line.color, 3);
-        dot.setCosmetic(true);
+        dot.setCosmetic(cosmetic);
         for (qsizetype piece = 0; piece < std::max<qsizetype>(line.starts.size(), 1); ++piece) {
             const qsizetype from = line.starts.isEmpty() ? 0 : line.starts[piece];
             const qsizetype to = piece + 1 < line.starts.size() ? line.starts[piece + 1] : scratch_.size();
@@ -236,6 +269,7 @@ void TimePlot::paintEvent(QPaintEvent*) {
             }
         }
     }
+    painter.restore();
 }
 
 // ---- PlotPanel ----
@@ -250,6 +284,8 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
     controls->addWidget(pauseButton_);
     exportButton_ = makeButton(QStringLiteral("Export…"), QStringLiteral("exportButton"));
+    exportButton_->setToolTip(
+        QStringLiteral("Saves what the plots show: a PNG or SVG picture of the size you choose, or the values as CSV"));
     controls->addWidget(exportButton_);
     connect(exportButton_, &QPushButton::clicked, this, &PlotPanel::exportPlots);
 
@@ -391,9 +427,8 @@ PlotPanel::ExportFormat PlotPanel::exportFormat(const QString& fileName, const Q
     return ExportFormat::png;
 }
 
-std::vector<std::vector<TelemetrySeriesKind>> PlotPanel::legendLines() const {
+std::vector<std::vector<TelemetrySeriesKind>> PlotPanel::legendLines(int width) const {
     const QFontMetrics metrics = fontMetrics();
-    const int width = plotArea_->width();
     std::vector<std::vector<TelemetrySeriesKind>> lines;
     int x = 0;
     for (TelemetrySeriesKind kind : kKinds) {
@@ -411,21 +446,25 @@ std::vector<std::vector<TelemetrySeriesKind>> PlotPanel::legendLines() const {
 
 int PlotPanel::legendLineHeight() const { return fontMetrics().height() + 4; }
 
-QSize PlotPanel::exportPictureSize() const {
-    const int legend = int(legendLines().size()) * legendLineHeight();
-    return {plotArea_->width(), (legend > 0 ? legend + 4 : 0) + plotArea_->height()};
+QSize PlotPanel::exportSize() {
+    const QSize size = QSettings().value(kExportSizeKey, kDefaultExportSize).toSize();
+    return size == size.expandedTo(kSmallestExport).boundedTo(kLargestExport) ? size : kDefaultExportSize;
 }
 
-void PlotPanel::paintExport(QPainter& painter) {
-    const QSize size = exportPictureSize();
+void PlotPanel::setExportSize(QSize size) {
+    QSettings().setValue(kExportSizeKey, size.expandedTo(kSmallestExport).boundedTo(kLargestExport));
+}
+
+void PlotPanel::paintExport(QPainter& painter, QSize size) {
     painter.fillRect(QRect(QPoint(), size), palette().color(QPalette::Window));
     // The legend: a swatch and the title of each shown series, in the plots' colours.
     painter.save();
     painter.setFont(font());
     const QFontMetrics metrics = fontMetrics();
     const int lineHeight = legendLineHeight();
+    const auto legend = legendLines(size.width());
     int y = 2;
-    for (const auto& line : legendLines()) {
+    for (const auto& line : legend) {
         int x = 8;
         for (TelemetrySeriesKind kind : line) {
             const QString title = titleOf(kind);
@@ -439,9 +478,17 @@ void PlotPanel::paintExport(QPainter& painter) {
         y += lineHeight;
     }
     painter.restore();
-    // The plots by their own painting, as on screen.
-    plotArea_->render(&painter, QPoint(0, size.height() - plotArea_->height()), QRegion(),
-                      QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    // Below it the plots by their own painting, at the picture's width, sharing its height as
+    // they share the panel's.
+    const int top = legend.empty() ? 0 : y + 4;
+    const int spacing = contentLayout()->spacing();
+    const int angleHeight = (size.height() - top - spacing) * 2 / 5;
+    painter.save();
+    painter.translate(0, top);
+    anglePlot_->paintAt(painter, QSize(size.width(), angleHeight));
+    painter.translate(0, angleHeight + spacing);
+    torquePlot_->paintAt(painter, QSize(size.width(), size.height() - top - angleHeight - spacing));
+    painter.restore();
 }
 
 std::string PlotPanel::exportCsv() const {
@@ -470,11 +517,45 @@ void PlotPanel::exportPlots() {
         }
         return QString();
     };
+    // The size of a picture, below the file type: Qt's own dialog, which takes another row.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* sizeRow = new QWidget(&dialog);
+    auto* sizeLayout = new QHBoxLayout(sizeRow);
+    sizeLayout->setContentsMargins(0, 0, 0, 0);
+    const QSize size = exportSize();
+    const auto sideBox = [sizeRow](const char* name, int value, const QString& tip) {
+        auto* box = new QSpinBox(sizeRow);
+        box->setObjectName(QLatin1String(name));
+        box->setRange(kSmallestExport.width(), kLargestExport.width());
+        box->setValue(value);
+        box->setSuffix(QStringLiteral(" px"));
+        box->setToolTip(tip);
+        return box;
+    };
+    QSpinBox* widthBox = sideBox("exportWidthBox", size.width(), QStringLiteral("The picture's width in pixels"));
+    QSpinBox* heightBox = sideBox("exportHeightBox", size.height(), QStringLiteral("The picture's height in pixels"));
+    sizeLayout->addWidget(widthBox);
+    sizeLayout->addWidget(new QLabel(QStringLiteral("×"), sizeRow));
+    sizeLayout->addWidget(heightBox);
+    sizeLayout->addStretch(1);
+    auto* sizeLabel = new QLabel(QStringLiteral("Picture size:"), &dialog);
+    sizeLabel->setBuddy(widthBox);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(sizeLabel, row, 0);
+        grid->addWidget(sizeRow, row, 1);
+    }
+    // A CSV file has no size.
+    const auto chosen = [&dialog, sizeRow, sizeLabel, suffixOf](const QString& filter) {
+        dialog.setDefaultSuffix(suffixOf(filter));
+        sizeRow->setEnabled(suffixOf(filter) != QLatin1String("csv"));
+        sizeLabel->setEnabled(sizeRow->isEnabled());
+    };
     dialog.selectNameFilter(exportFilter_);
-    dialog.setDefaultSuffix(suffixOf(exportFilter_));
-    connect(&dialog, &QFileDialog::filterSelected, &dialog,
-            [&dialog, suffixOf](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    chosen(exportFilter_);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, chosen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    setExportSize(QSize(widthBox->value(), heightBox->value()));
     const QString fileName = dialog.selectedFiles().front();
     exportDirectory_ = QFileInfo(fileName).absolutePath();
     exportFilter_ = dialog.selectedNameFilter();
@@ -489,31 +570,47 @@ bool PlotPanel::exportToFile(const QString& fileName, const QString& filter) {
     if (written) {
         switch (exportFormat(fileName, filter)) {
             case ExportFormat::png: {
-                const qreal ratio = devicePixelRatioF();
-                QImage image(exportPictureSize() * ratio, QImage::Format_ARGB32_Premultiplied);
-                image.setDevicePixelRatio(ratio);
+                const QSize size = exportSize();
+                const qreal scale = exportScale(size);
+                QImage image(size, QImage::Format_ARGB32_Premultiplied);
+                image.fill(palette().color(QPalette::Window));
+                // Laid out at the picture's size over the scale, with the text as large as on
+                // the screen there.
+                image.setDevicePixelRatio(scale);
+                image.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+                image.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
                 QPainter painter(&image);
-                paintExport(painter);
+                paintExport(painter, (QSizeF(size) / scale).toSize());
                 painter.end();
                 written = image.save(&file, "PNG");
                 break;
             }
             case ExportFormat::svg: {
+                const QSize size = exportSize();
+                const qreal scale = exportScale(size);
+                QBuffer svg;
+                svg.open(QIODevice::WriteOnly);
                 QSvgGenerator generator;
-                generator.setOutputDevice(&file);
-                generator.setSize(exportPictureSize());
+                generator.setOutputDevice(&svg);
+                generator.setSize(size);
                 // The size is written in millimetres: at the CSS resolution a browser shows the
-                // picture at its size on screen.
+                // picture at its size in pixels.
                 generator.setResolution(96);
-                generator.setViewBox(QRect(QPoint(), exportPictureSize()));
+                generator.setViewBox(QRect(QPoint(), size));
                 generator.setTitle(QStringLiteral("Plots"));
                 generator.setDescription(QStringLiteral("Orvane Console plots"));
                 QPainter painter;
                 written = painter.begin(&generator);
                 if (written) {
-                    paintExport(painter);
+                    painter.scale(scale, scale);
+                    paintExport(painter, (QSizeF(size) / scale).toSize());
                     written = painter.end();
                 }
+                // The text names the font the window shows (its real family, not an alias that
+                // only Qt resolves), then the generic sans-serif where that one is missing.
+                const std::string text =
+                    svgWithFontFamily(svg.data().toStdString(), QFontInfo(font()).family().toStdString());
+                written = written && file.write(text.data(), qint64(text.size())) == qint64(text.size());
                 break;
             }
             case ExportFormat::csv: {

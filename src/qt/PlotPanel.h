@@ -26,9 +26,9 @@ namespace orvane {
 // A plain line plot over a window of time: x from -window to 0 seconds, one value axis on the
 // left and optionally one on the right, each symmetric about zero (-limit to +limit). Lines are
 // drawn with QPainter as polylines; on screen the frame, grid and labels are drawn once into a
-// pixmap that is made again only when the size or an axis changes. Rendered onto a painter of
-// another kind (an SVG file), the frame, grid and labels are drawn there directly, as lines and
-// text.
+// pixmap that is made again only when the size or an axis changes. Painted at another size
+// (paintAt, for an export) or onto a painter of another kind (an SVG file), the frame, grid and
+// labels are drawn there directly, as lines and text.
 class TimePlot : public QWidget {
     Q_OBJECT
 public:
@@ -53,6 +53,10 @@ public:
     bool isLineShown(int line) const { return lines_[std::size_t(line)].shown; }
     Side lineSide(int line) const { return lines_[std::size_t(line)].side; }
 
+    // Paints the plot as it would look at `size` (the frame, grid, labels and lines) onto
+    // `painter` at its origin, whatever the widget's own size: an export of a chosen size.
+    void paintAt(QPainter& painter, QSize size);
+
     QSize sizeHint() const override { return {480, 180}; }
     QSize minimumSizeHint() const override { return {200, 100}; }
 
@@ -73,9 +77,12 @@ private:
         bool shown = true;
     };
 
-    QRect plotRect() const;
-    // The frame, grid and labels (everything but the lines).
-    void paintFrame(QPainter& painter) const;
+    // Where the lines go in a plot of `size`.
+    QRect plotRect(QSize size) const;
+    // The frame, grid and labels (everything but the lines), and the lines, of a plot of `size`;
+    // the lines in pens of a device pixel (`cosmetic`) or of a unit of the painter.
+    void paintFrame(QPainter& painter, QSize size) const;
+    void paintLines(QPainter& painter, QSize size, bool cosmetic);
 
     const double window_;
     std::array<Axis, 2> axes_;
@@ -93,7 +100,8 @@ private:
 //
 // Export… writes what the plots show at that moment (the shown series over the plotted window,
 // whatever feeds them) to a PNG or SVG picture, drawn by the plots' own painting under a legend
-// of the shown series, or to CSV (plotCsv).
+// of the shown series, or to CSV (plotCsv). A picture has the size the user chose in the export
+// dialog (1920x1080 until then), whatever the dock's size.
 //
 // The plots are redrawn from the series at most 10 times a second, only while the dock is
 // visible. The value axes are fitted to what is shown (fitPlotAxes).
@@ -123,11 +131,15 @@ public:
     // any case), otherwise the format of `filter` (one of exportFilters()).
     static ExportFormat exportFormat(const QString& fileName, const QString& filter);
 
-    // What the plots show now: a picture of the plots at their size on screen, under a legend
-    // of the shown series, painted onto `painter` (of exportPictureSize()); the CSV of the shown
-    // series over the plotted window.
-    QSize exportPictureSize() const;
-    void paintExport(QPainter& painter);
+    // The size of an exported picture: the one last chosen (kept in the settings), else
+    // 1920x1080. A size set is kept within 100 to 10000 pixels a side.
+    static QSize exportSize();
+    static void setExportSize(QSize size);
+
+    // What the plots show now: a picture of `size` (in the painter's units) of the plots under a
+    // legend of the shown series, painted onto `painter`; the CSV of the shown series over the
+    // plotted window.
+    void paintExport(QPainter& painter, QSize size);
     std::string exportCsv() const;
 
 public slots:
@@ -135,7 +147,8 @@ public slots:
     void setPaused(bool paused);
     // Redraws the shown series from the telemetry series now.
     void refresh() override;
-    // Asks for a file (its filter or extension choosing the format) and exports into it.
+    // Asks for a file (its filter or extension choosing the format) and, for a picture, its
+    // size, and exports into it.
     void exportPlots();
     // Exports what the plots show into `fileName` in exportFormat(fileName, filter). The file is
     // replaced only by a whole export; when it cannot be written, a one-line alert over the
@@ -161,8 +174,8 @@ private:
     void refresh(TelemetrySeriesKind kind);
     // Fits the axes to the largest magnitudes of the shown series.
     void fitAxes();
-    // The legend's lines above an exported picture, each a list of the shown series.
-    std::vector<std::vector<TelemetrySeriesKind>> legendLines() const;
+    // The legend's lines above an exported picture `width` wide, each a list of the shown series.
+    std::vector<std::vector<TelemetrySeriesKind>> legendLines(int width) const;
     int legendLineHeight() const;
 
     std::shared_ptr<TelemetrySeries> series_;

@@ -43,23 +43,29 @@ QWidget* widgetOf(const std::shared_ptr<TableCellView>& cell) {
     return hosted ? hosted->widget() : nullptr;
 }
 
-// Rows are as tall as the cell views they host.
+// Rows are as tall as the cell views they host; a cell whose height depends on its width (a
+// value wrapped onto a second line) is as tall as it needs at its column's width.
 class CellSizeDelegate : public QStyledItemDelegate {
 public:
-    CellSizeDelegate(QAbstractItemView* view) : QStyledItemDelegate(view), view_(view) {}
+    CellSizeDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const override {
         QWidget* widget = view_->indexWidget(index);
         if (!widget) return {0, minimumRowHeight};
         const QSize hint = widget->sizeHint();
-        return {hint.width(), std::max(hint.height(), minimumRowHeight)};
+        int height = hint.height();
+        if (widget->hasHeightForWidth()) {
+            const bool spanned = index.column() == 0 && view_->isFirstColumnSpanned(index.row(), index.parent());
+            height = widget->heightForWidth(spanned ? view_->viewport()->width() : view_->columnWidth(index.column()));
+        }
+        return {hint.width(), std::max(height, minimumRowHeight)};
     }
 
     void paint(QPainter*, const QStyleOptionViewItem&, const QModelIndex&) const override {}
 
 private:
     static constexpr int minimumRowHeight = 22;
-    QAbstractItemView* view_;
+    QTreeView* view_;
 };
 
 }  // namespace
@@ -182,7 +188,18 @@ void OutlineTreeView::fitLastColumn() {
     int used = 0;
     for (int column = 0; column < last; ++column) used += columnWidth(column);
     const int width = std::max(header()->minimumSectionSize(), viewport()->width() - used);
-    if (columnWidth(last) != width) setColumnWidth(last, width);
+    if (columnWidth(last) == width) return;
+    setColumnWidth(last, width);
+    // A value's height can depend on its width: the rows are measured again at the new width.
+    scheduleDelayedItemsLayout();
+}
+
+void OutlineTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+    // The tree measures a changed row again but leaves the cells where they were: when the row's
+    // height changed (a value took a second line), its cells and those below it are moved.
+    QWidget* cell = indexWidget(topLeft);
+    if (cell && cell->isVisible() && cell->height() != visualRect(topLeft).height()) updateEditorGeometries();
 }
 
 void OutlineTreeView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {

@@ -32,6 +32,8 @@ public:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

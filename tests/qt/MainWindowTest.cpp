@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTableView>
@@ -28,6 +29,8 @@
 #include "device/TelemetryRecorder.h"
 #include "device/TrafficLog.h"
 #include "inspector/InspectorManager.h"
+#include "qt/ElidedLabel.h"
+#include "qt/PlotPanel.h"
 #include "support/Csv.h"
 #include "support/PtyPeer.h"
 #include "tests/qt/AppHarness.h"
@@ -148,6 +151,98 @@ TEST_F(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
     EXPECT_EQ(
         static_cast<QtImageView*>(outline.cellView(connection, "Value Column")->imageView())->widget()->imageName(),
         "NSStatusAvailable");
+}
+
+TEST_F(MainWindow, AValueTooLongForItsColumnWrapsThenEndsInAnEllipsisAndNeverRunsUnderItsButton) {
+    AppHarness h;
+    QtOutlineView& outline = h.outline();
+    auto& device = h.console().inspectorManager().device();
+    auto& steering = h.console().inspectorManager().steering();
+    auto& method = *steering.controlMethod;
+    const std::string bootloader =
+        "The device is in its bootloader: install the firmware with Install Firmware, or reset the board";
+    const std::string cannotOpen =
+        "Could not open \"/tmp/a/rather/long/folder/of/devices/ttyACM0\": Device or "
+        "resource busy (another program has it open: close it, then connect again)";
+    struct Case {
+        const char* what;
+        Object* row;
+        std::function<void()> set;
+        std::string whole;
+        bool fits;  // whole on at most two lines at any width the window allows
+    };
+    const Case cases[] = {
+        {"a short status", device.connectionStatus.get(),
+         [&] { h.console().setVehicleStatus(StatusIndication::warning("Connecting to vehicle...")); },
+         "Connecting to vehicle...", true},
+        {"a long status", device.connectionStatus.get(),
+         [&] { h.console().setVehicleStatus(StatusIndication::warning(bootloader + ". " + bootloader)); },
+         bootloader + ". " + bootloader, false},
+        {"a number", steering.angle.get(), [&] { steering.angle->setValue("67.13°"); }, "67.13°", true},
+        {"a long text value", &method, [&] { method.setValue(cannotOpen); }, cannotOpen, false},
+        {"a stale version beside its button", device.version.get(),
+         [&] {
+             device.version->setValue(Version(1, 2, 3, 4));
+             device.version->setStale(true);
+         },
+         "1.2.3.4 (stale)", true},
+        {"a long text beside the button", device.version.get(),
+         [&] {
+             device.version->setStale(false);
+             device.version->setValue(std::nullopt);
+             device.version->setAbsentValueText(cannotOpen);
+         },
+         cannotOpen, false},
+    };
+    QMainWindow& window = h.app->window();
+    const QSize defaultSize = window.size();
+    for (const QSize size : {defaultSize, QSize(1, 1)}) {  // the default, then the narrowest the window gets
+        window.resize(size);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (size == defaultSize ? " at the default size" : " at the smallest"));
+            c.set();
+            QLabel* label = nullptr;
+            ASSERT_TRUE(waitFor([&] {
+                auto* hosted = dynamic_cast<QtHostedCell*>(outline.cellView(c.row, "Value Column").get());
+                label = hosted ? hosted->widget()->findChild<QLabel*>() : nullptr;
+                return label && label->text().toStdString() == c.whole;
+            }));
+            // Laid out: the row as tall as its lines (no taller), the label inside its cell.
+            QWidget* cell = label->parentWidget();
+            ASSERT_TRUE(waitFor([&] { return label->height() >= label->heightForWidth(label->width()); }))
+                << label->height() << " high for " << label->heightForWidth(label->width());
+            EXPECT_EQ(cell->height(), std::max(22, cell->heightForWidth(cell->width())));
+            EXPECT_TRUE(cell->rect().contains(label->geometry()));
+            EXPECT_EQ(label->toolTip().toStdString(), c.whole) << "the whole text in the tooltip";
+
+            // The row's button keeps its width, clear of the value and inside the outline.
+            if (auto* button = cell->findChild<QPushButton*>("actionButton")) {
+                EXPECT_LT(label->geometry().right(), button->geometry().left());
+                EXPECT_GE(button->width(), button->sizeHint().width());
+                EXPECT_TRUE(cell->rect().contains(button->geometry()));
+                QWidget* viewport = outline.widget()->viewport();
+                EXPECT_TRUE(viewport->rect().contains(QRect(button->mapTo(viewport, QPoint()), button->size())));
+            }
+            auto* elided = qobject_cast<ElidedLabel*>(label);
+            if (!elided) {
+                ADD_FAILURE() << "a label that cuts its text without a sign";
+                continue;
+            }
+            const QStringList lines = elided->shownLines();
+            ASSERT_FALSE(lines.isEmpty());
+            EXPECT_LE(lines.size(), 2);
+            for (const QString& line : lines) {
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->contentsRect().width())
+                    << line.toStdString();
+            }
+            if (c.fits) {
+                EXPECT_EQ(lines.join(' ').toStdString(), c.whole);
+            } else {
+                EXPECT_EQ(lines.size(), 2) << "wrapped onto a second line before it is cut";
+                EXPECT_TRUE(lines.back().endsWith(QChar(0x2026))) << lines.back().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(MainWindow, AValueCanBeSelectedWhileThePointerIsOverIt) {
@@ -516,27 +611,44 @@ TEST_F(TestBench, RecordingWritesOneRowPerMessageAndTheLayoutIsKept) {
     EXPECT_EQ(next.app->window().dockWidgetArea(traffic), Qt::BottomDockWidgetArea);
 }
 
-TEST_F(TestBench, FileExportPlotsOpensThePlotsPanelAndAsksForTheFile) {
+TEST_F(TestBench, FileExportPlotsOpensThePlotsPanelAndAsksForTheFileAndThePictureSize) {
     AppHarness h;
     auto* plots = h.find<QDockWidget>("plotPanel");
     auto* action = h.app->window().findChild<QAction*>("exportPlotsAction");
     ASSERT_TRUE(plots && action);
     ASSERT_FALSE(plots->isVisible());
+    testing::ScratchDirectory files;
+    const QString path = QString::fromStdString((files.path() / "chosen.png").string());
     int dialogs = 0;
     bool panelShownMeanwhile = false;
-    QTimer canceller;
-    QObject::connect(&canceller, &QTimer::timeout, [&] {
+    QSize offered;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
         for (QFileDialog* dialog : testing::visibleWindows<QFileDialog>()) {
-            ++dialogs;
             panelShownMeanwhile = plots->isVisible();
-            dialog->reject();
+            auto* width = dialog->findChild<QSpinBox*>("exportWidthBox");
+            auto* height = dialog->findChild<QSpinBox*>("exportHeightBox");
+            if (++dialogs == 1 || !width || !height) {
+                if (width && height) offered = QSize(width->value(), height->value());
+                dialog->reject();
+            } else {                // the second time a size and a file are chosen
+                width->setFocus();  // the name is taken from the file's path only while its field has no focus
+                width->setValue(640);
+                height->setValue(480);
+                dialog->selectFile(path);
+                static_cast<QDialog*>(dialog)->accept();
+            }
         }
     });
-    canceller.start(20);
+    answerer.start(20);
     action->trigger();
-    canceller.stop();
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(panelShownMeanwhile);
+    EXPECT_EQ(offered, QSize(1920, 1080));
+    action->trigger();
+    answerer.stop();
+    EXPECT_EQ(QImage(path).size(), QSize(640, 480));
+    EXPECT_EQ(PlotPanel::exportSize(), QSize(640, 480)) << "the next export's size";
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
 #include "platform/Log.h"
+#include "qt/ElidedLabel.h"
 #include "qt/ManeuverRunControl.h"
 #include "qt/TerminationSignals.h"
 #include "support/Csv.h"
@@ -212,8 +213,21 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
 
             EXPECT_EQ(ticks(), ticksAtEnd);
 
-            const std::string shown = bench.h.app->maneuverRun().panel()->statusLabel()->text().toStdString();
+            ManeuverPanel& panel = *bench.h.app->maneuverRun().panel();
+            const std::string shown = panel.statusLabel()->text().toStdString();
             EXPECT_NE(shown.find(c.reason), std::string::npos) << shown;
+            if (c.how == How::abortButton) {
+                // At the panel's smallest height how the suite ended shows whole, below the buttons.
+                QLabel* status = panel.statusLabel();
+                panel.setFloating(true);
+                panel.resize(panel.width(), 1);
+                ASSERT_TRUE(waitFor([&] { return panel.height() == panel.minimumSizeHint().height(); }));
+                EXPECT_GE(status->height(), status->heightForWidth(status->width())) << "its lines cut off";
+                auto* elided = qobject_cast<ElidedLabel*>(status);
+                EXPECT_TRUE(elided && elided->shownLines().join(' ').toStdString() == shown);
+                EXPECT_GT(status->y(), panel.abortButton()->geometry().bottom());
+                EXPECT_LE(status->geometry().bottom(), panel.widget()->height());
+            }
             EXPECT_TRUE(
                 log->contains(std::string("orvane.maneuver: The suite suite.json was aborted in \"steer "
                                           "step\", repeat 1 of 1")));

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSvgRenderer>
 #include <QTableView>
 #include <QTest>
@@ -533,15 +535,15 @@ TEST(PlotPanel, PausesTheSeriesAndRefreshesOnlyWhileVisible) {
 }
 
 TEST(PlotPanel, ExportsWhatThePlotsShowAsPngSvgOrCsvAndAlertsWhenTheFileCannotBeWritten) {
+    QSettings().clear();
     PlotFixture f;
     f.append(1, 20);
     f.now += std::chrono::seconds(2);  // no data for 2.1 s: the lines break
     f.append(21, 30);
+    f.panel->resize(200, 440);  // a narrow dock: the pictures are of their own size whatever the dock's
     f.panel->show();
     f.panel->setShown(kLongitudinal, false);
     ASSERT_TRUE(waitFor([&] { return f.panel->points(kAngle).size() == 30; }));
-    auto* area = f.panel->findChild<QWidget*>("plotArea");
-    ASSERT_NE(area, nullptr);
 
     testing::ScratchDirectory files;
     const QStringList filters = PlotPanel::exportFilters();  // PNG, SVG, CSV
@@ -550,11 +552,12 @@ TEST(PlotPanel, ExportsWhatThePlotsShowAsPngSvgOrCsvAndAlertsWhenTheFileCannotBe
         const char* name;
         int filter;
         Format format;  // the extension chooses, or the filter when the extension is none of the three
+        QSize size;     // of a picture
     };
-    int legendHeight = 0;  // in the PNG, which comes first
     const Case cases[] = {
-        {"plots.png", 0, Format::png}, {"plots.SVG", 0, Format::svg}, {"plots.csv", 1, Format::csv},
-        {"plots", 2, Format::csv},     {"plots.v2", 1, Format::svg},
+        {"plots.png", 0, Format::png, {1920, 1080}}, {"plots.SVG", 0, Format::svg, {1920, 1080}},
+        {"plots.csv", 1, Format::csv, {}},           {"plots", 2, Format::csv, {}},
+        {"plots.v2", 1, Format::svg, {1920, 1080}},
     };
     for (const Case& c : cases) {
         const QString path = QString::fromStdString((files.path() / c.name).string());
@@ -567,22 +570,36 @@ TEST(PlotPanel, ExportsWhatThePlotsShowAsPngSvgOrCsvAndAlertsWhenTheFileCannotBe
             case Format::png: {
                 QImage image;
                 ASSERT_TRUE(image.loadFromData(bytes, "PNG")) << c.name;
-                EXPECT_EQ(image.width(), area->width());
-                const int legend = image.height() - area->height();
-                EXPECT_GT(legend, 0) << "a legend of the shown series above the plots";
-                legendHeight = legend;
-                // Below it the plots exactly as the screen shows them.
-                const QImage screen = area->grab().toImage().convertToFormat(QImage::Format_RGB32);
-                EXPECT_TRUE(
-                    image.copy(0, legend, area->width(), area->height()).convertToFormat(QImage::Format_RGB32) ==
-                    screen);
+                EXPECT_EQ(image.size(), c.size);
+                // The legend's swatches and the lines (antialiased) in the series' colours; none
+                // of the hidden one.
+                const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+                const auto pixelsOf = [&](QRgb color) {
+                    int count = 0;
+                    for (int y = 0; y < rgb.height(); ++y) {
+                        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+                        for (int x = 0; x < rgb.width(); ++x) {
+                            count += std::abs(qRed(line[x]) - qRed(color)) + std::abs(qGreen(line[x]) - qGreen(color)) +
+                                         std::abs(qBlue(line[x]) - qBlue(color)) <
+                                     90;
+                        }
+                    }
+                    return count;
+                };
+                const int swatch = 15 * 15;  // 10 pixels at the picture's scale of 1.5
+                EXPECT_GT(pixelsOf(qRgb(0x1f, 0x77, 0xb4)), swatch + 150) << "the angle";
+                EXPECT_GT(pixelsOf(qRgb(0x94, 0x67, 0xbd)), swatch + 150) << "the lateral request";
+                EXPECT_EQ(pixelsOf(qRgb(0xd6, 0x27, 0x28)), 0) << "the hidden longitudinal request";
                 break;
             }
             case Format::svg: {
                 QXmlStreamReader xml(bytes);
-                QStringList elements, texts;
+                QStringList elements, texts, fonts;
                 while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
                     if (xml.isStartElement()) elements << xml.name().toString();
+                    if (xml.isStartElement() && xml.attributes().hasAttribute("font-family")) {
+                        fonts << xml.attributes().value("font-family").toString();
+                    }
                     if (xml.isCharacters()) texts << xml.text().toString().trimmed();
                 }
                 ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
@@ -591,7 +608,10 @@ TEST(PlotPanel, ExportsWhatThePlotsShowAsPngSvgOrCsvAndAlertsWhenTheFileCannotBe
                 // The labels and the legend as text, not a picture of them; no hidden series.
                 EXPECT_TRUE(texts.contains(QString::fromUtf8("Angle (°)")) && texts.contains("Steering Wheel Angle"));
                 EXPECT_FALSE(texts.contains("Longitudinal Request"));
-                EXPECT_EQ(QSvgRenderer(bytes).viewBox().size(), QSize(area->width(), legendHeight + area->height()));
+                EXPECT_EQ(QSvgRenderer(bytes).viewBox().size(), c.size);
+                // In the window's font by its real name, then any sans-serif one.
+                fonts.removeDuplicates();
+                EXPECT_EQ(fonts, QStringList{"'" + QFontInfo(f.panel->font()).family() + "', sans-serif"});
                 break;
             }
             case Format::csv: {
@@ -610,6 +630,14 @@ TEST(PlotPanel, ExportsWhatThePlotsShowAsPngSvgOrCsvAndAlertsWhenTheFileCannotBe
             }
         }
     }
+
+    // A size chosen is kept for the next export, within 100 to 10000 pixels a side.
+    PlotPanel::setExportSize({800, 600});
+    const QString chosen = QString::fromStdString((files.path() / "chosen.png").string());
+    ASSERT_TRUE(f.panel->exportToFile(chosen, filters[0]));
+    EXPECT_EQ(QImage(chosen).size(), QSize(800, 600));
+    PlotPanel::setExportSize({20, 50000});
+    EXPECT_EQ(PlotPanel::exportSize(), QSize(100, 10000));
 
     // A file that cannot be written: an alert of one line that names it, and no file.
     const QString missing = QString::fromStdString((files.path() / "no-such-folder" / "plots.png").string());
