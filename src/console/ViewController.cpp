@@ -301,9 +301,24 @@ std::optional<std::string> ViewController::deviceToConnect() const {
     return selectedDevice() ? selectedDevice() : lastConnectedDevice();
 }
 
-void ViewController::followDevice(const std::string& path) {
+void ViewController::followDevice(const std::string& path, std::chrono::seconds within,
+                                  std::function<void(std::optional<Version>)> cameBack) {
     logInfo(kConsoleLog, "Waiting for " + path + " to come back with its new firmware");
-    deviceList_->follow(path, kFollowTime);
+    deviceList_->follow(path, within);
+    confirmation_ = Confirmation{path, std::chrono::steady_clock::now() + within, std::move(cameBack)};
+}
+
+void ViewController::checkConfirmation() {
+    if (!confirmation_) return;
+    const auto& session = vehicleInterface();
+    std::optional<Version> reported;
+    if (session && session->isConnected() && session->path() == confirmation_->path && !connection_->isInBootloader()) {
+        reported = session->version();
+    }
+    if (!reported && std::chrono::steady_clock::now() < confirmation_->until) return;
+    auto cameBack = std::move(confirmation_->cameBack);
+    confirmation_.reset();
+    if (cameBack) cameBack(reported);
 }
 
 void ViewController::didSelectDevice(Object*) {
@@ -464,6 +479,7 @@ bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName, s
 
 void ViewController::refreshTelemetry(bool inspectorToo) {
     connection_->checkResponsiveness();
+    checkConfirmation();
     // The traffic's hand-over queue goes into its history whether or not a panel shows it, so
     // the queue overflows only when this thread stalls.
     if (configuration_.sessionTap && configuration_.sessionTap->traffic()) {

@@ -214,7 +214,8 @@ public:
     std::optional<Version> deviceVersion() const override;
     std::optional<std::string> takeSelectedDevice() override;
     void disconnectDeviceFirst(std::function<void()> then) override;
-    void followDevice(const std::string& path) override;
+    void followDevice(const std::string& path, std::chrono::seconds within,
+                      std::function<void(std::optional<Version>)> cameBack) override;
 
 private:
     void startDeviceListTimer();
@@ -250,6 +251,14 @@ private:
     std::shared_ptr<TelemetrySource> shown_;  // live_, or a replay in its place
     std::vector<GamepadHandle> gamepads_;
     RequestArbiter arbiter_;
+    // A device followed back after an update, until it reports its version or the time is up.
+    struct Confirmation {
+        std::string path;
+        std::chrono::steady_clock::time_point until;
+        std::function<void(std::optional<Version>)> cameBack;
+    };
+    std::optional<Confirmation> confirmation_;
+    void checkConfirmation();
     ControlRequest sliderRequest_;
     std::optional<ControlRequest> gamepadRequest_;
     std::optional<RequestSource> controlsShownFor_;  // the source updateConnectionControls last saw

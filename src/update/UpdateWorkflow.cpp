@@ -42,6 +42,7 @@ std::string UpdateWorkflow::stageName(Stage stage) {
         case Stage::writing: return "Writing the firmware";
         case Stage::verifying: return "Verifying the firmware";
         case Stage::finishing: return "Setting the device to start the new firmware";
+        case Stage::confirming: return "Waiting for the device to report the new version";
     }
     return "Updating";
 }
@@ -100,17 +101,16 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
         return;
     }
     const auto& information = std::get<DeviceSoftwareUpdateInformation>(result);
-    if (installing_) {
-        // No firmware runs: whatever is announced is what to install.
-        logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", to be installed");
-        download(information);
-        return;
-    }
     const Version deviceVersion = host->deviceVersion().value_or(Version(0, 0, 0, 0));
-
-    logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", the device runs " +
-                            deviceVersion.description());
-    if (information.version.hasGreaterComponent(deviceVersion)) {
+    if (installing_) {
+        // No firmware runs: whatever is announced is what to install, once the person has seen
+        // the version and its notes and said so.
+        logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", to be installed");
+    } else {
+        logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", the device runs " +
+                                deviceVersion.description());
+    }
+    if (installing_ || information.version.hasGreaterComponent(deviceVersion)) {
         auto weak = weak_from_this();
         host->presentUpdateInformationDialog([weak, information](UpdateInformationViewController& dialog) {
             if (auto self = weak.lock()) self->prepareUpdateInformationDialog(dialog, information);
@@ -145,6 +145,7 @@ void UpdateWorkflow::download(const DeviceSoftwareUpdateInformation& information
     auto host = host_.lock();
     if (!host) return;
     logInfo(kUpdateLog, "Downloading " + information.downloadURL);
+    announced_ = information.version;
     host->setModalProgressStatusText(std::string("Downloading software..."));
     host->setModalProgressStatusProgress(std::nullopt);
     showStage(Stage::downloading, std::nullopt);
@@ -253,35 +254,67 @@ void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     const std::string output = toolOutput_.text();
     const Stage stage = stage_;
     if (!output.empty()) logInfo(kUpdateLog, "The flashing tool printed:\n" + output);
-    if (error) {
-        logWarning(kUpdateLog, stageName(stage) + " failed: " + error->localizedDescription());
-    } else {
-        logInfo(kUpdateLog, "The firmware update completed");
-    }
-    stage_ = Stage::checking;
-    shownPercent_.reset();
-    installing_ = false;
     const std::optional<std::string> flashed = std::exchange(flashedPath_, std::nullopt);
     auto host = host_.lock();
+    if (!error && flashed && host) {
+        // The tool's word is not the device's: the update is complete once the device has come
+        // back and reports the version written.
+        logInfo(kUpdateLog, "The flashing tool finished; waiting for the device to come back");
+        showStage(Stage::confirming, std::nullopt);
+        auto weak = weak_from_this();
+        host->followDevice(*flashed, kConfirmationTime, [weak](std::optional<Version> reported) {
+            if (auto self = weak.lock()) self->didComeBack(reported);
+        });
+        return;
+    }
+    if (error) logWarning(kUpdateLog, stageName(stage) + " failed: " + error->localizedDescription());
+    endRun();
     if (!host) return;
-    if (!error && flashed) host->followDevice(*flashed);
-    host->setModalProgressStatusText(std::nullopt);
-    host->setModalProgressDetailText(std::nullopt);
-    host->setModalProgressOutput(std::nullopt);
-    if (error) {
-        host->presentError(std::make_shared<InformativeError>(
-            "Failed to flash the firmware update.",
-            "Disconnect and reconnect the device's USB connection and try again.",
-            dynamic_cast<const NoDeviceSelectedError*>(error.get())
-                ? error
-                : std::make_shared<FlashingStepError>(stageName(stage), error, output)));
-    } else {
+    ErrorRef failure = error ? error : std::make_shared<NoDeviceSelectedError>();
+    if (!dynamic_cast<const NoDeviceSelectedError*>(failure.get())) {
+        failure = std::make_shared<FlashingStepError>(stageName(stage), failure, output);
+    }
+    host->presentError(std::make_shared<InformativeError>(
+        "Failed to flash the firmware update.", "Disconnect and reconnect the device's USB connection and try again.",
+        failure));
+}
+
+void UpdateWorkflow::didComeBack(const std::optional<Version>& reported) {
+    const std::string output = toolOutput_.text();
+    const Version announced = announced_;
+    endRun();
+    auto host = host_.lock();
+    if (!host) return;
+    if (reported && *reported == announced) {
+        logInfo(kUpdateLog, "The firmware update completed: the device reports " + reported->description());
         Alert alert{"The firmware update completed.",
                     "Your device should reappear in the device list.  If the status indicator on the device is "
-                    "not pulsing or flashing, disconnect and reconnect the device.",
+                    "not pulsing or flashing, disconnect and reconnect the device. The device now reports " +
+                        reported->description() + ".",
                     kFirmwareUpdateIcon};
         if (!output.empty()) alert.detailedText = output;
         host->showAlertModalForWindow(alert);
+        return;
+    }
+    const std::string what = reported ? "The device came back reporting version " + reported->description() + ", not " +
+                                            announced.description() + "."
+                                      : "The device did not come back running firmware within " +
+                                            std::to_string(kConfirmationTime.count()) + " s.";
+    logWarning(kUpdateLog, "The firmware update was not confirmed: " + what);
+    host->presentError(std::make_shared<InformativeError>(
+        "The firmware update was not confirmed.",
+        what + " Check for Update again; a device left in its bootloader is recovered with Install Firmware.",
+        nullptr));
+}
+
+void UpdateWorkflow::endRun() {
+    stage_ = Stage::checking;
+    shownPercent_.reset();
+    installing_ = false;
+    if (auto host = host_.lock()) {
+        host->setModalProgressStatusText(std::nullopt);
+        host->setModalProgressDetailText(std::nullopt);
+        host->setModalProgressOutput(std::nullopt);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,9 +73,12 @@ public:
     // Ends a connected session ("Disconnecting from vehicle...", then "Disconnected") and calls
     // `then` on the main queue; with no connected session calls `then` at once.
     virtual void disconnectDeviceFirst(std::function<void()> then) = 0;
-    // The update of the device at `path` completed: the device restarts into the new firmware,
-    // and the console connects it again once it is back, so the new version shows unasked.
-    virtual void followDevice(const std::string& path) = 0;
+    // The firmware was written into the device at `path`, which restarts into it: the console
+    // follows it back and connects it (so the new version shows unasked), and calls `cameBack`
+    // once, on the main queue, with the version the device then reports, or with none when it
+    // did not come back running firmware within `within`.
+    virtual void followDevice(const std::string& path, std::chrono::seconds within,
+                              std::function<void(std::optional<Version>)> cameBack) = 0;
 };
 
 // The firmware-update workflow: check, dialog, download, disconnect, flash, closing alert. Each
@@ -90,7 +94,9 @@ public:
     void setHost(std::weak_ptr<UpdateWorkflowHost> host) { host_ = std::move(host); }
 
     // The steps a user sees on the progress sheet, in order.
-    enum class Stage { checking, downloading, resetting, erasing, writing, verifying, finishing };
+    enum class Stage { checking, downloading, resetting, erasing, writing, verifying, finishing, confirming };
+    // How long a device that was written is waited for to come back with its new version.
+    static constexpr std::chrono::seconds kConfirmationTime{20};
     static std::string stageName(Stage stage);
 
     // The entry, "Check for Update": does nothing without a device session.
@@ -112,6 +118,8 @@ private:
     void didDownloadUpdate(const std::string& file, const ErrorRef& error);
     void flashFirmware(const std::optional<std::string>& devicePath, const std::string& file);
     void didFinishFlashing(const ErrorRef& error);
+    void didComeBack(const std::optional<Version>& reported);
+    void endRun();
     void showStage(Stage stage, std::optional<double> fraction);
     void didReceiveToolOutput(const std::string& chunk);
     void didReceiveFlashingProgress(const FlashingProgress& progress);
@@ -125,6 +133,7 @@ private:
     // Whether the run installs firmware into a device in its bootloader.
     bool installing_ = false;
     std::optional<std::string> flashedPath_;  // the device of the flash under way
+    Version announced_;                       // the version being written
     std::optional<int> shownPercent_;
     TerminalTranscript toolOutput_;
 };

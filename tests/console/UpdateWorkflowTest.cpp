@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -12,6 +14,7 @@
 #include "device/DeviceSerialInterface.h"
 #include "platform/InformativeError.h"
 #include "support/PtyPeer.h"
+#include "support/TemporaryDirectory.h"
 #include "support/TestHTTPServer.h"
 #include "update/BossacError.h"
 #include "update/BossacManager.h"
@@ -50,12 +53,19 @@ struct UpdateWorkflow : ::testing::Test {
         tool = runtime.path() / "bossac";
         writeTool("echo \"Verify successful\"\n");
 
-        device.startAnswering([](const DeviceReport&) { return std::string("DEVICE-INFO{version:1.2.3.4\n}"); });
+        // The device reports 1.2.3.4 until the tool has run, then the version it comes back as.
+        device.startAnswering([this](const DeviceReport&) {
+            const bool flashed = std::filesystem::exists(runtime.path() / "args");
+            std::lock_guard lock(versionMutex);
+            return "DEVICE-INFO{version:" + (flashed ? cameBackAs : std::string("1.2.3.4")) + "\n}";
+        });
+        devices.link("ttyACM0", device.devicePath());
 
         auto bossac = std::make_shared<BossacManager>();
         bossac->setToolPath(tool);
         bossac->setBootloaderKickDelays(1ms, 1ms);
         h = std::make_unique<ConsoleHarness>(ViewController::Configuration{
+            .deviceDirectory = devices.path().string(),
             .updateProvider =
                 std::make_shared<HalvernServerUpdateProvider>(server.url("/devices/orvane/firmware/latest.json")),
             .bossac = bossac});
@@ -78,12 +88,12 @@ struct UpdateWorkflow : ::testing::Test {
     }
 
     void connectDevice() {
-        h->console->setSelectedDevice(device.devicePath());
-        h->console->connectToDevice(device.devicePath());
+        h->console->setSelectedDevice(port);
+        h->console->connectToDevice(port);
         ASSERT_TRUE(waitFor([&] {
             auto s = h->console->vehicleInterface();
             return s && s->version().has_value();
-        }));
+        })) << ::testing::PrintToString(h->statusTexts);
     }
 
     // Presses "Check for Update" and waits for the check to end.
@@ -110,6 +120,10 @@ struct UpdateWorkflow : ::testing::Test {
     std::atomic<int> documentRequests{0};
     std::filesystem::path tool;
     PtyPeer device;
+    TemporaryDirectory devices;  // the device is listed under a name, so it is followed back
+    const std::string port = (devices.path() / "ttyACM0").string();
+    std::mutex versionMutex;
+    std::string cameBackAs = "1.2.3.5";
     std::unique_ptr<ConsoleHarness> h;
 };
 
@@ -150,35 +164,63 @@ TEST_F(UpdateWorkflow, AnyGreaterComponentOpensTheDialogAndDontUpdateChangesNoth
     EXPECT_EQ(h->host->dismissals[1].presented, h->dialog.get());
     MainQueue::shared().runFor(100ms);
     EXPECT_TRUE(h->console->vehicleInterface()->isConnected());
-    EXPECT_EQ(h->console->selectedDevice(), device.devicePath());
+    EXPECT_EQ(h->console->selectedDevice(), port);
     EXPECT_TRUE(toolArguments().empty());
 }
 
-TEST_F(UpdateWorkflow, UpdateNowDownloadsDisconnectsAndFlashes) {
-    document["version"] = "1.2.3.5";
-    connectDevice();
-    check();
-    ASSERT_TRUE(h->dialog);
-    h->statusTexts.clear();
-    h->dialog->didSelectUpdate(nullptr);
-    EXPECT_EQ(h->sheetLabel->value, "Downloading software...");
+// "Update" downloads, disconnects and runs the tool; the update is complete only once the device
+// has come back (followed and connected by the console, with no click) reporting the version
+// written. A device that comes back with another version is a failure that says which.
+TEST_F(UpdateWorkflow, UpdateNowFlashesAndIsConfirmedByTheVersionTheDeviceReportsBack) {
+    const struct {
+        const char* cameBackAs;
+        const char* title;
+        const char* says;
+    } cases[] = {{"1.2.3.5", "The firmware update completed.", "The device now reports 1.2.3.5."},
+                 {"1.2.3.4", "The firmware update was not confirmed.",
+                  "The device came back reporting version 1.2.3.4, not 1.2.3.5."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cameBackAs);
+        std::filesystem::remove(runtime.path() / "args");
+        {
+            std::lock_guard lock(versionMutex);
+            cameBackAs = c.cameBackAs;
+        }
+        h->host->alerts.clear();
+        h->host->presentedErrors.clear();
+        h->dialog = nullptr;
+        document["version"] = "1.2.3.5";
+        connectDevice();
+        check();
+        ASSERT_TRUE(h->dialog);
+        h->statusTexts.clear();
+        h->dialog->didSelectUpdate(nullptr);
+        EXPECT_EQ(h->sheetLabel->value, "Downloading software...");
 
-    ASSERT_TRUE(waitFor([&] { return !h->host->alerts.empty() || !h->host->presentedErrors.empty(); }, 10s));
-    ASSERT_TRUE(h->host->presentedErrors.empty())
-        << h->host->presentedErrors[0].error->recoverySuggestion().value_or("");
-    EXPECT_EQ(h->host->alerts.back().alert.messageText, "The firmware update completed.");
-    EXPECT_TRUE(h->host->alerts.back().asSheetOnWindow);
-
-    EXPECT_EQ(h->statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected"}));
-    EXPECT_EQ(h->console->vehicleInterface(), nullptr);
-    EXPECT_EQ(h->console->selectedDevice(), std::nullopt);
-    // The pty is not in /dev/ itself, so the tool is given its whole path.
-    const auto image = defaultFirmwareDirectory() / "firmware.bin";
-    EXPECT_EQ(toolArguments(),
-              (Texts{"--port=" + device.devicePath(), "--write", "--verify", "--reset", image.string(), "--boot"}));
-    EXPECT_FALSE(h->console->bossac().completionHandler);
-    EXPECT_FALSE(h->console->bossac().logOutputHandler);
-    EXPECT_TRUE(sheetGone());
+        ASSERT_TRUE(waitFor([&] {
+            h->console->scanDevices();
+            h->console->refreshTelemetry();
+            return !h->host->alerts.empty() || !h->host->presentedErrors.empty();
+        }));
+        // The tool was given the device's whole path, then the console connected it again.
+        const auto image = defaultFirmwareDirectory() / "firmware.bin";
+        EXPECT_EQ(toolArguments(),
+                  (Texts{"--port=" + port, "--write", "--verify", "--reset", image.string(), "--boot"}));
+        EXPECT_EQ(h->statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected", "Connecting to vehicle...",
+                                         "Vehicle connnected"}));
+        EXPECT_EQ(h->console->selectedDevice(), port);
+        EXPECT_FALSE(h->console->bossac().completionHandler);
+        EXPECT_TRUE(sheetGone());
+        if (!h->host->alerts.empty()) {
+            EXPECT_EQ(h->host->alerts.back().alert.messageText, c.title);
+            EXPECT_NE(h->host->alerts.back().alert.informativeText.find(c.says), std::string::npos);
+            EXPECT_TRUE(h->host->alerts.back().asSheetOnWindow);
+        } else {
+            const auto& error = h->host->presentedErrors.back().error;
+            EXPECT_EQ(error->localizedDescription(), c.title);
+            EXPECT_NE(error->recoverySuggestion().value_or("").find(c.says), std::string::npos);
+        }
+    }
 }
 
 TEST_F(UpdateWorkflow, AFailedDownloadKeepsTheSessionAndSelection) {
@@ -193,7 +235,7 @@ TEST_F(UpdateWorkflow, AFailedDownloadKeepsTheSessionAndSelection) {
               0u);
     EXPECT_NE(suggestion.find("404"), std::string::npos) << suggestion;
     EXPECT_TRUE(h->console->vehicleInterface()->isConnected());
-    EXPECT_EQ(h->console->selectedDevice(), device.devicePath());
+    EXPECT_EQ(h->console->selectedDevice(), port);
     EXPECT_TRUE(sheetGone());
     EXPECT_TRUE(toolArguments().empty());
 }
@@ -242,7 +284,7 @@ TEST_F(UpdateWorkflow, AnUnreachableEndpointSaysTheCheckFailed) {
     ConsoleHarness other(
         ViewController::Configuration{.updateProvider = unreachable, .bossac = std::make_shared<BossacManager>()});
     other.loadWithoutTimers();
-    other.console->connectToDevice(device.devicePath());
+    other.console->connectToDevice(port);
     ASSERT_TRUE(waitFor([&] { return other.console->vehicleInterface() != nullptr; }));
     other.console->checkForUpdates();
     ASSERT_TRUE(waitFor([&] { return !other.host->presentedErrors.empty(); }, 10s));
