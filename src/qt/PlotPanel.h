@@ -53,7 +53,7 @@ public:
     bool isLineShown(int line) const { return lines_[std::size_t(line)].shown; }
     Side lineSide(int line) const { return lines_[std::size_t(line)].side; }
 
-    QSize sizeHint() const override { return {480, 180}; }
+    QSize sizeHint() const override { return {600, 180}; }
     QSize minimumSizeHint() const override { return {200, 100}; }
 
 protected:
