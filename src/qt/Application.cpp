@@ -157,6 +157,7 @@ Application::Application(Options options) {
     buildMenus(connectionMenuItem, checkMenuItem);
     restoreWindowLayout(*window_);
     maneuverRun_->panel()->hide();  // shown while a suite runs
+    window_->watchPanel(maneuverRun_->panel());
     if (options.panels) showOnlyPanels(*options.panels);
     window_->applyTabOrder();
     if (auto last = loadLastDevice()) console_->rememberLastDevice(std::move(*last));
@@ -237,7 +238,11 @@ void Application::connectWhenListed(const std::string& path) {
 void Application::showOnlyPanels(const QStringList& names) {
     for (auto* panel : window_->findChildren<QDockWidget*>()) {
         const QString name = panel->objectName().chopped(int(std::string_view("Panel").size()));
-        panel->setVisible(names.contains(name, Qt::CaseInsensitive) || names.contains(name + "s", Qt::CaseInsensitive));
+        const bool shown = names.contains(name, Qt::CaseInsensitive) || names.contains(name + "s", Qt::CaseInsensitive);
+        panel->setVisible(shown);
+        // Of panels tabbed together, the one listed last in the View menu comes to the front (once
+        // the window is shown: its tabs are made then).
+        if (shown) QTimer::singleShot(0, panel, [panel] { panel->raise(); });
     }
 }
 

@@ -1,8 +1,10 @@
 // The application's menu bar and the panels its View menu shows and hides.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QDockWidget>
 #include <QMenuBar>
+#include <QTimer>
 
 #include "console/SessionTap.h"
 #include "console/ViewController.h"
@@ -64,20 +66,21 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
 
     QMenu* view = bar->addMenu("&View");
     view->setObjectName("viewMenu");
-    // The panels: the log small below the console and open at first, traffic beside it and the
-    // plots on the right, both closed until asked for; each can be moved, floated or tabbed.
+    // The panels, each usable with all of them open at 1280x800: the plots below the wheel across
+    // half the window, the log and the traffic tabbed beside them. The log is open at first, the
+    // others closed until asked for; each can be moved, floated or tabbed.
     auto* log = new LogPanel(window_.get());
     auto* traffic = new TrafficPanel(sessionTap_->traffic(), window_.get());
     auto* plots = new PlotPanel(series_, window_.get());
     traffic_ = traffic;
     plots_ = plots;
-    window_->addDockWidget(Qt::BottomDockWidgetArea, log);
-    window_->addDockWidget(Qt::BottomDockWidgetArea, traffic);
-    window_->addDockWidget(Qt::RightDockWidgetArea, plots);
-    window_->splitDockWidget(log, traffic, Qt::Horizontal);
+    window_->addDockWidget(Qt::BottomDockWidgetArea, plots);
+    window_->splitDockWidget(plots, log, Qt::Horizontal);
+    window_->tabifyDockWidget(log, traffic);
+    window_->resizeDocks({plots, log}, {1, 1}, Qt::Horizontal);
+    window_->resizeDocks({log}, {140}, Qt::Vertical);
     traffic->hide();
     plots->hide();
-    window_->resizeDocks({log}, {140}, Qt::Vertical);
     // Exports what the Plots panel shows, opening the panel first when it is closed.
     QObject::connect(exportPlots, &QAction::triggered, plots, [plots] {
         plots->show();
@@ -92,7 +95,39 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
         toggle->setText("&" + panel->windowTitle());  // the panel's initial: Log, Traffic, Plots
         toggle->setShortcut(shortcut);
         view->addAction(toggle);
+        // A panel asked for comes to the front of its tabs.
+        QObject::connect(toggle, &QAction::triggered, panel, [panel](bool shown) {
+            if (shown) panel->raise();
+        });
+        window_->watchPanel(panel);
     }
+    // Across the top or the bottom the plots are kept wide enough for their controls to take two
+    // or three lines: at their narrowest they would take one line each, and the panel as tall.
+    const auto keepPlotsWide = [this, plots] {
+        const Qt::DockWidgetArea area = window_->dockWidgetArea(plots);
+        const bool across = !plots->isFloating() && (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea);
+        int controls = 0;
+        for (auto* control : plots->widget()->findChildren<QAbstractButton*>()) controls += control->sizeHint().width();
+        plots->widget()->setMinimumWidth(across ? controls / 2 : 0);
+    };
+    keepPlotsWide();
+    QObject::connect(plots, &QDockWidget::dockLocationChanged, plots, keepPlotsWide);
+    QObject::connect(plots, &QDockWidget::topLevelChanged, plots, keepPlotsWide);
+    // The plots opened beside the log or the traffic take half the width they share.
+    QObject::connect(plots->toggleViewAction(), &QAction::triggered, plots, [this, plots, log, traffic](bool shown) {
+        if (!shown) return;
+        QTimer::singleShot(0, plots, [this, plots, log, traffic] {
+            for (QDockWidget* beside : {static_cast<QDockWidget*>(traffic), static_cast<QDockWidget*>(log)}) {
+                if (beside->isVisible() && !beside->isFloating() && !plots->isFloating() &&
+                    window_->dockWidgetArea(beside) == Qt::BottomDockWidgetArea &&
+                    window_->dockWidgetArea(plots) == Qt::BottomDockWidgetArea &&
+                    !window_->tabifiedDockWidgets(plots).contains(beside)) {
+                    window_->resizeDocks({plots, beside}, {1, 1}, Qt::Horizontal);
+                    break;
+                }
+            }
+        });
+    });
     view->addSeparator();
     QAction* settings = view->addAction("&Settings…");
     // QKeySequence::Preferences is Ctrl+, on macOS only and empty elsewhere: set it explicitly.

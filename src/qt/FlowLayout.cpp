@@ -30,7 +30,10 @@ QSize FlowLayout::minimumSize() const {
     }
     const QMargins margins = contentsMargins();
     const int width = widest + margins.left() + margins.right();
-    return {width, heightForWidth(width)};
+    // As tall as the lines are at the width the layout was given last (before it was given any,
+    // at its widget's minimum width): a wide panel is not kept as tall as a narrow one would be.
+    const int given = laidOutWidth_ > 0 ? laidOutWidth_ : parentWidget() ? parentWidget()->minimumWidth() : 0;
+    return {width, heightForWidth(std::max(width, given))};
 }
 
 QSize FlowLayout::sizeHint() const {
@@ -51,6 +54,11 @@ QSize FlowLayout::sizeHint() const {
 void FlowLayout::setGeometry(const QRect& rect) {
     QLayout::setGeometry(rect);
     arrange(rect, true);
+    if (rect.width() != laidOutWidth_) {
+        // Another width, another minimum height: the layouts above take it in on their next pass.
+        laidOutWidth_ = rect.width();
+        update();
+    }
 }
 
 int FlowLayout::arrange(const QRect& rect, bool place) const {

@@ -8,9 +8,11 @@ namespace orvane {
 // Lays its items out left to right and starts a new line where the next one would not fit, so a
 // row of controls stays whole in a narrow panel instead of widening it.
 //
-// Its minimum size is that of the narrowest arrangement (one item a line): a panel that holds
-// it never gets too short for its controls, and is only as narrow as its widest control. Given
-// more width, the lines fill up and the height they take (heightForWidth) shrinks.
+// Its minimum width is that of its widest item, and its minimum height that of the lines at the
+// width it was laid out at last (before that, at its widget's minimum width): a panel that holds it never gets
+// too short for its controls, is only as narrow as its widest control, and a wide one is not
+// kept as tall as a narrow one. Given more width, the lines fill up and the height they take
+// (heightForWidth) shrinks.
 class FlowLayout : public QLayout {
 public:
     explicit FlowLayout(QWidget* parent = nullptr, int spacing = 6);
@@ -33,6 +35,7 @@ private:
     int arrange(const QRect& rect, bool place) const;
 
     QList<QLayoutItem*> items_;
+    int laidOutWidth_ = 0;
 };
 
 }  // namespace orvane

@@ -93,6 +93,7 @@ qreal exportScale(QSize size) { return std::max(1.0, size.height() / kExportLayo
 
 TimePlot::TimePlot(double windowSeconds, QWidget* parent) : QWidget(parent), window_(windowSeconds) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(QStringLiteral("Plot"));
 }
 
 void TimePlot::setAxis(Side side, const QString& title, double limit) {
@@ -294,8 +295,10 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     plotArea_->setObjectName(QStringLiteral("plotArea"));
     anglePlot_ = new TimePlot(window, plotArea_);
     anglePlot_->setObjectName(QStringLiteral("anglePlot"));
+    anglePlot_->setAccessibleDescription(QStringLiteral("Steering wheel angle over the last 30 s"));
     torquePlot_ = new TimePlot(window, plotArea_);
     torquePlot_->setObjectName(QStringLiteral("torquePlot"));
+    torquePlot_->setAccessibleDescription(QStringLiteral("Torques and requests over the last 30 s"));
     // The angle above; the torques left and the requests right below.
     axes_[std::size_t(PlotAxis::angle)] = {anglePlot_, TimePlot::left, QStringLiteral("Angle (°)")};
     axes_[std::size_t(PlotAxis::torque)] = {torquePlot_, TimePlot::left, QStringLiteral("Torque (Nm)")};

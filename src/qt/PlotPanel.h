@@ -57,7 +57,7 @@ public:
     // `painter` at its origin, whatever the widget's own size: an export of a chosen size.
     void paintAt(QPainter& painter, QSize size);
 
-    QSize sizeHint() const override { return {480, 180}; }
+    QSize sizeHint() const override { return {600, 180}; }
     QSize minimumSizeHint() const override { return {200, 100}; }
 
 protected:

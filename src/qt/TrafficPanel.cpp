@@ -239,6 +239,7 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     model_ = new TrafficTableModel(log_, this);
     view_ = new TrafficTableView([this] { copySelection(); }, content);
     view_->setObjectName(QStringLiteral("trafficView"));
+    view_->setAccessibleName(QStringLiteral("Traffic"));
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -30,6 +30,7 @@
 #include "device/TrafficLog.h"
 #include "inspector/InspectorManager.h"
 #include "qt/ElidedLabel.h"
+#include "qt/ManeuverRunControl.h"
 #include "qt/PlotPanel.h"
 #include "support/Csv.h"
 #include "support/PtyPeer.h"
@@ -712,7 +713,14 @@ std::vector<std::string> tabRound(AppHarness& h) {
     // Every control usable: a chosen device enables Connect, the firmware row's button is enabled.
     h.console().setSelectedDevice((h.devices.path() / "ttyACM0").string());
     h.console().inspectorManager().device().version->setActionEnabled(true);
-    for (auto* panel : h.app->window().findChildren<QDockWidget*>()) panel->show();
+    // The panels of the View menu shown, the log and the traffic side by side (not tabbed).
+    auto* log = h.find<QDockWidget>("logPanel");
+    auto* traffic = h.find<QDockWidget>("trafficPanel");
+    h.app->window().addDockWidget(Qt::BottomDockWidgetArea, traffic);
+    h.app->window().splitDockWidget(log, traffic, Qt::Horizontal);
+    for (auto* panel : h.app->window().findChildren<QDockWidget*>()) {
+        if (panel != h.app->maneuverRun().panel()) panel->show();
+    }
     // Rows in the traffic table, which must not keep Tab among its cells.
     h.app->sessionTap()->traffic()->push(TrafficDirection::sent, controlRequest(0, 0));
     h.app->sessionTap()->traffic()->push(TrafficDirection::received, DeviceReport{"STEERING", {{"angle", "1"}}});
@@ -782,6 +790,76 @@ TEST_F(MainWindow, TabRunsThroughTheWindowInOneOrderThatARestoredLayoutKeeps) {
     AppHarness next;
     ASSERT_EQ(next.app->window().dockWidgetArea(next.find<QDockWidget>("plotPanel")), Qt::LeftDockWidgetArea);
     EXPECT_EQ(tabRound(next), expected) << "after a restart with the kept layout";
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+using testing::AppHarness;
+using testing::waitFor;
+
+bool insideScreen(const QMainWindow& window) {
+    return window.screen()->availableGeometry().contains(window.frameGeometry());
+}
+
+// Restored larger than the screen and reaching past it, or with the panels stacked in one column
+// whose minimum heights together exceed the screen: the window stays inside the screen's
+// available area, the panels tabbed, and a panel shown later does not push it out.
+TEST_F(MainWindow, KeepsItsFrameInsideTheScreenWhateverItsGeometryAndPanels) {
+    for (const bool stacked : {false, true}) {
+        SCOPED_TRACE(stacked ? "panels in one column" : "a geometry larger than the screen");
+        QSettings().clear();
+        {
+            AppHarness h;
+            QMainWindow& window = h.app->window();
+            if (stacked) {
+                for (auto* panel : window.findChildren<QDockWidget*>()) {
+                    window.addDockWidget(Qt::BottomDockWidgetArea, panel, Qt::Vertical);
+                    panel->show();
+                }
+            } else {
+                window.setGeometry(900, 500, 1600, 1000);
+            }
+            h.app->saveLayout();
+        }
+        AppHarness next;
+        QMainWindow& window = next.app->window();
+        EXPECT_TRUE(waitFor([&] { return insideScreen(window); }))
+            << window.frameGeometry().x() << "," << window.frameGeometry().y() << " " << window.frameGeometry().width()
+            << "x" << window.frameGeometry().height();
+        next.app->maneuverRun().panel()->show();
+        EXPECT_TRUE(waitFor([&] { return insideScreen(window) && window.minimumSize() == window.minimumSizeHint(); }))
+            << window.frameGeometry().height() << " high, needing " << window.minimumSizeHint().height();
+    }
+}
+
+// With every panel open at 1280x800 each is usable: the plots at least 500 px wide, the traffic
+// table ten rows high or so, the wheel and the inspector whole.
+TEST_F(MainWindow, WithEveryPanelOpenAt1280By800EachPanelIsUsable) {
+    AppHarness h;
+    QMainWindow& window = h.app->window();
+    for (auto* panel : window.findChildren<QDockWidget*>()) {
+        if (panel != h.app->maneuverRun().panel()) panel->toggleViewAction()->trigger();
+    }
+    window.resize(1280, 800);
+    QWidget* plot = nullptr;
+    QWidget* traffic = nullptr;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        if (widget->accessibleName() == "Plot" && !plot) plot = widget;
+        if (widget->accessibleName() == "Traffic") traffic = widget;
+    }
+    ASSERT_TRUE(plot && traffic);
+    QWidget* central = window.centralWidget();
+    EXPECT_TRUE(waitFor([&] {
+        return plot->isVisible() && traffic->isVisible() && plot->width() >= 500 && traffic->height() >= 170 &&
+               central->width() >= central->minimumSizeHint().width() &&
+               central->height() >= central->minimumSizeHint().height() && insideScreen(window);
+    })) << "plot "
+        << plot->width() << " wide, traffic " << traffic->height() << " high, wheel and inspector " << central->width()
+        << "x" << central->height();
 }
 
 }  // namespace

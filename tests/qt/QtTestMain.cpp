@@ -2,11 +2,13 @@
 // also the default here, so the test binary can be run by hand and listed at build time).
 
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,18 @@
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The offscreen screen is a 1280x800 one (a common laptop's), which the window fits itself to.
+    QTemporaryDir screenFolder;
+    if (!screenFolder.isValid()) return 2;
+    if (std::string_view(std::getenv("QT_QPA_PLATFORM")) == "offscreen") {
+        QFile screens(screenFolder.filePath("screens.json"));
+        if (!screens.open(QIODevice::WriteOnly) ||
+            screens.write(R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1280, "height": 800,
+                                          "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})") < 0)
+            return 2;
+        screens.close();
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens.fileName()).toLocal8Bit().constData(), 1);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName("Orvane Console");
