@@ -16,7 +16,7 @@
 namespace orvane {
 namespace {
 
-// Reads a key file of at most kMaximumMinisignFileBytes, or says in `problem` why not. The open
+// Reads at most one byte more of a key file than the parser takes, or says in `problem` why not. The open
 // does not block, so a FIFO waits for no writer; only a regular file is read at all.
 std::optional<std::string> readKeyFile(const std::filesystem::path& path, std::string& problem) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -37,7 +37,8 @@ std::optional<std::string> readKeyFile(const std::filesystem::path& path, std::s
         problem = "not a regular file";
         return std::nullopt;
     }
-    // The file may grow while it is read: one byte more than the limit is enough to tell.
+    // The file may grow while it is read: one byte more than the limit is enough for the parser to
+    // refuse it.
     std::string text(kMaximumMinisignFileBytes + 1, '\0');
     std::size_t length = 0;
     while (length < text.size()) {
@@ -49,10 +50,6 @@ std::optional<std::string> readKeyFile(const std::filesystem::path& path, std::s
         }
         if (got == 0) break;
         length += static_cast<std::size_t>(got);
-    }
-    if (length > kMaximumMinisignFileBytes) {
-        problem = "larger than 4 KiB, more than any public key file";
-        return std::nullopt;
     }
     text.resize(length);
     return text;
