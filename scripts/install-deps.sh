@@ -8,12 +8,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libsdl2-dev
-  libcurl4-openssl-dev libssl-dev
+  libcurl4-openssl-dev libssl-dev libsodium-dev
   nlohmann-json3-dev
   libcsv-dev
   libicu-dev
   libcpp-httplib-dev libcli11-dev
-  bossa-cli
+  bossa-cli minisign
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   librsvg2-bin help2man file lintian desktop-file-utils appstream
   python3 python3-serial
