@@ -2,12 +2,12 @@
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
-
-#include <algorithm>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QToolTip>
+#include <algorithm>
 
 #include "inspector/InspectorItem.h"
 #include "inspector/InspectorViewController.h"
@@ -61,6 +61,24 @@ protected:
         }
         return false;
     }
+};
+
+// A status lamp tells what its row's text tells: hovering it shows the text's tooltip (the
+// status, and its detail when there is one), which changes with the status.
+class LampToolTip : public QObject {
+public:
+    LampToolTip(QLabel* text, QObject* parent) : QObject(parent), text_(text) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text_->toolTip(),
+                           static_cast<QWidget*>(watched));
+        return true;
+    }
+
+private:
+    QLabel* text_;
 };
 
 // A title keeps to one line; a value (a status or an error can be long) takes a second one before
@@ -129,6 +147,7 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
         lamp->setObjectName("statusLamp");
         lamp->setFixedSize(13, 13);
         QLabel* label = makeCellLabel(cell, kValueLines);
+        lamp->installEventFilter(new LampToolTip(label, lamp));
         layout->addWidget(lamp, 0, Qt::AlignVCenter);
         layout->addWidget(label);
         return std::make_shared<QtTableCellView>(IndicatorTextValueCellIdentifier, cell,

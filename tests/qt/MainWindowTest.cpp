@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 #include <fstream>
@@ -149,9 +151,12 @@ TEST_F(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
 
     h.console().setVehicleStatus(StatusIndication::positive("Vehicle connnected"));
     ASSERT_TRUE(waitFor([&] { return text(outline.cellView(connection, "Value Column")) == "Vehicle connnected"; }));
-    EXPECT_EQ(
-        static_cast<QtImageView*>(outline.cellView(connection, "Value Column")->imageView())->widget()->imageName(),
-        "NSStatusAvailable");
+    QWidget* lamp = static_cast<QtImageView*>(outline.cellView(connection, "Value Column")->imageView())->widget();
+    EXPECT_EQ(static_cast<ImageCanvas*>(lamp)->imageName(), "NSStatusAvailable");
+    // Hovering the lamp tells what its row's text tells.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(3, 3), lamp->mapToGlobal(QPoint(3, 3)));
+    QCoreApplication::sendEvent(lamp, &hover);
+    EXPECT_EQ(QToolTip::text(), "Vehicle connnected");
 }
 
 TEST_F(MainWindow, AValueTooLongForItsColumnWrapsThenEndsInAnEllipsisAndNeverRunsUnderItsButton) {
