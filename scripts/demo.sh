@@ -58,9 +58,20 @@ echo "demo: simulated device on $pty, listed as $scratch/ttyACM0"
 
 # 2. The local firmware endpoint, announcing a newer version than the simulated device runs
 #    (orvane-sim reports 1.1.9.0 unless given --firmware-version), and serving an image that carries it.
+#    The description is signed with a key pair made here by minisign; the console trusts its
+#    public key (--trusted-key), as it trusts the keys installed in /etc/orvane-console/trusted-keys.d/.
 server="$build/tools/orvane-firmware-server"
+console_args=()
 if [ -x "$server" ]; then
-  "$server" --firmware-version "${ORVANE_DEMO_FIRMWARE_VERSION:-1.2.0.0}" >"$scratch/server.out" 2>"$scratch/server.err" &
+  signing=()
+  if minisign -G -W -p "$scratch/demo-key.pub" -s "$scratch/demo-key.sec" >/dev/null 2>&1; then
+    signing=(--sign-key "$scratch/demo-key.sec")
+    console_args+=(--trusted-key "$scratch/demo-key.pub")
+  else
+    echo "demo: minisign is not installed; the announced firmware is unsigned and will be refused" >&2
+  fi
+  "$server" --firmware-version "${ORVANE_DEMO_FIRMWARE_VERSION:-1.2.0.0}" "${signing[@]}" \
+    >"$scratch/server.out" 2>"$scratch/server.err" &
   pids+=($!)
   endpoint=$(first_line "$scratch/server.out" "${pids[-1]}" orvane-firmware-server) || { cat "$scratch/server.err" >&2; exit 1; }
   export ORVANE_FIRMWARE_ENDPOINT="$endpoint"
@@ -76,4 +87,4 @@ command -v bossac >/dev/null || echo "demo: bossac is not installed; the update 
 
 # 4. The console, scanning the scratch directory instead of /dev/.
 echo "demo: choose $scratch/ttyACM0 in the Device popup to connect"
-ORVANE_DEVICE_DIR="$scratch" "$build/src/qt/orvane-console"
+ORVANE_DEVICE_DIR="$scratch" "$build/src/qt/orvane-console" "${console_args[@]}"

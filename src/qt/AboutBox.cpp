@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <csv.h>
+#include <sodium.h>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,7 +18,7 @@
 
 namespace orvane {
 
-QString aboutText() {
+QString aboutText(const QStringList& trustedKeyIds) {
     SDL_version sdl{};
     SDL_GetVersion(&sdl);
     const curl_version_info_data* curl = curl_version_info(CURLVERSION_NOW);
@@ -39,6 +40,7 @@ QString aboutText() {
         {"nlohmann/json", dotted(NLOHMANN_JSON_VERSION_MAJOR, NLOHMANN_JSON_VERSION_MINOR, NLOHMANN_JSON_VERSION_PATCH),
          "MIT licence"},
         {"libcsv", dotted(CSV_MAJOR, CSV_MINOR, CSV_RELEASE), "LGPL 2.1 or later"},
+        {"libsodium", QString::fromLatin1(sodium_version_string()), "ISC licence"},
     };
     QString rows;
     for (const Library& library : libraries) {
@@ -52,14 +54,17 @@ QString aboutText() {
                "<p>Configurator and test console for the Orvane USB vehicle interface device.<br>"
                "Build %2, %3.</p>"
                "<table cellspacing=\"2\">%4</table>"
-               "<p>Firmware is written by <tt>bossac</tt> (BOSSA, BSD 3-clause), run as a separate program.</p>")
+               "<p>Firmware is written by <tt>bossac</tt> (BOSSA, BSD 3-clause), run as a separate program.</p>"
+               "<p>Firmware descriptions are trusted when signed by %5.</p>")
         .arg(QString::fromLatin1(ORVANE_VERSION), QString::fromLatin1(ORVANE_BUILD), QString::fromLatin1(__DATE__),
-             rows);
+             rows,
+             trustedKeyIds.isEmpty() ? QStringLiteral("no key (none is installed)")
+                                     : "the minisign key ID " + trustedKeyIds.join(", ").toHtmlEscaped());
 }
 
-void showAboutBox(QWidget* parent) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, "About Orvane Console", aboutText(), QMessageBox::Ok, parent,
-                                sheetWindowFlags());
+void showAboutBox(QWidget* parent, const QStringList& trustedKeyIds) {
+    auto* box = new QMessageBox(QMessageBox::NoIcon, "About Orvane Console", aboutText(trustedKeyIds), QMessageBox::Ok,
+                                parent, sheetWindowFlags());
     box->setObjectName("aboutBox");
     box->setTextFormat(Qt::RichText);  // our own text, with the libraries' names escaped
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -8,7 +9,8 @@ namespace orvane {
 
 // The About box's text: the console's version and build, and the version and licence of each
 // library it runs on.
-QString aboutText();
-void showAboutBox(QWidget* parent);
+// `trustedKeyIds`: the minisign key IDs firmware descriptions are trusted from.
+QString aboutText(const QStringList& trustedKeyIds = {});
+void showAboutBox(QWidget* parent, const QStringList& trustedKeyIds = {});
 
 }  // namespace orvane

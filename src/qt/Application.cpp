@@ -6,10 +6,12 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
 
 #include "console/ManeuverControl.h"
@@ -42,8 +44,16 @@
 #include "update/BossacManager.h"
 #include "update/FirmwareEndpoint.h"
 #include "update/HalvernServerUpdateProvider.h"
+#include "update/TrustedKeys.h"
 
 namespace orvane {
+
+namespace {
+
+// The keys the package installs.
+const std::filesystem::path kSystemTrustedKeys = "/etc/orvane-console/trusted-keys.d";
+
+}  // namespace
 
 namespace {
 
@@ -123,6 +133,9 @@ Application::Application(Options options) {
     configuration.updateProvider = options.updateProvider
                                        ? options.updateProvider
                                        : std::make_shared<HalvernServerUpdateProvider>(firmwareInformationEndpoint());
+    updateProvider_ = configuration.updateProvider;
+    trustedKeyFiles_ = options.trustedKeyFiles;
+    applyTrustPolicy();
     configuration.bossac = options.bossac ? options.bossac : std::make_shared<BossacManager>();
     configuration.devicesPopup = devices;
     configuration.gamepadsPopup = gamepads;
@@ -277,8 +290,23 @@ void Application::saveLayout() const {
     if (const auto& last = console_->lastConnectedDevice()) saveLastDevice(last);
 }
 
+void Application::applyTrustPolicy() {
+    auto* provider = dynamic_cast<HalvernServerUpdateProvider*>(updateProvider_.get());
+    if (!provider) return;
+    const QString userKeys =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/orvane-console/trusted-keys.d";
+    std::vector<std::filesystem::path> files(trustedKeyFiles_.begin(), trustedKeyFiles_.end());
+    const TrustedKeys trusted = loadTrustedKeys({kSystemTrustedKeys, userKeys.toStdString()}, files);
+    trustedKeyIds_.clear();
+    for (const auto& key : trusted.keys) trustedKeyIds_ << QString::fromStdString(key.keyIdText());
+    const bool allowUnsigned = loadAllowUnsignedFirmware();
+    provider->setTrustPolicy({trusted.keys, allowUnsigned});
+    if (allowUnsigned) logWarning(kUpdateLog, "Firmware not signed by a trusted key is allowed (Settings)");
+}
+
 void Application::showSettings() {
-    auto* dialog = new SettingsDialog(console_->gamepadSettings(), loadReconnectLastDevice(), window_.get());
+    auto* dialog = new SettingsDialog(console_->gamepadSettings(), loadReconnectLastDevice(), window_.get(),
+                                      loadAllowUnsignedFirmware());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QDialog::accepted, dialog, [this, dialog] {
         const GamepadSettings chosen = dialog->gamepadSettings();
@@ -286,6 +314,8 @@ void Application::showSettings() {
         saveGamepadSettings(chosen);
         saveReconnectLastDevice(dialog->reconnectLastDevice());
         console_->setReconnectDevice(dialog->reconnectLastDevice() ? loadLastDevice() : std::nullopt);
+        saveAllowUnsignedFirmware(dialog->allowUnsignedFirmware());
+        applyTrustPolicy();
     });
     openOverWindow(*dialog, window_.get());
 }

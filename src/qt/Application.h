@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Gamepad.h"
 
@@ -48,7 +49,8 @@ public:
         std::shared_ptr<GamepadSource> gamepadSource;
         std::shared_ptr<DeviceUpdateProvider> updateProvider;  // none: the built-in firmware endpoint's
         std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
-        std::optional<QStringList> panels;  // the panels to show ("log", "traffic", "plots"); none: those kept
+        std::optional<QStringList> panels;         // the panels to show ("log", "traffic", "plots"); none: those kept
+        std::vector<std::string> trustedKeyFiles;  // minisign public keys besides the key folders
     };
 
     explicit Application(Options options);
@@ -99,6 +101,12 @@ public:
     QtPopupButton& gamepadsPopupButton() const;
 
 private:
+    // Reads the trusted keys and the unsigned-firmware setting into the update provider.
+    void applyTrustPolicy();
+
+    std::vector<std::string> trustedKeyFiles_;
+    QStringList trustedKeyIds_;  // shown in About
+    std::shared_ptr<DeviceUpdateProvider> updateProvider_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<QSocketNotifier> mainQueueNotifier_;
     std::shared_ptr<QtViewHost> host_;

@@ -157,7 +157,7 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
 
     QMenu* help = bar->addMenu("&Help");
     QAction* about = help->addAction("&About Orvane Console");
-    QObject::connect(about, &QAction::triggered, window_.get(), [this] { showAboutBox(window_.get()); });
+    QObject::connect(about, &QAction::triggered, window_.get(), [this] { showAboutBox(window_.get(), trustedKeyIds_); });
 }
 
 }  // namespace orvane

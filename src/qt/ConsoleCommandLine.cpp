@@ -70,7 +70,12 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
                                     "plots, or none; without it the panels of the last run are shown (environment: "
                                     "ORVANE_PANELS).",
                                     "LIST");
-    parser.addOptions({help, version, deviceDirectory, firmwareEndpoint, connect, panels});
+    const QCommandLineOption trustedKey(
+        "trusted-key",
+        "Trust firmware descriptions signed with the minisign public key in FILE, besides the keys in "
+        "/etc/orvane-console/trusted-keys.d/ and $XDG_CONFIG_HOME/orvane-console/trusted-keys.d/ (repeatable).",
+        "FILE");
+    parser.addOptions({help, version, deviceDirectory, firmwareEndpoint, connect, panels, trustedKey});
     parser.addPositionalArgument("RECORDING", "A recording to open at start.", "[RECORDING]");
 
     // Qt's own options, which QApplication takes out of argv after this parse.
@@ -151,6 +156,10 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
         const QString recording = parser.positionalArguments().constFirst();
         if (recording.isEmpty()) return failure("the recording's name is empty.");
         result.recording = recording.toStdString();
+    }
+    for (const QString& file : parser.values(trustedKey)) {
+        if (file.isEmpty()) return failure("--trusted-key names no file.");
+        result.trustedKeys.push_back(file.toStdString());
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -27,6 +28,7 @@ struct ConsoleCommandLine {
     std::optional<QStringList> panels;         // the panels to show at start ("log", "traffic", "plots"); empty:
                                                // none; absent: the ones kept from the last run
     std::optional<std::string> recording;      // a recording to open at start, in place of the live console
+    std::vector<std::string> trustedKeys;      // --trusted-key FILEs, beside the key folders
 };
 
 // The program's own arguments (the first is the program's name), with the environment for the

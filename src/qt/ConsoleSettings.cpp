@@ -47,6 +47,10 @@ bool loadReconnectLastDevice() { return QSettings().value("device/reconnectLast"
 
 void saveReconnectLastDevice(bool reconnect) { QSettings().setValue("device/reconnectLast", reconnect); }
 
+bool loadAllowUnsignedFirmware() { return QSettings().value("update/allowUnsigned", false).toBool(); }
+
+void saveAllowUnsignedFirmware(bool allow) { QSettings().setValue("update/allowUnsigned", allow); }
+
 void saveWindowLayout(const QMainWindow& window) {
     QSettings settings;
     settings.setValue("window/geometry", window.saveGeometry());

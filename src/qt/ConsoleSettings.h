@@ -20,6 +20,9 @@ std::optional<std::string> loadLastDevice();
 void saveLastDevice(const std::optional<std::string>& path);
 bool loadReconnectLastDevice();
 void saveReconnectLastDevice(bool reconnect);
+// Whether firmware not signed by a trusted key may be written (a lab's own builds); off unless set.
+bool loadAllowUnsignedFirmware();
+void saveAllowUnsignedFirmware(bool allow);
 
 // The main window's geometry and the places and visibility of its panels.
 void saveWindowLayout(const QMainWindow& window);

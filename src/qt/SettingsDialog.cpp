@@ -12,7 +12,8 @@
 
 namespace orvane {
 
-SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent)
+SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent,
+                               bool allowUnsignedFirmware)
     : QDialog(parent, sheetWindowFlags()) {
     setObjectName("settingsDialog");
     setWindowTitle("Settings");
@@ -52,6 +53,15 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
     reconnect_->setChecked(reconnectLastDevice);
     layout->addWidget(reconnect_);
 
+    auto* firmwareHeading = new QLabel("Firmware", this);
+    firmwareHeading->setFont(scaledFont(firmwareHeading->font(), 1.0, QFont::DemiBold));
+    layout->addWidget(firmwareHeading);
+    allowUnsigned_ = new QCheckBox("Allow firmware not signed by a trusted key", this);
+    allowUnsigned_->setObjectName("allowUnsignedFirmware");
+    allowUnsigned_->setToolTip("For a lab's own builds: the update dialog then says \"Not signed\" in red.");
+    allowUnsigned_->setChecked(allowUnsignedFirmware);
+    layout->addWidget(allowUnsigned_);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -59,6 +69,8 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
 }
 
 bool SettingsDialog::reconnectLastDevice() const { return reconnect_->isChecked(); }
+
+bool SettingsDialog::allowUnsignedFirmware() const { return allowUnsigned_->isChecked(); }
 
 GamepadSettings SettingsDialog::gamepadSettings() const {
     GamepadSettings settings;

@@ -14,9 +14,11 @@ namespace orvane {
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent = nullptr);
+    SettingsDialog(const GamepadSettings& settings, bool reconnectLastDevice, QWidget* parent = nullptr,
+                   bool allowUnsignedFirmware = false);
     GamepadSettings gamepadSettings() const;
     bool reconnectLastDevice() const;
+    bool allowUnsignedFirmware() const;
 
 private:
     QDoubleSpinBox* deadZone_;
@@ -24,6 +26,7 @@ private:
     QCheckBox* invertLongitudinal_;
     QCheckBox* holdToEnable_;
     QCheckBox* reconnect_;
+    QCheckBox* allowUnsigned_;
 };
 
 }  // namespace orvane

@@ -49,6 +49,9 @@ QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) 
     date->setObjectName("releaseDateTextField");
     facts->addRow(makeCaption("Version", dialog), version);
     facts->addRow(makeCaption("Released", dialog), date);
+    auto* signature = new QLabel(dialog);
+    signature->setObjectName("signatureTextField");
+    facts->addRow(makeCaption("Signature", dialog), signature);
     content->addLayout(facts);
 
     content->addWidget(makeCaption("Release Notes", dialog));
@@ -81,6 +84,7 @@ QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) 
     controller.versionTextField = std::make_shared<QtTextField>(version);
     controller.releaseDateTextField = std::make_shared<QtTextField>(date);
     controller.releaseNotesTextField = std::make_shared<QtTextField>(notes);
+    controller.signatureTextField = std::make_shared<QtTextField>(signature);
     return dialog;
 }
 

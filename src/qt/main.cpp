@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     options.gamepadSource = gamepads;
     options.updateProvider = std::make_shared<orvane::HalvernServerUpdateProvider>(commandLine.firmwareEndpoint);
     options.panels = commandLine.panels;
+    options.trustedKeyFiles = commandLine.trustedKeys;
 
     orvane::Application console(options);
     terminationSignals.setHandler([&console](int number) { console.endOnSignal(number); });

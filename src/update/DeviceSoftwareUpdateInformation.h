@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,14 @@ struct DeviceSoftwareUpdateInformation {
     // SHA-256 of the image as 64 lower-case hexadecimal digits, when the document gives one;
     // the download then refuses an image that does not match.
     std::optional<std::string> sha256;
+    // The image's length in bytes ("size"), when given: the download reads no further and refuses
+    // an image of another length.
+    std::optional<std::uint64_t> size;
+    // When the announcement stops being valid ("expires", an internet date-time), when given.
+    std::optional<std::chrono::system_clock::time_point> expires;
+    // The key ID of the trusted key that signed the document; none when it was let through
+    // unsigned (only where firmware not signed by a trusted key is allowed).
+    std::optional<std::string> signedBy;
 };
 
 }  // namespace orvane

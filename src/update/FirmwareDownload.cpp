@@ -166,13 +166,24 @@ std::string sha256Hex(std::string_view bytes) {
 
 FirmwareDownloadResult downloadFirmware(const DeviceSoftwareUpdateInformation& information,
                                         const FirmwareDownloadOptions& options) {
-    ResourceResult body = fetchWholeResource(information.downloadURL, options.transfer);
+    // An image of an announced length is read no further than that length.
+    TransferOptions transfer = options.transfer;
+    if (information.size && *information.size < transfer.maximumSize) {
+        transfer.maximumSize = static_cast<std::size_t>(*information.size);
+    }
+    ResourceResult body = fetchWholeResource(information.downloadURL, transfer);
     if (auto* error = std::get_if<ErrorRef>(&body)) {
         return *error;
     }
     const std::string& image = std::get<std::string>(body);
 
     // The image is checked before it is written, so a damaged one never becomes firmware.bin.
+    if (information.size && image.size() != *information.size) {
+        return std::make_shared<PlatformError>("orvane.FirmwareDownload", 0,
+                                               "The image is " + std::to_string(image.size()) +
+                                                   " bytes long, not the announced " +
+                                                   std::to_string(*information.size));
+    }
     if (information.sha256) {
         std::string actual = sha256Hex(image);
         if (actual != *information.sha256) {

@@ -110,8 +110,20 @@ UpdateInformationResult parseFirmwareInformationDocument(std::string_view body, 
         }
     }
 
-    return DeviceSoftwareUpdateInformation{Version(*version), std::move(*releaseNotes), *releaseDate,
-                                           std::move(*downloadURL), std::move(sha256)};
+    DeviceSoftwareUpdateInformation information{Version(*version), std::move(*releaseNotes), *releaseDate,
+                                                std::move(*downloadURL), std::move(sha256)};
+    // The image's length and the announcement's end, each optional; present but malformed makes
+    // the document unusable, as the checksum does.
+    if (const auto found = document.find("size"); found != document.end()) {
+        if (!found->is_number_unsigned() || found->get<std::uint64_t>() == 0) return missingValue();
+        information.size = found->get<std::uint64_t>();
+    }
+    if (document.contains("expires")) {
+        const auto expiresText = text("expires");
+        information.expires = expiresText ? parseInternetDateTime(*expiresText) : std::nullopt;
+        if (!information.expires) return missingValue();
+    }
+    return information;
 }
 
 }  // namespace orvane

@@ -1,42 +1,73 @@
 #include "update/HalvernServerUpdateProvider.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
 #include "update/FirmwareInformationDocument.h"
+#include "update/TransferError.h"
 
 namespace orvane {
 
-HalvernServerUpdateProvider::HalvernServerUpdateProvider(std::string infoURL, TransferOptions options)
-    : infoURL_(std::move(infoURL)), options_(options) {}
+HalvernServerUpdateProvider::HalvernServerUpdateProvider(std::string infoURL, TransferOptions options,
+                                                         FirmwareTrustPolicy trust)
+    : infoURL_(std::move(infoURL)), options_(options), trust_(std::move(trust)) {}
 
 UpdateInformationResult HalvernServerUpdateProvider::fetchNow(const std::string& infoURL,
-                                                              const TransferOptions& options) {
-    ResourceResult body = fetchWholeResource(infoURL, options);
+                                                              const TransferOptions& options,
+                                                              const FirmwareTrustPolicy& trust) {
+    TransferOptions limited = options;
+    limited.maximumSize = std::min(options.maximumSize, kMaximumDescriptionBytes);
+    ResourceResult body = fetchWholeResource(infoURL, limited);
     if (auto* error = std::get_if<ErrorRef>(&body)) {
         return *error;
     }
-    return parseFirmwareInformationDocument(std::get<std::string>(body), infoURL);
+    const std::string& document = std::get<std::string>(body);
+    UpdateInformationResult parsed = parseFirmwareInformationDocument(document, infoURL);
+    if (std::holds_alternative<ErrorRef>(parsed)) return parsed;
+
+    // The signature beside it: a server without one answers 404; anything else that fails is a
+    // failed check, not an unsigned description.
+    limited.maximumSize = kMaximumMinisignFileBytes;
+    std::optional<std::string> signature;
+    ResourceResult signatureBody = fetchWholeResource(infoURL + ".minisig", limited);
+    if (auto* error = std::get_if<ErrorRef>(&signatureBody)) {
+        const auto* transfer = dynamic_cast<const TransferError*>(error->get());
+        const bool absent = transfer && transfer->reason() == TransferError::Reason::httpStatus &&
+                            (transfer->code() == 404 || transfer->code() == 410);
+        if (!absent) {
+            if (transfer && transfer->reason() == TransferError::Reason::tooLarge) {
+                return std::make_shared<FirmwareRefusedError>("its signature is larger than " +
+                                                              std::to_string(kMaximumMinisignFileBytes) + " bytes");
+            }
+            return *error;
+        }
+    } else {
+        signature = std::get<std::string>(signatureBody);
+    }
+    return checkFirmwareTrust(std::get<DeviceSoftwareUpdateInformation>(std::move(parsed)), document, signature, trust,
+                              std::chrono::system_clock::now());
 }
 
 void HalvernServerUpdateProvider::fetchUpdateInformation(std::function<void(UpdateInformationResult)> completion) {
     // The task copies what it needs, so it does not depend on the provider living on.
-    dispatchGlobal([infoURL = infoURL_, options = options_, completion = std::move(completion)]() mutable {
-        auto result = std::make_shared<UpdateInformationResult>(ErrorRef{});
-        try {
-            *result = fetchNow(infoURL, options);
-        } catch (const std::exception& error) {
-            *result = std::make_shared<PlatformError>("orvane.UpdateProvider", 0,
-                                                      std::string("Checking for updates failed: ") + error.what());
-        }
-        dispatchMain([completion = std::move(completion), result] {
-            if (completion) {
-                completion(std::move(*result));
+    dispatchGlobal(
+        [infoURL = infoURL_, options = options_, trust = trust_, completion = std::move(completion)]() mutable {
+            auto result = std::make_shared<UpdateInformationResult>(ErrorRef{});
+            try {
+                *result = fetchNow(infoURL, options, trust);
+            } catch (const std::exception& error) {
+                *result = std::make_shared<PlatformError>("orvane.UpdateProvider", 0,
+                                                          std::string("Checking for updates failed: ") + error.what());
             }
+            dispatchMain([completion = std::move(completion), result] {
+                if (completion) {
+                    completion(std::move(*result));
+                }
+            });
         });
-    });
 }
 
 }  // namespace orvane

@@ -126,7 +126,8 @@ std::string_view keyLine(std::string_view text, std::string_view what) {
 }
 
 // A trusted comment is one line of text: well-formed UTF-8 without control characters (C0, DEL
-// and C1), so that it can be shown as it is.
+// and C1), so that it can be shown as it is. A tab is text: minisign separates the fields of its
+// default comment ("timestamp:… file:… hashed") with tabs.
 void checkTrustedComment(std::string_view comment) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(comment.data());
     const auto length = static_cast<std::int32_t>(std::min(comment.size(), kMaximumMinisignFileBytes + 1));
@@ -138,7 +139,7 @@ void checkTrustedComment(std::string_view comment) {
         UChar32 c;
         U8_NEXT(data, index, length, c);
         if (c < 0) throw MinisignError("the trusted comment is not valid UTF-8");
-        if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) throw MinisignError("the trusted comment has control characters");
+        if ((c < 0x20 && c != '\t') || (c >= 0x7f && c <= 0x9f)) throw MinisignError("the trusted comment has control characters");
     }
 }
 

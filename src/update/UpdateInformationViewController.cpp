@@ -31,6 +31,11 @@ void UpdateInformationViewController::setUpdateInformation(std::optional<DeviceS
     if (versionTextField) versionTextField->setStringValue(updateInformation_->version.description());
     if (releaseDateTextField) releaseDateTextField->setStringValue(releaseDateText(updateInformation_->releaseDate));
     if (releaseNotesTextField) releaseNotesTextField->setStringValue(updateInformation_->releaseNotes);
+    if (signatureTextField) {
+        const auto& key = updateInformation_->signedBy;
+        signatureTextField->setStringValue(key ? "Signed by key ID " + *key : "Not signed");
+        signatureTextField->setTextColor(key ? Color::label : Color::systemRed);
+    }
 }
 
 void UpdateInformationViewController::didSelectUpdate(Object*) {

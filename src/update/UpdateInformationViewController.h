@@ -22,6 +22,8 @@ public:
     std::shared_ptr<TextField> versionTextField;
     std::shared_ptr<TextField> releaseDateTextField;   // shows the date in the dialog's date style
     std::shared_ptr<TextField> releaseNotesTextField;  // multi-line
+    // "Signed by key ID …", or "Not signed" in red for firmware let through unsigned.
+    std::shared_ptr<TextField> signatureTextField;
     std::function<void(UpdateSoftwareInformationViewResult)> resultHandler;
 
     const std::optional<DeviceSoftwareUpdateInformation>& updateInformation() const { return updateInformation_; }

@@ -12,6 +12,7 @@
 #include "platform/MainQueue.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareDownload.h"
+#include "update/FirmwareTrust.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane {
@@ -94,8 +95,15 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
     if (!host) return;
     host->setModalProgressStatusText(std::nullopt);
     if (const auto* error = std::get_if<ErrorRef>(&result)) {
-        logWarning(kUpdateLog, "The check for an update failed: " + (*error ? (*error)->localizedDescription() : ""));
         installing_ = false;
+        // A refusal is no failure to check: what was announced must not be written, and why.
+        if (const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(error->get())) {
+            host->presentErrorModalForWindow(std::make_shared<InformativeError>(
+                "The announced firmware was refused.", "Nothing was written to the device: " + refusal->reason() + ".",
+                nullptr));
+            return;
+        }
+        logWarning(kUpdateLog, "The check for an update failed: " + (*error ? (*error)->localizedDescription() : ""));
         host->presentErrorModalForWindow(std::make_shared<InformativeError>(
             "Unable to check for updates.", "Check your internet connection and try again.", *error));
         return;

@@ -79,7 +79,8 @@ protected:
         auto bossac = std::make_shared<BossacManager>();
         h = std::make_unique<ConsoleHarness>(ViewController::Configuration{
             .deviceDirectory = devices.path().string(),
-            .updateProvider = std::make_shared<HalvernServerUpdateProvider>(server.url("/latest.json")),
+            .updateProvider = std::make_shared<HalvernServerUpdateProvider>(
+                server.url("/latest.json"), TransferOptions{}, FirmwareTrustPolicy{.keys = {}, .allowUnsigned = true}),
             .bossac = bossac});
         h->loadWithoutTimers();
         if (connecting) connect();

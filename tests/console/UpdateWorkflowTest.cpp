@@ -64,11 +64,12 @@ struct UpdateWorkflow : ::testing::Test {
         auto bossac = std::make_shared<BossacManager>();
         bossac->setToolPath(tool);
         bossac->setBootloaderKickDelays(1ms, 1ms);
-        h = std::make_unique<ConsoleHarness>(ViewController::Configuration{
-            .deviceDirectory = devices.path().string(),
-            .updateProvider =
-                std::make_shared<HalvernServerUpdateProvider>(server.url("/devices/orvane/firmware/latest.json")),
-            .bossac = bossac});
+        h = std::make_unique<ConsoleHarness>(
+            ViewController::Configuration{.deviceDirectory = devices.path().string(),
+                                          .updateProvider = std::make_shared<HalvernServerUpdateProvider>(
+                                              server.url("/devices/orvane/firmware/latest.json"), TransferOptions{},
+                                              FirmwareTrustPolicy{.keys = {}, .allowUnsigned = true}),
+                                          .bossac = bossac});
         h->loadWithoutTimers();
     }
 
@@ -279,8 +280,9 @@ TEST_F(UpdateWorkflow, NoSelectedDeviceAtTheFlashingStepRunsNothing) {
 }
 
 TEST_F(UpdateWorkflow, AnUnreachableEndpointSaysTheCheckFailed) {
-    auto unreachable =
-        std::make_shared<HalvernServerUpdateProvider>("http://127.0.0.1:9/devices/orvane/firmware/latest.json");
+    auto unreachable = std::make_shared<HalvernServerUpdateProvider>(
+        "http://127.0.0.1:9/devices/orvane/firmware/latest.json", TransferOptions{},
+        FirmwareTrustPolicy{.keys = {}, .allowUnsigned = true});
     ConsoleHarness other(
         ViewController::Configuration{.updateProvider = unreachable, .bossac = std::make_shared<BossacManager>()});
     other.loadWithoutTimers();

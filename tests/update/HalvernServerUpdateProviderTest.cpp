@@ -44,7 +44,7 @@ TransferOptions quickOptions() {
 // Runs one fetch and drives the main queue until its completion; checks that the completion
 // ran once and on the main thread.
 UpdateInformationResult fetch(const std::string& url, TransferOptions options = quickOptions()) {
-    HalvernServerUpdateProvider provider(url, options);
+    HalvernServerUpdateProvider provider(url, options, FirmwareTrustPolicy{.keys = {}, .allowUnsigned = true});
     int completions = 0;
     bool onMainThread = false;
     std::optional<UpdateInformationResult> result;
@@ -105,7 +105,8 @@ TEST(HalvernServerUpdateProvider, OverlappingFetchesEachComplete) {
     });
     server.start();
 
-    HalvernServerUpdateProvider provider(server.url(documentPath), quickOptions());
+    HalvernServerUpdateProvider provider(server.url(documentPath), quickOptions(),
+                                         FirmwareTrustPolicy{.keys = {}, .allowUnsigned = true});
     int records = 0;
     for (int i = 0; i < 4; ++i) {
         provider.fetchUpdateInformation([&](UpdateInformationResult result) {

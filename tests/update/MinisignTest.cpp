@@ -1,6 +1,7 @@
 #include <sodium.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,6 +15,8 @@
 #include "support/ChildProcess.h"
 #include "support/LogLines.h"
 #include "support/TemporaryDirectory.h"
+#include "update/FirmwareInformationDocument.h"
+#include "update/FirmwareTrust.h"
 #include "update/Minisign.h"
 #include "update/TrustedKeys.h"
 
@@ -247,6 +250,77 @@ TEST(Minisign, MinisignAndThisSideAcceptEachOthersSignatures) {
         EXPECT_THAT(accepted.output, HasSubstr("Trusted comment: " + comment));
         verify.back() = at("changed");
         EXPECT_NE(run(verify).status, 0);
+    }
+}
+
+// What a description must be to be used: signed (by the minisign program here) with a trusted
+// key, with the image's sha256 and size, not expired. Each refusal says why; a lab's setting lets
+// an unsigned or untrusted description through, never one whose signature does not match.
+TEST(FirmwareTrust, OnlyADescriptionSignedByATrustedKeyIsUsedAndEachRefusalSaysWhy) {
+    const std::string minisign = "/usr/bin/minisign";
+    if (!std::filesystem::exists(minisign)) {
+        GTEST_SKIP() << "the minisign program is not installed (scripts/install-deps.sh installs it)";
+    }
+    testing::TemporaryDirectory directory;
+    const auto at = [&](const std::string& name) { return (directory.path() / name).string(); };
+    const auto keyPair = [&](const std::string& name) {
+        EXPECT_EQ(run({minisign, "-G", "-W", "-p", at(name + ".pub"), "-s", at(name + ".sec")}).status, 0);
+        return parseMinisignPublicKey(testing::readFile(at(name + ".pub")));
+    };
+    const MinisignPublicKey trusted = keyPair("trusted"), other = keyPair("other");
+    const auto signedBy = [&](const std::string& key, const std::string& document) {
+        std::ofstream(at("document"), std::ios::binary) << document;
+        EXPECT_EQ(
+            run({minisign, "-S", "-s", at(key + ".sec"), "-m", at("document"), "-x", at("document.minisig")}).status,
+            0);
+        return testing::readFile(at("document.minisig"));
+    };
+    const std::string head = R"({"version": "2.0", "releaseNotes": "n", "date": "2026-01-01T00:00:00.000Z",
+                                 "location": "fw.bin", "sha256": ")" +
+                             std::string(64, 'a') + "\"";
+    const std::string good = head + R"(, "size": 5000, "expires": "2030-01-01T00:00:00.000Z"})";
+    const std::string changed = head + R"(, "size": 5001, "expires": "2030-01-01T00:00:00.000Z"})";
+    const std::string unsized = head + "}";
+    const std::string expired = head + R"(, "size": 5000, "expires": "2026-12-01T00:00:00.000Z"})";
+    const auto now = std::chrono::sys_days(std::chrono::year(2026) / 12 / 9);
+    struct Case {
+        const char* what;
+        std::string document;
+        std::optional<std::string> signature;
+        bool allowUnsigned;
+        std::string outcome;  // the key ID that signed, "unsigned", or the refusal's reason
+    };
+    const Case cases[] = {
+        {"signed by a trusted key", good, signedBy("trusted", good), false, trusted.keyIdText()},
+        {"a changed description", changed, signedBy("trusted", good), false,
+         "the signature does not match the description"},
+        {"an untrusted key", good, signedBy("other", good), false,
+         "the description is signed by key ID " + other.keyIdText() + ", which is not trusted"},
+        {"no signature", good, std::nullopt, false,
+         "the description is not signed (nothing at its address + .minisig)"},
+        {"no signature, allowed", good, std::nullopt, true, "unsigned"},
+        {"an untrusted key, allowed", good, signedBy("other", good), true, "unsigned"},
+        {"a changed description, allowed", changed, signedBy("trusted", good), true,
+         "the signature does not match the description"},
+        {"a garbage signature, allowed", good, std::string("untrusted comment: x\nnot base64\n"), true,
+         "its signature cannot be read: "},
+        {"signed without size", unsized, signedBy("trusted", unsized), false,
+         "a signed description must give the image's sha256 and size"},
+        {"expired", expired, signedBy("trusted", expired), false, "the description expired at 2026-12-01T00:00:00Z"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto parsed = parseFirmwareInformationDocument(c.document, "https://example.org/latest.json");
+        ASSERT_TRUE(std::holds_alternative<DeviceSoftwareUpdateInformation>(parsed));
+        const auto result = checkFirmwareTrust(std::get<DeviceSoftwareUpdateInformation>(parsed), c.document,
+                                               c.signature, {{trusted}, c.allowUnsigned}, now);
+        if (const auto* information = std::get_if<DeviceSoftwareUpdateInformation>(&result)) {
+            EXPECT_EQ(information->signedBy.value_or("unsigned"), c.outcome);
+        } else {
+            const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(std::get<ErrorRef>(result).get());
+            ASSERT_TRUE(refusal);
+            EXPECT_EQ(refusal->reason().substr(0, c.outcome.size()), c.outcome);
+        }
     }
 }
 

@@ -9,7 +9,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -18,6 +21,7 @@
 
 #include "ToolOptions.h"
 #include "update/FirmwareDownload.h"
+#include "update/Minisign.h"
 
 namespace {
 
@@ -35,6 +39,8 @@ int main(int argc, char** argv) {
     std::string notes = "Smoother lane-keep torque overlay.\nFaster start-up after power-on.";
     std::size_t imageSize = 64 * 1024;
     std::size_t rate = 0;
+    std::string signKey;
+    bool unsignedOnly = false;
 
     CLI::App options{
         "A local firmware-information endpoint on 127.0.0.1 that announces one firmware version and serves its "
@@ -56,7 +62,25 @@ int main(int argc, char** argv) {
     options.add_option("--image-size", imageSize, "Serve an image of BYTES bytes (default 65536)")->type_name("BYTES");
     options.add_option("--rate", rate, "Serve the image at about BYTES bytes a second (default: at once)")
         ->type_name("BYTES");
+    auto* sign = options
+                     .add_option("--sign-key", signKey,
+                                 "Sign the description with the minisign secret key in FILE (one made by "
+                                 "minisign -G -W) and serve the signature at its address + .minisig")
+                     ->type_name("FILE")
+                     ->check(CLI::ExistingFile);
+    options.add_flag("--unsigned", unsignedOnly, "Serve no signature (the default without --sign-key)")->excludes(sign);
     if (auto status = orvane::tools::parseToolOptions(options, argc, argv)) return *status;
+    std::optional<orvane::MinisignSecretKey> secretKey;
+    if (!signKey.empty()) {
+        try {
+            std::ifstream in(signKey, std::ios::binary);
+            secretKey = orvane::parseMinisignSecretKey(
+                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+        } catch (const orvane::MinisignError& error) {
+            std::cerr << "orvane-firmware-server: " << signKey << ": " << error.what() << "\n";
+            return 2;
+        }
+    }
 
     // A recognisable, deterministic image. It opens with the version marker the device's firmware
     // carries, "ORVANE-FIRMWARE-VERSION=" + version + NUL (orvane-sim reports that version after
@@ -74,13 +98,22 @@ int main(int argc, char** argv) {
         {"date", "2026-11-30T09:00:00.000Z"},
         {"location", imagePath},
         {"sha256", orvane::sha256Hex(image)},
+        {"size", image.size()},
     };
     const std::string body = document.dump(2);
+    const std::string signature =
+        secretKey ? orvane::signMinisign(body, *secretKey, "file:latest.json version:" + version) : std::string();
 
     httplib::Server server;
     server.Get("/devices/orvane/firmware/latest.json", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content(body, "application/json");
     });
+    if (secretKey) {
+        server.Get("/devices/orvane/firmware/latest.json.minisig",
+                   [&](const httplib::Request&, httplib::Response& response) {
+                       response.set_content(signature, "text/plain");
+                   });
+    }
     server.Get("/devices/orvane/firmware/" + imagePath, [&](const httplib::Request&, httplib::Response& response) {
         if (rate == 0) {
             response.set_content(image, "application/octet-stream");

@@ -1,0 +1,66 @@
+#include "update/FirmwareTrust.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "platform/Log.h"
+
+namespace orvane {
+
+namespace {
+
+ErrorRef refused(std::string reason) {
+    logWarning(kUpdateLog, "The announced firmware was refused: " + reason);
+    return std::make_shared<FirmwareRefusedError>(std::move(reason));
+}
+
+std::string utcText(std::chrono::system_clock::time_point time) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+    std::tm parts{};
+    gmtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    return text;
+}
+
+}  // namespace
+
+UpdateInformationResult checkFirmwareTrust(DeviceSoftwareUpdateInformation information, std::string_view document,
+                                           const std::optional<std::string>& signature,
+                                           const FirmwareTrustPolicy& policy,
+                                           std::chrono::system_clock::time_point now) {
+    information.signedBy.reset();
+    std::string unsignedBecause = "the description is not signed (nothing at its address + .minisig)";
+    if (signature) {
+        MinisignSignature parsed;
+        try {
+            parsed = parseMinisignSignature(*signature);
+        } catch (const MinisignError& error) {
+            return refused(std::string("its signature cannot be read: ") + error.what());
+        }
+        const bool trusted = std::any_of(policy.keys.begin(), policy.keys.end(),
+                                         [&](const MinisignPublicKey& key) { return key.keyId == parsed.keyId; });
+        if (trusted) {
+            try {
+                information.signedBy = verifyMinisign(document, parsed, policy.keys).keyIdText();
+            } catch (const MinisignError& error) {
+                return refused(error.what());
+            }
+        } else {
+            unsignedBecause =
+                "the description is signed by key ID " + minisignKeyIdText(parsed.keyId) + ", which is not trusted";
+        }
+    }
+    if (!information.signedBy) {
+        if (!policy.allowUnsigned) return refused(unsignedBecause);
+        logWarning(kUpdateLog, "Not signed by a trusted key, let through by the setting: " + unsignedBecause);
+    } else if (!information.sha256 || !information.size) {
+        return refused("a signed description must give the image's sha256 and size");
+    }
+    if (information.expires && *information.expires <= now) {
+        return refused("the description expired at " + utcText(*information.expires));
+    }
+    return information;
+}
+
+}  // namespace orvane
