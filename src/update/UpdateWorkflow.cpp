@@ -100,7 +100,7 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
         if (const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(error->get())) {
             host->presentErrorModalForWindow(std::make_shared<InformativeError>(
                 "The announced firmware was refused.", "Nothing was written to the device: " + refusal->reason() + ".",
-                nullptr));
+                *error));
             return;
         }
         logWarning(kUpdateLog, "The check for an update failed: " + (*error ? (*error)->localizedDescription() : ""));
@@ -312,7 +312,7 @@ void UpdateWorkflow::didComeBack(const std::optional<Version>& reported) {
     host->presentError(std::make_shared<InformativeError>(
         "The firmware update was not confirmed.",
         what + " Check for Update again; a device left in its bootloader is recovered with Install Firmware.",
-        nullptr));
+        std::make_shared<PlatformError>("orvane.UpdateWorkflow", 0, what)));
 }
 
 void UpdateWorkflow::endRun() {
