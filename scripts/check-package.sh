@@ -63,6 +63,9 @@ done
 desktop-file-validate /usr/share/applications/orvane-console.desktop
 appstreamcli validate --no-net /usr/share/metainfo/*orvane*.metainfo.xml
 ls /usr/lib/udev/rules.d/60-orvane-console.rules
+ls /etc/orvane-console/trusted-keys.d/orvane-firmware.pub
+dpkg-query --showformat='${Conffiles}\n' --show orvane-console | grep -q '/etc/orvane-console/trusted-keys.d/orvane-firmware.pub' ||
+  fail "the trusted key is not a conffile"
 
 echo "== the installed console beside the installed simulator, under Xvfb"
 /usr/bin/orvane-sim --link "$scratch/ttyACM0" >"$scratch/sim.out" 2>"$scratch/sim.err" &
@@ -85,6 +88,6 @@ echo "screenshot: $shot"
 echo "== purging the package"
 $SUDO apt-get purge -y -q orvane-console
 if dpkg -L orvane-console >/dev/null 2>&1; then fail "dpkg still lists orvane-console's files"; fi
-left=$(find /usr/bin /usr/share /usr/lib/udev -name '*orvane*' 2>/dev/null || true)
+left=$(find /usr/bin /usr/share /usr/lib/udev /etc -name '*orvane*' 2>/dev/null || true)
 [ -z "$left" ] || fail "left behind: $left"
 echo "check-package: installed, ran, removed; nothing left"

@@ -42,7 +42,7 @@ for path in usr/bin/orvane-console usr/bin/orvane-monitor usr/bin/orvane-sim usr
     usr/share/icons/hicolor/48x48/apps/orvane-console.png usr/lib/udev/rules.d/60-orvane-console.rules \
     usr/share/doc/orvane-console/copyright usr/share/man/man1/orvane-console.1.gz \
     usr/share/man/man1/orvane-monitor.1.gz usr/share/man/man1/orvane-sim.1.gz \
-    usr/share/man/man1/orvane-firmware-server.1.gz; do
+    usr/share/man/man1/orvane-firmware-server.1.gz etc/orvane-console/trusted-keys.d/orvane-firmware.pub; do
   grep -qx "\./$path" <<<"$contents" || { echo "package: $path is missing from $deb" >&2; exit 1; }
 done
 dpkg-deb -f "$deb" Depends
