@@ -416,8 +416,9 @@ void ViewController::updateRequests() {
     }
     if (decision.source != RequestSource::sliders) sliderRequest_ = {};
     // A source that shows requests of its own (a replay's recorded ones) shows them on its
-    // refresh; the decision, which is what the device gets, shows otherwise.
-    if (!shown_->shown().requests) showRequests(decision.request);
+    // refresh; the decision, which is what the device gets, shows otherwise. Only a shown replay
+    // holds the device, so the live session's control tick asks its source nothing here.
+    if (shown_ == live_ || !shown_->shown().requests) showRequests(decision.request);
     if (decision.source != controlsShownFor_) updateConnectionControls();
 }
 

@@ -1,8 +1,8 @@
 #include "update/FirmwareTrust.h"
 
 #include <algorithm>
-#include <ctime>
 
+#include "device/ValueSyntax.h"
 #include "platform/Log.h"
 
 namespace orvane {
@@ -12,15 +12,6 @@ namespace {
 ErrorRef refused(std::string reason) {
     logWarning(kUpdateLog, "The announced firmware was refused: " + reason);
     return std::make_shared<FirmwareRefusedError>(std::move(reason));
-}
-
-std::string utcText(std::chrono::system_clock::time_point time) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-    std::tm parts{};
-    gmtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
 }
 
 }  // namespace
@@ -58,7 +49,7 @@ UpdateInformationResult checkFirmwareTrust(DeviceSoftwareUpdateInformation infor
         return refused("a signed description must give the image's sha256 and size");
     }
     if (information.expires && *information.expires <= now) {
-        return refused("the description expired at " + utcText(*information.expires));
+        return refused("the description expired at " + internetDateTimeText(*information.expires));
     }
     return information;
 }

@@ -32,6 +32,13 @@ std::string lateralOf(const DeviceReport& request) {
     return found == request.fields.end() ? std::string() : found->second;
 }
 
+// One step of 20% lateral for a minute; a driver torque beyond 1 Nm aborts it.
+ManeuverSuite stepSuite() {
+    return ManeuverSuite::fromJsonText(R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
+        "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step", "amplitude": 0.2,
+                       "duration": 60}]})");
+}
+
 TEST(ManeuverControl, AnAbortThatWaitsLeavesZeroOnTheWireBeforeTheSessionCloses) {
     testing::TemporaryDirectory files;
     const std::string csv = (files.path() / "run.csv").string();
@@ -44,11 +51,7 @@ TEST(ManeuverControl, AnAbortThatWaitsLeavesZeroOnTheWireBeforeTheSessionCloses)
     session->connect();
 
     ManeuverControl control(tap, ManeuverTicking::byCaller);
-    control.start(ManeuverSuite::fromJsonText(
-                      R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
-                          "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
-                                         "amplitude": 0.2, "duration": 60}]})"),
-                  "suite.json", session, requestTargetFor(session));
+    control.start(stepSuite(), "suite.json", session, requestTargetFor(session));
     // Ticks, as the control timer's, until the step has gone out and been recorded.
     ASSERT_TRUE(orvane::testing::waitFor(
         [&] { return lateralOf(peer.lastRequest()) == "20.0" && tap->recording()->rowCount() > 10; }, 20s,
@@ -117,11 +120,7 @@ TEST(ManeuverControl, TheZeroAnAbortWaitsForIsComposedAfterTheAbort) {
                                  [&](double value) { session->setRequestLongitudinalControlMagntiude(value); }};
     session->connect();
     ManeuverControl control(nullptr, ManeuverTicking::byCaller);
-    control.start(ManeuverSuite::fromJsonText(
-                      R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
-                          "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
-                                         "amplitude": 0.2, "duration": 60}]})"),
-                  "suite.json", session, target);
+    control.start(stepSuite(), "suite.json", session, target);
     {
         std::unique_lock lock(gate.mutex);
         gate.armed = true;
@@ -149,11 +148,7 @@ TEST(ManeuverControl, ASuiteThatWouldAbortAtOnceIsRefusedWithTheReason) {
     session->connect();
     ASSERT_TRUE(orvane::testing::waitFor([&] { return session->decodedMessageCount() > 0; }));
     ManeuverControl control(nullptr, ManeuverTicking::byCaller);
-    const auto refusal = control.start(
-        ManeuverSuite::fromJsonText(R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
-                                        "maneuvers": [{"name": "steer step", "channel": "lateral",
-                                                       "profile": "step", "amplitude": 0.2, "duration": 60}]})"),
-        "suite.json", session, requestTargetFor(session));
+    const auto refusal = control.start(stepSuite(), "suite.json", session, requestTargetFor(session));
     EXPECT_EQ(refusal, "the driver torque of 5.0 Nm went beyond the limit of 1.0 Nm");
     EXPECT_FALSE(control.isRunning());
     EXPECT_EQ(control.runner(), nullptr);
@@ -188,12 +183,7 @@ TEST(ManeuverControl, ItsAbortsPutZeroOnTheWireWhileTheMainThreadIsBlocked) {
         h.appear();
         h.console->connectToDevice(peer.devicePath());
         ASSERT_TRUE(orvane::testing::waitFor([&] { return h.console->canRunManeuvers(); }));
-        ASSERT_TRUE(
-            h.console->startManeuvers(ManeuverSuite::fromJsonText(
-                                          R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
-                    "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
-                                   "amplitude": 0.2, "duration": 60}]})"),
-                                      "suite.json"));
+        ASSERT_TRUE(h.console->startManeuvers(stepSuite(), "suite.json"));
         ASSERT_TRUE(orvane::testing::waitFor([&] { return lateralOf(peer.lastRequest()) == "20.0"; }));
 
         // From here on this thread, the console's main thread, runs none of its queue.
