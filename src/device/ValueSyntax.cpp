@@ -93,7 +93,8 @@ std::optional<std::int64_t> parseDecimalInteger(std::string_view text) {
     return value;
 }
 
-std::optional<std::chrono::system_clock::time_point> parseInternetDateTime(std::string_view text) {
+std::optional<std::chrono::system_clock::time_point> parseInternetDateTime(std::string_view text,
+                                                                          bool fractionRequired) {
     using namespace std::chrono;
     std::size_t p = 0;
     auto year = digits(text, p, 4);
@@ -107,16 +108,18 @@ std::optional<std::chrono::system_clock::time_point> parseInternetDateTime(std::
     auto minute = digits(text, p, 2);
     if (!minute || !expect(text, p, ':')) return std::nullopt;
     auto second = digits(text, p, 2);
-    if (!second || !expect(text, p, '.')) return std::nullopt;
+    if (!second) return std::nullopt;
+    const bool hasFraction = expect(text, p, '.');
+    if (!hasFraction && fractionRequired) return std::nullopt;
 
     std::int64_t fractionNanoseconds = 0;
     std::size_t fractionDigits = 0;
-    while (p < text.size() && isDigit(text[p])) {
+    while (hasFraction && p < text.size() && isDigit(text[p])) {
         if (++fractionDigits > 9) return std::nullopt;
         fractionNanoseconds = fractionNanoseconds * 10 + (text[p] - '0');
         ++p;
     }
-    if (fractionDigits == 0) return std::nullopt;
+    if (hasFraction && fractionDigits == 0) return std::nullopt;
     for (std::size_t i = fractionDigits; i < 9; ++i) fractionNanoseconds *= 10;
 
     int offsetMinutes = 0;

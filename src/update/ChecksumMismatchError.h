@@ -2,15 +2,18 @@
 
 #include <string>
 
-#include "platform/Error.h"
+#include "update/FirmwareTrust.h"
 
 namespace orvane {
 
-// A downloaded firmware image whose SHA-256 differs from the one its document announced.
-class ChecksumMismatchError : public Error {
+// A downloaded firmware image whose SHA-256 differs from the one its document announced: a
+// refusal, since the image is never written.
+class ChecksumMismatchError : public FirmwareRefusedError {
 public:
     ChecksumMismatchError(std::string expected, std::string actual)
-        : expected_(std::move(expected)), actual_(std::move(actual)) {}
+        : FirmwareRefusedError("the image's SHA-256 is " + actual + ", not the announced " + expected),
+          expected_(std::move(expected)),
+          actual_(std::move(actual)) {}
 
     const std::string& expected() const { return expected_; }
     const std::string& actual() const { return actual_; }

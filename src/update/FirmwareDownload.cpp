@@ -14,6 +14,7 @@
 #include <openssl/evp.h>
 
 #include "update/ChecksumMismatchError.h"
+#include "update/TransferError.h"
 
 namespace orvane {
 
@@ -173,16 +174,21 @@ FirmwareDownloadResult downloadFirmware(const DeviceSoftwareUpdateInformation& i
     }
     ResourceResult body = fetchWholeResource(information.downloadURL, transfer);
     if (auto* error = std::get_if<ErrorRef>(&body)) {
+        // An image that keeps coming past its announced length is not the image announced.
+        const auto* failed = dynamic_cast<const TransferError*>(error->get());
+        if (information.size && failed && failed->reason() == TransferError::Reason::tooLarge) {
+            return std::make_shared<FirmwareRefusedError>("the image is longer than the announced " +
+                                                          std::to_string(*information.size) + " bytes");
+        }
         return *error;
     }
     const std::string& image = std::get<std::string>(body);
 
     // The image is checked before it is written, so a damaged one never becomes firmware.bin.
     if (information.size && image.size() != *information.size) {
-        return std::make_shared<PlatformError>("orvane.FirmwareDownload", 0,
-                                               "The image is " + std::to_string(image.size()) +
-                                                   " bytes long, not the announced " +
-                                                   std::to_string(*information.size));
+        return std::make_shared<FirmwareRefusedError>("the image is " + std::to_string(image.size()) +
+                                                      " bytes long, not the announced " +
+                                                      std::to_string(*information.size));
     }
     if (information.sha256) {
         std::string actual = sha256Hex(image);

@@ -120,7 +120,7 @@ UpdateInformationResult parseFirmwareInformationDocument(std::string_view body, 
     }
     if (document.contains("expires")) {
         const auto expiresText = text("expires");
-        information.expires = expiresText ? parseInternetDateTime(*expiresText) : std::nullopt;
+        information.expires = expiresText ? parseInternetDateTime(*expiresText, false) : std::nullopt;
         if (!information.expires) return missingValue();
     }
     return information;

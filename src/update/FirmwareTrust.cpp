@@ -16,11 +16,9 @@ ErrorRef refused(std::string reason) {
 
 }  // namespace
 
-UpdateInformationResult checkFirmwareTrust(DeviceSoftwareUpdateInformation information, std::string_view document,
-                                           const std::optional<std::string>& signature,
-                                           const FirmwareTrustPolicy& policy,
-                                           std::chrono::system_clock::time_point now) {
-    information.signedBy.reset();
+std::variant<std::optional<std::string>, ErrorRef> checkDescriptionSignature(std::string_view document,
+                                                                            const std::optional<std::string>& signature,
+                                                                            const FirmwareTrustPolicy& policy) {
     std::string unsignedBecause = "the description is not signed (nothing at its address + .minisig)";
     if (signature) {
         MinisignSignature parsed;
@@ -33,19 +31,27 @@ UpdateInformationResult checkFirmwareTrust(DeviceSoftwareUpdateInformation infor
                                          [&](const MinisignPublicKey& key) { return key.keyId == parsed.keyId; });
         if (trusted) {
             try {
-                information.signedBy = verifyMinisign(document, parsed, policy.keys).keyIdText();
+                return std::optional<std::string>(verifyMinisign(document, parsed, policy.keys).keyIdText());
             } catch (const MinisignError& error) {
                 return refused(error.what());
             }
-        } else {
-            unsignedBecause =
-                "the description is signed by key ID " + minisignKeyIdText(parsed.keyId) + ", which is not trusted";
         }
+        unsignedBecause =
+            "the description is signed by key ID " + minisignKeyIdText(parsed.keyId) + ", which is not trusted";
     }
-    if (!information.signedBy) {
-        if (!policy.allowUnsigned) return refused(unsignedBecause);
-        logWarning(kUpdateLog, "Not signed by a trusted key, let through by the setting: " + unsignedBecause);
-    } else if (!information.sha256 || !information.size) {
+    if (!policy.allowUnsigned) return refused(unsignedBecause);
+    logWarning(kUpdateLog, "Not signed by a trusted key, let through by the setting: " + unsignedBecause);
+    return std::optional<std::string>();
+}
+
+UpdateInformationResult checkFirmwareTrust(DeviceSoftwareUpdateInformation information, std::string_view document,
+                                           const std::optional<std::string>& signature,
+                                           const FirmwareTrustPolicy& policy,
+                                           std::chrono::system_clock::time_point now) {
+    auto signer = checkDescriptionSignature(document, signature, policy);
+    if (auto* error = std::get_if<ErrorRef>(&signer)) return *error;
+    information.signedBy = std::get<std::optional<std::string>>(signer);
+    if (information.signedBy && (!information.sha256 || !information.size)) {
         return refused("a signed description must give the image's sha256 and size");
     }
     if (information.expires && *information.expires <= now) {

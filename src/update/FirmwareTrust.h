@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "platform/Error.h"
@@ -36,6 +37,12 @@ public:
 private:
     std::string reason_;
 };
+
+// The signature check alone: the key ID of the trusted key whose signature over `document`
+// verifies, none for a description the policy lets through unsigned, or a FirmwareRefusedError.
+std::variant<std::optional<std::string>, ErrorRef> checkDescriptionSignature(std::string_view document,
+                                                                            const std::optional<std::string>& signature,
+                                                                            const FirmwareTrustPolicy& policy);
 
 // Decides whether the description `document` (already read into `information`) may be used:
 // its minisign signature (`signature`, the text at the description's URL + ".minisig"; none when

@@ -22,11 +22,15 @@ UpdateInformationResult HalvernServerUpdateProvider::fetchNow(const std::string&
     limited.maximumSize = std::min(options.maximumSize, kMaximumDescriptionBytes);
     ResourceResult body = fetchWholeResource(infoURL, limited);
     if (auto* error = std::get_if<ErrorRef>(&body)) {
+        const auto* transfer = dynamic_cast<const TransferError*>(error->get());
+        if (transfer && transfer->reason() == TransferError::Reason::tooLarge) {
+            return std::make_shared<FirmwareRefusedError>("the description is larger than " +
+                                                          std::to_string(kMaximumDescriptionBytes) + " bytes");
+        }
         return *error;
     }
     const std::string& document = std::get<std::string>(body);
     UpdateInformationResult parsed = parseFirmwareInformationDocument(document, infoURL);
-    if (std::holds_alternative<ErrorRef>(parsed)) return parsed;
 
     // The signature beside it: a server without one answers 404; anything else that fails is a
     // failed check, not an unsigned description.
@@ -46,6 +50,12 @@ UpdateInformationResult HalvernServerUpdateProvider::fetchNow(const std::string&
         }
     } else {
         signature = std::get<std::string>(signatureBody);
+    }
+    if (std::holds_alternative<ErrorRef>(parsed)) {
+        // A description changed on its way is refused for its signature, whether or not it still reads.
+        auto signer = checkDescriptionSignature(document, signature, trust);
+        if (auto* refusal = std::get_if<ErrorRef>(&signer)) return *refusal;
+        return parsed;
     }
     return checkFirmwareTrust(std::get<DeviceSoftwareUpdateInformation>(std::move(parsed)), document, signature, trust,
                               std::chrono::system_clock::now());

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <system_error>
@@ -97,6 +98,20 @@ TrustedKeys loadTrustedKeys(const std::vector<std::filesystem::path>& directorie
     }
     for (const auto& file : files) readKey(file, trusted);
     return trusted;
+}
+
+std::vector<std::filesystem::path> standardTrustedKeyDirectories() {
+    std::vector<std::filesystem::path> directories{"/etc/orvane-console/trusted-keys.d"};
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    std::filesystem::path base;
+    if (config && config[0] == '/') {
+        base = config;
+    } else if (home && home[0] == '/') {
+        base = std::filesystem::path(home) / ".config";
+    }
+    if (!base.empty()) directories.push_back(base / "orvane-console" / "trusted-keys.d");
+    return directories;
 }
 
 }  // namespace orvane

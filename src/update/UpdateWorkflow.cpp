@@ -96,19 +96,25 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
     host->setModalProgressStatusText(std::nullopt);
     if (const auto* error = std::get_if<ErrorRef>(&result)) {
         installing_ = false;
+        announced_.reset();
         // A refusal is no failure to check: what was announced must not be written, and why.
         if (const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(error->get())) {
+            logWarning(kUpdateLog, refusal->localizedDescription());
             host->presentErrorModalForWindow(std::make_shared<InformativeError>(
                 "The announced firmware was refused.", "Nothing was written to the device: " + refusal->reason() + ".",
                 *error));
+            reportEnd(UpdateRunOutcome::Kind::refused, refusal->reason());
             return;
         }
-        logWarning(kUpdateLog, "The check for an update failed: " + (*error ? (*error)->localizedDescription() : ""));
+        const std::string reason = *error ? (*error)->localizedDescription() : std::string();
+        logWarning(kUpdateLog, "The check for an update failed: " + reason);
         host->presentErrorModalForWindow(std::make_shared<InformativeError>(
             "Unable to check for updates.", "Check your internet connection and try again.", *error));
+        reportEnd(UpdateRunOutcome::Kind::checkFailed, reason);
         return;
     }
     const auto& information = std::get<DeviceSoftwareUpdateInformation>(result);
+    announced_ = information.version;
     const Version deviceVersion = host->deviceVersion().value_or(Version(0, 0, 0, 0));
     if (installing_) {
         // No firmware runs: whatever is announced is what to install, once the person has seen
@@ -118,14 +124,24 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
         logInfo(kUpdateLog, "Announced firmware " + information.version.description() + ", the device runs " +
                                 deviceVersion.description());
     }
-    if (installing_ || information.version.hasGreaterComponent(deviceVersion)) {
+    const bool newer = information.version.hasGreaterComponent(deviceVersion);
+    const bool downgrade = !newer && allowsOlder_ && information.version != deviceVersion;
+    if (downgrade && !installing_) logWarning(kUpdateLog, "Offering an older version, as asked");
+    if (installing_ || newer || downgrade) {
         auto weak = weak_from_this();
         host->presentUpdateInformationDialog([weak, information](UpdateInformationViewController& dialog) {
             if (auto self = weak.lock()) self->prepareUpdateInformationDialog(dialog, information);
         });
+        return;
+    }
+    host->showAlertModalForWindow({"No software update is available.",
+                                   "Your device is already running the latest version.", kFirmwareUpdateIcon});
+    if (information.version == deviceVersion) {
+        reportEnd(UpdateRunOutcome::Kind::current);
     } else {
-        host->showAlertModalForWindow({"No software update is available.",
-                                       "Your device is already running the latest version.", kFirmwareUpdateIcon});
+        reportEnd(UpdateRunOutcome::Kind::refused, "the announced version " + information.version.description() +
+                                                       " is not newer than the device's " +
+                                                       deviceVersion.description());
     }
 }
 
@@ -143,6 +159,8 @@ void UpdateWorkflow::prepareUpdateInformationDialog(UpdateInformationViewControl
         }
         if (answer == UpdateSoftwareInformationViewResult::dontUpdate) {
             logInfo(kUpdateLog, "Update declined");
+            self->installing_ = false;
+            self->reportEnd(UpdateRunOutcome::Kind::declined);
             return;
         }
         self->download(information);
@@ -153,12 +171,12 @@ void UpdateWorkflow::download(const DeviceSoftwareUpdateInformation& information
     auto host = host_.lock();
     if (!host) return;
     logInfo(kUpdateLog, "Downloading " + information.downloadURL);
-    announced_ = information.version;
     host->setModalProgressStatusText(std::string("Downloading software..."));
     host->setModalProgressStatusProgress(std::nullopt);
     showStage(Stage::downloading, std::nullopt);
     auto weak = weak_from_this();
-    dispatchGlobal([weak, information] {
+    Downloader downloader = downloader_ ? downloader_ : Downloader(downloadFirmware);
+    dispatchGlobal([weak, information, downloader] {
         // The bar follows the bytes of the announced length; the sheet hears of each whole
         // percent once.
         FirmwareDownloadOptions options;
@@ -176,7 +194,7 @@ void UpdateWorkflow::download(const DeviceSoftwareUpdateInformation& information
                 }
             });
         };
-        FirmwareDownloadResult download = downloadFirmware(information, options);
+        FirmwareDownloadResult download = downloader(information, options);
         dispatchMain([weak, download] {
             auto workflow = weak.lock();
             if (!workflow) return;
@@ -193,15 +211,22 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
     auto host = host_.lock();
     if (!host) return;
     if (error) {
-        logWarning(kUpdateLog, "The download failed: " + error->localizedDescription());
-        host->setModalProgressStatusText(std::nullopt);
         host->setModalProgressDetailText(std::nullopt);
-        stage_ = Stage::checking;
-        shownPercent_.reset();
-        installing_ = false;
+        endRun();
+        // An image that is not the one announced is refused, like an announcement that is not trusted.
+        if (const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(error.get())) {
+            logWarning(kUpdateLog, refusal->localizedDescription());
+            host->presentError(std::make_shared<InformativeError>(
+                "The announced firmware was refused.", "Nothing was written to the device: " + refusal->reason() + ".",
+                error));
+            reportEnd(UpdateRunOutcome::Kind::refused, refusal->reason());
+            return;
+        }
+        logWarning(kUpdateLog, "The download failed: " + error->localizedDescription());
         host->presentError(
             std::make_shared<InformativeError>("The software update file could not be downloaded.",
                                                "Make sure you're connected to the internet, and try again.", error));
+        reportEnd(UpdateRunOutcome::Kind::downloadFailed, error->localizedDescription());
         return;
     }
     host->setModalProgressStatusText(std::string("Flashing new firmware to device..."));
@@ -285,11 +310,12 @@ void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
     host->presentError(std::make_shared<InformativeError>(
         "Failed to flash the firmware update.", "Disconnect and reconnect the device's USB connection and try again.",
         failure));
+    reportEnd(UpdateRunOutcome::Kind::flashFailed, failure->localizedDescription());
 }
 
 void UpdateWorkflow::didComeBack(const std::optional<Version>& reported) {
     const std::string output = toolOutput_.text();
-    const Version announced = announced_;
+    const Version announced = announced_.value_or(Version());
     endRun();
     auto host = host_.lock();
     if (!host) return;
@@ -302,6 +328,7 @@ void UpdateWorkflow::didComeBack(const std::optional<Version>& reported) {
                     kFirmwareUpdateIcon};
         if (!output.empty()) alert.detailedText = output;
         host->showAlertModalForWindow(alert);
+        reportEnd(UpdateRunOutcome::Kind::completed, {}, reported);
         return;
     }
     const std::string what = reported ? "The device came back reporting version " + reported->description() + ", not " +
@@ -313,6 +340,7 @@ void UpdateWorkflow::didComeBack(const std::optional<Version>& reported) {
         "The firmware update was not confirmed.",
         what + " Check for Update again; a device left in its bootloader is recovered with Install Firmware.",
         std::make_shared<PlatformError>("orvane.UpdateWorkflow", 0, what)));
+    reportEnd(UpdateRunOutcome::Kind::unconfirmed, what, reported);
 }
 
 void UpdateWorkflow::endRun() {
@@ -324,6 +352,12 @@ void UpdateWorkflow::endRun() {
         host->setModalProgressDetailText(std::nullopt);
         host->setModalProgressOutput(std::nullopt);
     }
+}
+
+void UpdateWorkflow::reportEnd(UpdateRunOutcome::Kind kind, std::string reason, std::optional<Version> reported) {
+    UpdateRunOutcome outcome{kind, announced_, std::move(reported), std::move(reason)};
+    announced_.reset();
+    if (auto host = host_.lock()) host->updateRunEnded(outcome);
 }
 
 }  // namespace orvane

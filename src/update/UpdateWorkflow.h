@@ -10,6 +10,7 @@
 #include "platform/Error.h"
 #include "platform/ViewControllerBase.h"
 #include "update/DeviceUpdateProvider.h"
+#include "update/FirmwareDownload.h"
 #include "update/FlashingToolOutput.h"
 
 namespace orvane {
@@ -39,6 +40,26 @@ private:
     std::string stage_;
     ErrorRef underlying_;
     std::string output_;
+};
+
+// How a run of the update workflow ended, for a host that acts on it (the headless updater).
+struct UpdateRunOutcome {
+    enum class Kind {
+        current,         // the device runs the announced version already
+        declined,        // the dialog was answered "Don't Update"
+        refused,         // the announcement, its image or its version was refused: nothing was written
+        checkFailed,     // the announcement could not be fetched
+        downloadFailed,  // the image could not be fetched or stored
+        flashFailed,     // the flashing tool failed, or there was no device to write
+        unconfirmed,     // written, but the device did not come back with the announced version
+        completed,       // written, and the device came back reporting the announced version
+    };
+    Kind kind = Kind::checkFailed;
+    std::optional<Version> announced;
+    // The version the device reported after it was written; none when it did not come back.
+    std::optional<Version> reported;
+    // Why the run did not complete, in one line; empty when it completed or had nothing to do.
+    std::string reason;
 };
 
 // What the update workflow needs from the window it runs in: the modal progress sheet, the
@@ -79,6 +100,9 @@ public:
     // did not come back running firmware within `within`.
     virtual void followDevice(const std::string& path, std::chrono::seconds within,
                               std::function<void(std::optional<Version>)> cameBack) = 0;
+
+    // Every run ends here once, after its closing alert or error (if any) was presented.
+    virtual void updateRunEnded(const UpdateRunOutcome& /*outcome*/) {}
 };
 
 // The firmware-update workflow: check, dialog, download, disconnect, flash, closing alert. Each
@@ -92,6 +116,16 @@ public:
     UpdateWorkflow(std::shared_ptr<DeviceUpdateProvider> provider, std::shared_ptr<BossacManager> bossac);
 
     void setHost(std::weak_ptr<UpdateWorkflowHost> host) { host_ = std::move(host); }
+
+    // Fetches and checks the announced image; it runs on the global queue. downloadFirmware unless
+    // changed (the headless updater downloads once for all its devices).
+    using Downloader =
+        std::function<FirmwareDownloadResult(const DeviceSoftwareUpdateInformation&, const FirmwareDownloadOptions&)>;
+    void setDownloader(Downloader downloader) { downloader_ = std::move(downloader); }
+
+    // A deliberate downgrade: an announced version that is not newer than the device's (and not
+    // the same) is offered instead of refused.
+    void setAllowsOlder(bool allows) { allowsOlder_ = allows; }
 
     // The steps a user sees on the progress sheet, in order.
     enum class Stage { checking, downloading, resetting, erasing, writing, verifying, finishing, confirming };
@@ -120,6 +154,7 @@ private:
     void didFinishFlashing(const ErrorRef& error);
     void didComeBack(const std::optional<Version>& reported);
     void endRun();
+    void reportEnd(UpdateRunOutcome::Kind kind, std::string reason = {}, std::optional<Version> reported = {});
     void showStage(Stage stage, std::optional<double> fraction);
     void didReceiveToolOutput(const std::string& chunk);
     void didReceiveFlashingProgress(const FlashingProgress& progress);
@@ -127,13 +162,15 @@ private:
     std::shared_ptr<DeviceUpdateProvider> _updateProvider;
     std::shared_ptr<BossacManager> _bossac;
     std::weak_ptr<UpdateWorkflowHost> host_;
+    Downloader downloader_;
+    bool allowsOlder_ = false;
 
     // The run under way: its stage, the percentage last shown, the tool's output so far.
     Stage stage_ = Stage::checking;
     // Whether the run installs firmware into a device in its bootloader.
     bool installing_ = false;
     std::optional<std::string> flashedPath_;  // the device of the flash under way
-    Version announced_;                       // the version being written
+    std::optional<Version> announced_;        // the version announced in this run
     std::optional<int> shownPercent_;
     TerminalTranscript toolOutput_;
 };

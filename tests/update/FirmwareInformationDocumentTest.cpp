@@ -28,6 +28,10 @@ TEST(ReleaseDate, AcceptsTheStrictFormWithAnyZone) {
     EXPECT_EQ(parseInternetDateTime("2019-06-14T10:30:00.123456789Z"), june14 + nanoseconds{123456789});
     EXPECT_EQ(parseInternetDateTime("2020-02-29T00:00:00.000Z"), system_clock::time_point{seconds{1582934400}});
     EXPECT_EQ(parseInternetDateTime("1969-12-31T23:59:59.000Z"), system_clock::time_point{seconds{-1}});
+    // An expiry may leave the fraction out; a dot without digits is still wrong.
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T12:30:00+02:00", false), june14);
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T10:30:00.5Z", false), june14 + milliseconds{500});
+    EXPECT_EQ(parseInternetDateTime("2019-06-14T10:30:00.Z", false), std::nullopt);
 }
 
 TEST(ReleaseDate, RejectsEveryOtherForm) {

@@ -159,9 +159,9 @@ TEST(HalvernServerUpdateProvider, BadDocumentsReachTheMainQueueAsErrors) {
 
     // The document is small; an endless or enormous body is refused instead of being collected.
     const auto huge = fetch(server.url("/huge"));
-    const TransferError* error = transferError(huge);
-    ASSERT_NE(error, nullptr);
-    EXPECT_EQ(error->reason(), TransferError::Reason::tooLarge);
+    ASSERT_TRUE(isError<FirmwareRefusedError>(huge));
+    EXPECT_EQ(std::get<ErrorRef>(huge)->localizedDescription(),
+              "The announced firmware was refused: the description is larger than 65536 bytes");
 }
 
 TEST(HalvernServerUpdateProvider, AStalledTransferEnds) {
