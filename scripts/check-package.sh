@@ -17,7 +17,7 @@ deb=${1:-}
 shot=${2:-docs/screenshots/installed-console.png}
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-programs=(orvane-console orvane-monitor orvane-sim orvane-firmware-server)
+programs=(orvane-console orvane-monitor orvane-update orvane-sim orvane-firmware-server)
 
 fail() { echo "check-package: $*" >&2; exit 1; }
 
@@ -84,6 +84,20 @@ XDG_CONFIG_HOME="$scratch/config" ORVANE_SCREENSHOT="$shot_path" ORVANE_SCREENSH
   /usr/bin/orvane-console --device-dir "$scratch" --connect "$scratch/ttyACM0" --panels log
 [ -s "$shot_path" ] || fail "the console wrote no screenshot"
 echo "screenshot: $shot"
+
+echo "== the installed updater: a signed update of the simulator, confirmed"
+minisign -G -W -p "$scratch/key.pub" -s "$scratch/key.sec" >/dev/null
+/usr/bin/orvane-firmware-server --sign-key "$scratch/key.sec" >"$scratch/server.out" 2>"$scratch/server.err" &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$scratch/server.out" ] && break; sleep 0.05; done
+endpoint=$(head -n 1 "$scratch/server.out")
+[ -n "$endpoint" ] || { cat "$scratch/server.err" >&2; fail "orvane-firmware-server printed no endpoint"; }
+XDG_RUNTIME_DIR="$scratch" timeout 120 /usr/bin/orvane-update --endpoint "$endpoint" --trusted-key "$scratch/key.pub" \
+  "$scratch/ttyACM0" >"$scratch/update.out" 2>"$scratch/update.err" ||
+  { cat "$scratch/update.err" >&2; kill "$server_pid"; fail "orvane-update did not update the simulator"; }
+kill "$server_pid"
+grep -q '"outcome":"updated"' "$scratch/update.out" || fail "orvane-update said: $(cat "$scratch/update.out")"
+cat "$scratch/update.out"
 
 echo "== purging the package"
 $SUDO apt-get purge -y -q orvane-console
