@@ -100,10 +100,11 @@ void DeviceList::rebuild(const std::vector<std::string>& previous) {
     }
 
     // The device to reconnect has appeared (or is there at the first scan) and nothing runs.
-    if (reconnectDevice_ && !connection_->session() && !connection_->isConnecting() &&
-        contains(devices_, *reconnectDevice_) && !contains(previous, *reconnectDevice_)) {
-        logInfo(kConsoleLog, "Reconnecting " + *reconnectDevice_ + ", which has appeared");
-        setSelectedDevice(*reconnectDevice_);
+    const auto reconnect = reconnectDevice();
+    if (reconnect && !connection_->session() && !connection_->isConnecting() && contains(devices_, *reconnect) &&
+        !contains(previous, *reconnect)) {
+        logInfo(kConsoleLog, "Reconnecting " + *reconnect + ", which has appeared");
+        setSelectedDevice(*reconnect);
         connection_->connectToDevice(selectedDevice_);
     }
 }

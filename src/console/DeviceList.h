@@ -47,10 +47,13 @@ public:
     // The popup's choice: selects its device (none for the header) and connects to it.
     void didSelectDevice();
 
-    // A device to connect whenever it appears in the list and nothing is connected (the last
-    // device, when the user asked for that); none: no such device.
-    const std::optional<std::string>& reconnectDevice() const { return reconnectDevice_; }
-    void setReconnectDevice(std::optional<std::string> path) { reconnectDevice_ = std::move(path); }
+    // Whether the last device (the one last connected in this run, or the one remembered from an
+    // earlier run until another connects) is connected whenever it appears in the list and nothing
+    // is connected; the device that is, or none.
+    std::optional<std::string> reconnectDevice() const {
+        return reconnectsLastDevice_ ? lastConnectedDevice_ : std::nullopt;
+    }
+    void setReconnectsLastDevice(bool reconnects) { reconnectsLastDevice_ = reconnects; }
 
     // The device last connected, for remembering it.
     const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }
@@ -76,7 +79,7 @@ private:
     std::function<void()> selectionChanged_;
     std::vector<std::string> devices_;
     std::optional<std::string> selectedDevice_;
-    std::optional<std::string> reconnectDevice_;
+    bool reconnectsLastDevice_ = false;
     std::optional<std::string> lastConnectedDevice_;
     std::optional<std::string> preselect_;
     std::optional<std::string> followed_;

@@ -141,8 +141,8 @@ public:
     void setGamepads(std::vector<GamepadHandle> gamepads);
     const GamepadHandle& selectedGamepad() const { return selectedGamepad_; }
     void setSelectedGamepad(GamepadHandle gamepad);
-    const std::optional<std::string>& reconnectDevice() const { return deviceList_->reconnectDevice(); }
-    void setReconnectDevice(std::optional<std::string> path) { deviceList_->setReconnectDevice(std::move(path)); }
+    std::optional<std::string> reconnectDevice() const { return deviceList_->reconnectDevice(); }
+    void setReconnectsLastDevice(bool reconnects) { deviceList_->setReconnectsLastDevice(reconnects); }
     const std::optional<std::string>& lastConnectedDevice() const { return deviceList_->lastConnectedDevice(); }
     // The device remembered from an earlier run: selected once listed, and what Connect
     // connects while nothing is selected.

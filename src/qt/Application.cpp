@@ -135,6 +135,7 @@ Application::Application(Options options) {
                                        : std::make_shared<HalvernServerUpdateProvider>(firmwareInformationEndpoint());
     updateProvider_ = configuration.updateProvider;
     trustedKeyFiles_ = options.trustedKeyFiles;
+    autoReconnect_ = options.autoReconnect;
     applyTrustPolicy();
     configuration.bossac = options.bossac ? options.bossac : std::make_shared<BossacManager>();
     configuration.devicesPopup = devices;
@@ -174,7 +175,7 @@ Application::Application(Options options) {
     if (options.panels) showOnlyPanels(*options.panels);
     window_->applyTabOrder();
     if (auto last = loadLastDevice()) console_->rememberLastDevice(std::move(*last));
-    if (loadReconnectLastDevice()) console_->setReconnectDevice(loadLastDevice());
+    console_->setReconnectsLastDevice(autoReconnect_ || loadReconnectLastDevice());
     window_->onClose = [this] { windowClosing(); };
     window_->onFileDropped = [this](const QString& path) { replayControl_->open(path); };
 }
@@ -313,7 +314,7 @@ void Application::showSettings() {
         console_->setGamepadSettings(chosen);
         saveGamepadSettings(chosen);
         saveReconnectLastDevice(dialog->reconnectLastDevice());
-        console_->setReconnectDevice(dialog->reconnectLastDevice() ? loadLastDevice() : std::nullopt);
+        console_->setReconnectsLastDevice(autoReconnect_ || dialog->reconnectLastDevice());
         saveAllowUnsignedFirmware(dialog->allowUnsignedFirmware());
         applyTrustPolicy();
     });

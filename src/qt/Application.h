@@ -51,6 +51,7 @@ public:
         std::shared_ptr<BossacManager> bossac;                 // none: a flasher with the usual tool
         std::optional<QStringList> panels;         // the panels to show ("log", "traffic", "plots"); none: those kept
         std::vector<std::string> trustedKeyFiles;  // minisign public keys besides the key folders
+        bool autoReconnect = false;                // reconnect the last device whatever the setting says
     };
 
     explicit Application(Options options);
@@ -105,6 +106,7 @@ private:
     void applyTrustPolicy();
 
     std::vector<std::string> trustedKeyFiles_;
+    bool autoReconnect_ = false;
     QStringList trustedKeyIds_;  // shown in About
     std::shared_ptr<DeviceUpdateProvider> updateProvider_;
     std::unique_ptr<MainWindow> window_;

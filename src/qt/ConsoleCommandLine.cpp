@@ -75,7 +75,17 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
         "Trust firmware descriptions signed with the minisign public key in FILE, besides the keys in "
         "/etc/orvane-console/trusted-keys.d/ and $XDG_CONFIG_HOME/orvane-console/trusted-keys.d/ (repeatable).",
         "FILE");
-    parser.addOptions({help, version, deviceDirectory, firmwareEndpoint, connect, panels, trustedKey});
+    const QCommandLineOption record("record",
+                                    "Record every message the device sends to FILE (CSV, created or emptied) from the "
+                                    "start, as File > Start Recording does; the recording goes on across link ends and "
+                                    "reconnections. A FILE that cannot be written ends the console with status 2.",
+                                    "FILE");
+    const QCommandLineOption autoReconnect(
+        "auto-reconnect",
+        "Connect the device last connected again whenever it appears while nothing is connected, as the setting "
+        "\"Reconnect to the last device\" does, for this run.");
+    parser.addOptions(
+        {help, version, deviceDirectory, firmwareEndpoint, connect, panels, trustedKey, record, autoReconnect});
     parser.addPositionalArgument("RECORDING", "A recording to open at start.", "[RECORDING]");
 
     // Qt's own options, which QApplication takes out of argv after this parse.
@@ -157,6 +167,11 @@ ConsoleCommandLine parseConsoleCommandLine(const QStringList& arguments, const Q
         if (recording.isEmpty()) return failure("the recording's name is empty.");
         result.recording = recording.toStdString();
     }
+    if (parser.isSet(record)) {
+        if (parser.value(record).isEmpty()) return failure("--record names no file.");
+        result.recordPath = parser.value(record).toStdString();
+    }
+    result.autoReconnect = parser.isSet(autoReconnect);
     for (const QString& file : parser.values(trustedKey)) {
         if (file.isEmpty()) return failure("--trusted-key names no file.");
         result.trustedKeys.push_back(file.toStdString());

@@ -29,6 +29,8 @@ struct ConsoleCommandLine {
                                                // none; absent: the ones kept from the last run
     std::optional<std::string> recording;      // a recording to open at start, in place of the live console
     std::vector<std::string> trustedKeys;      // --trusted-key FILEs, beside the key folders
+    std::optional<std::string> recordPath;     // --record: recorded to from the start
+    bool autoReconnect = false;                // --auto-reconnect: the last device is followed, for this run
 };
 
 // The program's own arguments (the first is the program's name), with the environment for the

@@ -3,6 +3,7 @@
 #include <QStyle>
 #include <cstdio>
 #include <memory>
+#include <system_error>
 
 #include "qt/Application.h"
 #include "qt/Artwork.h"
@@ -51,11 +52,23 @@ int main(int argc, char** argv) {
     options.updateProvider = std::make_shared<orvane::HalvernServerUpdateProvider>(commandLine.firmwareEndpoint);
     options.panels = commandLine.panels;
     options.trustedKeyFiles = commandLine.trustedKeys;
+    options.autoReconnect = commandLine.autoReconnect;
 
     orvane::Application console(options);
     terminationSignals.setHandler([&console](int number) { console.endOnSignal(number); });
     orvane::DemoAids::install(console);
     if (commandLine.connectDevice) console.connectWhenListed(*commandLine.connectDevice);
+    // A recording asked for on the command line is there from the first message, or the console
+    // does not start: it never records nowhere in silence.
+    if (commandLine.recordPath) {
+        try {
+            console.startRecording(*commandLine.recordPath);
+        } catch (const std::system_error& error) {
+            std::fprintf(stderr, "orvane-console: cannot record to %s: %s\n", commandLine.recordPath->c_str(),
+                         error.what());
+            return 2;
+        }
+    }
     console.show();
     if (commandLine.recording) console.openRecording(*commandLine.recording);
     return QApplication::exec();

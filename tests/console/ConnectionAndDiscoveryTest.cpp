@@ -320,7 +320,8 @@ TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
     ConsoleHarness h({.deviceDirectory = dev.path().string(), .sessionTap = tap});
     h.loadWithoutTimers();
     const std::string path = (dev.path() / "ttyACM0").string();
-    h.console->setReconnectDevice(path);
+    h.console->rememberLastDevice(path);
+    h.console->setReconnectsLastDevice(true);
     h.console->scanDevices();
     EXPECT_EQ(h.console->vehicleInterface(), nullptr) << "not there yet";
 
@@ -338,6 +339,32 @@ TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
     EXPECT_GT(sent, 0);
     EXPECT_GT(static_cast<long>(history.size()), sent);
     EXPECT_EQ(tap->traffic()->filtered("STEERING").size() + static_cast<std::size_t>(sent), history.size());
+}
+
+// With nothing remembered from an earlier run, the device connected in this run is the one
+// connected again when it comes back after it was unplugged.
+TEST(TestBench, TheDeviceConnectedInThisRunIsConnectedAgainWhenItComesBack) {
+    TemporaryDirectory dev;
+    auto device = answeringDevice();
+    ConsoleHarness h({.deviceDirectory = dev.path().string()});
+    h.loadWithoutTimers();
+    h.console->setReconnectsLastDevice(true);
+    const std::string path = (dev.path() / "ttyACM0").string();
+    dev.link("ttyACM0", device->devicePath());
+    h.console->scanDevices();
+    h.console->setSelectedDevice(path);
+    h.console->connectToDevice(path);
+    ASSERT_TRUE(waitFor([&] { return connected(h); }));
+    for (int unplugged = 1; unplugged <= 2; ++unplugged) {
+        SCOPED_TRACE(unplugged);
+        dev.remove("ttyACM0");
+        h.console->scanDevices();
+        ASSERT_TRUE(waitFor([&] { return !h.console->vehicleInterface(); }));
+        dev.link("ttyACM0", device->devicePath());
+        h.console->scanDevices();
+        ASSERT_TRUE(waitFor([&] { return connected(h); }));
+        EXPECT_EQ(h.console->vehicleInterface()->path(), path);
+    }
 }
 
 // The device remembered from the last run is selected (not connected) once listed. Connect with

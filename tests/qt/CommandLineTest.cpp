@@ -27,6 +27,8 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         std::optional<QStringList> panels;
         QString textContains;
         std::optional<std::string> recording;
+        std::optional<std::string> recordPath;
+        bool autoReconnect = false;
     };
     const std::vector<Case> cases{
         {{}, {}, Outcome::Run},
@@ -84,6 +86,19 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
          QStringList{"plots"},
          "",
          "recording.csv"},
+        // A recording made from the start, and reconnecting for this run.
+        {{"--record", "run.csv", "--auto-reconnect"},
+         {},
+         Outcome::Run,
+         "/dev/",
+         ORVANE_FIRMWARE_ENDPOINT,
+         {},
+         {},
+         "",
+         {},
+         "run.csv",
+         true},
+        {{"--record", ""}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "--record names no file"},
         {{"a.csv", "b.csv"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'b.csv'"},
         {{"--help"}, {}, Outcome::Help, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "[RECORDING]"},
         {{"--panels", "log,chart"}, {}, Outcome::Error, "/dev/", ORVANE_FIRMWARE_ENDPOINT, {}, {}, "'chart'"},
@@ -131,6 +146,8 @@ TEST(ConsoleCommandLine, OptionsWinOverTheEnvironmentAndBadValuesAreRefused) {
         EXPECT_EQ(result.firmwareEndpoint, c.firmwareEndpoint) << label;
         EXPECT_EQ(result.connectDevice, c.connectDevice) << label;
         EXPECT_EQ(result.recording, c.recording) << label;
+        EXPECT_EQ(result.recordPath, c.recordPath) << label;
+        EXPECT_EQ(result.autoReconnect, c.autoReconnect) << label;
         EXPECT_EQ(result.panels.has_value(), c.panels.has_value()) << label;
         EXPECT_EQ(result.panels.value_or(QStringList{}).join(','), c.panels.value_or(QStringList{}).join(',')) << label;
     }
