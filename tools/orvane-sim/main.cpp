@@ -8,6 +8,9 @@
 // reboot into its serial bootloader, which takes a firmware image from bossac; the bootloader's
 // reset brings the device back with the version the image carries. Each reboot replaces the pty
 // by a new one and prints its path as a further line.
+//
+// A fault plan (--faults) makes it misbehave on a schedule, and --stats keeps a file of counts
+// for a soak run to check against what its host saw.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -29,6 +32,8 @@
 #include <variant>
 
 #include "Bootloader.h"
+#include "FaultPlan.h"
+#include "SimulatorStats.h"
 #include "ToolOptions.h"
 #include "UsbPort.h"
 #include "device/DeviceReport.h"
@@ -41,7 +46,11 @@ namespace {
 using orvane::DeviceReport;
 using orvane::sim::Bootloader;
 using orvane::sim::BootloaderFaults;
+using orvane::sim::Fault;
+using orvane::sim::FaultKind;
+using orvane::sim::FaultPlan;
 using orvane::sim::Flash;
+using orvane::sim::SimulatorStats;
 using orvane::sim::UsbPort;
 using Clock = std::chrono::steady_clock;
 
@@ -65,6 +74,10 @@ struct Options {
     BootloaderFaults faults;
     bool startInBootloader = false;
     bool stayInBootloaderAfterInterrupt = false;
+    std::string faultsSource;  // a file, or "random"
+    std::optional<unsigned long long> seed;
+    std::optional<FaultPlan> plan;
+    std::string statsPath;
 };
 
 int signalPipe[2] = {-1, -1};
@@ -167,7 +180,61 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
                  "A bootloader that vanished during a write (--vanish-during-write) comes back as the bootloader, "
                  "once its pty has gone, instead of exiting: the write was cut short, so the board stays there; the "
                  "next write succeeds");
+    text(app.add_option("--faults", options.faultsSource,
+                        "Misbehave on the plan in FILE, a JSON object (at most 64 KiB): {\"repeat\": true, "
+                        "\"faults\": [{\"after\": S, \"kind\": K, ...}, ...]}. Each fault starts \"after\" seconds "
+                        "after the end of the previous one (after the start for the first); with \"repeat\" true "
+                        "(default false) the list starts again after its last fault. Kinds and their fields, all of "
+                        "them required: \"unplug\" (\"for\": the link goes for that many seconds and comes back on a "
+                        "new pty), \"freeze\" (\"for\": the device reads but answers nothing), \"garbage\" "
+                        "(\"bytes\": that many bytes of line noise, high-bit bytes, invalid UTF-8, stray braces and "
+                        "an unterminated name, just before the next message; it lasts until they are sent), "
+                        "\"bootloader\" (\"for\": the device resets into its bootloader, then back into its "
+                        "firmware, same version, nothing flashed; a host's reset ends it sooner) and \"slow\" "
+                        "(\"for\", and \"delay\": each answer comes that many milliseconds late). \"after\" and "
+                        "\"for\" are 0 to 3600 seconds, \"bytes\" a whole number from 1 to 65536, \"delay\" 1 to "
+                        "60000; a round of a repeating plan takes at least 1 s. A fault due while the device sits in "
+                        "its bootloader after a 1200-baud reset waits until it is back. A line on standard error "
+                        "tells as each fault starts and ends. A bad plan is refused (exit status 2) with a line that "
+                        "names the fault (faults[I], from 0) and the field. FILE \"random\" draws a repeating plan "
+                        "with each kind once a round, a round at most 50 s (so each kind at least once a minute "
+                        "while a host asks for messages) and prints it; name a file ./random"),
+         "FILE")
+        ->check(kNamesAFile);
+    text(app.add_option("--seed", options.seed,
+                        "Draw the plan of --faults random from N: the same plan for the same N (default: from the "
+                        "clock; the plan printed names it)"),
+         "N")
+        ->check(kCount);
+    text(app.add_option("--stats", options.statsPath,
+                        "Keep counts in FILE, a JSON object rewritten every second, as connections and faults start "
+                        "and end, and at exit: {\"connections\": [{\"opened\": T, \"closed\": T, "
+                        "\"messagesSent\": N, \"requestsReceived\": N, \"nonZeroRequests\": N}, ...], "
+                        "\"faults\": [{\"kind\": K, \"start\": T, \"end\": T}, ...]}, times in seconds since the "
+                        "epoch (null while the connection is open or the fault under way). A connection lasts from "
+                        "the first bytes a host sends on a newly opened device until it closes it, the link goes or "
+                        "the simulator ends; it counts the reports written to the host, the CONTROL requests read "
+                        "and those with a lateral or longitudinal magnitude other than 0. The file is replaced "
+                        "whole (a temporary file beside it, then a rename)"),
+         "FILE")
+        ->check(kNamesAFile);
     if (auto status = orvane::tools::parseToolOptions(app, argc, argv)) return *status;
+    if (options.seed && options.faultsSource != "random") {
+        return orvane::tools::usageError(app, "--seed requires --faults random");
+    }
+    if (options.faultsSource == "random") {
+        const unsigned long long seed =
+            options.seed.value_or(static_cast<unsigned long long>(Clock::now().time_since_epoch().count()));
+        options.plan = FaultPlan::random(seed);
+        std::fprintf(stderr, "orvane-sim: fault plan drawn with seed %llu: %s\n", seed,
+                     options.plan->jsonText().c_str());
+    } else if (!options.faultsSource.empty()) {
+        try {
+            options.plan = FaultPlan::fromFile(options.faultsSource);
+        } catch (const orvane::sim::FaultPlanError& error) {
+            return orvane::tools::usageError(app, "--faults: " + std::string(error.what()));
+        }
+    }
     return options;
 }
 
@@ -313,9 +380,18 @@ public:
           vehicle_(options_.version, {.delay = options_.steerDelay,
                                       .lag = options_.steerLag,
                                       .swing = options_.swing,
-                                      .driverGrab = options_.driverGrab}) {}
+                                      .driverGrab = options_.driverGrab}),
+          stats_(options_.statsPath) {}
 
     bool open() {
+        if (options_.plan && !options_.plan->faults.empty()) {
+            nextFaultAt_ = Clock::now() + seconds(options_.plan->faults.front().after);
+        } else {
+            planDone_ = true;
+        }
+        // A file that cannot be written is told at once rather than after a soak run.
+        if (!options_.statsPath.empty() && !stats_.write()) return false;
+        nextStatsWrite_ = Clock::now() + std::chrono::seconds(1);
         if (!options_.startInBootloader) return port_.attach(options_.linkPath);
         std::fprintf(stderr, "orvane-sim: starting in the bootloader\n");
         bootloader_.emplace(flash_, options_.faults);
@@ -324,17 +400,23 @@ public:
 
     int run() {
         for (;;) {
-            pollfd descriptors[2] = {{port_.master(), static_cast<short>(POLLIN | (endless_ ? POLLOUT : 0)), 0},
+            if (!followPlan()) return 1;
+            if (!sendDelayedAnswers()) return 0;
+            keepStats();
+            const int master = port_.master();
+            pollfd descriptors[2] = {{master, static_cast<short>(POLLIN | (endless_ ? POLLOUT : 0)), 0},
                                      {signalPipe[0], POLLIN, 0}};
             // Without a host the master reports a hang-up at once; a poll that waits instead
-            // means a host has opened the device, even one that never sends anything.
-            int ready = ::poll(descriptors, 2, hostPresent_ ? -1 : 20);
+            // means a host has opened the device, even one that never sends anything. (While the
+            // device is unplugged there is no master: poll skips a descriptor of -1.)
+            int ready = ::poll(descriptors, 2, pollTimeout(hostPresent_ || master < 0 ? -1 : 20));
             if (ready < 0) {
                 if (errno == EINTR) continue;
                 std::perror("orvane-sim: poll");
                 return 1;
             }
             if (descriptors[1].revents != 0) return 0;
+            if (master < 0) continue;
             const short events = descriptors[0].revents;
             if (ready == 0) {
                 hostArrived();
@@ -347,14 +429,155 @@ public:
                 if (hostPresent_ && !hostLeft()) return 1;
                 // No client has the device open: look again shortly.
                 pollfd signal{signalPipe[0], POLLIN, 0};
-                if (::poll(&signal, 1, 20) > 0) return 0;
+                if (::poll(&signal, 1, pollTimeout(20)) > 0) return 0;
                 continue;
             }
             if ((events & POLLOUT) && endless_) sendEndlessName();
         }
     }
 
+    // At exit the device goes: the counts say so once more.
+    void finish() {
+        if (activeFault_) {
+            std::fprintf(stderr, "orvane-sim: faults[%zu]: %s ends as the simulator stops\n", *activeFault_,
+                         faultKindName(options_.plan->faults[*activeFault_].kind));
+        }
+        stats_.finish();
+        stats_.write();
+    }
+
 private:
+    static Clock::duration seconds(double value) {
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(value));
+    }
+
+    // Milliseconds until the next thing to do (a fault to start or end, a delayed answer, the
+    // counts to write), at most `limit` (-1: no limit), rounded up so that it is due on waking.
+    int pollTimeout(int limit) const {
+        std::optional<Clock::time_point> next;
+        auto consider = [&](Clock::time_point at) { next = next ? std::min(*next, at) : at; };
+        if (activeFault_ && options_.plan->faults[*activeFault_].kind != FaultKind::garbage) consider(faultEndsAt_);
+        if (!activeFault_ && !planDone_ && !bootloader_) consider(nextFaultAt_);
+        if (!delayedAnswers_.empty()) consider(delayedAnswers_.front());
+        if (!options_.statsPath.empty()) consider(nextStatsWrite_);
+        if (!next) return limit;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now()).count();
+        const int due = static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
+        return limit < 0 ? due : std::min(limit, due);
+    }
+
+    void keepStats() {
+        const auto now = Clock::now();
+        if (options_.statsPath.empty() || (!stats_.changed() && now < nextStatsWrite_)) return;
+        stats_.write();
+        nextStatsWrite_ = now + std::chrono::seconds(1);
+    }
+
+    // Starts and ends the plan's faults as they come due; false if the device could not come
+    // back after one.
+    bool followPlan() {
+        const auto now = Clock::now();
+        if (activeFault_) {
+            const bool timed = options_.plan->faults[*activeFault_].kind != FaultKind::garbage;
+            return !timed || now < faultEndsAt_ || endFault();
+        }
+        // The board sitting in its bootloader (a host reset it at 1200 baud) runs no firmware to
+        // misbehave: the fault waits until it is back.
+        if (planDone_ || bootloader_ || now < nextFaultAt_) return true;
+        const std::size_t index = nextFault_;
+        const Fault& fault = options_.plan->faults[index];
+        const char* kind = faultKindName(fault.kind);
+        activeFault_ = index;
+        faultEndsAt_ = now + seconds(fault.duration);
+        stats_.faultStarted(kind);
+        const std::string duration = orvane::numberText(fault.duration);
+        switch (fault.kind) {
+            case FaultKind::unplug:
+                std::fprintf(stderr, "orvane-sim: faults[%zu]: unplug starts: the link goes for %s s\n", index,
+                             duration.c_str());
+                linkGoes();
+                port_.detach();
+                return true;
+            case FaultKind::freeze:
+                std::fprintf(stderr, "orvane-sim: faults[%zu]: freeze starts: answering nothing for %s s\n", index,
+                             duration.c_str());
+                frozen_ = true;
+                return true;
+            case FaultKind::garbage:
+                std::fprintf(stderr,
+                             "orvane-sim: faults[%zu]: garbage starts: %ld bytes of line noise before the next "
+                             "message\n",
+                             index, fault.bytes);
+                noise_ = orvane::sim::lineNoise(fault.bytes);
+                return true;
+            case FaultKind::bootloader:
+                std::fprintf(stderr, "orvane-sim: faults[%zu]: bootloader starts: in the bootloader for %s s\n", index,
+                             duration.c_str());
+                linkGoes();
+                bootloader_.emplace(flash_, options_.faults);
+                faultBootloader_ = true;
+                return port_.attach(bootloaderLink());
+            case FaultKind::slow:
+                std::fprintf(stderr, "orvane-sim: faults[%zu]: slow starts: answers %s ms late for %s s\n", index,
+                             orvane::numberText(fault.delay).c_str(), duration.c_str());
+                slowDelay_ = fault.delay;
+                return true;
+        }
+        return true;
+    }
+
+    // Ends the fault under way and schedules the next one; false if the device could not come
+    // back.
+    bool endFault() {
+        const std::size_t index = *activeFault_;
+        const Fault& fault = options_.plan->faults[index];
+        std::fprintf(stderr, "orvane-sim: faults[%zu]: %s ends\n", index, faultKindName(fault.kind));
+        bool back = true;
+        switch (fault.kind) {
+            case FaultKind::unplug:
+                hostPresent_ = false;
+                back = port_.attach(options_.linkPath);
+                break;
+            case FaultKind::freeze: frozen_ = false; break;
+            case FaultKind::garbage: break;
+            case FaultKind::bootloader:
+                // Unless a host reset it meanwhile, the bootloader starts the firmware again.
+                if (faultBootloader_ && bootloader_) {
+                    bootloader_.reset();
+                    hostPresent_ = false;
+                    back = port_.attach(options_.linkPath);
+                }
+                faultBootloader_ = false;
+                break;
+            case FaultKind::slow: slowDelay_ = 0; break;
+        }
+        stats_.faultEnded();
+        activeFault_.reset();
+        if (++nextFault_ == options_.plan->faults.size()) {
+            nextFault_ = 0;
+            planDone_ = !options_.plan->repeat;
+        }
+        nextFaultAt_ = Clock::now() + seconds(options_.plan->faults[nextFault_].after);
+        return back;
+    }
+
+    // The device leaves the bus, under a host that may have it open: its connection ends.
+    void linkGoes() {
+        if (connected_) std::fprintf(stderr, "orvane-sim: the link goes under the client\n");
+        if (!bootloader_) clientGone();
+        hostPresent_ = false;
+    }
+
+    // The answers a slowdown held back, each as it comes due; false once the simulator has
+    // unplugged itself.
+    bool sendDelayedAnswers() {
+        while (!delayedAnswers_.empty() && delayedAnswers_.front() <= Clock::now()) {
+            delayedAnswers_.pop_front();
+            if (!answer()) return false;
+        }
+        return true;
+    }
+
     void hostArrived() {
         if (hostPresent_) return;
         hostPresent_ = true;
@@ -365,6 +588,7 @@ private:
     bool hostLeft() {
         hostPresent_ = false;
         if (bootloader_) return true;
+        if (connected_) std::fprintf(stderr, "orvane-sim: client closed the device\n");
         clientGone();
         // The board's USB stack reboots into the bootloader when a host closes the port it set
         // to 1200 baud. The speed outlives the close, so it is read here.
@@ -379,9 +603,10 @@ private:
     }
 
     void clientGone() {
-        if (connected_) std::fprintf(stderr, "orvane-sim: client closed the device\n");
+        stats_.connectionClosed();
         connected_ = false;
         endless_ = false;
+        delayedAnswers_.clear();
         framer_.reset();
         vehicle_.restart();
     }
@@ -393,7 +618,10 @@ private:
         if (length <= 0) return true;
         std::span<const std::uint8_t> bytes(buffer, static_cast<std::size_t>(length));
         if (bootloader_) return bootloaderReceive(bytes);
-        if (!connected_) std::fprintf(stderr, "orvane-sim: client opened the device\n");
+        if (!connected_) {
+            std::fprintf(stderr, "orvane-sim: client opened the device\n");
+            stats_.connectionOpened();
+        }
         connected_ = true;
         while (!bytes.empty()) {
             bytes = bytes.subspan(framer_.feed(bytes));
@@ -405,7 +633,14 @@ private:
             DeviceReport request = framer_.takeMessage();
             if (request.name != "CONTROL") continue;
             vehicle_.request(percent(request, "lat"), percent(request, "long"));
-            if (!answer()) return false;
+            stats_.requestReceived(asksForMotion(request));
+            if (slowDelay_ > 0 || !delayedAnswers_.empty()) {
+                // Behind answers held back, so that they keep their order.
+                delayedAnswers_.push_back(Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                             std::chrono::duration<double, std::milli>(slowDelay_)));
+            } else if (!answer()) {
+                return false;
+            }
         }
         return true;
     }
@@ -447,7 +682,9 @@ private:
         vehicle_.setVersion(version);
         bootloader_.reset();
         hostPresent_ = false;
-        return port_.attach(options_.linkPath);
+        if (!port_.attach(options_.linkPath)) return false;
+        // A bootloader fault ends with the host's reset.
+        return !faultBootloader_ || endFault();
     }
 
     void saveFlashDump(std::span<const std::uint8_t> bytes) {
@@ -459,6 +696,15 @@ private:
         if (file) std::fclose(file);
     }
 
+    // Whether a request's lateral or longitudinal magnitude is other than 0. A missing field asks
+    // for nothing; one that is not a number is not a request of 0.
+    static bool asksForMotion(const DeviceReport& request) {
+        return std::any_of(std::begin(kRequestKeys), std::end(kRequestKeys), [&](const char* key) {
+            return request.fields.count(key) != 0 && !(percent(request, key) == 0);
+        });
+    }
+    static constexpr const char* kRequestKeys[] = {"lat", "long"};
+
     static double percent(const DeviceReport& request, const char* key) {
         auto found = request.fields.find(key);
         if (found == request.fields.end()) return NAN;
@@ -466,7 +712,7 @@ private:
     }
 
     bool answer() {
-        if (options_.silent || endless_) return true;
+        if (options_.silent || endless_ || frozen_) return true;
         if (options_.endlessNameAfter && sent_ == *options_.endlessNameAfter && !endlessDone_) {
             std::fprintf(stderr, "orvane-sim: sending a name that never ends\n");
             endless_ = true;
@@ -474,12 +720,18 @@ private:
             return true;
         }
         pace();
+        if (!noise_.empty()) {
+            write(noise_);
+            noise_.clear();
+            endFault();
+        }
         std::string text = orvane::messageText(vehicle_.nextMessage());
         if (options_.highBitAfter && sent_ == *options_.highBitAfter) {
             text.insert(text.begin() + 2, '\xC9');
             std::fprintf(stderr, "orvane-sim: sending a byte with the high bit set\n");
         }
         write(text);
+        stats_.messageSent();
         ++sent_;
         if (options_.unplugAfter && sent_ >= *options_.unplugAfter) {
             std::fprintf(stderr, "orvane-sim: unplugging after %ld messages\n", sent_);
@@ -534,6 +786,21 @@ private:
     bool endlessDone_ = false;
     long sent_ = 0;
     Clock::time_point nextAnswer_{};
+
+    // The fault plan's progress: the next fault and when it starts, the one under way.
+    std::size_t nextFault_ = 0;
+    bool planDone_ = false;
+    Clock::time_point nextFaultAt_{};
+    std::optional<std::size_t> activeFault_;
+    Clock::time_point faultEndsAt_{};
+    bool frozen_ = false;
+    bool faultBootloader_ = false;                  // the bootloader the plan reset the device into
+    std::string noise_;                             // line noise to send before the next message
+    double slowDelay_ = 0;                          // milliseconds
+    std::deque<Clock::time_point> delayedAnswers_;  // when each held-back answer is due
+
+    SimulatorStats stats_;
+    Clock::time_point nextStatsWrite_{};
 };
 
 }  // namespace
@@ -555,5 +822,7 @@ int main(int argc, char** argv) {
 
     Simulator simulator(std::move(options));
     if (!simulator.open()) return 1;
-    return simulator.run();
+    const int status = simulator.run();
+    simulator.finish();
+    return status;
 }
