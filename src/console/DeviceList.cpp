@@ -38,6 +38,14 @@ void DeviceList::setDevices(std::vector<std::string> devices) {
         if (!selectedDevice_ && !connection_->session() && !connection_->isConnecting()) setSelectedDevice(preselect_);
         preselect_.reset();
     }
+    // A link to the device to reconnect that ended by itself while the device stays listed (noise
+    // on the line, a failed write, a reset that put another port behind the same name): it is
+    // connected again like a device coming back, tried at each scan until it answers.
+    const auto reconnect = reconnectDevice();
+    if (reconnect && !followed_ && connection_->lostPath() == reconnect && contains(devices_, *reconnect)) {
+        logInfo(kConsoleLog, "The link to " + *reconnect + " ended while it is listed: connecting it again");
+        follow(*reconnect, kReconnectTime);
+    }
     connectFollowed();
 }
 

@@ -54,6 +54,8 @@ public:
         return reconnectsLastDevice_ ? lastConnectedDevice_ : std::nullopt;
     }
     void setReconnectsLastDevice(bool reconnects) { reconnectsLastDevice_ = reconnects; }
+    // How long a device whose link ended by itself, and which stays listed, is tried again.
+    static constexpr std::chrono::seconds kReconnectTime{60};
 
     // The device last connected, for remembering it.
     const std::optional<std::string>& lastConnectedDevice() const { return lastConnectedDevice_; }

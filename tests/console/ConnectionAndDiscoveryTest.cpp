@@ -342,7 +342,8 @@ TEST(TestBench, TheLastDeviceIsConnectedWhenItAppearsAndTheSessionIsTapped) {
 }
 
 // With nothing remembered from an earlier run, the device connected in this run is the one
-// connected again when it comes back after it was unplugged.
+// connected again: when it comes back after it was unplugged, and when its link ended by itself
+// while its name stayed listed (a reset that put another port behind the name).
 TEST(TestBench, TheDeviceConnectedInThisRunIsConnectedAgainWhenItComesBack) {
     TemporaryDirectory dev;
     auto device = answeringDevice();
@@ -355,14 +356,21 @@ TEST(TestBench, TheDeviceConnectedInThisRunIsConnectedAgainWhenItComesBack) {
     h.console->setSelectedDevice(path);
     h.console->connectToDevice(path);
     ASSERT_TRUE(waitFor([&] { return connected(h); }));
-    for (int unplugged = 1; unplugged <= 2; ++unplugged) {
-        SCOPED_TRACE(unplugged);
+    for (const bool unplugged : {true, false, true}) {
+        SCOPED_TRACE(unplugged ? "unplugged" : "reset");
         dev.remove("ttyACM0");
-        h.console->scanDevices();
-        ASSERT_TRUE(waitFor([&] { return !h.console->vehicleInterface(); }));
+        if (unplugged) {
+            h.console->scanDevices();
+            ASSERT_TRUE(waitFor([&] { return !h.console->vehicleInterface(); }));
+        } else {
+            device = answeringDevice();  // the old port hangs up
+            ASSERT_TRUE(waitFor([&] { return !h.console->vehicleInterface(); }));
+        }
         dev.link("ttyACM0", device->devicePath());
-        h.console->scanDevices();
-        ASSERT_TRUE(waitFor([&] { return connected(h); }));
+        ASSERT_TRUE(waitFor([&] {
+            h.console->scanDevices();
+            return connected(h);
+        }));
         EXPECT_EQ(h.console->vehicleInterface()->path(), path);
     }
 }
