@@ -55,6 +55,11 @@ appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
 rm -rf "$unpacked"
 echo "package: $deb"
 
+# 1c. Two minutes of faults: the console beside the simulator's fault plan, recording and
+#     reconnecting by itself; nothing lost beyond one message per link end, no request off 0.
+echo "== a 2-minute soak"
+bash bench/soak.sh 2 "$root/release"
+
 # 2. AddressSanitizer + UndefinedBehaviorSanitizer over the core's tests.
 cmake -S . -B "$root/asan" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Debug -DORVANE_SANITIZE=address,undefined \
   -DORVANE_BUILD_QT=OFF -DORVANE_BUILD_BENCH=OFF >/dev/null
