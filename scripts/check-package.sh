@@ -62,7 +62,7 @@ for program in "${programs[@]}"; do
 done
 desktop-file-validate /usr/share/applications/orvane-console.desktop
 appstreamcli validate --no-net /usr/share/metainfo/*orvane*.metainfo.xml
-ls /usr/lib/udev/rules.d/60-orvane-console.rules
+ls /usr/lib/udev/rules.d/60-orvane-console.rules /usr/share/doc/orvane-console/guide/index.html
 ls /etc/orvane-console/trusted-keys.d/orvane-firmware.pub
 dpkg-query --showformat='${Conffiles}\n' --show orvane-console | grep -q '/etc/orvane-console/trusted-keys.d/orvane-firmware.pub' ||
   fail "the trusted key is not a conffile"

@@ -10,6 +10,7 @@
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
 #include "qt/AboutBox.h"
+#include "qt/UserGuide.h"
 #include "qt/Application.h"
 #include "qt/LogPanel.h"
 #include "qt/MainWindow.h"
@@ -156,6 +157,9 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     };
 
     QMenu* help = bar->addMenu("&Help");
+    QAction* guide = help->addAction("&User Guide");
+    guide->setShortcut(QKeySequence::HelpContents);
+    QObject::connect(guide, &QAction::triggered, window_.get(), [this] { openUserGuide(window_.get()); });
     QAction* about = help->addAction("&About Orvane Console");
     QObject::connect(about, &QAction::triggered, window_.get(), [this] { showAboutBox(window_.get(), trustedKeyIds_); });
 }

@@ -2,6 +2,9 @@
 // and the software update dialog, each showing the texts it is given.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -19,6 +22,7 @@
 #include "platform/InformativeError.h"
 #include "platform/SeguePresentation.h"
 #include "qt/ManeuverRunControl.h"
+#include "qt/UserGuide.h"
 #include "tests/qt/AppHarness.h"
 #include "update/UpdateInformationViewController.h"
 
@@ -285,3 +289,17 @@ TEST_F(Dialogs, SheetsAndAlertsStayWithTheMainWindowAndBringItBack) {
 
 }  // namespace
 }  // namespace orvane
+
+// Help > User Guide opens the installed guide, else the build tree's, and says so when neither is
+// there rather than doing nothing.
+TEST(UserGuide, TheInstalledGuideComesFirstThenTheBuildTreesThenNone) {
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("bin") && QDir(root.path()).mkpath("share/doc/orvane-console/guide"));
+    const QString bin = root.filePath("bin"), installed = root.filePath("share/doc/orvane-console/guide/index.html");
+    const QString built = root.filePath("index.html");
+    EXPECT_EQ(orvane::userGuidePage(bin, built), std::nullopt);
+    QFile(built).open(QIODevice::WriteOnly);
+    EXPECT_EQ(orvane::userGuidePage(bin, built), built);
+    QFile(installed).open(QIODevice::WriteOnly);
+    EXPECT_EQ(orvane::userGuidePage(bin, built), installed);
+}
