@@ -16,7 +16,7 @@ packages=(
   bossa-cli minisign
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   librsvg2-bin help2man file lintian desktop-file-utils appstream
-  python3 python3-serial python3-pyatspi python3-markdown
+  python3 python3-serial python3-pyatspi python3-markdown at-spi2-core dbus-daemon
   locales
 )
 

@@ -1,5 +1,6 @@
 #include "qt/ConsoleView.h"
 
+#include <QAccessibleWidget>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -14,7 +15,53 @@
 
 namespace orvane {
 
+namespace {
+
+// The wheel for a screen reader: a read-only indicator named "Steering wheel" whose value is the
+// angle it shows.
+class AccessibleWheel : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleWheel(WheelStage* stage) : QAccessibleWidget(stage, QAccessible::Dial) {}
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = true;
+        return state;
+    }
+    QVariant currentValue() const override {
+        const auto* stage = static_cast<const WheelStage*>(widget());
+        return stage->angle ? stage->angle() : 0.0;
+    }
+    void setCurrentValue(const QVariant&) override {}  // an indicator: nothing to set
+    QVariant maximumValue() const override { return 3600.0; }
+    QVariant minimumValue() const override { return -3600.0; }
+    QVariant minimumStepSize() const override { return 0.1; }
+    QString text(QAccessible::Text kind) const override {
+        const auto* stage = static_cast<const WheelStage*>(widget());
+        if (kind == QAccessible::Name) return QStringLiteral("Steering wheel");
+        if (kind == QAccessible::Value || kind == QAccessible::Description) {
+            return QString::number(stage->angle ? stage->angle() : 0.0, 'f', 1) + QStringLiteral("°");
+        }
+        return QAccessibleWidget::text(kind);
+    }
+    int childCount() const override { return 0; }  // the picture itself is no object of its own
+};
+
+QAccessibleInterface* accessibleWheel(const QString& className, QObject* object) {
+    if (className == QLatin1String("orvane::WheelStage") && object && object->isWidgetType()) {
+        return new AccessibleWheel(static_cast<WheelStage*>(object));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 WheelStage::WheelStage(QWidget* parent) : QWidget(parent), canvas_(new ImageCanvas(this)) {
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleWheel), true);
+    (void)factoryInstalled;
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
@@ -46,6 +93,7 @@ QWidget* makeConsoleView(ViewController& console) {
     layout->setSpacing(18);
 
     auto* stage = new WheelStage(view);
+    stage->angle = [&console] { return console.steeringWheelAngle(); };
     stage->canvas()->setObjectName("steeringWheelImage");
     stage->canvas()->setImageName("SteeringWheel");
     stage->canvas()->setOpaque(true);
@@ -78,6 +126,7 @@ QWidget* makeConsoleView(ViewController& console) {
         slider->setPageStep(10);
         slider->setMinimumWidth(220);
         slider->setToolTip(toolTip);
+        slider->setAccessibleName(title + QStringLiteral(" request"));
         controls->addWidget(slider, row, 2);
         controls->addWidget(makeCaption(maximum, view), row, 3, Qt::AlignLeft | Qt::AlignVCenter);
         auto* label = new QLabel(idleText, view);

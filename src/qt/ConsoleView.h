@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 namespace orvane {
 
@@ -14,6 +15,8 @@ class WheelStage : public QWidget {
 public:
     explicit WheelStage(QWidget* parent = nullptr);
     ImageCanvas* canvas() const { return canvas_; }
+    // The angle the wheel shows, in degrees: a screen reader reads it as the wheel's value.
+    std::function<double()> angle;
     QSize sizeHint() const override { return {360, 360}; }
     QSize minimumSizeHint() const override { return {200, 200}; }
 

@@ -129,6 +129,7 @@ LogPanel::LogPanel(QWidget* parent) : BenchPanel(QStringLiteral("Log"), QStringL
 
     view_ = new QPlainTextEdit(content);
     view_->setObjectName(QStringLiteral("logView"));
+    view_->setAccessibleName(QStringLiteral("Log"));
     view_->setReadOnly(true);
     view_->setUndoRedoEnabled(false);
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);

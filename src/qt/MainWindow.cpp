@@ -56,12 +56,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     devices_ = new QComboBox(toolbar);
     devices_->setObjectName("devicesPopupButton");
+    devices_->setAccessibleName("Device");
     devices_->setMinimumContentsLength(30);
     devices_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     devices_->addItem("No devices found.");
 
     gamepads_ = new QComboBox(toolbar);
     gamepads_->setObjectName("gamepadsPopupButton");
+    gamepads_->setAccessibleName("Gamepad");
     gamepads_->setMinimumContentsLength(22);
     gamepads_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     gamepads_->addItem("No gamepads found.");

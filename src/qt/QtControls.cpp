@@ -1,7 +1,9 @@
 #include "qt/QtControls.h"
 
 #include <QAction>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -268,6 +270,20 @@ QtPopupButton::QtPopupButton(QComboBox* comboBox) : comboBox_(comboBox) {
         const std::function<void()> action = action_;
         action();
     }));
+    // A screen reader chooses an entry by selecting it in the list while the list is not shown
+    // (no mouse or key does that): the same choice as a click on it.
+    connections_.add(QObject::connect(comboBox->view()->selectionModel(), &QItemSelectionModel::selectionChanged,
+                                      comboBox, [comboBox](const QItemSelection& selected) {
+                                          if (comboBox->view()->isVisible() || selected.indexes().isEmpty()) return;
+                                          const int row = selected.indexes().constFirst().row();
+                                          if (row == comboBox->currentIndex()) return;
+                                          if (!(comboBox->model()->flags(comboBox->model()->index(row, 0)) &
+                                                Qt::ItemIsEnabled)) {
+                                              return;
+                                          }
+                                          comboBox->setCurrentIndex(row);
+                                          emit comboBox->activated(row);
+                                      }));
 }
 
 void QtPopupButton::removeAllItems() {

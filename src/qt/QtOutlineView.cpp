@@ -1,8 +1,10 @@
 #include "qt/QtOutlineView.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -41,6 +43,23 @@ private:
 QWidget* widgetOf(const std::shared_ptr<TableCellView>& cell) {
     auto* hosted = dynamic_cast<QtHostedCell*>(cell.get());
     return hosted ? hosted->widget() : nullptr;
+}
+
+// What a cell widget shows, as text: its own accessible name, a label's or a button's text, or
+// those of the labels and buttons in it.
+QString cellText(const QWidget* widget) {
+    if (!widget) return {};
+    if (!widget->accessibleName().isEmpty()) return widget->accessibleName();
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+    QStringList parts;
+    for (const QWidget* child : widget->findChildren<const QWidget*>()) {
+        QString text;
+        if (const auto* label = qobject_cast<const QLabel*>(child)) text = label->text();
+        if (const auto* button = qobject_cast<const QAbstractButton*>(child)) text = button->text();
+        if (!text.isEmpty() && child->isVisibleTo(widget)) parts << text;
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 // Rows are as tall as the cell views they host; a cell whose height depends on its width (a
@@ -151,7 +170,11 @@ public:
         return outline_->dataSource_->isItemExpandable(*outline_, nodeFor(parent)->item);
     }
 
-    QVariant data(const QModelIndex&, int) const override { return {}; }
+    // The cells are widgets over the rows; a screen reader reads a cell as the text it shows.
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::AccessibleTextRole || !outline_ || !outline_->tree_) return {};
+        return cellText(outline_->tree_->indexWidget(index));
+    }
 
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         if (!index.isValid()) return Qt::NoItemFlags;

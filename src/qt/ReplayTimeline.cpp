@@ -142,6 +142,7 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
         tool->setObjectName(name);
         tool->setIcon(style()->standardIcon(icon));
         tool->setToolTip(tip);
+        tool->setAccessibleName(tip.section(QStringLiteral(" ("), 0, 0));
         tool->setAutoRaise(true);
         return tool;
     };
@@ -154,12 +155,14 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
     speedBox_ = new QComboBox(this);
     speedBox_->setObjectName(QStringLiteral("replaySpeedBox"));
     speedBox_->setToolTip(QStringLiteral("Speed"));
+    speedBox_->setAccessibleName(QStringLiteral("Speed"));
     for (double speed : RecordingReplay::kSpeeds) speedBox_->addItem(QStringLiteral("%1x").arg(speed), speed);
     speedBox_->setCurrentIndex(speedBox_->findData(1.0));
 
     slider_ = new JumpSlider(Qt::Horizontal, this);
     slider_->setObjectName(QStringLiteral("replaySlider"));
     slider_->setToolTip(kSliderTip);
+    slider_->setAccessibleName(QStringLiteral("Timeline"));
     slider_->setMinimumWidth(160);
     timeLabel_ = new QLabel(this);
     timeLabel_->setObjectName(QStringLiteral("replayTimeLabel"));
@@ -267,6 +270,7 @@ void ReplayTimeline::sync() {
     const bool playing = replay_->isPlaying();
     playButton_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     playButton_->setToolTip(playing ? QStringLiteral("Pause (Space)") : QStringLiteral("Play (Space)"));
+    playButton_->setAccessibleName(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
     timeLabel_->setText(replayTimeText(replay_->playhead()) + QStringLiteral(" / ") +
                         replayTimeText(replay_->duration()));
     if (const auto wall = replay_->wallClockTime()) {

@@ -219,6 +219,7 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     QPushButton* copyButton = makeButton(QStringLiteral("Copy"), QStringLiteral("copyButton"));
     filterBox_ = new QComboBox(content);
     filterBox_->setObjectName(QStringLiteral("filterBox"));
+    filterBox_->setAccessibleName(QStringLiteral("Messages shown"));
     filterBox_->setToolTip(QStringLiteral("Show the messages of one name"));
     filterBox_->addItem(QStringLiteral("All messages"), QString());
     droppedLabel_ = new QLabel(content);

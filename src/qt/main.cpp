@@ -5,6 +5,7 @@
 #include <memory>
 #include <system_error>
 
+#include "qt/AccessibleNaming.h"
 #include "qt/Application.h"
 #include "qt/Artwork.h"
 #include "qt/ConsoleCommandLine.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // The platform's style, with a focus ring plain to see.
     QApplication::setStyle(new orvane::FocusRingStyle(QApplication::style()->name()));
+    orvane::AccessibleNaming::install();
     QApplication::setApplicationName("orvane-console");
     QApplication::setApplicationDisplayName("Orvane Console");
     QApplication::setOrganizationName("Orvane");
