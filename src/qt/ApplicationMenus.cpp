@@ -135,8 +135,9 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QObject::connect(settings, &QAction::triggered, window_.get(), [this] { showSettings(); });
 
-    // Tab runs through the toolbar, the console's sliders, the inspector's buttons and then the
-    // panels in the order of the View menu, wherever the panels are docked.
+    // Tab runs through the toolbar, a running suite's panel (its Abort first at hand), the
+    // console's sliders, the inspector's buttons and then the panels in the order of the View
+    // menu, wherever the panels are docked.
     window_->tabOrder = [this, log, traffic, plots] {
         QList<QWidget*> order{window_->devicesComboBox(), window_->connectionButton(), window_->gamepadsComboBox(),
                               window_->settingsButton()};
@@ -146,6 +147,7 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
                 if (widget->focusPolicy() & Qt::TabFocus) order.append(widget);
             }
         };
+        if (maneuverRun_->panel()->isVisible()) appendTabStops(maneuverRun_->panel()->widget());
         appendTabStops(host_->viewOf(*console_));
         if (timeline_->isVisible()) appendTabStops(timeline_);
         if (master_->inspector) appendTabStops(host_->viewOf(*master_->inspector));
