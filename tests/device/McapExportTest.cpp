@@ -102,7 +102,7 @@ std::pair<std::string, Json> driveAndItsMessages(bool wallClock) {
                repeat + "\r\n";
 
         const std::string ns = std::to_string(ms * 1000000);
-        const auto add = [&](const char* topic, Json data) { messages.push_back({topic, ns, ns, i, std::move(data)}); };
+        const auto add = [&](const char* topic, Json data) { messages.push_back({topic, ns, ns, 0, std::move(data)}); };
         if (message == "STEERING") {
             add("/steering", {{"steeringWheelAngle", angle},
                               {"steeringAssistanceTorque", nullptr},
@@ -117,8 +117,7 @@ std::pair<std::string, Json> driveAndItsMessages(bool wallClock) {
             add("/device-info",
                 {{"version", nullptr}, {"name", nullptr}, {"buildDate", nullptr}, {"serialNumber", "OV \"7\""}});
         }
-        add("/control",
-            {{"message", message}, {"requestLateral", lateral}, {"requestLongitudinal", nullptr}});
+        add("/control", {{"message", message}, {"requestLateral", lateral}, {"requestLongitudinal", nullptr}});
         if (maneuver + repeat != lastManeuver) {
             add("/maneuver", {{"maneuver", maneuver.empty() ? Json() : Json(maneuver)},
                               {"repeat", repeat.empty() ? Json() : Json(std::stoi(repeat))}});
