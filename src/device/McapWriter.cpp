@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <optional>
 #include <random>
+#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -463,6 +464,11 @@ std::uint64_t nanoseconds(double seconds) {
 
 McapExport exportRecordingAsMcap(const Recording& recording, const std::string& path, const std::string& library) {
     using F = RecordingField;
+    // Renamed over the recording, the export would take its place.
+    std::error_code unknown;
+    if (std::filesystem::equivalent(recording.path(), path, unknown)) {
+        throw McapError(path + ": is the recording being exported");
+    }
     McapWriter writer(path, McapWriter::Options{.library = library});
     std::array<std::uint16_t, kTopicCount> channels{};
     const auto channel = [&](TopicId id) {

@@ -306,6 +306,7 @@ TEST_F(ToolsTest, CommandLinesAnswerHelpAndVersionAndRefuseBadOptions) {
         {"orvane-monitor", {"--replay", "x.csv", "--mcap", "x.mcap", "--speed", "2"}, 2, "--speed excludes --mcap"},
         {"orvane-monitor", {"--mcap", "x.mcap", "/dev/null"}, 2, "--mcap requires --replay"},
         {"orvane-monitor", {"--replay", "x.csv", "--mcap", "x.mcap"}, 2, "x.csv: cannot be read"},
+        {"orvane-monitor", {"--replay", recording, "--mcap", recording}, 1, "is the recording being exported"},
         {"orvane-monitor", {"--replay", recording, "--mcap", directory_.string()}, 1, ": is a directory"},
         {"orvane-monitor",
          {"--replay", recording, "--mcap", (directory_ / "none" / "x.mcap").string()},
