@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running the console need.
+# Installs the Debian 12 packages that building, testing and running the console need, then the
+# node modules the MCAP export's test reads files with (tests/mcap, from the npm registry).
 # Safe to run again: packages already present are left as they are.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev libsodium-dev
   nlohmann-json3-dev
   libcsv-dev
+  libzstd-dev zlib1g-dev
   libicu-dev
   libcpp-httplib-dev libcli11-dev
   bossa-cli minisign
@@ -24,16 +26,23 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# Node and npm for the MCAP export's test: Debian's nodejs and npm, unless a node that brings its
+# own npm (NodeSource's nodejs, which conflicts with Debian's npm) is installed already.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
-  exit 0
+else
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The versions package-lock.json names, as they are: the reference reader of MCAP files.
+echo "install-deps: node modules of tests/mcap"
+(cd "$(dirname "$0")/../tests/mcap" && npm ci --no-audit --no-fund)

@@ -37,6 +37,9 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
     file->addAction(replayControl_->openAction());
     file->addMenu(replayControl_->recentMenu());
     file->addAction(replayControl_->closeAction());
+    QMenu* exportRecording = file->addMenu("E&xport Recording");
+    exportRecording->setObjectName("exportRecordingMenu");
+    exportRecording->addAction(replayControl_->exportMcapAction());
     file->addSeparator();
     recording_ = new RecordingControl(sessionTap_, *window_);
     file->addAction(recording_->action());

@@ -13,7 +13,9 @@
 #include <exception>
 
 #include "console/RecordingReplay.h"
+#include "device/McapWriter.h"
 #include "device/Recording.h"
+#include "orvane/OrvaneVersion.h"
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
@@ -59,6 +61,9 @@ ReplayControl::ReplayControl(QMainWindow& window, ReplayTimeline& timeline,
     closeAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     closeAction_->setEnabled(false);
     connect(closeAction_, &QAction::triggered, this, &ReplayControl::close);
+    exportMcapAction_ = new QAction(QStringLiteral("&MCAP…"), this);
+    exportMcapAction_->setObjectName(QStringLiteral("exportMcapAction"));
+    connect(exportMcapAction_, &QAction::triggered, this, &ReplayControl::chooseMcapExport);
     timeline_.onClose = [this] { close(); };
     timeline_.hide();
 }
@@ -82,22 +87,24 @@ void ReplayControl::open(const QString& path) {
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // Reading an hour's recording takes about a second: on a worker, so the window stays live.
     dispatchGlobal([this, alive = alive_, request, file = path.toStdString()] {
+        std::shared_ptr<const Recording> recording;
         std::shared_ptr<RecordingReplay> replay;
         QString error;
         try {
-            replay = std::make_shared<RecordingReplay>(std::make_shared<const Recording>(Recording::open(file)));
+            recording = std::make_shared<const Recording>(Recording::open(file));
+            replay = std::make_shared<RecordingReplay>(recording);
         } catch (const std::exception& e) {
             error = QString::fromUtf8(e.what());
         }
         // The replay is handed to the main queue whole; from there on only the main queue uses it.
-        dispatchMain([this, alive, request, replay = std::move(replay), error] {
+        dispatchMain([this, alive, request, replay = std::move(replay), recording = std::move(recording), error] {
             if (!*alive) return;
             QApplication::restoreOverrideCursor();
             if (opening_ != request) return;  // a later request replaces this one
             opening_.reset();
             window_.statusBar()->clearMessage();
             if (replay) {
-                opened(*request, replay);
+                opened(*request, replay, recording);
             } else {
                 failed(error);
             }
@@ -105,12 +112,14 @@ void ReplayControl::open(const QString& path) {
     });
 }
 
-void ReplayControl::opened(const QString& path, std::shared_ptr<RecordingReplay> replay) {
+void ReplayControl::opened(const QString& path, std::shared_ptr<RecordingReplay> replay,
+                           std::shared_ptr<const Recording> recording) {
     if (replay_) {
         replay_->pause();
         replay_->onChange = nullptr;
     }
     replay_ = std::move(replay);
+    recording_ = std::move(recording);
     remember(QFileInfo(path).absoluteFilePath());
     replay_->onChange = [this] { timeline_.sync(); };
     timeline_.setReplay(replay_);
@@ -138,7 +147,63 @@ void ReplayControl::close() {
     timeline_.setReplay(nullptr);
     closeAction_->setEnabled(false);
     replay_.reset();
+    recording_.reset();
     show_(nullptr);
+}
+
+void ReplayControl::chooseMcapExport() {
+    const QString title = QStringLiteral("Export Recording as MCAP");
+    QString source;
+    if (!recording_) {
+        const QStringList recent = recentRecordings();
+        const QString folder = recent.isEmpty() ? QString() : QFileInfo(recent.constFirst()).absolutePath();
+        source =
+            QFileDialog::getOpenFileName(&window_, title, folder, QStringLiteral("Recordings (*.csv);;All files (*)"));
+        if (source.isEmpty()) return;
+    }
+    // Beside the recording, under its name.
+    const QFileInfo from(source.isEmpty() ? QString::fromStdString(recording_->path()) : source);
+    const QString target =
+        QFileDialog::getSaveFileName(&window_, title, from.absolutePath() + "/" + from.completeBaseName() + ".mcap",
+                                     QStringLiteral("MCAP files (*.mcap);;All files (*)"));
+    if (!target.isEmpty()) exportMcap(source, target);
+}
+
+void ReplayControl::exportMcap(const QString& recordingPath, const QString& target) {
+    const std::shared_ptr<const Recording> shown = recordingPath.isEmpty() ? recording_ : nullptr;
+    if (exporting_ || (recordingPath.isEmpty() && !shown)) return;
+    exporting_ = true;
+    exportMcapAction_->setEnabled(false);
+    window_.statusBar()->showMessage(QStringLiteral("Exporting %1…").arg(QFileInfo(target).fileName()));
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    // An hour's recording takes a second or two to read and as long to export.
+    dispatchGlobal(
+        [this, alive = alive_, shown, source = recordingPath.toStdString(), out = target.toStdString(), target] {
+            McapExport written;
+            QString error;
+            try {
+                const auto recording = shown ? shown : std::make_shared<const Recording>(Recording::open(source));
+                written = exportRecordingAsMcap(*recording, out, "orvane-console " ORVANE_PACKAGE_VERSION);
+            } catch (const std::exception& e) {
+                error = QString::fromUtf8(e.what());
+            }
+            dispatchMain([this, alive, written, error, target] {
+                if (!*alive) return;
+                QApplication::restoreOverrideCursor();
+                exporting_ = false;
+                exportMcapAction_->setEnabled(true);
+                if (!error.isEmpty()) {
+                    window_.statusBar()->clearMessage();
+                    logWarning(kConsoleLog, error.toStdString());
+                    alert(window_, QMessageBox::Warning, QStringLiteral("The recording could not be exported."), error);
+                    return;
+                }
+                const std::string done = "Exported " + std::to_string(written.rows) + " rows (" +
+                                         std::to_string(written.messages) + " messages) to " + target.toStdString();
+                logInfo(kConsoleLog, done);
+                window_.statusBar()->showMessage(QString::fromStdString(done), 15000);
+            });
+        });
 }
 
 void ReplayControl::remember(const QString& path) {

@@ -271,8 +271,11 @@ TEST_F(ToolsTest, MonitorReportsAFailedConnect) {
 }
 
 // Every tool answers --help and --version on standard output with status 0, and refuses a bad
-// command line with one line on standard error and status 2, before doing anything else.
+// command line with one line on standard error and status 2, before doing anything else; a file
+// it cannot write, with one line and status 1.
 TEST_F(ToolsTest, CommandLinesAnswerHelpAndVersionAndRefuseBadOptions) {
+    const std::string recording = (directory_ / "recording.csv").string();
+    std::ofstream(recording) << "time,message\r\n0.0,ACK\r\n";
     struct Case {
         std::string tool;
         std::vector<std::string> arguments;
@@ -300,6 +303,15 @@ TEST_F(ToolsTest, CommandLinesAnswerHelpAndVersionAndRefuseBadOptions) {
         {"orvane-monitor", {"--replay", "x.csv", "--lat", "0.5"}, 2, "--lat excludes --replay"},
         {"orvane-monitor", {"--speed", "2", "/dev/null"}, 2, "--speed requires --replay"},
         {"orvane-monitor", {"--replay", "x.csv", "--speed", "0"}, 2, "--speed: '0'"},
+        {"orvane-monitor", {"--replay", "x.csv", "--mcap", "x.mcap", "--speed", "2"}, 2, "--speed excludes --mcap"},
+        {"orvane-monitor", {"--mcap", "x.mcap", "/dev/null"}, 2, "--mcap requires --replay"},
+        {"orvane-monitor", {"--replay", "x.csv", "--mcap", "x.mcap"}, 2, "x.csv: cannot be read"},
+        {"orvane-monitor", {"--replay", recording, "--mcap", recording}, 1, "is the recording being exported"},
+        {"orvane-monitor", {"--replay", recording, "--mcap", directory_.string()}, 1, ": is a directory"},
+        {"orvane-monitor",
+         {"--replay", recording, "--mcap", (directory_ / "none" / "x.mcap").string()},
+         1,
+         "x.mcap: cannot be written: No such file or directory"},
         {"orvane-firmware-server", {"--help"}, 0, "--firmware-version V"},
         {"orvane-firmware-server", {"--version"}, 0, "orvane-firmware-server 0."},
         {"orvane-firmware-server", {"--firmware-version", "1.x"}, 2, "'1.x' is not a dotted version"},

@@ -6,15 +6,19 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +222,49 @@ TEST_F(ReplayWindow, ATimersHandlerMayDestroyItsOwnTimerAsAReplayDoesAtItsEnd) {
                                   });
     EXPECT_TRUE(waitFor([&] { return read == 7; }));
     EXPECT_EQ(timer, nullptr);
+}
+
+// File ▸ Export Recording ▸ MCAP… writes the recording shown, or one it reads first, to an MCAP
+// file; a target that cannot be written is refused in an alert with the reason, leaving nothing.
+TEST_F(ReplayWindow, ExportingWritesTheRecordingAsMcapOrSaysWhyNot) {
+    AppHarness h;
+    testing::ScratchDirectory files;
+    const auto csv = files.path() / "drive.csv";
+    write(csv, "time,message,steeringWheelAngle\r\n0.010,STEERING,12.5\r\n0.020,ACK,\r\n");
+    auto* menu = h.app->window().findChild<QMenu*>("exportRecordingMenu");
+    auto* action = h.app->window().findChild<QAction*>("exportMcapAction");
+    ASSERT_TRUE(menu && action && menu->actions().contains(action));
+    EXPECT_EQ(menu->title() + " > " + action->text(), "E&xport Recording > &MCAP…");
+    ReplayControl& replays = h.app->replayControl();
+    const auto exportTo = [&](const QString& recording, const std::filesystem::path& target) {
+        replays.exportMcap(recording, QString::fromStdString(target.string()));
+        EXPECT_FALSE(action->isEnabled());
+        return waitFor([&] { return !replays.isExporting(); });
+    };
+    const auto contents = [](const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+
+    // None shown: the file named is read first. Then the one shown: the same file.
+    ASSERT_TRUE(exportTo(QString::fromStdString(csv.string()), files.path() / "read.mcap"));
+    h.app->openRecording(csv.string());
+    ASSERT_TRUE(waitFor([&] { return replays.replay() != nullptr; }));
+    ASSERT_TRUE(exportTo(QString(), files.path() / "shown.mcap"));
+    EXPECT_TRUE(action->isEnabled());
+    EXPECT_EQ(h.app->window().statusBar()->currentMessage().toStdString(),
+              "Exported 2 rows (3 messages) to " + (files.path() / "shown.mcap").string());
+    const std::string exported = contents(files.path() / "shown.mcap");
+    const std::string magic("\x89MCAP0\r\n", 8);
+    EXPECT_TRUE(exported.starts_with(magic) && exported.ends_with(magic));
+    EXPECT_EQ(contents(files.path() / "read.mcap"), exported);
+
+    ASSERT_TRUE(exportTo(QString(), files.path()));
+    ASSERT_TRUE(waitFor([] { return !testing::visibleWindows<QMessageBox>().empty(); }));
+    QMessageBox* alert = testing::visibleWindows<QMessageBox>().front();
+    EXPECT_EQ(alert->informativeText().toStdString(), files.path().string() + ": is a directory");
+    alert->accept();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(files.path()), {}), 3);
 }
 
 }  // namespace

@@ -2,15 +2,16 @@
 // and prints the session's telemetry as one JSON object per line after each message is read
 // and decoded. With --csv FILE it also records one CSV row per message to FILE, in the columns
 // the console's recordings have. With --replay FILE it prints a recording's rows as the same JSON
-// lines instead, without a device. With --maneuvers FILE it runs a maneuver suite on the device
-// instead of fixed requests (ManeuverMode.h).
+// lines instead, without a device, or with --mcap OUT writes them to an MCAP file. With
+// --maneuvers FILE it runs a maneuver suite on the device instead of fixed requests
+// (ManeuverMode.h).
 //
 // Exit status: 0 after --count messages or on SIGINT/SIGTERM, once a request with both magnitudes
 // 0 has been written to the device; 2 when the link ends (its cause is printed on standard error),
 // also before that request of 0, or an option is bad; 1 when the connection cannot be made or the
-// CSV file not written. --replay: 0, or 2 when the file is not a readable recording. --maneuvers: 0
-// when the suite completed, 3 when it was aborted, 2 for a bad file, 1 when the device cannot be
-// used.
+// CSV file not written. --replay: 0, or 2 when the file is not a readable recording (1 when the
+// --mcap file cannot be written). --maneuvers: 0 when the suite completed, 3 when it was aborted,
+// 2 for a bad file, 1 when the device cannot be used.
 
 #include <signal.h>
 
@@ -35,6 +36,7 @@
 #include "ToolOptions.h"
 #include "console/SessionEnd.h"
 #include "device/DeviceSerialInterface.h"
+#include "device/McapWriter.h"
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
@@ -53,6 +55,7 @@ struct Options {
     std::string csvPath;
     std::string path;
     std::string replayPath;
+    std::string mcapPath;
     std::optional<double> speed;
     std::string maneuverPath;
     std::string reportPath;
@@ -108,7 +111,8 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "/usr/share/doc/orvane-console/examples/steering-steps.json.\n\n"
         "Exit status: 0 after --count messages or a stop by Ctrl+C or SIGTERM, 2 when the link ends (also before a "
         "request of 0 went out) or an option is bad, 1 when the connection cannot be made or the CSV file not "
-        "written; with --replay 0, or 2 when FILE is not a readable recording. With --maneuvers: 0 when the suite "
+        "written; with --replay 0, or 2 when FILE is not a readable recording (1 when the --mcap file cannot be "
+        "written). With --maneuvers: 0 when the suite "
         "completed, 3 when it was aborted (also by SIGINT or SIGTERM), 2 for a bad file, 1 when the device cannot "
         "be used or a file not written."};
     orvane::tools::describeTool(app, "orvane-monitor");
@@ -150,11 +154,19 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         ->type_name("FILE")
         ->check(kNamesAFile)
         ->needs(maneuvers);
-    app.add_option("--speed", options.speed,
-                   "With --replay: at the pace of the recording's times, X times as fast (X above 0)")
-        ->type_name("X")
-        ->check(number([](double v) { return v > 0; }, "a number above 0"))
-        ->needs(replay);
+    auto* speed = app.add_option("--speed", options.speed,
+                                 "With --replay: at the pace of the recording's times, X times as fast (X above 0)")
+                      ->type_name("X")
+                      ->check(number([](double v) { return v > 0; }, "a number above 0"))
+                      ->needs(replay);
+    app.add_option("--mcap", options.mcapPath,
+                   "With --replay: write the rows to the MCAP file OUT (zstd chunks, JSON messages on /steering, "
+                   "/state, /statistics, /device-info, /control and /maneuver) instead of printing them (not with "
+                   "--speed)")
+        ->type_name("OUT")
+        ->check(kNamesAFile)
+        ->needs(replay)
+        ->excludes(speed);
     if (auto status = orvane::tools::parseToolOptions(app, argc, argv)) return *status;
     if (options.replayPath.empty() && options.path.empty()) {
         return orvane::tools::usageError(app, "PATH is required, or --replay FILE");
@@ -189,6 +201,25 @@ Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std
     line["isConnected"] = isConnected;
     line["message"] = message;
     return line;
+}
+
+// --replay FILE --mcap OUT: the recording's rows as an MCAP file, put in place whole or not at all.
+int exportMcap(const std::string& file, const std::string& out) {
+    std::optional<orvane::Recording> recording;
+    try {
+        recording.emplace(orvane::Recording::open(file));
+    } catch (const orvane::RecordingError& error) {
+        std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
+        return 2;
+    }
+    if (const auto& warning = recording->warning()) std::fprintf(stderr, "orvane-monitor: %s\n", warning->c_str());
+    try {
+        orvane::exportRecordingAsMcap(*recording, out, "orvane-monitor " ORVANE_PACKAGE_VERSION);
+    } catch (const orvane::McapError& error) {
+        std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
+        return 1;
+    }
+    return 0;
 }
 
 // --replay FILE [--speed X]: the recording's rows as the JSON lines a live run would have printed
@@ -244,6 +275,7 @@ int main(int argc, char** argv) {
     auto parsed = parseOptions(argc, argv);
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Options& options = std::get<Options>(parsed);
+    if (!options.mcapPath.empty()) return exportMcap(options.replayPath, options.mcapPath);
     if (!options.replayPath.empty()) return replay(options.replayPath, options.speed);
     // Ctrl+C and SIGTERM end the run through its normal shutdown, so the recording keeps its last rows
     // and a maneuver suite leaves the requests at 0.
