@@ -43,6 +43,11 @@ else
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The versions package-lock.json names, as they are: the reference reader of MCAP files.
-echo "install-deps: node modules of tests/mcap"
-(cd "$(dirname "$0")/../tests/mcap" && npm ci --no-audit --no-fund)
+# The versions package-lock.json names, as they are: the reference reader of MCAP files. Installed
+# once; a lock file newer than the installed modules installs them again.
+mcap_tests="$(dirname "$0")/../tests/mcap"
+if [ ! -f "$mcap_tests/node_modules/.package-lock.json" ] ||
+   [ "$mcap_tests/package-lock.json" -nt "$mcap_tests/node_modules/.package-lock.json" ]; then
+  echo "install-deps: node modules of tests/mcap"
+  (cd "$mcap_tests" && npm ci --no-audit --no-fund)
+fi
