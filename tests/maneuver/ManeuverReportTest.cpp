@@ -135,11 +135,11 @@ std::vector<std::string> metricsRow(const std::string& html, int repeat) {
 
 // The table's numbers for responses whose metrics are known in closed form, to the printed digits.
 TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
-    // A dead time of 0.2 s and a first-order lag of 0.3 s to -72 degrees: it first moves 0.5
-    // degrees 2 ms after the dead time (the sample at 0.22 s), rises 10-90 % in 0.3 ln 9 =
-    // 0.659 s and does not overshoot. A second-order response (natural frequency 10 rad/s,
-    // damping 0.5) to 40 degrees after 0.1 s: its sample at 0.12 s is past 0.5 degrees, and it
-    // overshoots by exp(-pi 0.5 / sqrt(0.75)) = 16.3 %.
+    // A dead time of 0.2 s and a first-order lag of 0.3 s to -72 degrees: it reaches 10 % 0.3
+    // ln(10/9) = 32 ms after the dead time, rises 10-90 % in 0.3 ln 9 = 0.659 s and does not
+    // overshoot. A second-order response (natural frequency 10 rad/s, damping 0.5) to 40 degrees
+    // after 0.1 s: it reaches 10 % 49 ms later, and overshoots by exp(-pi 0.5 / sqrt(0.75)) =
+    // 16.3 %.
     const double damping = 0.5, natural = 10, damped = natural * std::sqrt(1 - damping * damping);
     KnownRun run;
     run.add([](double t) { return t < 0.2 ? 0 : -72 * (1 - std::exp(-(t - 0.2) / 0.3)); }, [](int) { return 0.1; });
@@ -158,8 +158,8 @@ TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
         double riseTolerance, overshootTolerance;
     };
     const Expected expected[] = {
-        {0.22, 0.3 * std::log(9.0), 0, -72, 0.01, 0.05},
-        {0.12, 0, 100 * std::exp(-std::numbers::pi * damping / std::sqrt(1 - damping * damping)), 40, -1, 0.6}};
+        {0.2316, 0.3 * std::log(9.0), 0, -72, 0.01, 0.05},
+        {0.1488, 0, 100 * std::exp(-std::numbers::pi * damping / std::sqrt(1 - damping * damping)), 40, -1, 0.6}};
     for (int repeat = 1; repeat <= 2; ++repeat) {
         SCOPED_TRACE(repeat);
         const auto cells = metricsRow(html, repeat);
