@@ -262,6 +262,16 @@ bool profileHoldsItsEnd(ManeuverProfile::Kind kind) {
     return kind == ManeuverProfile::Kind::step || kind == ManeuverProfile::Kind::points;
 }
 
+ResponseMetric expectedMetric(ManeuverExpectation::Kind kind) {
+    switch (kind) {
+        case ManeuverExpectation::Kind::delayMax: return ResponseMetric::delay;
+        case ManeuverExpectation::Kind::riseMax: return ResponseMetric::riseTime;
+        case ManeuverExpectation::Kind::overshootMaxPercent: return ResponseMetric::overshootPercent;
+        case ManeuverExpectation::Kind::heldWithin: return ResponseMetric::held;
+    }
+    return ResponseMetric::held;
+}
+
 bool maneuverHasMetric(const Maneuver& maneuver, ResponseMetric metric) {
     if (!channelHasMeasuredResponse(maneuver.channel)) return false;
     switch (metric) {

@@ -105,6 +105,10 @@ std::vector<CurvePoint> measuredRunCurve(const ManeuverRepeatRecord& record);
 // step does, and so may the points' last one; a ramp ends still moving and a sine oscillating.
 bool profileHoldsItsEnd(ManeuverProfile::Kind kind);
 
+// The metric an expectation bounds: delayMax the delay, riseMax the rise time,
+// overshootMaxPercent the overshoot, heldWithin the held value.
+ResponseMetric expectedMetric(ManeuverExpectation::Kind kind);
+
 // Whether a repeat of the maneuver can have the metric at all.
 bool maneuverHasMetric(const Maneuver& maneuver, ResponseMetric metric);
 

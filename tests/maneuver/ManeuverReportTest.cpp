@@ -98,7 +98,8 @@ TEST(ManeuverReportTest, ASyntheticRunMakesOneSelfContainedPageWithChartsAndMetr
 struct KnownRun {
     ManeuverSuite suite = ManeuverSuite::fromJsonText(
         R"({"limits": {"lateral": 0.5, "longitudinal": 0.2, "driverTorqueAbort": 2.0}, "maneuvers": [{"name": "s",
-        "channel": "lateral", "profile": "step", "amplitude": 0.4, "duration": 3, "repeats": 2, "settle": 1}]})");
+        "channel": "lateral", "profile": "step", "amplitude": 0.4, "duration": 3, "repeats": 2, "settle": 1,
+        "expect": {"riseMax": 0.5}}]})");
     std::vector<ManeuverRepeatRecord> records;
     ManeuverEnd end{.completed = true, .maneuver = 1, .seconds = 8};
 
@@ -163,7 +164,7 @@ TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
     for (int repeat = 1; repeat <= 2; ++repeat) {
         SCOPED_TRACE(repeat);
         const auto cells = metricsRow(html, repeat);
-        ASSERT_EQ(cells.size(), 5u) << html;
+        ASSERT_EQ(cells.size(), 6u) << html;
         const Expected& e = expected[repeat - 1];
         EXPECT_EQ(cells[0], "complete");
         EXPECT_NEAR(std::stod(cells[1]), e.delay, 0.005) << cells[1];
@@ -172,7 +173,13 @@ TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
         }
         EXPECT_NEAR(std::stod(cells[3]), e.overshoot, e.overshootTolerance) << cells[3];
         EXPECT_NEAR(std::stod(cells[4]), e.held, 0.05) << cells[4];
+        // The first rises slower than "riseMax" 0.5 s allows, the second well within it.
+        EXPECT_NE(cells[5].find(repeat == 1 ? "failed" : "passed"), std::string::npos) << cells[5];
     }
+    EXPECT_NE(html.find("<td class=\"suite-verdict\"><span class=\"failed\">\u2717 failed</span>: 1 repeats passed, 1 "
+                        "failed"),
+              std::string::npos);
+    EXPECT_NE(html.find("Repeat 1 failed riseMax: rise 0.659 s, expected at most 0.500 s."), std::string::npos);
 }
 
 // Values no wheel can have (not finite, or far beyond any real angle or torque) in the wheel
@@ -203,7 +210,7 @@ TEST(ManeuverReportTest, ValuesNoWheelCanHaveAreLeftOutAndSaidToBe) {
                       "\u00b1200 Nm) are not charted: 300 wheel angles, 300 assist torques, 300 driver torques"),
             std::string::npos);
         const auto measured = metricsRow(html, 2);
-        ASSERT_EQ(measured.size(), 5u);
+        ASSERT_EQ(measured.size(), 6u);
         EXPECT_NEAR(std::stod(measured[4]), -72, 0.05);
     }
 }
