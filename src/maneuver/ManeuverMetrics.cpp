@@ -104,12 +104,14 @@ std::optional<std::array<double, 3>> solve(std::array<std::array<double, 4>, 3> 
 }
 
 // Gain and phase of the response at `frequency`: least squares of a sin + b cos + c over the
-// run's last whole periods.
+// run's last whole periods, leaving out the first one (where the response is still getting
+// under way) when there are at least two.
 void fitSine(std::span<const CurvePoint> response, double runSeconds, double frequency, double peakPercent,
              ResponseMetrics& metrics) {
     if (!(frequency > 0) || peakPercent == 0) return;
     const double period = 1 / frequency;
-    const double periods = std::floor(runSeconds / period);
+    const double whole = std::floor(runSeconds / period + 1e-9);
+    const double periods = whole >= 2 ? whole - 1 : whole;
     const double from = periods >= 1 ? runSeconds - periods * period : 0;
     const double omega = 2 * std::numbers::pi * frequency;
     std::array<std::array<double, 4>, 3> normal{};

@@ -38,8 +38,8 @@ struct CurvePoint {
 //   percentage of |held|; 0 when it never goes beyond. Nothing when |held| does not exceed the
 //   threshold.
 // - gain and phaseDegrees (a sine only): the response fitted with a sine of the request's
-//   frequency (and a constant) over the run's last whole periods (all of it when shorter than
-//   one): gain is its amplitude per percent of request (degrees per percent of wheel angle) and
+//   frequency (and a constant) over the run's last whole periods, leaving out the first when
+//   there are two or more (all of the run when shorter than one period): gain is its amplitude per percent of request (degrees per percent of wheel angle) and
 //   phaseDegrees its phase against the request's direction, -180 to 180, negative when the
 //   response lags behind.
 struct ResponseMetrics {

@@ -652,8 +652,8 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
         threshold +
         ".</dd>\n"
         "<dt>Gain and phase</dt><dd>For a sine: a sine of its frequency fitted to the response over the run's "
-        "last whole periods, in degrees of wheel angle per % of request, and its phase against the angle the "
-        "request asks for (negative: it lags).</dd>\n"
+        "last whole periods (after the first, when there are two or more), in degrees of wheel angle per % of "
+        "request, and its phase against the angle the request asks for (negative: it lags).</dd>\n"
         "<dt>Held at end</dt><dd>The mean response over the last " +
         fixed(kHeldWindowSeconds, 1) +
         " s of the run.</dd>\n"

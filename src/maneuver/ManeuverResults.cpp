@@ -20,6 +20,7 @@ namespace orvane {
 namespace {
 
 using nlohmann::json;
+using nlohmann::ordered_json;
 
 constexpr const char* kMetricsFormat = "orvane-maneuver-metrics";
 constexpr int kMetricsFormatVersion = 1;
@@ -91,8 +92,8 @@ std::vector<ManeuverExpectationFailure> check(const Maneuver& maneuver, const st
 }
 
 // A number for JSON, or null for nothing or a value that is not finite.
-json jsonNumber(const std::optional<double>& value) {
-    return value && std::isfinite(*value) ? json(*value) : json(nullptr);
+ordered_json orderedNumber(const std::optional<double>& value) {
+    return value && std::isfinite(*value) ? ordered_json(*value) : ordered_json(nullptr);
 }
 
 // Text for XML: the five predefined entities, and no control character (XML 1.0 has none but
@@ -203,6 +204,36 @@ std::optional<std::string> baselineMismatch(const ManeuverBaseline& baseline, co
            ", this suite's is " + suiteSha256 + "): its repeats are not this suite's";
 }
 
+ManeuverRepeatResult evaluateRepeat(const Maneuver& maneuver, std::size_t index, int repeat,
+                                    const ManeuverRepeatRecord* record, const ManeuverBaseline* baseline) {
+    ManeuverRepeatResult result{.maneuver = index, .repeat = repeat};
+    if (record) {
+        result.reached = true;
+        result.runCompleted = record->runCompleted;
+        result.seconds = record->settleCompleted ? record->runSeconds + record->settleSeconds
+                                                 : (record->samples.empty() ? 0
+                                                                            : record->samples.back().time +
+                                                                                  ManeuverSchedule::kTickSeconds);
+        result.metrics = repeatMetrics(*record, maneuver);
+    }
+    const std::optional<ResponseMetrics> response =
+        result.metrics ? result.metrics->response : std::optional<ResponseMetrics>();
+    if (response && baseline) {
+        for (ResponseMetric metric : kResponseMetrics) {
+            const auto value = metricValue(*response, metric);
+            const auto before = baseline->value(index, repeat, metric);
+            if (value && before && maneuverHasMetric(maneuver, metric)) {
+                result.baselineChange[metricIndex(metric)] = *value - *before;
+            }
+        }
+    }
+    if (result.runCompleted && !maneuver.expectations.empty()) {
+        result.failures = check(maneuver, response, baseline, index, repeat);
+        result.verdict = result.failures.empty() ? ManeuverVerdict::passed : ManeuverVerdict::failed;
+    }
+    return result;
+}
+
 ManeuverSuiteResults evaluateManeuvers(const ManeuverSuite& suite, const std::vector<ManeuverRepeatRecord>& records,
                                        const ManeuverEnd& end, const ManeuverBaseline* baseline) {
     ManeuverSuiteResults results;
@@ -217,37 +248,17 @@ ManeuverSuiteResults evaluateManeuvers(const ManeuverSuite& suite, const std::ve
         const Maneuver& maneuver = suite.maneuvers[index];
         std::array<std::vector<double>, kResponseMetrics.size()> values;
         for (int repeat = 0; repeat < maneuver.repeats; ++repeat) {
-            ManeuverRepeatResult result{.maneuver = index, .repeat = repeat};
             auto found = byRepeat.find({index, repeat});
-            if (found != byRepeat.end()) {
-                const ManeuverRepeatRecord& record = *found->second;
-                result.reached = true;
-                result.runCompleted = record.runCompleted;
-                result.seconds = record.settleCompleted
-                                     ? record.runSeconds + record.settleSeconds
-                                     : (record.samples.empty() ? 0 : record.samples.back().time +
-                                                                         ManeuverSchedule::kTickSeconds);
-                result.metrics = repeatMetrics(record, maneuver);
-            }
-            const std::optional<ResponseMetrics> response =
-                result.metrics ? result.metrics->response : std::optional<ResponseMetrics>();
-            if (response) {
+            ManeuverRepeatResult result =
+                evaluateRepeat(maneuver, index, repeat, found == byRepeat.end() ? nullptr : found->second, baseline);
+            if (result.metrics && result.metrics->response) {
                 for (ResponseMetric metric : kResponseMetrics) {
-                    const auto value = metricValue(*response, metric);
-                    if (!value || !maneuverHasMetric(maneuver, metric)) continue;
-                    values[metricIndex(metric)].push_back(*value);
-                    if (baseline) {
-                        if (const auto before = baseline->value(index, repeat, metric)) {
-                            result.baselineChange[metricIndex(metric)] = *value - *before;
-                        }
-                    }
+                    const auto value = metricValue(*result.metrics->response, metric);
+                    if (value && maneuverHasMetric(maneuver, metric)) values[metricIndex(metric)].push_back(*value);
                 }
             }
-            if (result.runCompleted && !maneuver.expectations.empty()) {
-                result.failures = check(maneuver, response, baseline, index, repeat);
-                result.verdict = result.failures.empty() ? ManeuverVerdict::passed : ManeuverVerdict::failed;
-                (result.failures.empty() ? anyPassed : anyFailed) = true;
-            }
+            anyPassed |= result.verdict == ManeuverVerdict::passed;
+            anyFailed |= result.verdict == ManeuverVerdict::failed;
             results.repeats.push_back(std::move(result));
         }
         auto& spread = results.spread.emplace_back();
@@ -278,9 +289,9 @@ std::string maneuverJunitXml(const ManeuverSuite& suite, const ManeuverSuiteResu
             std::string message, body;
             for (const auto& failure : result.failures) {
                 message += (message.empty() ? "" : "; ") + failure.text;
-                body += failure.text + "\n";
+                body += xmlText(failure.text) + "\n";
             }
-            cases += ">\n      <failure message=\"" + xmlText(message) + "\" type=\"expectation\">" + xmlText(body) +
+            cases += ">\n      <failure message=\"" + xmlText(message) + "\" type=\"expectation\">" + body +
                      "</failure>\n    </testcase>\n";
         } else if (result.reached && !result.runCompleted) {
             ++errors;
@@ -313,10 +324,10 @@ std::string maneuverJunitXml(const ManeuverSuite& suite, const ManeuverSuiteResu
 
 std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteResults& results,
                                 const ManeuverReportInfo& info) {
-    json repeats = json::array();
+    ordered_json repeats = ordered_json::array();
     for (const ManeuverRepeatResult& result : results.repeats) {
         const Maneuver& maneuver = suite.maneuvers.at(result.maneuver);
-        json entry{{"maneuver", maneuver.name},
+        ordered_json entry{{"maneuver", maneuver.name},
                    {"index", result.maneuver + 1},
                    {"repeat", result.repeat + 1},
                    {"reached", result.reached},
@@ -324,10 +335,10 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
                    {"seconds", result.seconds},
                    {"verdict", verdictName(result.verdict)}};
         if (result.metrics && result.metrics->response) {
-            json metrics = json::object();
+            ordered_json metrics = ordered_json::object();
             for (ResponseMetric metric : kResponseMetrics) {
                 if (maneuverHasMetric(maneuver, metric)) {
-                    metrics[metricKey(metric)] = jsonNumber(metricValue(*result.metrics->response, metric));
+                    metrics[metricKey(metric)] = orderedNumber(metricValue(*result.metrics->response, metric));
                 }
             }
             entry["metrics"] = metrics;
@@ -335,26 +346,26 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
             entry["metrics"] = nullptr;
         }
         if (result.metrics) entry["implausibleSamples"] = result.metrics->implausibleSamples;
-        json failures = json::array();
+        ordered_json failures = ordered_json::array();
         for (const auto& failure : result.failures) {
-            json item{{"expectation", expectationKey(failure.expectation.kind)},
+            ordered_json item{{"expectation", expectationKey(failure.expectation.kind)},
                       {"metric", metricKey(expectedMetric(failure.expectation.kind))},
-                      {"measured", jsonNumber(failure.measured)},
+                      {"measured", orderedNumber(failure.measured)},
                       {"text", failure.text}};
             if (failure.expectation.kind == ManeuverExpectation::Kind::heldWithin) {
-                item["expected"] = json::array({failure.expectation.low, failure.expectation.high});
+                item["expected"] = ordered_json::array({failure.expectation.low, failure.expectation.high});
             } else {
                 item["expected"] = failure.expectation.high;
             }
             if (failure.baseline) {
                 item["baseline"] = *failure.baseline;
-                item["tolerance"] = jsonNumber(failure.expectation.tolerance);
+                item["tolerance"] = orderedNumber(failure.expectation.tolerance);
             }
             failures.push_back(std::move(item));
         }
         entry["failures"] = std::move(failures);
         if (results.comparedWithBaseline) {
-            json change = json::object();
+            ordered_json change = ordered_json::object();
             for (ResponseMetric metric : kResponseMetrics) {
                 if (const auto& value = result.baselineChange[static_cast<std::size_t>(metric)]) {
                     change[metricKey(metric)] = *value;
@@ -364,9 +375,9 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
         }
         repeats.push_back(std::move(entry));
     }
-    json spread = json::array();
+    ordered_json spread = ordered_json::array();
     for (std::size_t index = 0; index < results.spread.size(); ++index) {
-        json metrics = json::object();
+        ordered_json metrics = ordered_json::object();
         for (ResponseMetric metric : kResponseMetrics) {
             if (const auto& s = results.spread[index][static_cast<std::size_t>(metric)]) {
                 metrics[metricKey(metric)] = {{"count", s->count},
@@ -378,21 +389,21 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
         }
         spread.push_back({{"maneuver", suite.maneuvers.at(index).name}, {"index", index + 1}, {"metrics", metrics}});
     }
-    const json document{
+    const ordered_json document{
         {"format", kMetricsFormat},
         {"formatVersion", kMetricsFormatVersion},
         {"suite", {{"file", info.fileName}, {"sha256", info.suiteSha256}}},
-        {"firmwareVersion", info.firmwareVersion.empty() ? json(nullptr) : json(info.firmwareVersion)},
-        {"serialNumber", info.serialNumber.empty() ? json(nullptr) : json(info.serialNumber)},
+        {"firmwareVersion", info.firmwareVersion.empty() ? ordered_json(nullptr) : ordered_json(info.firmwareVersion)},
+        {"serialNumber", info.serialNumber.empty() ? ordered_json(nullptr) : ordered_json(info.serialNumber)},
         {"date", isoDate(info.date)},
         {"completed", results.completed},
-        {"abortReason", results.completed ? json(nullptr) : json(results.abortReason)},
+        {"abortReason", results.completed ? ordered_json(nullptr) : ordered_json(results.abortReason)},
         {"verdict", verdictName(results.verdict)},
         {"spread", std::move(spread)},
         {"repeats", std::move(repeats)},
     };
     // Invalid UTF-8 in a name becomes U+FFFD rather than an exception.
-    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return document.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 void writeFileWhole(const std::filesystem::path& path, const std::string& text, const std::string& what) {

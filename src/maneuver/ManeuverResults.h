@@ -90,6 +90,10 @@ struct ManeuverSuiteResults {
 ManeuverSuiteResults evaluateManeuvers(const ManeuverSuite& suite, const std::vector<ManeuverRepeatRecord>& records,
                                        const ManeuverEnd& end, const ManeuverBaseline* baseline = nullptr);
 
+// One repeat's result (`record` null: not reached).
+ManeuverRepeatResult evaluateRepeat(const Maneuver& maneuver, std::size_t index, int repeat,
+                                    const ManeuverRepeatRecord* record, const ManeuverBaseline* baseline = nullptr);
+
 // Why a baseline cannot be compared with a run of the suite whose file has `suiteSha256`: a
 // baseline of another suite. Nothing when it can.
 std::optional<std::string> baselineMismatch(const ManeuverBaseline& baseline, const std::string& suiteSha256);
