@@ -344,13 +344,12 @@ std::string changeText(const ManeuverRepeatResult* result, ResponseMetric metric
     if (!result) return "";
     const auto& change = result->baselineChange[static_cast<std::size_t>(metric)];
     if (!change) return "";
-    return std::string(" <span class=\"change\">(") + (*change >= 0 ? "+" : "") +
-           fixed(*change, metricDigits(metric)) + ")</span>";
+    return std::string(" <span class=\"change\">(") + (*change >= 0 ? "+" : "") + fixed(*change, metricDigits(metric)) +
+           ")</span>";
 }
 
 std::string metricsTable(const Maneuver& maneuver, std::size_t index,
-                         const std::vector<const ManeuverRepeatRecord*>& records,
-                         const ManeuverSuiteResults& results) {
+                         const std::vector<const ManeuverRepeatRecord*>& records, const ManeuverSuiteResults& results) {
     if (!channelHasMeasuredResponse(maneuver.channel)) {
         return "<p class=\"note\">The device reports no measured response to a longitudinal request (no engine or "
                "brake quantity), so this maneuver has no response metrics; its requests and the steering values "
@@ -405,14 +404,13 @@ std::string metricsTable(const Maneuver& maneuver, std::size_t index,
                changeText(result, ResponseMetric::delay) + "</td><td>" + seconds(metrics->riseTime) +
                changeText(result, ResponseMetric::riseTime) + "</td><td>" +
                (metrics->overshootPercent ? fixed(*metrics->overshootPercent, 1) + " %" : absent) +
-               changeText(result, ResponseMetric::overshootPercent) + "</td><td>" + fixed(metrics->held, 1) +
-               "\u00b0" + changeText(result, ResponseMetric::held) + "</td>" + verdict + "</tr>\n";
+               changeText(result, ResponseMetric::overshootPercent) + "</td><td>" + fixed(metrics->held, 1) + "\u00b0" +
+               changeText(result, ResponseMetric::held) + "</td>" + verdict + "</tr>\n";
         if (metrics->gain && metrics->phaseDegrees) {
             notes += "<p class=\"note\">Repeat " + std::to_string(record->repeat + 1) + ": gain " +
-                     fixed(*metrics->gain, 3) + "\u00b0 per %" + changeText(result, ResponseMetric::gain) +
-                     ", phase " + fixed(*metrics->phaseDegrees, 1) + "\u00b0" +
-                     changeText(result, ResponseMetric::phaseDegrees) + " at " +
-                     fixed(maneuver.profile.frequency, 2) + " Hz.</p>\n";
+                     fixed(*metrics->gain, 3) + "\u00b0 per %" + changeText(result, ResponseMetric::gain) + ", phase " +
+                     fixed(*metrics->phaseDegrees, 1) + "\u00b0" + changeText(result, ResponseMetric::phaseDegrees) +
+                     " at " + fixed(maneuver.profile.frequency, 2) + " Hz.</p>\n";
         }
     }
     out += "</table>\n" + notes;
@@ -427,9 +425,10 @@ std::string metricsTable(const Maneuver& maneuver, std::size_t index,
                       " to " + fixed(s->max, metricDigits(metric)) + ")";
         }
         if (!spread.empty()) {
-            out += "<p class=\"note spread\">Over the measured repeats, mean \u00b1 standard deviation (least to "
-                   "most): " +
-                   htmlEscaped(spread) + ".</p>\n";
+            out +=
+                "<p class=\"note spread\">Over the measured repeats, mean \u00b1 standard deviation (least to "
+                "most): " +
+                htmlEscaped(spread) + ".</p>\n";
         }
     }
     return out;

@@ -62,9 +62,9 @@ std::vector<ManeuverExpectationFailure> check(const Maneuver& maneuver, const st
         const std::string key = expectationKey(expectation.kind);
         const std::optional<double> measured = response ? metricValue(*response, metric) : std::nullopt;
         if (!measured) {
-            failures.push_back({expectation, std::nullopt, std::nullopt,
-                                key + ": " + metricWord(metric) + " not measured, expected " +
-                                    expectedText(expectation)});
+            failures.push_back(
+                {expectation, std::nullopt, std::nullopt,
+                 key + ": " + metricWord(metric) + " not measured, expected " + expectedText(expectation)});
             continue;
         }
         const bool within = expectation.kind == ManeuverExpectation::Kind::heldWithin
@@ -80,12 +80,13 @@ std::vector<ManeuverExpectationFailure> check(const Maneuver& maneuver, const st
         if (!before) continue;
         const double worse = worseBy(expectation, *measured, *before);
         if (worse > *expectation.tolerance) {
-            failures.push_back({expectation, measured, before,
-                                key + " tolerance: " + metricWord(metric) + " " + metricText(metric, measured) +
-                                    ", " + metricText(metric, worse) +
-                                    (expectation.kind == ManeuverExpectation::Kind::heldWithin ? " off" : " worse than") +
-                                    " the baseline's " + metricText(metric, before) + ", more than " +
-                                    metricText(metric, *expectation.tolerance)});
+            failures.push_back(
+                {expectation, measured, before,
+                 key + " tolerance: " + metricWord(metric) + " " + metricText(metric, measured) + ", " +
+                     metricText(metric, worse) +
+                     (expectation.kind == ManeuverExpectation::Kind::heldWithin ? " off" : " worse than") +
+                     " the baseline's " + metricText(metric, before) + ", more than " +
+                     metricText(metric, *expectation.tolerance)});
         }
     }
     return failures;
@@ -115,9 +116,7 @@ std::string xmlText(std::string_view text) {
 
 std::string secondsText(double seconds) { return fixedText(std::isfinite(seconds) ? seconds : 0, 3); }
 
-[[noreturn]] void notMetrics(const std::string& why) {
-    throw ManeuverFileError("not a maneuver metrics file: " + why);
-}
+[[noreturn]] void notMetrics(const std::string& why) { throw ManeuverFileError("not a maneuver metrics file: " + why); }
 
 }  // namespace
 
@@ -210,10 +209,10 @@ ManeuverRepeatResult evaluateRepeat(const Maneuver& maneuver, std::size_t index,
     if (record) {
         result.reached = true;
         result.runCompleted = record->runCompleted;
-        result.seconds = record->settleCompleted ? record->runSeconds + record->settleSeconds
-                                                 : (record->samples.empty() ? 0
-                                                                            : record->samples.back().time +
-                                                                                  ManeuverSchedule::kTickSeconds);
+        result.seconds =
+            record->settleCompleted
+                ? record->runSeconds + record->settleSeconds
+                : (record->samples.empty() ? 0 : record->samples.back().time + ManeuverSchedule::kTickSeconds);
         result.metrics = repeatMetrics(*record, maneuver);
     }
     const std::optional<ResponseMetrics> response =
@@ -266,9 +265,9 @@ ManeuverSuiteResults evaluateManeuvers(const ManeuverSuite& suite, const std::ve
             spread[metricIndex(metric)] = spreadOf(values[metricIndex(metric)]);
         }
     }
-    results.verdict = anyFailed                     ? ManeuverVerdict::failed
+    results.verdict = anyFailed                    ? ManeuverVerdict::failed
                       : anyPassed && end.completed ? ManeuverVerdict::passed
-                                                    : ManeuverVerdict::none;
+                                                   : ManeuverVerdict::none;
     return results;
 }
 
@@ -312,10 +311,10 @@ std::string maneuverJunitXml(const ManeuverSuite& suite, const ManeuverSuiteResu
                       " skipped=\"" + std::to_string(skipped) + "\" time=\"" + secondsText(total) + "\" timestamp=\"" +
                       isoDate(info.date) + "\">\n";
     out += "    <properties>\n";
-    for (const auto& [key, value] : {std::pair{"firmwareVersion", info.firmwareVersion},
-                                     std::pair{"serialNumber", info.serialNumber},
-                                     std::pair{"suiteSha256", info.suiteSha256},
-                                     std::pair{"verdict", std::string(verdictName(results.verdict))}}) {
+    for (const auto& [key, value] :
+         {std::pair{"firmwareVersion", info.firmwareVersion}, std::pair{"serialNumber", info.serialNumber},
+          std::pair{"suiteSha256", info.suiteSha256},
+          std::pair{"verdict", std::string(verdictName(results.verdict))}}) {
         out += "      <property name=\"" + std::string(key) + "\" value=\"" + xmlText(value) + "\"/>\n";
     }
     out += "    </properties>\n" + cases + "  </testsuite>\n</testsuites>\n";
@@ -328,12 +327,12 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
     for (const ManeuverRepeatResult& result : results.repeats) {
         const Maneuver& maneuver = suite.maneuvers.at(result.maneuver);
         ordered_json entry{{"maneuver", maneuver.name},
-                   {"index", result.maneuver + 1},
-                   {"repeat", result.repeat + 1},
-                   {"reached", result.reached},
-                   {"completed", result.runCompleted},
-                   {"seconds", result.seconds},
-                   {"verdict", verdictName(result.verdict)}};
+                           {"index", result.maneuver + 1},
+                           {"repeat", result.repeat + 1},
+                           {"reached", result.reached},
+                           {"completed", result.runCompleted},
+                           {"seconds", result.seconds},
+                           {"verdict", verdictName(result.verdict)}};
         if (result.metrics && result.metrics->response) {
             ordered_json metrics = ordered_json::object();
             for (ResponseMetric metric : kResponseMetrics) {
@@ -349,9 +348,9 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
         ordered_json failures = ordered_json::array();
         for (const auto& failure : result.failures) {
             ordered_json item{{"expectation", expectationKey(failure.expectation.kind)},
-                      {"metric", metricKey(expectedMetric(failure.expectation.kind))},
-                      {"measured", orderedNumber(failure.measured)},
-                      {"text", failure.text}};
+                              {"metric", metricKey(expectedMetric(failure.expectation.kind))},
+                              {"measured", orderedNumber(failure.measured)},
+                              {"text", failure.text}};
             if (failure.expectation.kind == ManeuverExpectation::Kind::heldWithin) {
                 item["expected"] = ordered_json::array({failure.expectation.low, failure.expectation.high});
             } else {

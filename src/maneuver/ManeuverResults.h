@@ -61,10 +61,10 @@ struct ManeuverExpectationFailure {
 // One repeat of the suite, reached or not.
 struct ManeuverRepeatResult {
     std::size_t maneuver = 0;
-    int repeat = 0;                 // from 0
-    bool reached = false;           // the suite got to it
-    bool runCompleted = false;      // its run reached its end
-    double seconds = 0;             // run and settle, as far as they got
+    int repeat = 0;             // from 0
+    bool reached = false;       // the suite got to it
+    bool runCompleted = false;  // its run reached its end
+    double seconds = 0;         // run and settle, as far as they got
     std::optional<RepeatMetrics> metrics;
     ManeuverVerdict verdict = ManeuverVerdict::none;
     std::vector<ManeuverExpectationFailure> failures;

@@ -160,11 +160,15 @@ void ManeuverRunner::record(const ManeuverTick& planned, double lateral, double 
                             const ManeuverObservation& observed) {
     const double runStart = static_cast<double>(schedule_.runStart(planned.maneuver, planned.repeat)) * kTick;
     if (records_.empty() || records_.back().maneuver != planned.maneuver || records_.back().repeat != planned.repeat) {
-        ManeuverRepeatRecord next{.maneuver = planned.maneuver,
-                                  .repeat = planned.repeat,
-                                  .runSeconds = static_cast<double>(schedule_.runTicks(planned.maneuver)) * kTick,
-                                  .settleSeconds = static_cast<double>(schedule_.settleTicks(planned.maneuver)) * kTick};
-        for (const auto& [when, sample] : recent_) {
+        ManeuverRepeatRecord next{
+            .maneuver = planned.maneuver,
+            .repeat = planned.repeat,
+            .runSeconds = static_cast<double>(schedule_.runTicks(planned.maneuver)) * kTick,
+            .settleSeconds = static_cast<double>(schedule_.settleTicks(planned.maneuver)) * kTick};
+        // A settle shorter than kBeforeRunSeconds still carries the previous run's response: the
+        // wheel's own motion cannot be told from it.
+        const bool settledBefore = records_.empty() || records_.back().settleSeconds >= kBeforeRunSeconds - kTick / 2;
+        for (const auto& [when, sample] : settledBefore ? recent_ : decltype(recent_){}) {
             ManeuverSample earlier = sample;
             earlier.time = secondsSinceStart(when) - runStart;
             if (earlier.time < 0 && earlier.time >= -kBeforeRunSeconds - kTick / 2) next.before.push_back(earlier);

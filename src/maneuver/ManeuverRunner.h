@@ -75,15 +75,15 @@ struct ManeuverSample {
 // The samples of one repeat of one maneuver: its run and the settle after it.
 struct ManeuverRepeatRecord {
     std::size_t maneuver = 0;
-    int repeat = 0;             // from 0
-    double runSeconds = 0;      // the run's length on the schedule
-    double settleSeconds = 0;   // the settle's length on the schedule
-    bool runCompleted = false;  // the run reached its end (false when the suite ended inside it)
+    int repeat = 0;                // from 0
+    double runSeconds = 0;         // the run's length on the schedule
+    double settleSeconds = 0;      // the settle's length on the schedule
+    bool runCompleted = false;     // the run reached its end (false when the suite ended inside it)
     bool settleCompleted = false;  // the settle after the run reached its end too
     std::vector<ManeuverSample> samples;
     // The samples of the last ManeuverRunner::kBeforeRunSeconds before the run (the previous
-    // repeat's settle, or the lead-in before the suite's first run), times negative: the wheel's
-    // own motion that its response is measured against.
+    // repeat's settle when it lasted that long, or the lead-in before the suite's first run),
+    // times negative: the wheel's own motion that its response is measured against.
     std::vector<ManeuverSample> before;
 };
 

@@ -224,22 +224,23 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
     shape.kind = profileKind(profile->get<std::string>(), where);
     switch (shape.kind) {
         case Kind::step:
-            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "amplitude", "duration", "expect"},
-                              where);
+            refuseUnknownKeys(
+                object, {"name", "channel", "profile", "repeats", "settle", "amplitude", "duration", "expect"}, where);
             shape.amplitude = number(object, "amplitude", where);
             shape.duration = seconds(object, "duration", where, false);
             break;
         case Kind::ramp:
-            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "from", "to", "duration", "expect"},
-                              where);
+            refuseUnknownKeys(
+                object, {"name", "channel", "profile", "repeats", "settle", "from", "to", "duration", "expect"}, where);
             shape.from = number(object, "from", where);
             shape.to = number(object, "to", where);
             shape.duration = seconds(object, "duration", where, false);
             break;
         case Kind::sine:
-            refuseUnknownKeys(object,
-                              {"name", "channel", "profile", "repeats", "settle", "amplitude", "frequency", "duration", "expect"},
-                              where);
+            refuseUnknownKeys(
+                object,
+                {"name", "channel", "profile", "repeats", "settle", "amplitude", "frequency", "duration", "expect"},
+                where);
             shape.amplitude = number(object, "amplitude", where);
             shape.frequency = number(object, "frequency", where);
             if (shape.frequency <= 0 || shape.frequency >= kFastestFrequency) {

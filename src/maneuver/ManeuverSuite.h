@@ -62,7 +62,7 @@ struct Maneuver {
     ManeuverChannel channel = ManeuverChannel::lateral;
     ManeuverProfile profile;
     int repeats = 1;
-    double settle = 2.0;  // seconds at 0 after every run
+    double settle = 2.0;                            // seconds at 0 after every run
     std::vector<ManeuverExpectation> expectations;  // in the order of ManeuverExpectation::Kind
 };
 

@@ -146,9 +146,9 @@ TEST(ManeuverMetricsTest, ResponseIsMeasuredAgainstTheWheelsOwnMotion) {
     };
     Maneuver stepManeuver{.channel = ManeuverChannel::lateral,
                           .profile = {.kind = ManeuverProfile::Kind::step, .amplitude = 0.1, .duration = 3}};
-    Maneuver sineManeuver{.channel = ManeuverChannel::lateral,
-                          .profile = {.kind = ManeuverProfile::Kind::sine, .amplitude = 0.15, .frequency = 0.5,
-                                      .duration = 4}};
+    Maneuver sineManeuver{
+        .channel = ManeuverChannel::lateral,
+        .profile = {.kind = ManeuverProfile::Kind::sine, .amplitude = 0.15, .frequency = 0.5, .duration = 4}};
     std::vector<double> delays;
     for (const Drift& drift : drifts) {
         SCOPED_TRACE(drift.what);
@@ -159,7 +159,8 @@ TEST(ManeuverMetricsTest, ResponseIsMeasuredAgainstTheWheelsOwnMotion) {
                                         .settleSeconds = 2,
                                         .runCompleted = true,
                                         .settleCompleted = drift.settleKnown};
-            for (int i = -50; i < 0; ++i) record.before.push_back({.time = i * 0.02, .wheelAngle = drift.angle(i * 0.02)});
+            for (int i = -50; i < 0; ++i)
+                record.before.push_back({.time = i * 0.02, .wheelAngle = drift.angle(i * 0.02)});
             const double end = record.runSeconds;
             for (int i = 0; i * 0.02 < end + 2 - 1e-9; ++i) {
                 const double t = i * 0.02;

@@ -56,8 +56,7 @@ std::string fixed(const std::optional<double>& value, int digits, const char* un
 }
 
 // A metric's value and, against a baseline, its change: "0.260 s (+0.012)".
-std::string withChange(const ManeuverRepeatResult& result, ResponseMetric metric,
-                       const std::optional<double>& value) {
+std::string withChange(const ManeuverRepeatResult& result, ResponseMetric metric, const std::optional<double>& value) {
     std::string text = metricText(metric, value);
     if (const auto& change = result.baselineChange[static_cast<std::size_t>(metric)]) {
         text += std::string(" (") + (*change >= 0 ? "+" : "") + fixedText(*change, metricDigits(metric)) + ")";
@@ -102,14 +101,15 @@ std::string repeatLine(const ManeuverRunner& runner, const ManeuverRepeatRecord&
 
 // "steer step 20%, over 3 repeats: delay 0.152 s +- 0.004 (0.148 to 0.157), ..." for a maneuver
 // measured more than once; empty otherwise.
-std::string spreadLine(const Maneuver& maneuver, const std::array<std::optional<MetricSpread>, kResponseMetrics.size()>& spread) {
+std::string spreadLine(const Maneuver& maneuver,
+                       const std::array<std::optional<MetricSpread>, kResponseMetrics.size()>& spread) {
     std::string line;
     for (ResponseMetric metric : kResponseMetrics) {
         const auto& s = spread[static_cast<std::size_t>(metric)];
         if (!s || s->count < 2) continue;
         const int digits = metricDigits(metric);
-        line += std::string(line.empty() ? "" : ", ") + metricWord(metric) + " " + fixedText(s->mean, digits) +
-                " +- " + fixedText(s->standardDeviation, digits) + " (" + fixedText(s->min, digits) + " to " +
+        line += std::string(line.empty() ? "" : ", ") + metricWord(metric) + " " + fixedText(s->mean, digits) + " +- " +
+                fixedText(s->standardDeviation, digits) + " (" + fixedText(s->min, digits) + " to " +
                 fixedText(s->max, digits) + ")" + metricUnit(metric);
     }
     if (line.empty()) return line;
