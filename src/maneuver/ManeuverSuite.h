@@ -88,6 +88,9 @@ public:
 struct ManeuverSuite {
     ManeuverLimits limits;
     std::vector<Maneuver> maneuvers;
+    // The SHA-256 of the file's bytes (lower-case hexadecimal), set by the reader that has them;
+    // a baseline names the suite it was measured with by it. Empty when not known.
+    std::string fileSha256;
 
     // Throws ManeuverFileError.
     static ManeuverSuite fromJsonText(std::string_view text);

@@ -133,7 +133,7 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
     try {
         const std::string text = ManeuverSuite::readFileText(options.maneuverFile);
         suite.emplace(ManeuverSuite::fromJsonText(text));
-        suiteSha256 = sha256Hex(text);
+        suiteSha256 = suite->fileSha256 = sha256Hex(text);
         if (!options.baselinePath.empty()) {
             baseline.emplace(ManeuverBaseline::fromFile(options.baselinePath));
             if (auto mismatch = baselineMismatch(*baseline, suiteSha256)) throw ManeuverFileError(*mismatch);
