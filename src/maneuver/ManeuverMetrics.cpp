@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 namespace orvane {
 
@@ -157,16 +158,25 @@ std::optional<ResponseMetrics> responseMetrics(std::span<const CurvePoint> curve
     }
     metrics.held = count > 0 ? sum / count : response.back().value;
 
-    // The change the run made, and its direction.
-    double size = std::fabs(metrics.held);
-    double sign = metrics.held > 0 ? 1 : -1;
-    if (!context.holdsEnd || !(size > threshold)) {
-        const auto largest = std::max_element(response.begin(), response.end(), [](const auto& a, const auto& b) {
-            return std::fabs(a.value) < std::fabs(b.value);
-        });
-        size = std::fabs(largest->value);
-        sign = largest->value > 0 ? 1 : -1;
-    }
+    // The change the run made, and its direction: the way the request first asks for, unless the
+    // quantity never goes that way (a device that counts the other way round).
+    auto change = [&](int direction) {
+        double sign = direction != 0 ? direction : metrics.held > 0 ? 1 : -1;
+        if (direction == 0 && (!context.holdsEnd || !(std::fabs(metrics.held) > threshold))) {
+            const auto largest = std::max_element(response.begin(), response.end(), [](const auto& a, const auto& b) {
+                return std::fabs(a.value) < std::fabs(b.value);
+            });
+            sign = largest->value > 0 ? 1 : -1;
+        }
+        double furthest = 0;
+        for (const CurvePoint& point : response) furthest = std::max(furthest, sign * point.value);
+        const double heldThatWay = sign * metrics.held;
+        return std::pair{
+            context.holdsEnd && heldThatWay > threshold && heldThatWay >= 0.5 * furthest ? heldThatWay : furthest,
+            sign};
+    };
+    auto [size, sign] = change(context.firstDirection);
+    if (!(size > threshold) && context.firstDirection != 0) std::tie(size, sign) = change(0);
     if (size > threshold) {
         if (auto first = crossing(response, sign, kFirstResponseShare * size, 0)) metrics.delay = first->first;
     }
@@ -310,6 +320,14 @@ std::optional<RepeatMetrics> repeatMetrics(const ManeuverRepeatRecord& record, c
                             .before = before,
                             .after = after,
                             .holdsEnd = profileHoldsItsEnd(maneuver.profile.kind)};
+    // A clockwise (positive) lateral request turns the wheel to a negative angle.
+    for (std::int64_t tick = 0; tick <= ManeuverSchedule::ticksOf(maneuver.profile.duration); ++tick) {
+        const double value = maneuver.profile.valueAt(static_cast<double>(tick) * ManeuverSchedule::kTickSeconds);
+        if (value != 0) {
+            context.firstDirection = value > 0 ? -1 : 1;
+            break;
+        }
+    }
     if (maneuver.profile.kind == ManeuverProfile::Kind::sine) {
         context.sineFrequency = maneuver.profile.frequency;
         // A clockwise (positive) request turns the wheel to a negative angle.

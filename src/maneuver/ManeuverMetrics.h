@@ -26,9 +26,10 @@ struct CurvePoint {
 //
 // - held: the mean of the response over the last 0.2 s of the run (its last sample when the run
 //   has no sample in that window).
-// - size: the change the run made: |held| for a profile that holds its end when |held| exceeds
-//   the threshold, else the largest |response| of the run; its direction is held's, or that of
-//   the largest response.
+// - size: the change the run made, in the direction the request first asks for (when known and
+//   the response goes that way beyond the threshold; else held's, or that of the largest one): held for a profile that holds its end when it
+//   exceeds the threshold and half the largest response that way, else the largest response that
+//   way (a list of points that swings back, or ends near where it began).
 // - delay: the time from the start of the run until the response first reaches 10 % of the
 //   size in its direction, interpolated between the samples around the crossing. Nothing when
 //   the size does not exceed the threshold (0.5 degrees of wheel angle by default): no response.
@@ -65,6 +66,8 @@ struct ResponseContext {
     // quantity answers it (a clockwise lateral request drives the wheel angle negative).
     std::optional<double> sineFrequency;
     double sinePeakPercent = 0;
+    // The way the request first asks the quantity to move: 1 or -1; 0 when not known.
+    int firstDirection = 0;
 };
 
 inline constexpr double kWheelAngleResponseThreshold = 0.5;  // degrees

@@ -35,6 +35,7 @@ struct MetricsCase {
     std::optional<double> delay;
     std::optional<double> rise;
     std::optional<double> overshoot;
+    int firstDirection = 0;
 };
 
 TEST(ManeuverMetricsTest, DelayRiseOvershootAndHeldValueOfSyntheticResponses) {
@@ -54,10 +55,17 @@ TEST(ManeuverMetricsTest, DelayRiseOvershootAndHeldValueOfSyntheticResponses) {
         // 10 % of its largest excursion, 8 degrees, at asin(0.1) / 3 s.
         {"moves, but ends where it began", sampled([](double t) { return t < 2.5 ? 8 * std::sin(3 * t) : 0; }), 0,
          0.0334, std::nullopt, std::nullopt},
+        // Points that go one way (to 5), then further the other (to -15) and back to 0: the first
+        // response is 10 % of the way the request first asked for (0.5 at 0.6 s), not of where
+        // the response went furthest.
+        {"there and back", sampled([](double t) {
+             return t < 1.5 ? piecewise(t, 5) : t < 2.5 ? 5 - 20 * (t - 1.5) : 0;
+         }),
+         0, 0.6, std::nullopt, std::nullopt, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto metrics = responseMetrics(c.curve, {.runSeconds = 3.0});
+        const auto metrics = responseMetrics(c.curve, {.runSeconds = 3.0, .firstDirection = c.firstDirection});
         ASSERT_TRUE(metrics);
         EXPECT_NEAR(metrics->held, c.held, 0.05);
         ASSERT_EQ(metrics->delay.has_value(), c.delay.has_value());
