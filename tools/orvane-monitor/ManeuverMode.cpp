@@ -59,7 +59,8 @@ std::string fixed(const std::optional<double>& value, int digits, const char* un
 std::string withChange(const ManeuverRepeatResult& result, ResponseMetric metric, const std::optional<double>& value) {
     std::string text = metricText(metric, value);
     if (const auto& change = result.baselineChange[static_cast<std::size_t>(metric)]) {
-        text += std::string(" (") + (*change >= 0 ? "+" : "") + fixedText(*change, metricDigits(metric)) + ")";
+        const std::string number = fixedText(*change, metricDigits(metric));
+        text += " (" + (number.starts_with('-') ? "" : std::string("+")) + number + ")";
     }
     return text;
 }
