@@ -344,8 +344,8 @@ std::string changeText(const ManeuverRepeatResult* result, ResponseMetric metric
     if (!result) return "";
     const auto& change = result->baselineChange[static_cast<std::size_t>(metric)];
     if (!change) return "";
-    return std::string(" <span class=\"change\">(") + (*change >= 0 ? "+" : "") + fixed(*change, metricDigits(metric)) +
-           ")</span>";
+    const std::string number = fixed(*change, metricDigits(metric));
+    return " <span class=\"change\">(" + (number.starts_with('-') ? "" : std::string("+")) + number + ")</span>";
 }
 
 std::string metricsTable(const Maneuver& maneuver, std::size_t index,
