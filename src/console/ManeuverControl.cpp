@@ -50,6 +50,7 @@ std::optional<std::string> ManeuverControl::start(ManeuverSuite suite, std::stri
         session_ = session;
         info_ = {};
         info_.fileName = std::move(fileName);
+        info_.suiteSha256 = runner->suite().fileSha256;
         info_.date = std::chrono::system_clock::now();
         noteDevice(*session);
         runner_ = std::move(runner);
@@ -171,10 +172,41 @@ std::size_t ManeuverControl::sampleCount() const {
     return samples;
 }
 
-std::optional<std::string> ManeuverControl::reportHtml() const {
+std::optional<ManeuverSuiteResults> ManeuverControl::results() const {
     std::lock_guard lock(mutex_);
     if (!runner_ || !runner_->hasEnded()) return std::nullopt;
-    return maneuverReportHtml(runner_->suite(), runner_->records(), *runner_->end(), info_);
+    return evaluateManeuvers(runner_->suite(), runner_->records(), *runner_->end(), baseline_ ? &*baseline_ : nullptr);
+}
+
+std::optional<std::string> ManeuverControl::reportHtml() const {
+    const auto evaluated = results();
+    if (!evaluated) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    return maneuverReportHtml(runner_->suite(), runner_->records(), *runner_->end(), info_, &*evaluated);
+}
+
+std::optional<std::string> ManeuverControl::junitXml() const {
+    const auto evaluated = results();
+    if (!evaluated) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    return maneuverJunitXml(runner_->suite(), *evaluated, info_);
+}
+
+std::optional<std::string> ManeuverControl::metricsJson() const {
+    const auto evaluated = results();
+    if (!evaluated) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    return maneuverMetricsJson(runner_->suite(), *evaluated, info_);
+}
+
+void ManeuverControl::setBaseline(std::optional<ManeuverBaseline> baseline) {
+    std::lock_guard lock(mutex_);
+    baseline_ = std::move(baseline);
+}
+
+bool ManeuverControl::hasBaseline() const {
+    std::lock_guard lock(mutex_);
+    return baseline_.has_value();
 }
 
 ManeuverReportInfo ManeuverControl::reportInfo() const {

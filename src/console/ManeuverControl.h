@@ -82,7 +82,15 @@ public:
     const ManeuverRunner* runner() const { return runner_.get(); }
     // The report of the last suite once it has ended (std::nullopt before).
     std::optional<std::string> reportHtml() const;
+    // Its verdicts, JUnit XML and metrics JSON, the same way (see ManeuverResults.h).
+    std::optional<ManeuverSuiteResults> results() const;
+    std::optional<std::string> junitXml() const;
+    std::optional<std::string> metricsJson() const;
     ManeuverReportInfo reportInfo() const;
+    // The metrics of an earlier run of the same suite that the results are compared with; none
+    // to compare with nothing. Kept until replaced.
+    void setBaseline(std::optional<ManeuverBaseline> baseline);
+    bool hasBaseline() const;
 
     // Called on the main thread once each suite has ended: at once when the main thread ended it,
     // posted to the main queue when the suite's thread did.
@@ -102,6 +110,7 @@ private:
     std::weak_ptr<DeviceSerialInterface> session_;
     std::unique_ptr<ManeuverRunner> runner_;
     ManeuverReportInfo info_;
+    std::optional<ManeuverBaseline> baseline_;
     bool enableHeld_ = false;
     std::atomic<bool> running_{false};
     std::atomic<bool> endToTell_{false};

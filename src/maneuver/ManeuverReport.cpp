@@ -329,22 +329,58 @@ const std::string& implausibleRule() {
     return rule;
 }
 
-std::string metricsTable(const Maneuver& maneuver, const std::vector<const ManeuverRepeatRecord*>& records) {
+// "passed" with a tick, "failed" with a cross, or a dash for no verdict.
+std::string verdictMark(ManeuverVerdict verdict) {
+    switch (verdict) {
+        case ManeuverVerdict::passed: return "<span class=\"passed\">\u2713 passed</span>";
+        case ManeuverVerdict::failed: return "<span class=\"failed\">\u2717 failed</span>";
+        case ManeuverVerdict::none: break;
+    }
+    return "<span class=\"noverdict\">\u2013</span>";
+}
+
+// " (+0.02 s)" against the baseline, or nothing.
+std::string changeText(const ManeuverRepeatResult* result, ResponseMetric metric) {
+    if (!result) return "";
+    const auto& change = result->baselineChange[static_cast<std::size_t>(metric)];
+    if (!change) return "";
+    const std::string number = fixed(*change, metricDigits(metric));
+    return " <span class=\"change\">(" + (number.starts_with('-') ? "" : std::string("+")) + number + ")</span>";
+}
+
+std::string metricsTable(const Maneuver& maneuver, std::size_t index,
+                         const std::vector<const ManeuverRepeatRecord*>& records, const ManeuverSuiteResults& results) {
     if (!channelHasMeasuredResponse(maneuver.channel)) {
         return "<p class=\"note\">The device reports no measured response to a longitudinal request (no engine or "
                "brake quantity), so this maneuver has no response metrics; its requests and the steering values "
                "are charted above.</p>\n";
     }
+    auto resultOf = [&](int repeat) -> const ManeuverRepeatResult* {
+        for (const ManeuverRepeatResult& result : results.repeats) {
+            if (result.maneuver == index && result.repeat == repeat) return &result;
+        }
+        return nullptr;
+    };
     std::string out =
         "<table class=\"metrics\">\n<tr><th>Repeat</th><th>Run</th><th>First response</th><th>Rise 10\u201390 "
-        "%</th><th>Overshoot</th><th>Held at end</th></tr>\n";
+        "%</th><th>Overshoot</th><th>Held at end</th><th>Verdict</th></tr>\n";
     std::string notes;
     for (const ManeuverRepeatRecord* record : records) {
+        const ManeuverRepeatResult* result = resultOf(record->repeat);
+        const std::string verdict =
+            "<td class=\"text\">" + verdictMark(result ? result->verdict : ManeuverVerdict::none) + "</td>";
         out += "<tr><td><i class=\"swatch\" style=\"background:" + std::string(repeatColour(record->repeat)) +
                "\"></i>" + std::to_string(record->repeat + 1) + "</td>";
+        if (result) {
+            for (const auto& failure : result->failures) {
+                notes += "<p class=\"note failure\">Repeat " + std::to_string(record->repeat + 1) + " failed " +
+                         htmlEscaped(failure.text) + ".</p>\n";
+            }
+        }
         const auto repeat = repeatMetrics(*record, maneuver);
         if (!repeat) {
-            out += "<td class=\"text\" colspan=\"5\">cut short: the suite ended during this run</td></tr>\n";
+            out += "<td class=\"text\" colspan=\"5\">cut short: the suite ended during this run</td>" + verdict +
+                   "</tr>\n";
             continue;
         }
         if (repeat->implausibleSamples > 0) {
@@ -357,18 +393,44 @@ std::string metricsTable(const Maneuver& maneuver, const std::vector<const Maneu
         if (!metrics) {
             out +=
                 "<td>complete</td><td class=\"text\" colspan=\"4\">not measured: no wheel angle reported during "
-                "the run was plausible</td></tr>\n";
+                "the run was plausible</td>" +
+                verdict + "</tr>\n";
             continue;
         }
         // A ramp or a sine has no end value to rise to: not applicable rather than not reached.
         const std::string absent = profileHoldsItsEnd(maneuver.profile.kind) ? "none" : "n/a";
         auto seconds = [&](const std::optional<double>& value) { return value ? fixed(*value, 2) + " s" : absent; };
-        out += "<td>complete</td><td>" + (metrics->delay ? fixed(*metrics->delay, 2) + " s" : "none") + "</td><td>" +
-               seconds(metrics->riseTime) + "</td><td>" +
-               (metrics->overshootPercent ? fixed(*metrics->overshootPercent, 1) + " %" : absent) + "</td><td>" +
-               fixed(metrics->held, 1) + "\u00b0</td></tr>\n";
+        out += "<td>complete</td><td>" + (metrics->delay ? fixed(*metrics->delay, 2) + " s" : "none") +
+               changeText(result, ResponseMetric::delay) + "</td><td>" + seconds(metrics->riseTime) +
+               changeText(result, ResponseMetric::riseTime) + "</td><td>" +
+               (metrics->overshootPercent ? fixed(*metrics->overshootPercent, 1) + " %" : absent) +
+               changeText(result, ResponseMetric::overshootPercent) + "</td><td>" + fixed(metrics->held, 1) + "\u00b0" +
+               changeText(result, ResponseMetric::held) + "</td>" + verdict + "</tr>\n";
+        if (metrics->gain && metrics->phaseDegrees) {
+            notes += "<p class=\"note\">Repeat " + std::to_string(record->repeat + 1) + ": gain " +
+                     fixed(*metrics->gain, 3) + "\u00b0 per %" + changeText(result, ResponseMetric::gain) + ", phase " +
+                     fixed(*metrics->phaseDegrees, 1) + "\u00b0" + changeText(result, ResponseMetric::phaseDegrees) +
+                     " at " + fixed(maneuver.profile.frequency, 2) + " Hz.</p>\n";
+        }
     }
     out += "</table>\n" + notes;
+    if (index < results.spread.size() && maneuver.repeats > 1) {
+        std::string spread;
+        for (ResponseMetric metric : kResponseMetrics) {
+            const auto& s = results.spread[index][static_cast<std::size_t>(metric)];
+            if (!s || s->count < 2) continue;
+            spread += (spread.empty() ? "" : "; ") + std::string(metricWord(metric)) + " " +
+                      fixed(s->mean, metricDigits(metric)) + " \u00b1 " +
+                      fixed(s->standardDeviation, metricDigits(metric)) + " (" + fixed(s->min, metricDigits(metric)) +
+                      " to " + fixed(s->max, metricDigits(metric)) + ")";
+        }
+        if (!spread.empty()) {
+            out +=
+                "<p class=\"note spread\">Over the measured repeats, mean \u00b1 standard deviation (least to "
+                "most): " +
+                htmlEscaped(spread) + ".</p>\n";
+        }
+    }
     return out;
 }
 
@@ -381,6 +443,10 @@ table.facts th { text-align: left; font-weight: normal; color: #616161; padding:
 table.facts td { padding: 2px 0; }
 .completed { color: #2e7d32; font-weight: bold; }
 .aborted { color: #c62828; font-weight: bold; }
+.passed { color: #2e7d32; font-weight: bold; }
+.failed { color: #c62828; font-weight: bold; }
+.noverdict { color: #9e9e9e; }
+.change { color: #616161; }
 .note { color: #616161; margin: 4px 0; }
 .legend { margin: 8px 0 2px; }
 .legend span { display: inline-block; margin-right: 18px; }
@@ -418,13 +484,31 @@ std::string htmlEscaped(std::string_view text) {
 }
 
 std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<ManeuverRepeatRecord>& records,
-                               const ManeuverEnd& end, const ManeuverReportInfo& info) {
+                               const ManeuverEnd& end, const ManeuverReportInfo& info,
+                               const ManeuverSuiteResults* given) {
+    const ManeuverSuiteResults evaluated = given ? ManeuverSuiteResults() : evaluateManeuvers(suite, records, end);
+    const ManeuverSuiteResults& results = given ? *given : evaluated;
     const ManeuverSchedule schedule(suite);
     constexpr double kTick = ManeuverSchedule::kTickSeconds;
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Maneuver report: " +
         htmlEscaped(info.fileName) + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
     out += "<h1>Maneuver report</h1>\n<table class=\"facts\">\n";
+    {
+        std::size_t passed = 0, failed = 0;
+        for (const ManeuverRepeatResult& result : results.repeats) {
+            passed += result.verdict == ManeuverVerdict::passed;
+            failed += result.verdict == ManeuverVerdict::failed;
+        }
+        out += "<tr><th>Verdict</th><td class=\"suite-verdict\">" + verdictMark(results.verdict);
+        if (passed + failed > 0) {
+            out += ": " + std::to_string(passed) + " repeats passed, " + std::to_string(failed) + " failed";
+        } else {
+            out += " no expectations were checked";
+        }
+        if (results.comparedWithBaseline) out += "; changes in brackets are against the baseline";
+        out += "</td></tr>\n";
+    }
     out += "<tr><th>File</th><td>" + htmlEscaped(info.fileName) + "</td></tr>\n";
     out += "<tr><th>Date</th><td>" + dateText(info.date) + "</td></tr>\n";
     out += "<tr><th>Firmware version</th><td>" + orUnreported(info.firmwareVersion) + "</td></tr>\n";
@@ -546,26 +630,36 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
                (lateral ? methodLegend(mine, &ManeuverSample::lateralControlMethod)
                         : methodLegend(mine, &ManeuverSample::longitudinalControlMethod)) +
                "</div>\n";
-        out += metricsTable(maneuver, mine);
+        out += metricsTable(maneuver, m, mine, results);
         out += "</section>\n";
     }
 
     const std::string threshold = fixed(kWheelAngleResponseThreshold, 1) + "\u00b0";
     out +=
         "<h2>How the metrics are taken</h2>\n<dl class=\"definitions\">\n"
-        "<dt>Response</dt><dd>The wheel angle during the run minus its value at the run's first sample. Only the "
-        "run is looked at, not the settle after it. A longitudinal request has no measured response.</dd>\n"
-        "<dt>First response</dt><dd>The time from the start of the run to the first sample whose response "
-        "exceeds " +
+        "<dt>Response</dt><dd>The wheel angle during the run minus the wheel's own motion: the straight line "
+        "fitted to the angle over the last " +
+        fixed(kBaselineSeconds, 1) +
+        " s before the run, carried on through it, or, when the settle after the run lasted at least " +
+        fixed(kShortestSettleAfterSeconds, 0) +
+        " s, the curve that joins it to the line fitted over the settle's last " + fixed(kBaselineSeconds, 1) +
+        " s. A wheel that drifts or swings by itself does not count as answering. A longitudinal request has no "
+        "measured response.</dd>\n"
+        "<dt>First response</dt><dd>The time from the start of the run until the response first reaches 10 % of "
+        "the change the run made (the held value for a step or points, else the largest response), interpolated "
+        "between samples; none when that change is within " +
         threshold +
         ".</dd>\n"
+        "<dt>Gain and phase</dt><dd>For a sine: a sine of its frequency fitted to the response over the run's "
+        "last whole periods (after the first, when there are two or more), in degrees of wheel angle per % of "
+        "request, and its phase against the angle the request asks for (negative: it lags).</dd>\n"
         "<dt>Held at end</dt><dd>The mean response over the last " +
         fixed(kHeldWindowSeconds, 1) +
         " s of the run.</dd>\n"
         "<dt>Rise 10\u201390 %</dt><dd>The time the response takes from 10 % to 90 % of the held value (in its "
         "direction), each crossing interpolated between samples; none when the held value is within " +
         threshold +
-        " of the start.</dd>\n"
+        " of the wheel's own motion.</dd>\n"
         "<dt>Overshoot</dt><dd>How far the response's peak goes beyond the held value, in % of the held "
         "value.</dd>\n<dt>Plausible values</dt><dd>A value the device reported that is " +
         implausibleRule() +
@@ -578,26 +672,7 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
 }
 
 void writeManeuverReport(const std::filesystem::path& path, const std::string& html) {
-    namespace fs = std::filesystem;
-    const fs::path temporary = path.string() + ".part-" + std::to_string(::getpid());
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (file) file.write(html.data(), static_cast<std::streamsize>(html.size()));
-        file.flush();
-        if (!file) {
-            const std::string cause = std::strerror(errno);
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw std::runtime_error("cannot write the report " + path.string() + ": " + cause);
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw std::runtime_error("cannot write the report " + path.string() + ": " + error.message());
-    }
+    writeFileWhole(path, html, "report");
 }
 
 }  // namespace orvane

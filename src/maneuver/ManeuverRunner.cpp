@@ -63,8 +63,20 @@ void ManeuverRunner::tick(const ManeuverObservation& observed) {
     if (end_) return;
     const auto now = clock_();
     if (!start_) {
-        start_ = now;
+        if (!leadInStart_) leadInStart_ = now;
         state_.stage = ManeuverRunnerState::Stage::running;
+        const double lead = std::chrono::duration<double>(now - *leadInStart_).count();
+        if (lead < options_.leadInSeconds) {
+            // The lead-in: requests at 0 while the wheel's own motion is recorded.
+            if (auto cause = abortCause(observed)) {
+                stop(cause->first, std::move(cause->second), 0, schedule_.at(0));
+                return;
+            }
+            write(0, 0);
+            remember(now, sampleOf(lead - options_.leadInSeconds, ManeuverPhase::settle, 0, 0, observed));
+            return;
+        }
+        start_ = now;
     } else {
         // The tick due at this time; never back, and never past the zero that ends a run.
         const double seconds = secondsSinceStart(now);
@@ -81,6 +93,7 @@ void ManeuverRunner::tick(const ManeuverObservation& observed) {
     }
     write(planned.lateral, planned.longitudinal);
     if (planned.phase == ManeuverPhase::finished) {
+        if (!records_.empty()) records_.back().settleCompleted = true;
         state_.stage = ManeuverRunnerState::Stage::completed;
         state_.maneuver = planned.maneuver;
         state_.phase = planned.phase;
@@ -145,24 +158,50 @@ void ManeuverRunner::write(double lateral, double longitudinal) {
 
 void ManeuverRunner::record(const ManeuverTick& planned, double lateral, double longitudinal, double seconds,
                             const ManeuverObservation& observed) {
+    const double runStart = static_cast<double>(schedule_.runStart(planned.maneuver, planned.repeat)) * kTick;
     if (records_.empty() || records_.back().maneuver != planned.maneuver || records_.back().repeat != planned.repeat) {
-        records_.push_back({.maneuver = planned.maneuver,
-                            .repeat = planned.repeat,
-                            .runSeconds = static_cast<double>(schedule_.runTicks(planned.maneuver)) * kTick,
-                            .settleSeconds = static_cast<double>(schedule_.settleTicks(planned.maneuver)) * kTick});
+        ManeuverRepeatRecord next{
+            .maneuver = planned.maneuver,
+            .repeat = planned.repeat,
+            .runSeconds = static_cast<double>(schedule_.runTicks(planned.maneuver)) * kTick,
+            .settleSeconds = static_cast<double>(schedule_.settleTicks(planned.maneuver)) * kTick};
+        // A settle shorter than kBeforeRunSeconds still carries the previous run's response: the
+        // wheel's own motion cannot be told from it.
+        const bool settledBefore = records_.empty() || records_.back().settleSeconds >= kBeforeRunSeconds - kTick / 2;
+        for (const auto& [when, sample] : settledBefore ? recent_ : decltype(recent_){}) {
+            ManeuverSample earlier = sample;
+            earlier.time = secondsSinceStart(when) - runStart;
+            if (earlier.time < 0 && earlier.time >= -kBeforeRunSeconds - kTick / 2) next.before.push_back(earlier);
+        }
+        if (!records_.empty()) records_.back().settleCompleted = true;
+        records_.push_back(std::move(next));
     }
     ManeuverRepeatRecord& repeat = records_.back();
     if (planned.phase == ManeuverPhase::settle) repeat.runCompleted = true;
-    const double runStart = static_cast<double>(schedule_.runStart(planned.maneuver, planned.repeat)) * kTick;
-    repeat.samples.push_back({.time = seconds - runStart,
-                              .phase = planned.phase,
-                              .lateralRequest = lateral,
-                              .longitudinalRequest = longitudinal,
-                              .wheelAngle = observed.wheelAngle,
-                              .assistTorque = observed.assistTorque,
-                              .driverTorque = observed.driverTorque,
-                              .lateralControlMethod = observed.lateralControlMethod,
-                              .longitudinalControlMethod = observed.longitudinalControlMethod});
+    repeat.samples.push_back(sampleOf(seconds - runStart, planned.phase, lateral, longitudinal, observed));
+    remember(*start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(seconds)),
+             repeat.samples.back());
+}
+
+ManeuverSample ManeuverRunner::sampleOf(double time, ManeuverPhase phase, double lateral, double longitudinal,
+                                        const ManeuverObservation& observed) {
+    return {.time = time,
+            .phase = phase,
+            .lateralRequest = lateral,
+            .longitudinalRequest = longitudinal,
+            .wheelAngle = observed.wheelAngle,
+            .assistTorque = observed.assistTorque,
+            .driverTorque = observed.driverTorque,
+            .lateralControlMethod = observed.lateralControlMethod,
+            .longitudinalControlMethod = observed.longitudinalControlMethod};
+}
+
+void ManeuverRunner::remember(std::chrono::steady_clock::time_point now, const ManeuverSample& sample) {
+    recent_.emplace_back(now, sample);
+    const auto keep = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(kBeforeRunSeconds + 2 * kTick));
+    while (!recent_.empty() && now - recent_.front().first > keep) recent_.pop_front();
 }
 
 void ManeuverRunner::stop(ManeuverAbortCause cause, std::string reason, double seconds, const ManeuverTick& where) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -74,11 +75,16 @@ struct ManeuverSample {
 // The samples of one repeat of one maneuver: its run and the settle after it.
 struct ManeuverRepeatRecord {
     std::size_t maneuver = 0;
-    int repeat = 0;             // from 0
-    double runSeconds = 0;      // the run's length on the schedule
-    double settleSeconds = 0;   // the settle's length on the schedule
-    bool runCompleted = false;  // the run reached its end (false when the suite ended inside it)
+    int repeat = 0;                // from 0
+    double runSeconds = 0;         // the run's length on the schedule
+    double settleSeconds = 0;      // the settle's length on the schedule
+    bool runCompleted = false;     // the run reached its end (false when the suite ended inside it)
+    bool settleCompleted = false;  // the settle after the run reached its end too
     std::vector<ManeuverSample> samples;
+    // The samples of the last ManeuverRunner::kBeforeRunSeconds before the run (the previous
+    // repeat's settle when it lasted that long, or the lead-in before the suite's first run),
+    // times negative: the wheel's own motion that its response is measured against.
+    std::vector<ManeuverSample> before;
 };
 
 enum class ManeuverAbortCause {
@@ -128,7 +134,13 @@ public:
     struct Options {
         // Every tick requires the enable hold to be held (setEnableHeld(true)); letting go aborts.
         bool holdToEnable = false;
+        // Seconds at 0 on both channels before the first run, so that the first run, like every
+        // later one, has the wheel's own motion before it to be measured against.
+        double leadInSeconds = 0;
     };
+
+    // How much of the time before a run each record keeps in `before`.
+    static constexpr double kBeforeRunSeconds = 1.0;
 
     ManeuverRunner(ManeuverSuite suite, ManeuverRequestTarget target, Options options, Clock clock = nullptr);
     ManeuverRunner(ManeuverSuite suite, ManeuverRequestTarget target);
@@ -160,6 +172,9 @@ private:
     void write(double lateral, double longitudinal);
     void record(const ManeuverTick& planned, double lateral, double longitudinal, double seconds,
                 const ManeuverObservation& observed);
+    void remember(std::chrono::steady_clock::time_point now, const ManeuverSample& sample);
+    static ManeuverSample sampleOf(double time, ManeuverPhase phase, double lateral, double longitudinal,
+                                   const ManeuverObservation& observed);
     void finish(ManeuverEnd end);
     void stop(ManeuverAbortCause cause, std::string reason, double seconds, const ManeuverTick& where);
     std::optional<std::pair<ManeuverAbortCause, std::string>> abortCause(const ManeuverObservation& observed) const;
@@ -171,7 +186,10 @@ private:
     Clock clock_;
     EndObserver endObserver_;
 
+    std::optional<std::chrono::steady_clock::time_point> leadInStart_;
     std::optional<std::chrono::steady_clock::time_point> start_;
+    // The samples of the last kBeforeRunSeconds, with the time they were taken at.
+    std::deque<std::pair<std::chrono::steady_clock::time_point, ManeuverSample>> recent_;
     std::int64_t tick_ = 0;
     bool held_ = false;
     ManeuverRunnerState state_;

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/NumberText.h"
+#include "maneuver/ManeuverMetrics.h"
 #include "maneuver/ManeuverRunner.h"
 #include "platform/OneLineText.h"
 
@@ -129,6 +130,70 @@ std::vector<std::pair<double, double>> readPoints(const json& maneuver, const st
     return points;
 }
 
+// The bounds of a maneuver's "expect" object, each on a metric its repeats have.
+std::vector<ManeuverExpectation> readExpectations(const json& expect, const Maneuver& maneuver, std::string where) {
+    using Kind = ManeuverExpectation::Kind;
+    where += ": \"expect\"";
+    if (!expect.is_object()) refuse(where, "is not a JSON object");
+    refuseUnknownKeys(expect, {"delayMax", "riseMax", "overshootMaxPercent", "heldWithin", "tolerance"}, where);
+    std::vector<ManeuverExpectation> expectations;
+    for (Kind kind : {Kind::delayMax, Kind::riseMax, Kind::overshootMaxPercent, Kind::heldWithin}) {
+        const char* key = expectationKey(kind);
+        auto found = expect.find(key);
+        if (found == expect.end()) continue;
+        ManeuverExpectation expectation{.kind = kind};
+        if (kind == Kind::heldWithin) {
+            if (!found->is_array() || found->size() != 2 || !(*found)[0].is_number() || !(*found)[1].is_number()) {
+                refuse(where, "\"heldWithin\" is not a [LO, HI] pair of numbers (degrees)");
+            }
+            expectation.low = (*found)[0].get<double>();
+            expectation.high = (*found)[1].get<double>();
+            if (!std::isfinite(expectation.low) || !std::isfinite(expectation.high)) {
+                refuse(where, "\"heldWithin\" is not finite");
+            }
+            if (expectation.low > expectation.high) {
+                refuse(where, "\"heldWithin\" [" + numberText(expectation.low) + ", " + numberText(expectation.high) +
+                                  "] is empty: its low end is above its high end");
+            }
+        } else {
+            expectation.high = number(expect, key, where);
+            if (expectation.high < 0) {
+                refuse(where, inQuotes(key) + " " + numberText(expectation.high) + " is negative: nothing can meet it");
+            }
+        }
+        const ResponseMetric metric = expectedMetric(kind);
+        if (!maneuverHasMetric(maneuver, metric)) {
+            refuse(where, inQuotes(key) + " cannot be met: " +
+                              (channelHasMeasuredResponse(maneuver.channel)
+                                   ? std::string("a ") + profileName(maneuver.profile.kind) + " has no " +
+                                         (metric == ResponseMetric::riseTime ? "rise time" : metricWord(metric)) +
+                                         " (only a step or points hold their end)"
+                                   : std::string("the device reports no measured response to a ") +
+                                         channelName(maneuver.channel) + " request"));
+        }
+        expectations.push_back(expectation);
+    }
+    if (auto tolerance = expect.find("tolerance"); tolerance != expect.end()) {
+        const std::string at = where + " \"tolerance\"";
+        if (!tolerance->is_object()) refuse(at, "is not a JSON object");
+        refuseUnknownKeys(*tolerance, {"delayMax", "riseMax", "overshootMaxPercent", "heldWithin"}, at);
+        for (ManeuverExpectation& expectation : expectations) {
+            const char* key = expectationKey(expectation.kind);
+            expectation.tolerance = optionalNumber(*tolerance, key, at);
+            if (expectation.tolerance && *expectation.tolerance < 0) {
+                refuse(at, inQuotes(key) + " " + numberText(*expectation.tolerance) + " is negative");
+            }
+        }
+        for (const auto& [key, value] : tolerance->items()) {
+            if (std::none_of(expectations.begin(), expectations.end(),
+                             [&](const auto& e) { return key == expectationKey(e.kind); })) {
+                refuse(at, inQuotes(key) + " has no expectation " + inQuotes(key) + " beside it");
+            }
+        }
+    }
+    return expectations;
+}
+
 Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimits& limits) {
     std::string where = "maneuver " + std::to_string(index + 1);
     if (!object.is_object()) refuse(where, "is not a JSON object");
@@ -159,22 +224,23 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
     shape.kind = profileKind(profile->get<std::string>(), where);
     switch (shape.kind) {
         case Kind::step:
-            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "amplitude", "duration"},
-                              where);
+            refuseUnknownKeys(
+                object, {"name", "channel", "profile", "repeats", "settle", "amplitude", "duration", "expect"}, where);
             shape.amplitude = number(object, "amplitude", where);
             shape.duration = seconds(object, "duration", where, false);
             break;
         case Kind::ramp:
-            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "from", "to", "duration"},
-                              where);
+            refuseUnknownKeys(
+                object, {"name", "channel", "profile", "repeats", "settle", "from", "to", "duration", "expect"}, where);
             shape.from = number(object, "from", where);
             shape.to = number(object, "to", where);
             shape.duration = seconds(object, "duration", where, false);
             break;
         case Kind::sine:
-            refuseUnknownKeys(object,
-                              {"name", "channel", "profile", "repeats", "settle", "amplitude", "frequency", "duration"},
-                              where);
+            refuseUnknownKeys(
+                object,
+                {"name", "channel", "profile", "repeats", "settle", "amplitude", "frequency", "duration", "expect"},
+                where);
             shape.amplitude = number(object, "amplitude", where);
             shape.frequency = number(object, "frequency", where);
             if (shape.frequency <= 0 || shape.frequency >= kFastestFrequency) {
@@ -184,7 +250,7 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
             shape.duration = seconds(object, "duration", where, false);
             break;
         case Kind::points:
-            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "points"}, where);
+            refuseUnknownKeys(object, {"name", "channel", "profile", "repeats", "settle", "points", "expect"}, where);
             shape.points = readPoints(object, where);
             shape.duration = shape.points.back().first;
             break;
@@ -205,6 +271,7 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
         maneuver.repeats = repeats.get<int>();
     }
     if (object.contains("settle")) maneuver.settle = seconds(object, "settle", where, true);
+    if (object.contains("expect")) maneuver.expectations = readExpectations(object["expect"], maneuver, where);
     return maneuver;
 }
 
@@ -219,6 +286,16 @@ std::string parseErrorText(const std::string& what) {
 
 const char* channelName(ManeuverChannel channel) {
     return channel == ManeuverChannel::lateral ? "lateral" : "longitudinal";
+}
+
+const char* expectationKey(ManeuverExpectation::Kind kind) {
+    switch (kind) {
+        case ManeuverExpectation::Kind::delayMax: return "delayMax";
+        case ManeuverExpectation::Kind::riseMax: return "riseMax";
+        case ManeuverExpectation::Kind::overshootMaxPercent: return "overshootMaxPercent";
+        case ManeuverExpectation::Kind::heldWithin: return "heldWithin";
+    }
+    return "";
 }
 
 const char* profileName(ManeuverProfile::Kind kind) {
@@ -289,7 +366,9 @@ ManeuverSuite ManeuverSuite::fromJsonText(std::string_view text) {
     return suite;
 }
 
-ManeuverSuite ManeuverSuite::fromFile(const std::filesystem::path& path) {
+ManeuverSuite ManeuverSuite::fromFile(const std::filesystem::path& path) { return fromJsonText(readFileText(path)); }
+
+std::string ManeuverSuite::readFileText(const std::filesystem::path& path) {
     const std::string name = inQuotes(path.string());
     auto cannotRead = [&](int error) { refuse("", "cannot read " + name + ": " + std::strerror(error)); };
     // Not blocking on open: a FIFO would wait for a writer. Only regular files are read, so that
@@ -321,7 +400,7 @@ ManeuverSuite ManeuverSuite::fromFile(const std::filesystem::path& path) {
     }
     if (length > kMostFileBytes) refuse("", name + " is larger than 1 MiB, more than any maneuver file");
     text.resize(length);
-    return fromJsonText(text);
+    return text;
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,12 +40,30 @@ struct ManeuverProfile {
 // "step", "ramp", "sine" or "points".
 const char* profileName(ManeuverProfile::Kind kind);
 
+// What every completed repeat of a maneuver must meet: one bound on one of its response's
+// metrics, as the file's "expect" object writes it, and optionally how much worse than the same
+// repeat of a baseline run it may be.
+struct ManeuverExpectation {
+    enum class Kind { delayMax, riseMax, overshootMaxPercent, heldWithin };
+
+    Kind kind = Kind::delayMax;
+    double low = 0;   // heldWithin: the lowest held value (degrees)
+    double high = 0;  // the most: seconds, percent, or heldWithin's highest held value (degrees)
+    // A repeat whose metric is worse than the baseline's by more than this fails (for held,
+    // differs from it by more than this either way).
+    std::optional<double> tolerance;
+};
+
+// "delayMax", "riseMax", "overshootMaxPercent" or "heldWithin", as the file writes it.
+const char* expectationKey(ManeuverExpectation::Kind kind);
+
 struct Maneuver {
     std::string name;
     ManeuverChannel channel = ManeuverChannel::lateral;
     ManeuverProfile profile;
     int repeats = 1;
-    double settle = 2.0;  // seconds at 0 after every run
+    double settle = 2.0;                            // seconds at 0 after every run
+    std::vector<ManeuverExpectation> expectations;  // in the order of ManeuverExpectation::Kind
 };
 
 struct ManeuverLimits {
@@ -69,9 +88,14 @@ public:
 struct ManeuverSuite {
     ManeuverLimits limits;
     std::vector<Maneuver> maneuvers;
+    // The SHA-256 of the file's bytes (lower-case hexadecimal), set by the reader that has them;
+    // a baseline names the suite it was measured with by it. Empty when not known.
+    std::string fileSha256;
 
     // Throws ManeuverFileError.
     static ManeuverSuite fromJsonText(std::string_view text);
+    // The bytes of the file at `path`, read as fromFile reads them. Throws ManeuverFileError.
+    static std::string readFileText(const std::filesystem::path& path);
     // Throws ManeuverFileError, also when the file cannot be read, is not a regular file (a FIFO
     // or a device is refused without reading or waiting) or is larger than kMostFileBytes.
     static ManeuverSuite fromFile(const std::filesystem::path& path);

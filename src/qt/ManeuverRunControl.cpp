@@ -29,6 +29,7 @@
 #include "qt/ElidedLabel.h"
 #include "qt/FlowLayout.h"
 #include "qt/SheetDialog.h"
+#include "update/FirmwareDownload.h"
 
 namespace orvane {
 
@@ -116,9 +117,16 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     // status, so that a long reason never pushes the Abort button out of a short panel.
     save_ = makeButton(QStringLiteral("Save Report…"), QStringLiteral("maneuverSaveReportButton"));
     save_->setEnabled(false);
+    save_->setToolTip("Saves the HTML report, the verdicts as JUnit XML, or every metric as JSON");
+    compare_ = makeButton(QStringLiteral("Compare with…"), QStringLiteral("maneuverCompareButton"));
+    compare_->setEnabled(false);
+    compare_->setToolTip("Compares each metric with a metrics file saved from an earlier run of the same suite");
+    auto* saving = new QVBoxLayout;
+    saving->addWidget(save_);
+    saving->addWidget(compare_);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(abort_, 1);
-    buttons->addWidget(save_, 0, Qt::AlignBottom);
+    buttons->addLayout(saving, 0);
     layout->addLayout(buttons);
     layout->addWidget(status_);
     layout->addStretch(1);
@@ -136,6 +144,7 @@ void ManeuverPanel::refresh() {
         progress_->setValue(0);
         abort_->setEnabled(false);
         save_->setEnabled(false);
+        compare_->setEnabled(false);
         return;
     }
     // The suite runs on a thread of its own: where it stands is read as a snapshot.
@@ -146,6 +155,7 @@ void ManeuverPanel::refresh() {
     // Large while the suite runs; once it has ended the room goes to how it ended.
     abort_->setMinimumHeight(running ? kAbortHeight : 0);
     save_->setEnabled(!running);
+    compare_->setEnabled(!running);
     const double total = double(runner->schedule().tickCount()) * ManeuverSchedule::kTickSeconds;
     progress_->setValue(total > 0 ? int(std::lround(1000 * (total - state.suiteSecondsLeft) / total)) : 1000);
     if (state.maneuver < maneuvers.size() && state.phase != ManeuverPhase::finished) {
@@ -170,8 +180,14 @@ void ManeuverPanel::refresh() {
     } else {
         const bool completed = runner->end()->completed;
         status_->setStyleSheet(completed ? "color: #2e7d32; font-weight: bold;" : "color: #c62828; font-weight: bold;");
-        status_->setTextAndToolTip(QString::fromStdString(maneuverOutcomeText(*runner)));
+        const QString outcome = QString::fromStdString(maneuverOutcomeText(*runner));
+        status_->setTextAndToolTip(verdict_.isEmpty() ? outcome : verdict_ + "\n" + outcome);
     }
+}
+
+void ManeuverPanel::setVerdict(const QString& text) {
+    verdict_ = text;
+    refresh();
 }
 
 // MARK: The run
@@ -189,6 +205,7 @@ ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
     panel_->hide();
     connect(panel_->abortButton(), &QPushButton::clicked, this, [this] { abort("the Abort button was pressed"); });
     connect(panel_->saveReportButton(), &QPushButton::clicked, this, [this] { chooseReportFile(); });
+    connect(panel_->compareButton(), &QPushButton::clicked, this, [this] { chooseBaseline(); });
 
     // Escape aborts wherever the application's focus is, while a suite runs.
     escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
@@ -232,7 +249,9 @@ void ManeuverRunControl::open(const std::string& path) {
         std::optional<ManeuverSuite> suite;
         std::string error;
         try {
-            suite = ManeuverSuite::fromFile(*request);
+            const std::string text = ManeuverSuite::readFileText(*request);
+            suite = ManeuverSuite::fromJsonText(text);
+            suite->fileSha256 = sha256Hex(text);
         } catch (const ManeuverFileError& e) {
             error = e.what();
         }
@@ -314,6 +333,8 @@ void ManeuverRunControl::run() {
     }
     running_ = true;
     updateAction();
+    maneuvers_->setBaseline(std::nullopt);  // a baseline belongs to the suite it was chosen for
+    panel_->setVerdict({});
     panel_->setControl(maneuvers_.get());
     // The panel stays while the suite runs: it holds the Abort button.
     panel_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
@@ -336,7 +357,7 @@ void ManeuverRunControl::ended() {
     escape_->setEnabled(false);
     panel_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                         QDockWidget::DockWidgetFloatable);
-    panel_->refresh();
+    showVerdict();
     updateAction();
     // Not from inside the control tick, and not as the window goes.
     if (!closing_) QTimer::singleShot(0, this, [this] { offerReport(); });
@@ -363,15 +384,76 @@ void ManeuverRunControl::offerReport() {
     openOverWindow(*box, &window_);
 }
 
+void ManeuverRunControl::showVerdict() {
+    const auto results = maneuvers_->results();
+    const ManeuverRunner* runner = maneuvers_->runner();
+    if (!results || !runner || results->verdict == ManeuverVerdict::none) {
+        panel_->setVerdict({});
+        return;
+    }
+    // "✗ Failed: 1 of 3 repeats" and, per maneuver with verdicts, "steer step: #1 ✓ #2 ✗ #3 ✓".
+    std::size_t passed = 0, failed = 0;
+    QString marks;
+    std::size_t shown = runner->suite().maneuvers.size();
+    for (const ManeuverRepeatResult& result : results->repeats) {
+        if (result.verdict == ManeuverVerdict::none) continue;
+        (result.verdict == ManeuverVerdict::passed ? passed : failed) += 1;
+        if (result.maneuver != shown) {
+            shown = result.maneuver;
+            marks += (marks.isEmpty() ? "" : "\n") +
+                     QString::fromStdString(runner->suite().maneuvers.at(result.maneuver).name) + ":";
+        }
+        marks += QString(" #%1 %2")
+                     .arg(result.repeat + 1)
+                     .arg(result.verdict == ManeuverVerdict::passed ? "\u2713" : "\u2717");
+    }
+    QString text = results->verdict == ManeuverVerdict::passed
+                       ? QString("\u2713 Passed: %1 repeats met their expectations").arg(passed)
+                       : QString("\u2717 Failed: %1 of %2 repeats").arg(failed).arg(passed + failed);
+    if (results->comparedWithBaseline) text += ", against the baseline";
+    panel_->setVerdict(text + "\n" + marks);
+}
+
+std::optional<std::string> ManeuverRunControl::compareWith(const std::string& path) {
+    try {
+        ManeuverBaseline baseline = ManeuverBaseline::fromFile(path);
+        if (auto mismatch = baselineMismatch(baseline, maneuvers_->reportInfo().suiteSha256)) return mismatch;
+        maneuvers_->setBaseline(std::move(baseline));
+    } catch (const ManeuverFileError& error) {
+        return std::string(error.what());
+    }
+    showVerdict();
+    return std::nullopt;
+}
+
+void ManeuverRunControl::chooseBaseline() {
+    const QString path =
+        QFileDialog::getOpenFileName(&window_, "Compare with Metrics", QFileInfo(QString::fromStdString(path_)).path(),
+                                     "Metrics files (*.json);;All files (*)");
+    if (path.isEmpty()) return;
+    if (auto refusal = compareWith(path.toStdString())) {
+        auto* box = sheet(QMessageBox::Warning, "The metrics file cannot be compared with.",
+                          QString::fromStdString(*refusal), &window_, "maneuverBaselineRefusal");
+        box->setStandardButtons(QMessageBox::Ok);
+        openOverWindow(*box, &window_);
+    }
+}
+
 void ManeuverRunControl::chooseReportFile() {
     const QFileInfo suite(QString::fromStdString(path_));
-    const QString suggested = QDir(suite.path())
-                                  .filePath(suite.completeBaseName() + "-report-" +
-                                            QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss") + ".html");
-    const QString path = QFileDialog::getSaveFileName(&window_, "Save Report", suggested, "HTML files (*.html)");
+    const QString stem =
+        QDir(suite.path())
+            .filePath(suite.completeBaseName() + "-report-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+    const QString html = "HTML report (*.html)", junit = "JUnit XML (*.xml)", metrics = "Metrics JSON (*.json)";
+    QString filter = html;
+    const QString path = QFileDialog::getSaveFileName(&window_, "Save Report", stem + ".html",
+                                                      html + ";;" + junit + ";;" + metrics, &filter);
     if (path.isEmpty()) return;
+    const ResultFile kind = filter == junit     ? ResultFile::junit
+                            : filter == metrics ? ResultFile::metrics
+                                                : ResultFile::report;
     try {
-        saveReport(path.toStdString());
+        saveResults(path.toStdString(), kind);
     } catch (const std::exception& error) {
         auto* failed = sheet(QMessageBox::Warning, "The report could not be saved.", QString::fromUtf8(error.what()),
                              &window_, "maneuverReportFailure");
@@ -380,10 +462,17 @@ void ManeuverRunControl::chooseReportFile() {
     }
 }
 
-void ManeuverRunControl::saveReport(const std::string& path) const {
-    const auto html = maneuvers_->reportHtml();
-    if (!html) throw std::runtime_error("No maneuver suite has ended yet");
-    writeManeuverReport(path, *html);
+void ManeuverRunControl::saveReport(const std::string& path) const { saveResults(path, ResultFile::report); }
+
+void ManeuverRunControl::saveResults(const std::string& path, ResultFile kind) const {
+    const auto text = kind == ResultFile::junit     ? maneuvers_->junitXml()
+                      : kind == ResultFile::metrics ? maneuvers_->metricsJson()
+                                                    : maneuvers_->reportHtml();
+    if (!text) throw std::runtime_error("No maneuver suite has ended yet");
+    writeFileWhole(path, *text,
+                   kind == ResultFile::junit     ? "JUnit file"
+                   : kind == ResultFile::metrics ? "metrics file"
+                                                 : "report");
 }
 
 }  // namespace orvane

@@ -33,6 +33,9 @@ public:
     void setControl(const ManeuverControl* control) { control_ = control; }
     QPushButton* abortButton() const { return abort_; }
     QPushButton* saveReportButton() const { return save_; }
+    QPushButton* compareButton() const { return compare_; }
+    // The verdicts of the suite that ended, shown above how it ended; empty for none.
+    void setVerdict(const QString& text);
     ElidedLabel* statusLabel() const { return status_; }
 
 public slots:
@@ -47,6 +50,8 @@ private:
     QProgressBar* progress_;
     QPushButton* abort_;
     QPushButton* save_;
+    QPushButton* compare_;
+    QString verdict_;
 };
 
 // Test ▸ Run Maneuvers… and what follows it: the file is chosen and read on a worker (a file that
@@ -79,6 +84,14 @@ public:
     void windowClosing(const std::string& reason = "the window was closed");
     // Writes the last suite's report; throws std::runtime_error when it cannot.
     void saveReport(const std::string& path) const;
+    // What Save Report… writes besides the HTML report.
+    enum class ResultFile { report, junit, metrics };
+    // Writes the last suite's report, JUnit XML or metrics JSON; throws std::runtime_error.
+    void saveResults(const std::string& path, ResultFile kind) const;
+    // Compares the last suite's metrics with the metrics file at `path` from here on (the panel's
+    // verdicts, the report and the files saved); returns why it cannot be (not a metrics file, one
+    // of another suite), or none when it is.
+    std::optional<std::string> compareWith(const std::string& path);
 
 private:
     void chooseFile();
@@ -87,8 +100,12 @@ private:
     void run();
     void ended();
     void offerReport();
-    // Asks for a file and saves the report there (a failure is shown).
+    // Asks for a file and saves the report, the JUnit XML or the metrics there (a failure is shown).
     void chooseReportFile();
+    // Asks for a metrics file and compares with it (a refusal is shown).
+    void chooseBaseline();
+    // Shows the verdicts of the suite that ended in the panel.
+    void showVerdict();
 
     std::shared_ptr<ViewController> console_;
     std::shared_ptr<ManeuverControl> maneuvers_;

@@ -37,20 +37,20 @@ std::string readText(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A step of 2 x 0.3 s repeats (repeats as given) and a brake pulse.
-std::string suiteText(int repeats) {
+// A step of 2 x 0.3 s repeats (repeats and expectations as given) and a brake pulse.
+std::string suiteText(int repeats, const std::string& expect = "{}") {
     return R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
                "maneuvers": [
                  {"name": "steer step", "channel": "lateral", "profile": "step", "amplitude": 0.2,
                   "duration": 0.3, "repeats": )" +
-           std::to_string(repeats) + R"(, "settle": 0.2},
+           std::to_string(repeats) + R"(, "settle": 0.2, "expect": )" + expect + R"(},
                  {"name": "brake pulse", "channel": "longitudinal", "profile": "points",
                   "points": [[0.0, 0.0], [0.1, -0.1], [0.3, 0.0]], "settle": 0.1}]})";
 }
 
-// orvane-monitor --maneuvers against the simulator: how the suite ends gives the exit status, the
-// requests in force are 0 when it ends whichever way, and the recording and the report are
-// written either way.
+// orvane-monitor --maneuvers against the simulator: how the suite ends gives the exit status (4
+// for an expectation not met), the requests in force are 0 when it ends whichever way, and the
+// recording, the report and the JUnit file are written either way.
 TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
     const auto simulatorTool = testing::kToolsDirectory / "orvane-sim";
     const auto monitorTool = testing::kToolsDirectory / "orvane-monitor";
@@ -62,10 +62,22 @@ TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
         bool terminate;  // SIGTERM after the second repeat's line
         int status;
         const char* error;  // in the standard error when aborted
+        std::string expect = "{}";
+        const char* junitCounts = "";
     };
+    // The simulator's wheel reaches 10 % of its step about 40 ms after the request.
     const std::vector<Case> cases{
-        {"completes", {}, 2, false, 0, nullptr},
-        {"the driver grabs the wheel", {"--driver-grab", "1.2"}, 40, false, 3, "orque"},
+        {"completes", {}, 2, false, 0, nullptr, R"({"delayMax": 0.3})", R"(tests="3" failures="0" errors="0")"},
+        {"an expectation fails",
+         {},
+         2,
+         false,
+         4,
+         nullptr,
+         R"({"heldWithin": [10, 20]})",
+         R"(tests="3" failures="2" errors="0")"},
+        // After the lead-in of 1 s and two repeats of 0.5 s.
+        {"the driver grabs the wheel", {"--driver-grab", "2.2"}, 40, false, 3, "orque"},
         {"SIGTERM", {}, 40, true, 3, "SIGTERM"},
     };
     for (const auto& c : cases) {
@@ -79,12 +91,13 @@ TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
         ASSERT_TRUE(simulator.readLine());  // the device's path: it is ready
 
         const auto suite = directory.path() / "suite.json";
-        std::ofstream(suite) << suiteText(c.repeats);
+        std::ofstream(suite) << suiteText(c.repeats, c.expect);
         const auto csv = directory.path() / "run.csv";
         const auto report = directory.path() / "report.html";
         const auto errors = directory.path() / "errors.txt";
+        const auto junit = directory.path() / "junit.xml";
         testing::Child monitor({monitorTool.string(), link, "--maneuvers", suite.string(), "--csv", csv.string(),
-                                "--report", report.string()},
+                                "--report", report.string(), "--junit", junit.string()},
                                errors.string());
         ASSERT_TRUE(monitor.started());
         std::vector<std::string> lines;
@@ -103,10 +116,20 @@ TEST(ManeuverMonitorTest, RunsTheSuiteAndLeavesTheRequestsAtZero) {
         EXPECT_EQ(lines.front().rfind("steer step, repeat 1 of " + std::to_string(c.repeats) + ": completed, held ", 0),
                   0u)
             << lines.front();
-        if (c.status == 0) {
-            EXPECT_EQ(lines.size(), 3u);
-            EXPECT_EQ(lines.back(), "brake pulse, repeat 1 of 1: completed");
+        if (c.status == 0 || c.status == 4) {
+            // Two repeats, the brake pulse, the step's spread and the suite's verdict.
+            ASSERT_EQ(lines.size(), 5u);
+            EXPECT_NE(lines[0].find(c.status == 0 ? "; verdict passed" : "; verdict failed: heldWithin: held "),
+                      std::string::npos)
+                << lines[0];
+            EXPECT_EQ(lines[2], "brake pulse, repeat 1 of 1: completed; verdict none");
+            EXPECT_EQ(lines[3].rfind("steer step, over 2 measured repeats: held ", 0), 0u) << lines[3];
+            EXPECT_EQ(lines[4], c.status == 0
+                                    ? "suite verdict passed (repeats: 2 passed, 0 failed, 1 without a verdict)"
+                                    : "suite verdict failed (repeats: 0 passed, 2 failed, 1 without a verdict)");
+            EXPECT_NE(readText(junit).find(c.junitCounts), std::string::npos) << readText(junit);
         } else {
+            EXPECT_NE(readText(junit).find(R"(errors="1")"), std::string::npos) << readText(junit);
             EXPECT_NE(readText(errors).find(c.error), std::string::npos) << readText(errors);
         }
 

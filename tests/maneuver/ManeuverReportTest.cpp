@@ -98,7 +98,8 @@ TEST(ManeuverReportTest, ASyntheticRunMakesOneSelfContainedPageWithChartsAndMetr
 struct KnownRun {
     ManeuverSuite suite = ManeuverSuite::fromJsonText(
         R"({"limits": {"lateral": 0.5, "longitudinal": 0.2, "driverTorqueAbort": 2.0}, "maneuvers": [{"name": "s",
-        "channel": "lateral", "profile": "step", "amplitude": 0.4, "duration": 3, "repeats": 2, "settle": 1}]})");
+        "channel": "lateral", "profile": "step", "amplitude": 0.4, "duration": 3, "repeats": 2, "settle": 1,
+        "expect": {"riseMax": 0.5}}]})");
     std::vector<ManeuverRepeatRecord> records;
     ManeuverEnd end{.completed = true, .maneuver = 1, .seconds = 8};
 
@@ -135,11 +136,11 @@ std::vector<std::string> metricsRow(const std::string& html, int repeat) {
 
 // The table's numbers for responses whose metrics are known in closed form, to the printed digits.
 TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
-    // A dead time of 0.2 s and a first-order lag of 0.3 s to -72 degrees: it first moves 0.5
-    // degrees 2 ms after the dead time (the sample at 0.22 s), rises 10-90 % in 0.3 ln 9 =
-    // 0.659 s and does not overshoot. A second-order response (natural frequency 10 rad/s,
-    // damping 0.5) to 40 degrees after 0.1 s: its sample at 0.12 s is past 0.5 degrees, and it
-    // overshoots by exp(-pi 0.5 / sqrt(0.75)) = 16.3 %.
+    // A dead time of 0.2 s and a first-order lag of 0.3 s to -72 degrees: it reaches 10 % 0.3
+    // ln(10/9) = 32 ms after the dead time, rises 10-90 % in 0.3 ln 9 = 0.659 s and does not
+    // overshoot. A second-order response (natural frequency 10 rad/s, damping 0.5) to 40 degrees
+    // after 0.1 s: it reaches 10 % 49 ms later, and overshoots by exp(-pi 0.5 / sqrt(0.75)) =
+    // 16.3 %.
     const double damping = 0.5, natural = 10, damped = natural * std::sqrt(1 - damping * damping);
     KnownRun run;
     run.add([](double t) { return t < 0.2 ? 0 : -72 * (1 - std::exp(-(t - 0.2) / 0.3)); }, [](int) { return 0.1; });
@@ -158,12 +159,12 @@ TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
         double riseTolerance, overshootTolerance;
     };
     const Expected expected[] = {
-        {0.22, 0.3 * std::log(9.0), 0, -72, 0.01, 0.05},
-        {0.12, 0, 100 * std::exp(-std::numbers::pi * damping / std::sqrt(1 - damping * damping)), 40, -1, 0.6}};
+        {0.2316, 0.3 * std::log(9.0), 0, -72, 0.01, 0.05},
+        {0.1488, 0, 100 * std::exp(-std::numbers::pi * damping / std::sqrt(1 - damping * damping)), 40, -1, 0.6}};
     for (int repeat = 1; repeat <= 2; ++repeat) {
         SCOPED_TRACE(repeat);
         const auto cells = metricsRow(html, repeat);
-        ASSERT_EQ(cells.size(), 5u) << html;
+        ASSERT_EQ(cells.size(), 6u) << html;
         const Expected& e = expected[repeat - 1];
         EXPECT_EQ(cells[0], "complete");
         EXPECT_NEAR(std::stod(cells[1]), e.delay, 0.005) << cells[1];
@@ -172,7 +173,13 @@ TEST(ManeuverReportTest, TabulatesTheMetricsOfKnownResponses) {
         }
         EXPECT_NEAR(std::stod(cells[3]), e.overshoot, e.overshootTolerance) << cells[3];
         EXPECT_NEAR(std::stod(cells[4]), e.held, 0.05) << cells[4];
+        // The first rises slower than "riseMax" 0.5 s allows, the second well within it.
+        EXPECT_NE(cells[5].find(repeat == 1 ? "failed" : "passed"), std::string::npos) << cells[5];
     }
+    EXPECT_NE(html.find("<td class=\"suite-verdict\"><span class=\"failed\">\u2717 failed</span>: 1 repeats passed, 1 "
+                        "failed"),
+              std::string::npos);
+    EXPECT_NE(html.find("Repeat 1 failed riseMax: rise 0.659 s, expected at most 0.500 s."), std::string::npos);
 }
 
 // Values no wheel can have (not finite, or far beyond any real angle or torque) in the wheel
@@ -203,7 +210,7 @@ TEST(ManeuverReportTest, ValuesNoWheelCanHaveAreLeftOutAndSaidToBe) {
                       "\u00b1200 Nm) are not charted: 300 wheel angles, 300 assist torques, 300 driver torques"),
             std::string::npos);
         const auto measured = metricsRow(html, 2);
-        ASSERT_EQ(measured.size(), 5u);
+        ASSERT_EQ(measured.size(), 6u);
         EXPECT_NEAR(std::stod(measured[4]), -72, 0.05);
     }
 }

@@ -41,11 +41,12 @@ std::string field(const DeviceReport& request, const char* name) {
 }
 
 // A step of 0.2 on the lateral channel, `repeats` times `seconds` with 0.2 s to settle.
-std::string stepSuite(double seconds, int repeats) {
+std::string stepSuite(double seconds, int repeats, const std::string& expect = "{}") {
     return R"({"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 1.0},
                "maneuvers": [{"name": "steer step", "channel": "lateral", "profile": "step",
                               "amplitude": 0.2, "duration": )" +
-           std::to_string(seconds) + R"(, "repeats": )" + std::to_string(repeats) + R"(, "settle": 0.2}]})";
+           std::to_string(seconds) + R"(, "repeats": )" + std::to_string(repeats) + R"(, "settle": 0.2, "expect": )" +
+           expect + "}]}";
 }
 
 // The window connected to a peer that answers every request.
@@ -241,6 +242,9 @@ TEST(ManeuverWindow, EveryAbortLeavesZeroInTheNextRequestAndNeverResumes) {
 
 // A suite that completes: the recording's rows name the maneuver and the repeat while it runs
 // and leave them empty after; the end offers the report, which names the file and the device.
+// The peer's wheel never moves, so an expected held angle fails every repeat: the panel shows
+// the verdicts, and the JUnit and metrics files say so; the metrics are a baseline for the same
+// suite only.
 TEST(ManeuverWindow, ACompletedSuiteIsRecordedWithItsColumnsAndReported) {
     QSettings().clear();
     Bench bench;
@@ -248,17 +252,39 @@ TEST(ManeuverWindow, ACompletedSuiteIsRecordedWithItsColumnsAndReported) {
     const std::string report = (bench.files.path() / "report.html").string();
     ASSERT_TRUE(bench.ready());
     bench.h.app->startRecording(csv);
-    ASSERT_TRUE(bench.run(bench.write(stepSuite(0.3, 2))));
+    ASSERT_TRUE(bench.run(bench.write(stepSuite(0.3, 2, R"({"heldWithin": [10, 20]})"))));
     ASSERT_TRUE(waitFor([&] { return !bench.h.console().isRunningManeuvers(); }));
     ASSERT_TRUE(waitFor([&] {
         auto boxes = testing::visibleWindows<QMessageBox>();
         return boxes.size() == 1 && boxes[0]->objectName() == "maneuverEnded";
     }));
-    EXPECT_EQ(bench.h.app->maneuverRun().panel()->statusLabel()->text(), "Completed");
+    EXPECT_EQ(bench.h.app->maneuverRun().panel()->statusLabel()->toolTip(),
+              "\u2717 Failed: 2 of 2 repeats\nsteer step: #1 \u2717 #2 \u2717\nCompleted");
     const std::size_t after = bench.h.app->sessionTap()->recording()->rowCount();
     ASSERT_TRUE(waitFor([&] { return bench.h.app->sessionTap()->recording()->rowCount() > after + 5; }));
     bench.h.app->stopRecording();
-    bench.h.app->maneuverRun().saveReport(report);
+    auto& run = bench.h.app->maneuverRun();
+    run.saveReport(report);
+    const std::string junit = (bench.files.path() / "junit.xml").string();
+    const std::string metrics = (bench.files.path() / "metrics.json").string();
+    run.saveResults(junit, ManeuverRunControl::ResultFile::junit);
+    run.saveResults(metrics, ManeuverRunControl::ResultFile::metrics);
+    auto readAll = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), {});
+    };
+    EXPECT_NE(readAll(junit).find(R"(tests="2" failures="2" errors="0")"), std::string::npos) << readAll(junit);
+    EXPECT_NE(readAll(metrics).find(R"("expectation": "heldWithin")"), std::string::npos);
+    EXPECT_EQ(run.compareWith(metrics), std::nullopt);
+    EXPECT_NE(run.panel()->statusLabel()->toolTip().indexOf("against the baseline"), -1);
+    // The same metrics, as if measured with another suite.
+    const std::string other = (bench.files.path() / "other-metrics.json").string();
+    std::string otherMetrics = readAll(metrics);
+    otherMetrics.replace(otherMetrics.find(R"("sha256": ")") + 11, 4, "0000");
+    std::ofstream(other) << otherMetrics;
+    const auto refusal = run.compareWith(other);
+    ASSERT_TRUE(refusal);
+    EXPECT_NE(refusal->find("another suite"), std::string::npos) << *refusal;
 
     std::ifstream in(csv, std::ios::binary);
     const auto parsed = testing::parseCsv(std::string((std::istreambuf_iterator<char>(in)), {}));

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,8 +22,10 @@
 #include "device/TelemetryRecorder.h"
 #include "maneuver/ManeuverMetrics.h"
 #include "maneuver/ManeuverReport.h"
+#include "maneuver/ManeuverResults.h"
 #include "maneuver/ManeuverRunner.h"
 #include "maneuver/ManeuverSuite.h"
+#include "update/FirmwareDownload.h"
 
 namespace orvane::monitor {
 
@@ -52,29 +55,68 @@ std::string fixed(const std::optional<double>& value, int digits, const char* un
     return value ? fixedText(*value, digits) + unit : "none";
 }
 
-// "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %";
-// "..., completed, not measured (150 of 150 wheel angles not plausible, left out)" when the device
-// reported no angle a wheel can have.
-std::string repeatLine(const ManeuverRunner& runner, const ManeuverRepeatRecord& record) {
+// A metric's value and, against a baseline, its change: "0.260 s (+0.012)".
+std::string withChange(const ManeuverRepeatResult& result, ResponseMetric metric, const std::optional<double>& value) {
+    std::string text = metricText(metric, value);
+    if (const auto& change = result.baselineChange[static_cast<std::size_t>(metric)]) {
+        const std::string number = fixedText(*change, metricDigits(metric));
+        text += " (" + (number.starts_with('-') ? "" : std::string("+")) + number + ")";
+    }
+    return text;
+}
+
+// "steer step 20%, repeat 1 of 3: completed, held -71.83 deg, delay 0.260 s, rise 0.310 s, overshoot 1.5 %;
+// verdict passed"; "..., completed, not measured (150 of 150 wheel angles not plausible, left out); verdict
+// none" when the device reported no angle a wheel can have. With a baseline each metric has its change
+// against the baseline's in brackets; a failed verdict names what was expected.
+std::string repeatLine(const ManeuverRunner& runner, const ManeuverRepeatRecord& record,
+                       const ManeuverBaseline* baseline) {
     const Maneuver& maneuver = runner.suite().maneuvers.at(record.maneuver);
     std::string line = maneuver.name + ", repeat " + std::to_string(record.repeat + 1) + " of " +
                        std::to_string(maneuver.repeats) + ": " + (record.runCompleted ? "completed" : "aborted");
-    const auto repeat = repeatMetrics(record, maneuver);
-    if (!repeat) return line;
-    if (const auto& metrics = repeat->response) {
-        line += ", held " + fixed(metrics->held, 2, " deg") + ", delay " + fixed(metrics->delay, 3, " s");
-        if (profileHoldsItsEnd(maneuver.profile.kind)) {
-            line += ", rise " + fixed(metrics->riseTime, 3, " s") + ", overshoot " +
-                    fixed(metrics->overshootPercent, 1, " %");
+    const ManeuverRepeatResult result = evaluateRepeat(maneuver, record.maneuver, record.repeat, &record, baseline);
+    if (const auto& repeat = result.metrics) {
+        if (const auto& metrics = repeat->response) {
+            for (ResponseMetric metric : kResponseMetrics) {
+                if (!maneuverHasMetric(maneuver, metric)) continue;
+                line += std::string(", ") + metricWord(metric) + " " +
+                        withChange(result, metric, metricValue(*metrics, metric));
+            }
+        } else {
+            line += ", not measured";
         }
-    } else {
-        line += ", not measured";
+        if (repeat->implausibleSamples > 0) {
+            line += " (" + std::to_string(repeat->implausibleSamples) + " of " + std::to_string(repeat->runSamples) +
+                    " wheel angles not plausible, left out)";
+        }
     }
-    if (repeat->implausibleSamples > 0) {
-        line += " (" + std::to_string(repeat->implausibleSamples) + " of " + std::to_string(repeat->runSamples) +
-                " wheel angles not plausible, left out)";
+    line += std::string("; verdict ") + verdictName(result.verdict);
+    if (!result.failures.empty()) {
+        line += ":";
+        for (std::size_t i = 0; i < result.failures.size(); ++i) {
+            line += (i ? "; " : " ") + result.failures[i].text;
+        }
     }
     return line;
+}
+
+// "steer step 20%, over 3 repeats: delay 0.152 s +- 0.004 (0.148 to 0.157), ..." for a maneuver
+// measured more than once; empty otherwise.
+std::string spreadLine(const Maneuver& maneuver,
+                       const std::array<std::optional<MetricSpread>, kResponseMetrics.size()>& spread) {
+    std::string line;
+    for (ResponseMetric metric : kResponseMetrics) {
+        const auto& s = spread[static_cast<std::size_t>(metric)];
+        if (!s || s->count < 2) continue;
+        const int digits = metricDigits(metric);
+        line += std::string(line.empty() ? "" : ", ") + metricWord(metric) + " " + fixedText(s->mean, digits) + " +- " +
+                fixedText(s->standardDeviation, digits) + " (" + fixedText(s->min, digits) + " to " +
+                fixedText(s->max, digits) + ")" + metricUnit(metric);
+    }
+    if (line.empty()) return line;
+    std::size_t count = 0;
+    for (const auto& s : spread) count = std::max(count, s ? s->count : 0);
+    return maneuver.name + ", over " + std::to_string(count) + " measured repeats: " + line;
 }
 
 std::string signalName(int signal) {
@@ -87,12 +129,21 @@ std::string signalName(int signal) {
 
 int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& stopSignal) {
     std::optional<ManeuverSuite> suite;
+    std::string suiteSha256;
+    std::optional<ManeuverBaseline> baseline;
     try {
-        suite.emplace(ManeuverSuite::fromFile(options.maneuverFile));
+        const std::string text = ManeuverSuite::readFileText(options.maneuverFile);
+        suite.emplace(ManeuverSuite::fromJsonText(text));
+        suiteSha256 = suite->fileSha256 = sha256Hex(text);
+        if (!options.baselinePath.empty()) {
+            baseline.emplace(ManeuverBaseline::fromFile(options.baselinePath));
+            if (auto mismatch = baselineMismatch(*baseline, suiteSha256)) throw ManeuverFileError(*mismatch);
+        }
     } catch (const ManeuverFileError& error) {
         std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
         return kBadFile;
     }
+    const ManeuverBaseline* against = baseline ? &*baseline : nullptr;
 
     auto shared = std::make_shared<Shared>();
     if (!options.csvPath.empty()) {
@@ -188,15 +239,16 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
         }
     }
 
-    ManeuverRunner runner(*suite, requestTargetFor(session));
+    // A second at 0 before the first run: the wheel's own motion the first run is measured against.
+    ManeuverRunner runner(*suite, requestTargetFor(session), {.leadInSeconds = 1.0});
     const auto date = std::chrono::system_clock::now();
     std::size_t printed = 0;
     auto printEnded = [&](bool all) {
         const auto& records = runner.records();
         for (; printed < records.size(); ++printed) {
-            // A repeat ends when its run does: the runner marks it on the settle's first tick.
-            if (!all && !records[printed].runCompleted) break;
-            std::printf("%s\n", repeatLine(runner, records[printed]).c_str());
+            // A repeat's metrics take the settle after its run: it is printed once that has ended.
+            if (!all && !records[printed].settleCompleted) break;
+            std::printf("%s\n", repeatLine(runner, records[printed], against).c_str());
             std::fflush(stdout);
         }
     };
@@ -231,18 +283,47 @@ int runManeuverMode(const ManeuverModeOptions& options, const std::atomic<int>& 
     // before closing the port, unless the link is gone.
     session->waitForRequestAfter(session->requestSequence(), 5s);
 
-    int status = end.completed ? kSuiteCompleted : kSuiteAborted;
+    const ManeuverSuiteResults results = evaluateManeuvers(runner.suite(), runner.records(), end, against);
+    for (std::size_t index = 0; index < results.spread.size(); ++index) {
+        const std::string line = spreadLine(runner.suite().maneuvers[index], results.spread[index]);
+        if (!line.empty()) std::printf("%s\n", line.c_str());
+    }
+    std::size_t passed = 0, failed = 0;
+    for (const ManeuverRepeatResult& result : results.repeats) {
+        passed += result.verdict == ManeuverVerdict::passed;
+        failed += result.verdict == ManeuverVerdict::failed;
+    }
+    std::printf("suite verdict %s (repeats: %zu passed, %zu failed, %zu without a verdict)\n",
+                verdictName(results.verdict), passed, failed, results.repeats.size() - passed - failed);
+    std::fflush(stdout);
+
+    int status = !end.completed ? kSuiteAborted : results.anyFailed() ? kExpectationsFailed : kSuiteCompleted;
     if (!end.completed) std::fprintf(stderr, "orvane-monitor: the suite was aborted: %s\n", end.reason.c_str());
 
-    if (!options.reportPath.empty()) {
-        const DeviceTelemetry telemetry = session->telemetry();
-        ManeuverReportInfo info;
-        info.fileName = std::filesystem::path(options.maneuverFile).filename().string();
-        info.firmwareVersion = telemetry.version ? telemetry.version->description() : std::string();
-        info.serialNumber = telemetry.serialNumber;
-        info.date = date;
+    const DeviceTelemetry telemetry = session->telemetry();
+    ManeuverReportInfo info;
+    info.fileName = std::filesystem::path(options.maneuverFile).filename().string();
+    info.firmwareVersion = telemetry.version ? telemetry.version->description() : std::string();
+    info.serialNumber = telemetry.serialNumber;
+    info.date = date;
+    info.suiteSha256 = suiteSha256;
+    const std::pair<const std::string&, std::function<void()>> outputs[] = {
+        {options.reportPath,
+         [&] {
+             writeManeuverReport(options.reportPath,
+                                 maneuverReportHtml(runner.suite(), runner.records(), end, info, &results));
+         }},
+        {options.junitPath,
+         [&] { writeFileWhole(options.junitPath, maneuverJunitXml(runner.suite(), results, info), "JUnit file"); }},
+        {options.metricsPath,
+         [&] {
+             writeFileWhole(options.metricsPath, maneuverMetricsJson(runner.suite(), results, info), "metrics file");
+         }},
+    };
+    for (const auto& [path, write] : outputs) {
+        if (path.empty()) continue;
         try {
-            writeManeuverReport(options.reportPath, maneuverReportHtml(runner.suite(), runner.records(), end, info));
+            write();
         } catch (const std::runtime_error& error) {
             std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
             status = kDeviceUnusable;

@@ -10,8 +10,9 @@
 // 0 has been written to the device; 2 when the link ends (its cause is printed on standard error),
 // also before that request of 0, or an option is bad; 1 when the connection cannot be made or the
 // CSV file not written. --replay: 0, or 2 when the file is not a readable recording (1 when the
-// --mcap file cannot be written). --maneuvers: 0 when the suite completed, 3 when it was aborted,
-// 2 for a bad file, 1 when the device cannot be used.
+// --mcap file cannot be written). --maneuvers: 0 when the suite completed with its expectations
+// met, 4 when it completed and one was not met, 3 when it was aborted, 2 for a bad maneuver or
+// baseline file, 1 when the device cannot be used or a file not written.
 
 #include <signal.h>
 
@@ -59,6 +60,9 @@ struct Options {
     std::optional<double> speed;
     std::string maneuverPath;
     std::string reportPath;
+    std::string junitPath;
+    std::string metricsPath;
+    std::string baselinePath;
 };
 
 // The number of the SIGINT or SIGTERM that asked the monitor to stop; 0 until one came.
@@ -113,8 +117,9 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
         "request of 0 went out) or an option is bad, 1 when the connection cannot be made or the CSV file not "
         "written; with --replay 0, or 2 when FILE is not a readable recording (1 when the --mcap file cannot be "
         "written). With --maneuvers: 0 when the suite "
-        "completed, 3 when it was aborted (also by SIGINT or SIGTERM), 2 for a bad file, 1 when the device cannot "
-        "be used or a file not written."};
+        "completed with every expectation met, 4 when it completed and an expectation was not met, 3 when it was "
+        "aborted (also by SIGINT or SIGTERM), 2 for a bad maneuver or baseline file, 1 when the device cannot be "
+        "used or a file not written."};
     orvane::tools::describeTool(app, "orvane-monitor");
     auto* lateral =
         app.add_option("--lat", options.lateral, "Lateral request magnitude X, -1 to 1, positive clockwise (default 0)")
@@ -151,6 +156,23 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
             ->check(kNamesAFile)
             ->excludes(lateral, longitudinal, count, replay);
     app.add_option("--report", options.reportPath, "With --maneuvers: write the run's HTML report to FILE")
+        ->type_name("FILE")
+        ->check(kNamesAFile)
+        ->needs(maneuvers);
+    app.add_option("--junit", options.junitPath,
+                   "With --maneuvers: write the verdicts as JUnit XML to FILE, one test case per maneuver repeat")
+        ->type_name("FILE")
+        ->check(kNamesAFile)
+        ->needs(maneuvers);
+    app.add_option("--metrics", options.metricsPath,
+                   "With --maneuvers: write every repeat's metrics and verdict as JSON to FILE (a later run's "
+                   "--baseline)")
+        ->type_name("FILE")
+        ->check(kNamesAFile)
+        ->needs(maneuvers);
+    app.add_option("--baseline", options.baselinePath,
+                   "With --maneuvers: compare each metric with the same repeat in FILE, a --metrics file of the same "
+                   "suite; an expectation's \"tolerance\" fails a repeat worse than it by more than that")
         ->type_name("FILE")
         ->check(kNamesAFile)
         ->needs(maneuvers);
@@ -283,7 +305,9 @@ int main(int argc, char** argv) {
     if (!options.maneuverPath.empty()) {
         orvane::setLogSink(std::make_shared<StandardErrorLog>());
         return orvane::monitor::runManeuverMode(
-            {options.path, options.maneuverPath, options.csvPath, options.reportPath}, gStopSignal);
+            {options.path, options.maneuverPath, options.csvPath, options.reportPath, options.junitPath,
+             options.metricsPath, options.baselinePath},
+            gStopSignal);
     }
 
     // What main shares with the session's observers. They hold it, so it lives as long as any of
