@@ -102,7 +102,9 @@ TEST(ManeuverResultsTest, VerdictsOfExpectationsAndTolerancesAgainstABaseline) {
         }
         const auto& change = results.repeats[1].baselineChange[static_cast<std::size_t>(ResponseMetric::riseTime)];
         ASSERT_EQ(change.has_value(), against != nullptr);
-        if (change) EXPECT_NEAR(*change, 0.2 * std::log(9.0), 0.03);
+        if (change) {
+            EXPECT_NEAR(*change, 0.2 * std::log(9.0), 0.03);
+        }
     }
 
     // Only the lateral channel, and only a step or points, have the metrics expected of them; a

@@ -50,11 +50,6 @@ struct Shared {
     bool loopEnded = false;
 };
 
-// A value with `digits` fraction digits and its unit, or "none".
-std::string fixed(const std::optional<double>& value, int digits, const char* unit) {
-    return value ? fixedText(*value, digits) + unit : "none";
-}
-
 // A metric's value and, against a baseline, its change: "0.260 s (+0.012)".
 std::string withChange(const ManeuverRepeatResult& result, ResponseMetric metric, const std::optional<double>& value) {
     std::string text = metricText(metric, value);
