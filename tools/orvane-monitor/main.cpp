@@ -34,6 +34,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ManeuverMode.h"
+#include "StopSignals.h"
 #include "ToolOptions.h"
 #include "console/SessionEnd.h"
 #include "device/DeviceSerialInterface.h"
@@ -65,19 +66,10 @@ struct Options {
     std::string baselinePath;
 };
 
-// The number of the SIGINT or SIGTERM that asked the monitor to stop; 0 until one came.
-std::atomic<int> gStopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void requestStop(int signal) { gStopSignal.store(signal); }
+using orvane::tools::gStopSignal;
 
 void installStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    orvane::tools::installStopHandlers();
     // Until the session's and the recorder's threads have started; see setStopSignalsBlocked().
     orvane::monitor::setStopSignalsBlocked(true);
 }

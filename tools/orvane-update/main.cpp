@@ -24,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "BenchUpdate.h"
+#include "StopSignals.h"
 #include "ToolOptions.h"
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
@@ -50,20 +51,8 @@ struct Options {
     std::vector<std::string> devices;
 };
 
-// A SIGINT or SIGTERM asks to stop once the device under way is done: never in the middle of a write.
-std::atomic<int> gStopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
-
-extern "C" void requestStop(int signal) { gStopSignal.store(signal); }
-
-void installStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
+using orvane::tools::gStopSignal;
+using orvane::tools::installStopHandlers;
 
 std::variant<Options, int> parseOptions(int argc, char** argv) {
     Options options;
