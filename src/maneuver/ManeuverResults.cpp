@@ -143,7 +143,7 @@ ManeuverBaseline ManeuverBaseline::fromJsonText(std::string_view text) {
     json document;
     try {
         document = json::parse(text);
-    } catch (const json::parse_error& error) {
+    } catch (const json::exception& error) {  // a syntax error, or a number beyond a double
         std::string what = error.what();
         if (auto close = what.find("] "); close != std::string::npos) what = what.substr(close + 2);
         notMetrics(withoutControlCharacters(what));

@@ -348,7 +348,7 @@ ManeuverSuite ManeuverSuite::fromJsonText(std::string_view text) {
     json document;
     try {
         document = json::parse(text);
-    } catch (const json::parse_error& error) {
+    } catch (const json::exception& error) {  // a syntax error, or a number beyond a double
         refuse("", "the file is not JSON: " + parseErrorText(error.what()));
     }
     if (!document.is_object()) refuse("", "the file is not a JSON object");

@@ -44,6 +44,7 @@ TEST(ManeuverSuiteTest, ReadsTheExampleAndAShortSineBelowItsAmplitude) {
 TEST(ManeuverSuiteTest, RefusesWhatCannotRunWithTheManeuverAndTheFault) {
     const std::pair<std::string, std::string> cases[] = {
         {"{\"limits\": ", "the file is not JSON: "},
+        {"{\"limits\": {\"lateral\": 1e400}}", "the file is not JSON: number overflow"},
         {"[1, 2]", "the file is not a JSON object"},
         {R"({"maneuvers": []})", "\"limits\" is missing"},
         {fileWith(kStep, R"({"lateral": 1.5, "longitudinal": 0.2, "driverTorqueAbort": 1})"),
