@@ -19,6 +19,7 @@
 #include "maneuver/ManeuverMetrics.h"
 #include "maneuver/ManeuverRunner.h"
 #include "platform/OneLineText.h"
+#include "platform/SmallFile.h"
 
 namespace orvane {
 
@@ -370,37 +371,16 @@ ManeuverSuite ManeuverSuite::fromFile(const std::filesystem::path& path) { retur
 
 std::string ManeuverSuite::readFileText(const std::filesystem::path& path) {
     const std::string name = inQuotes(path.string());
-    auto cannotRead = [&](int error) { refuse("", "cannot read " + name + ": " + std::strerror(error)); };
-    // Not blocking on open: a FIFO would wait for a writer. Only regular files are read, so that
-    // neither a FIFO nor a device such as /dev/zero is read from at all.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) cannotRead(errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) cannotRead(errno);
-    if (S_ISDIR(status.st_mode)) refuse("", name + " is a directory, not a maneuver file");
-    if (!S_ISREG(status.st_mode)) refuse("", name + " is not a regular file");
-    if (status.st_size > static_cast<off_t>(kMostFileBytes)) {
-        refuse("", name + " is larger than 1 MiB, more than any maneuver file");
+    auto read = readSmallFile(path, kMostFileBytes);
+    if (auto* text = std::get_if<std::string>(&read)) return std::move(*text);
+    const auto problem = std::get<SmallFileProblem>(read);
+    switch (problem.kind) {
+        case SmallFileProblem::Kind::unreadable: refuse("", "cannot read " + name + ": " + std::strerror(problem.error));
+        case SmallFileProblem::Kind::directory: refuse("", name + " is a directory, not a maneuver file");
+        case SmallFileProblem::Kind::notRegular: refuse("", name + " is not a regular file");
+        case SmallFileProblem::Kind::tooLarge: refuse("", name + " is larger than 1 MiB, more than any maneuver file");
     }
-    // The size may change while it is read: one byte more than the cap is enough to tell.
-    std::string text(kMostFileBytes + 1, '\0');
-    std::size_t length = 0;
-    while (length < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            cannotRead(errno);
-        }
-        if (got == 0) break;
-        length += static_cast<std::size_t>(got);
-    }
-    if (length > kMostFileBytes) refuse("", name + " is larger than 1 MiB, more than any maneuver file");
-    text.resize(length);
-    return text;
+    return {};
 }
 
 }  // namespace orvane

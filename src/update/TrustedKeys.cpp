@@ -13,47 +13,23 @@
 
 #include "platform/Log.h"
 #include "platform/OneLineText.h"
+#include "platform/SmallFile.h"
 
 namespace orvane {
 namespace {
 
-// Reads at most one byte more of a key file than the parser takes, or says in `problem` why not. The open
-// does not block, so a FIFO waits for no writer; only a regular file is read at all.
+// A key file's text, or (in `problem`) why it was not read.
 std::optional<std::string> readKeyFile(const std::filesystem::path& path, std::string& problem) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        problem = std::strerror(errno);
-        return std::nullopt;
+    auto read = readSmallFile(path, kMaximumMinisignFileBytes);
+    if (auto* text = std::get_if<std::string>(&read)) return std::move(*text);
+    const auto failure = std::get<SmallFileProblem>(read);
+    switch (failure.kind) {
+        case SmallFileProblem::Kind::unreadable: problem = std::strerror(failure.error); break;
+        case SmallFileProblem::Kind::directory:
+        case SmallFileProblem::Kind::notRegular: problem = "not a regular file"; break;
+        case SmallFileProblem::Kind::tooLarge: problem = "the public key file is larger than 4 KiB"; break;
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        problem = std::strerror(errno);
-        return std::nullopt;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        problem = "not a regular file";
-        return std::nullopt;
-    }
-    // The file may grow while it is read: one byte more than the limit is enough for the parser to
-    // refuse it.
-    std::string text(kMaximumMinisignFileBytes + 1, '\0');
-    std::size_t length = 0;
-    while (length < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            problem = std::strerror(errno);
-            return std::nullopt;
-        }
-        if (got == 0) break;
-        length += static_cast<std::size_t>(got);
-    }
-    text.resize(length);
-    return text;
+    return std::nullopt;
 }
 
 void readKey(const std::filesystem::path& path, TrustedKeys& trusted) {

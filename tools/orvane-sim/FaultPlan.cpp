@@ -15,6 +15,7 @@
 
 #include "device/NumberText.h"
 #include "platform/OneLineText.h"
+#include "platform/SmallFile.h"
 
 namespace orvane::sim {
 
@@ -158,34 +159,16 @@ FaultPlan FaultPlan::fromJsonText(std::string_view text) {
 
 FaultPlan FaultPlan::fromFile(const std::filesystem::path& path) {
     const std::string name = inQuotes(path.string());
-    auto cannotRead = [&](int error) { refuse("", "cannot read " + name + ": " + std::strerror(error)); };
-    // Not blocking on open, and reading only regular files: a FIFO would wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) cannotRead(errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) cannotRead(errno);
-    if (!S_ISREG(status.st_mode)) refuse("", name + " is not a regular file");
-    const std::string tooLarge = name + " is larger than 64 KiB, more than any fault plan";
-    if (status.st_size > static_cast<off_t>(kMostFileBytes)) refuse("", tooLarge);
-    // The size may change while it is read: one byte more than the cap is enough to tell.
-    std::string text(kMostFileBytes + 1, '\0');
-    std::size_t length = 0;
-    while (length < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            cannotRead(errno);
-        }
-        if (got == 0) break;
-        length += static_cast<std::size_t>(got);
+    auto read = readSmallFile(path, kMostFileBytes);
+    if (auto* text = std::get_if<std::string>(&read)) return fromJsonText(*text);
+    const auto problem = std::get<SmallFileProblem>(read);
+    switch (problem.kind) {
+        case SmallFileProblem::Kind::unreadable: refuse("", "cannot read " + name + ": " + std::strerror(problem.error));
+        case SmallFileProblem::Kind::directory:
+        case SmallFileProblem::Kind::notRegular: refuse("", name + " is not a regular file");
+        case SmallFileProblem::Kind::tooLarge: refuse("", name + " is larger than 64 KiB, more than any fault plan");
     }
-    if (length > kMostFileBytes) refuse("", tooLarge);
-    text.resize(length);
-    return fromJsonText(text);
+    return {};
 }
 
 FaultPlan FaultPlan::random(std::uint64_t seed) {
