@@ -311,3 +311,26 @@ TEST(ManeuverWindow, ACompletedSuiteIsRecordedWithItsColumnsAndReported) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// While a suite runs, Tab from the toolbar reaches the suite's Abort next, before anything else.
+TEST(ManeuverWindow, TabReachesAbortRightAfterTheToolbarWhileASuiteRuns) {
+    Bench bench;
+    ASSERT_TRUE(bench.ready());
+    ASSERT_TRUE(bench.run(bench.write(stepSuite(60, 1))));
+    QWidget* abort = bench.h.find<QPushButton>("maneuverAbortButton");
+    ASSERT_TRUE(waitFor([&] { return abort && abort->isVisible() && abort->isEnabled(); }));
+    bench.h.app->window().activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &bench.h.app->window(); }));
+    bench.h.find<QPushButton>("settingsButton")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), abort) << "Tab went to "
+                                                  << QApplication::focusWidget()->objectName().toStdString();
+    QTest::keyClick(abort, Qt::Key_Space);  // pressed from the keyboard, as a person would
+    EXPECT_TRUE(waitFor([&] { return !bench.h.console().isRunningManeuvers(); }));
+}
+
+}  // namespace
+}  // namespace orvane
