@@ -217,16 +217,24 @@ Json telemetryLine(const DeviceTelemetry& telemetry, bool isConnected, const std
     return line;
 }
 
-// --replay FILE --mcap OUT: the recording's rows as an MCAP file, put in place whole or not at all.
-int exportMcap(const std::string& file, const std::string& out) {
+// The recording in FILE, its warning (a last row cut off) on standard error; none, with the reason
+// there, when it is not a readable recording.
+std::optional<orvane::Recording> openRecording(const std::string& file) {
     std::optional<orvane::Recording> recording;
     try {
         recording.emplace(orvane::Recording::open(file));
     } catch (const orvane::RecordingError& error) {
         std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
-        return 2;
+        return std::nullopt;
     }
     if (const auto& warning = recording->warning()) std::fprintf(stderr, "orvane-monitor: %s\n", warning->c_str());
+    return recording;
+}
+
+// --replay FILE --mcap OUT: the recording's rows as an MCAP file, put in place whole or not at all.
+int exportMcap(const std::string& file, const std::string& out) {
+    std::optional<orvane::Recording> recording = openRecording(file);
+    if (!recording) return 2;
     try {
         orvane::exportRecordingAsMcap(*recording, out, "orvane-monitor " ORVANE_PACKAGE_VERSION);
     } catch (const orvane::McapError& error) {
@@ -241,14 +249,8 @@ int exportMcap(const std::string& file, const std::string& out) {
 // column is missing or its field empty) prints as null.
 int replay(const std::string& file, std::optional<double> speed) {
     using F = orvane::RecordingField;
-    std::optional<orvane::Recording> recording;
-    try {
-        recording.emplace(orvane::Recording::open(file));
-    } catch (const orvane::RecordingError& error) {
-        std::fprintf(stderr, "orvane-monitor: %s\n", error.what());
-        return 2;
-    }
-    if (const auto& warning = recording->warning()) std::fprintf(stderr, "orvane-monitor: %s\n", warning->c_str());
+    std::optional<orvane::Recording> recording = openRecording(file);
+    if (!recording) return 2;
 
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < recording->size(); ++i) {
