@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libsdl2-dev
   libcurl4-openssl-dev libssl-dev libsodium-dev
   nlohmann-json3-dev

@@ -37,6 +37,7 @@
 #include "qt/ReplayControl.h"
 #include "qt/ReplayTimeline.h"
 #include "qt/SettingsDialog.h"
+#include "qt/Translations.h"
 #include "qt/SheetDialog.h"
 #include "qt/TerminationSignals.h"
 #include "qt/TrafficPanel.h"
@@ -309,7 +310,9 @@ void Application::showSettings() {
     auto* dialog = new SettingsDialog(console_->gamepadSettings(), loadReconnectLastDevice(), window_.get(),
                                       loadAllowUnsignedFirmware());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setLanguage(Translations::loadSetting());
     QObject::connect(dialog, &QDialog::accepted, dialog, [this, dialog] {
+        Translations::saveSetting(dialog->language());
         const GamepadSettings chosen = dialog->gamepadSettings();
         console_->setGamepadSettings(chosen);
         saveGamepadSettings(chosen);

@@ -1,6 +1,7 @@
 #include "qt/SettingsDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -8,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "qt/SheetDialog.h"
+#include "qt/Translations.h"
 #include "qt/ViewStyle.h"
 
 namespace orvane {
@@ -62,6 +64,21 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
     allowUnsigned_->setChecked(allowUnsignedFirmware);
     layout->addWidget(allowUnsigned_);
 
+    auto* languageHeading = new QLabel(tr("Language"), this);
+    languageHeading->setFont(scaledFont(languageHeading->font(), 1.0, QFont::DemiBold));
+    layout->addWidget(languageHeading);
+    language_ = new QComboBox(this);
+    language_->setObjectName("language");
+    language_->setAccessibleName(tr("Language"));
+    language_->addItem(tr("Language of the desktop"), QString());
+    language_->addItem(Translations::nativeName("en"), QString("en"));
+    for (const QString& translated : Translations::translatedLanguages())
+        language_->addItem(Translations::nativeName(translated), translated);
+    auto* languageNote = new QLabel(tr("A new language is shown when the console is started again."), this);
+    languageNote->setWordWrap(true);
+    layout->addWidget(language_);
+    layout->addWidget(languageNote);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -71,6 +88,13 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
 bool SettingsDialog::reconnectLastDevice() const { return reconnect_->isChecked(); }
 
 bool SettingsDialog::allowUnsignedFirmware() const { return allowUnsigned_->isChecked(); }
+
+void SettingsDialog::setLanguage(const QString& setting) {
+    const int index = language_->findData(setting);
+    language_->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+QString SettingsDialog::language() const { return language_->currentData().toString(); }
 
 GamepadSettings SettingsDialog::gamepadSettings() const {
     GamepadSettings settings;

@@ -5,6 +5,7 @@
 #include "console/ControlInput.h"
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 
 namespace orvane {
@@ -19,6 +20,9 @@ public:
     GamepadSettings gamepadSettings() const;
     bool reconnectLastDevice() const;
     bool allowUnsignedFirmware() const;
+    // The language setting: empty to follow the desktop, or a language code ("en", "de").
+    void setLanguage(const QString& setting);
+    QString language() const;
 
 private:
     QDoubleSpinBox* deadZone_;
@@ -27,6 +31,7 @@ private:
     QCheckBox* holdToEnable_;
     QCheckBox* reconnect_;
     QCheckBox* allowUnsigned_;
+    QComboBox* language_;
 };
 
 }  // namespace orvane

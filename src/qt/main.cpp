@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QLocale>
 #include <QProcessEnvironment>
 #include <QStyle>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "qt/FocusRingStyle.h"
 #include "qt/QtLogSink.h"
 #include "qt/TerminationSignals.h"
+#include "qt/Translations.h"
 #include "sdl/SdlGamepadSource.h"
 #include "update/HalvernServerUpdateProvider.h"
 
@@ -41,6 +43,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Orvane Console");
     QApplication::setOrganizationName("Orvane");
     QGuiApplication::setDesktopFileName("orvane-console");
+    // German or English, from the settings or the desktop's locale (LANG), before any text is made.
+    orvane::Translations::install(orvane::Translations::chooseLanguage(orvane::Translations::loadSetting(),
+                                                                       QLocale::system().uiLanguages()));
     QApplication::setWindowIcon(orvane::Artwork::applicationIcon());
     // Watched from here on; a signal that comes while the window is being built waits its turn.
     orvane::TerminationSignals terminationSignals;
