@@ -11,6 +11,10 @@ namespace orvane {
 // calls by that name. The core keeps no translations of its own: the application installs a
 // translator (Qt's), and without one (the tools, the tests) the English text is returned as it
 // stands. Texts the device sends, and file formats, never go through here.
+// Marks a text in a table for the translation tools without translating it there; the place that
+// shows it calls translate(context, text) with the same context.
+#define ORVANE_TRANSLATE_NOOP(context, sourceText) sourceText
+
 using Translator = std::string (*)(const char* context, const char* sourceText);
 
 // Installs the translator for every thread; nullptr goes back to English.

@@ -42,7 +42,8 @@ def main():
         with tempfile.TemporaryDirectory() as scratch:
             copy = Path(scratch) / Path(ts_file).name
             shutil.copyfile(ts_file, copy)
-            subprocess.run([lupdate, "-locations", "none", "-extensions", "cpp,h", sources, "-ts", str(copy)],
+            subprocess.run([lupdate, "-locations", "none", "-extensions", "cpp,h",
+                            "-tr-function-alias", "QT_TRANSLATE_NOOP+=ORVANE_TRANSLATE_NOOP", sources, "-ts", str(copy)],
                            check=True, stdout=subprocess.DEVNULL)
             problems = problems_of(copy)
         for problem in problems:
