@@ -421,7 +421,7 @@ void PlotPanel::fitAxes() {
 
 QStringList PlotPanel::exportFilters() {
     QStringList filters;
-    for (const ExportType& type : kExportTypes) filters << tr(type.filter);
+    for (const ExportType& type : kExportTypes) filters << QCoreApplication::translate("PlotPanel", type.filter);
     return filters;
 }
 
@@ -431,7 +431,7 @@ PlotPanel::ExportFormat PlotPanel::exportFormat(const QString& fileName, const Q
         if (suffix == QLatin1String(type.suffix)) return type.format;
     }
     for (const ExportType& type : kExportTypes) {
-        if (filter == tr(type.filter)) return type.format;
+        if (filter == QCoreApplication::translate("PlotPanel", type.filter)) return type.format;
     }
     return ExportFormat::png;
 }
@@ -522,7 +522,8 @@ void PlotPanel::exportPlots() {
     // whether to replace a file of that name.
     const auto suffixOf = [](const QString& filter) {
         for (const ExportType& type : kExportTypes) {
-            if (filter == tr(type.filter)) return QString::fromLatin1(type.suffix);
+            if (filter == QCoreApplication::translate("PlotPanel", type.filter))
+                return QString::fromLatin1(type.suffix);
         }
         return QString();
     };

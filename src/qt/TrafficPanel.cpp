@@ -114,7 +114,8 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
                                            : local.toString(QStringLiteral("HH:mm:ss.zzz"));
         }
         // directionText's words ("sent", "received"), which the copied lines keep in English.
-        case directionColumn: return tr(directionText(shown->direction).data());
+        case directionColumn:
+            return QCoreApplication::translate("TrafficTableModel", directionText(shown->direction).data());
         // The device's text, escaped as the copied lines have it: no control character reaches the view.
         case nameColumn: return fromStd(trafficToken(shown->message.name));
         case fieldsColumn: return fromStd(trafficFieldsText(shown->message));
