@@ -5,6 +5,7 @@
 #include <sodium.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include <curl/curl.h>
@@ -32,15 +33,18 @@ QString aboutText(const QStringList& trustedKeyIds) {
     };
     const Library libraries[] = {
         {"Qt", qVersion(), "LGPL 3.0"},
-        {"SDL", dotted(sdl.major, sdl.minor, sdl.patch), "zlib licence"},
-        {"libcurl", curl ? curl->version : "?", "curl licence (MIT-style)"},
+        {"SDL", dotted(sdl.major, sdl.minor, sdl.patch), QCoreApplication::translate("AboutBox", "zlib licence")},
+        {"libcurl", curl ? curl->version : "?", QCoreApplication::translate("AboutBox", "curl licence (MIT-style)")},
         {"OpenSSL", OpenSSL_version(OPENSSL_VERSION_STRING),
-         OPENSSL_VERSION_MAJOR >= 3 ? "Apache License 2.0" : "OpenSSL and SSLeay licences"},
-        {"ICU", U_ICU_VERSION, "Unicode licence (ICU)"},
+         OPENSSL_VERSION_MAJOR >= 3 ? "Apache License 2.0"
+                                    : QCoreApplication::translate("AboutBox", "OpenSSL and SSLeay licences")},
+        {"ICU", U_ICU_VERSION, QCoreApplication::translate("AboutBox", "Unicode licence (ICU)")},
         {"nlohmann/json", dotted(NLOHMANN_JSON_VERSION_MAJOR, NLOHMANN_JSON_VERSION_MINOR, NLOHMANN_JSON_VERSION_PATCH),
-         "MIT licence"},
-        {"libcsv", dotted(CSV_MAJOR, CSV_MINOR, CSV_RELEASE), "LGPL 2.1 or later"},
-        {"libsodium", QString::fromLatin1(sodium_version_string()), "ISC licence"},
+         QCoreApplication::translate("AboutBox", "MIT licence")},
+        {"libcsv", dotted(CSV_MAJOR, CSV_MINOR, CSV_RELEASE),
+         QCoreApplication::translate("AboutBox", "LGPL 2.1 or later")},
+        {"libsodium", QString::fromLatin1(sodium_version_string()),
+         QCoreApplication::translate("AboutBox", "ISC licence")},
     };
     QString rows;
     for (const Library& library : libraries) {
@@ -49,7 +53,8 @@ QString aboutText(const QStringList& trustedKeyIds) {
                 "<tr><td style=\"padding-right:14px\">%1</td><td style=\"padding-right:14px\">%2</td><td>%3</td></tr>")
                 .arg(library.name.toHtmlEscaped(), library.version.toHtmlEscaped(), library.licence.toHtmlEscaped());
     }
-    return QString(
+    return QCoreApplication::translate(
+               "AboutBox",
                "<h3>Orvane Console %1</h3>"
                "<p>Configurator and test console for the Orvane USB vehicle interface device.<br>"
                "Build %2, %3.</p>"
@@ -58,13 +63,14 @@ QString aboutText(const QStringList& trustedKeyIds) {
                "<p>Firmware descriptions are trusted when signed by %5.</p>")
         .arg(QString::fromLatin1(ORVANE_VERSION), QString::fromLatin1(ORVANE_BUILD), QString::fromLatin1(__DATE__),
              rows,
-             trustedKeyIds.isEmpty() ? QStringLiteral("no key (none is installed)")
-                                     : "the minisign key ID " + trustedKeyIds.join(", ").toHtmlEscaped());
+             trustedKeyIds.isEmpty() ? QCoreApplication::translate("AboutBox", "no key (none is installed)")
+                                     : QCoreApplication::translate("AboutBox", "the minisign key ID %1")
+                                           .arg(trustedKeyIds.join(", ").toHtmlEscaped()));
 }
 
 void showAboutBox(QWidget* parent, const QStringList& trustedKeyIds) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, "About Orvane Console", aboutText(trustedKeyIds), QMessageBox::Ok,
-                                parent, sheetWindowFlags());
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QCoreApplication::translate("AboutBox", "About Orvane Console"),
+                                aboutText(trustedKeyIds), QMessageBox::Ok, parent, sheetWindowFlags());
     box->setObjectName("aboutBox");
     box->setTextFormat(Qt::RichText);  // our own text, with the libraries' names escaped
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QScrollBar>
 #include <QToolBar>
@@ -15,8 +16,9 @@ void AccessibleNaming::install() { qApp->installEventFilter(new AccessibleNaming
 void AccessibleNaming::name(QWidget& widget) {
     if (!widget.accessibleName().isEmpty()) return;
     if (auto* bar = qobject_cast<QScrollBar*>(&widget)) {
-        bar->setAccessibleName(bar->orientation() == Qt::Vertical ? QStringLiteral("Vertical scroll bar")
-                                                                  : QStringLiteral("Horizontal scroll bar"));
+        bar->setAccessibleName(bar->orientation() == Qt::Vertical
+                                   ? QCoreApplication::translate("AccessibleNaming", "Vertical scroll bar")
+                                   : QCoreApplication::translate("AccessibleNaming", "Horizontal scroll bar"));
         return;
     }
     if (auto* view = qobject_cast<QAbstractItemView*>(&widget)) {
@@ -24,7 +26,9 @@ void AccessibleNaming::name(QWidget& widget) {
         for (QObject* up = view->parent(); up; up = up->parent()) {
             if (auto* combo = qobject_cast<QComboBox*>(up)) {
                 const QString owner = combo->accessibleName().isEmpty() ? combo->toolTip() : combo->accessibleName();
-                view->setAccessibleName((owner.isEmpty() ? QStringLiteral("Menu") : owner) + QStringLiteral(" choices"));
+                view->setAccessibleName(
+                    QCoreApplication::translate("AccessibleNaming", "%1 choices")
+                        .arg(owner.isEmpty() ? QCoreApplication::translate("AccessibleNaming", "Menu") : owner));
                 return;
             }
         }
@@ -33,7 +37,7 @@ void AccessibleNaming::name(QWidget& widget) {
     if (auto* button = qobject_cast<QToolButton*>(&widget);
         button && qobject_cast<QToolBar*>(button->parentWidget()) &&
         button->objectName() == QLatin1String("qt_toolbar_ext_button")) {
-        button->setAccessibleName(QStringLiteral("More tools"));
+        button->setAccessibleName(QCoreApplication::translate("AccessibleNaming", "More tools"));
     }
 }
 

@@ -143,8 +143,10 @@ Application::Application(Options options) {
     configuration.gamepadsPopup = gamepads;
     configuration.inspector = master_->inspector;
     // The toolbar's Connect button and the Device menu's items are one control each.
-    auto connectionMenuItem = std::make_shared<QtMenuAction>(new QAction("Connect", window_.get()));
-    auto checkMenuItem = std::make_shared<QtMenuAction>(new QAction("Check for Update", window_.get()));
+    auto connectionMenuItem = std::make_shared<QtMenuAction>(
+        new QAction(QCoreApplication::translate("Application", "Connect"), window_.get()));
+    auto checkMenuItem = std::make_shared<QtMenuAction>(
+        new QAction(QCoreApplication::translate("Application", "Check for Update"), window_.get()));
     configuration.connectionButton = std::make_shared<QtButtons>(std::vector<std::shared_ptr<Button>>{
         std::make_shared<QtButton>(window_->connectionButton()), connectionMenuItem});
     configuration.checkForUpdateButton = checkMenuItem;
@@ -212,8 +214,12 @@ void Application::endOnSignal(int number) {
         logWarning(kUpdateLog, "Received " + name +
                                    " while the firmware update is running: the console will quit when it has "
                                    "finished (another signal quits at once)");
-        console_->setModalProgressStatusText("Flashing new firmware to device... Received " + name +
-                                             ": the console will quit when the update has finished.");
+        console_->setModalProgressStatusText(QCoreApplication::translate("Application",
+                                                                         "Flashing new firmware to device... Received "
+                                                                         "%1: the console will quit when the update "
+                                                                         "has finished.")
+                                                 .arg(QString::fromStdString(name))
+                                                 .toStdString());
         endAfterUpdate_ = new QTimer(window_.get());
         endAfterUpdate_->setObjectName("endAfterUpdate");
         QObject::connect(endAfterUpdate_, &QTimer::timeout, endAfterUpdate_, [this, name] {

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QMenuBar>
 #include <QTimer>
@@ -10,7 +11,6 @@
 #include "console/ViewController.h"
 #include "inspector/InspectorViewController.h"
 #include "qt/AboutBox.h"
-#include "qt/UserGuide.h"
 #include "qt/Application.h"
 #include "qt/LogPanel.h"
 #include "qt/MainWindow.h"
@@ -23,6 +23,7 @@
 #include "qt/ReplayControl.h"
 #include "qt/ReplayTimeline.h"
 #include "qt/TrafficPanel.h"
+#include "qt/UserGuide.h"
 
 namespace orvane {
 
@@ -30,27 +31,27 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
                              const std::shared_ptr<Button>& checkMenuItem) {
     QMenuBar* bar = window_->menuBar();
 
-    QMenu* file = bar->addMenu("&File");
+    QMenu* file = bar->addMenu(QCoreApplication::translate("Application", "&File"));
     replayControl_ = new ReplayControl(
         *window_, *timeline_, [this](const std::shared_ptr<RecordingReplay>& replay) { showReplay(replay); },
         [this] { redrawViews(); });
     file->addAction(replayControl_->openAction());
     file->addMenu(replayControl_->recentMenu());
     file->addAction(replayControl_->closeAction());
-    QMenu* exportRecording = file->addMenu("E&xport Recording");
+    QMenu* exportRecording = file->addMenu(QCoreApplication::translate("Application", "E&xport Recording"));
     exportRecording->setObjectName("exportRecordingMenu");
     exportRecording->addAction(replayControl_->exportMcapAction());
     file->addSeparator();
     recording_ = new RecordingControl(sessionTap_, *window_);
     file->addAction(recording_->action());
-    QAction* exportPlots = file->addAction("&Export Plots…");
+    QAction* exportPlots = file->addAction(QCoreApplication::translate("Application", "&Export Plots…"));
     exportPlots->setObjectName("exportPlotsAction");
     file->addSeparator();
-    QAction* quit = file->addAction("&Quit");
+    QAction* quit = file->addAction(QCoreApplication::translate("Application", "&Quit"));
     quit->setShortcut(QKeySequence::Quit);
     QObject::connect(quit, &QAction::triggered, window_.get(), [this] { window_->close(); });
 
-    QMenu* device = bar->addMenu("&Device");
+    QMenu* device = bar->addMenu(QCoreApplication::translate("Application", "&Device"));
     if (auto* connection = dynamic_cast<QtMenuAction*>(connectionMenuItem.get())) {
         connection->action()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
         device->addAction(connection->action());
@@ -61,14 +62,14 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
         device->addAction(check->action());
     }
 
-    QMenu* test = bar->addMenu("&Test");
+    QMenu* test = bar->addMenu(QCoreApplication::translate("Application", "&Test"));
     test->setObjectName("testMenu");
     maneuverRun_ = new ManeuverRunControl(console_, maneuvers_, *window_);
     test->addAction(maneuverRun_->action());
     // Enabled while a connected device responds and no suite runs, as the menu opens.
     QObject::connect(test, &QMenu::aboutToShow, maneuverRun_, [this] { maneuverRun_->updateAction(); });
 
-    QMenu* view = bar->addMenu("&View");
+    QMenu* view = bar->addMenu(QCoreApplication::translate("Application", "&View"));
     view->setObjectName("viewMenu");
     // The panels, each usable with all of them open at 1280x800: the plots below the wheel across
     // half the window, the log and the traffic tabbed beside them. The log is open at first, the
@@ -133,7 +134,7 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
         });
     });
     view->addSeparator();
-    QAction* settings = view->addAction("&Settings…");
+    QAction* settings = view->addAction(QCoreApplication::translate("Application", "&Settings…"));
     // QKeySequence::Preferences is Ctrl+, on macOS only and empty elsewhere: set it explicitly.
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     QObject::connect(settings, &QAction::triggered, window_.get(), [this] { showSettings(); });
@@ -161,12 +162,13 @@ void Application::buildMenus(const std::shared_ptr<Button>& connectionMenuItem,
         return order;
     };
 
-    QMenu* help = bar->addMenu("&Help");
-    QAction* guide = help->addAction("&User Guide");
+    QMenu* help = bar->addMenu(QCoreApplication::translate("Application", "&Help"));
+    QAction* guide = help->addAction(QCoreApplication::translate("Application", "&User Guide"));
     guide->setShortcut(QKeySequence::HelpContents);
     QObject::connect(guide, &QAction::triggered, window_.get(), [this] { openUserGuide(window_.get()); });
-    QAction* about = help->addAction("&About Orvane Console");
-    QObject::connect(about, &QAction::triggered, window_.get(), [this] { showAboutBox(window_.get(), trustedKeyIds_); });
+    QAction* about = help->addAction(QCoreApplication::translate("Application", "&About Orvane Console"));
+    QObject::connect(about, &QAction::triggered, window_.get(),
+                     [this] { showAboutBox(window_.get(), trustedKeyIds_); });
 }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #include "qt/ConsoleView.h"
 
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -41,7 +42,7 @@ public:
     QVariant minimumStepSize() const override { return 0.1; }
     QString text(QAccessible::Text kind) const override {
         const auto* stage = static_cast<const WheelStage*>(widget());
-        if (kind == QAccessible::Name) return QStringLiteral("Steering wheel");
+        if (kind == QAccessible::Name) return QCoreApplication::translate("ConsoleView", "Steering wheel");
         if (kind == QAccessible::Value || kind == QAccessible::Description) {
             return QString::number(stage->angle ? stage->angle() : 0.0, 'f', 1) + QStringLiteral("°");
         }
@@ -126,7 +127,7 @@ QWidget* makeConsoleView(ViewController& console) {
         slider->setPageStep(10);
         slider->setMinimumWidth(220);
         slider->setToolTip(toolTip);
-        slider->setAccessibleName(title + QStringLiteral(" request"));
+        slider->setAccessibleName(QCoreApplication::translate("ConsoleView", "%1 request").arg(title));
         controls->addWidget(slider, row, 2);
         controls->addWidget(makeCaption(maximum, view), row, 3, Qt::AlignLeft | Qt::AlignVCenter);
         auto* label = new QLabel(idleText, view);
@@ -136,14 +137,22 @@ QWidget* makeConsoleView(ViewController& console) {
         controls->setRowMinimumHeight(row + 2, 12);
         return std::make_pair(slider, label);
     };
-    auto [longSlider, longLabel] = addSlider(0, "Longitudinal", "Brake", "Engine", "longControlSlider",
-                                             "longControlLabel", "No longitudinal control requested.",
-                                             "The longitudinal request: drag toward Engine or Brake, or hold an arrow "
-                                             "key; it springs back to 0 when let go.");
-    auto [latSlider, latLabel] = addSlider(3, "Lateral", "Counterclockwise", "Clockwise", "latControlSlider",
-                                           "latControlLabel", "No lateral control requested.",
-                                           "The lateral (steering) request: drag toward Clockwise or "
-                                           "Counterclockwise, or hold an arrow key; it springs back to 0 when let go.");
+    auto [longSlider, longLabel] =
+        addSlider(0, QCoreApplication::translate("ConsoleView", "Longitudinal"),
+                  QCoreApplication::translate("ConsoleView", "Brake"),
+                  QCoreApplication::translate("ConsoleView", "Engine"), "longControlSlider", "longControlLabel",
+                  QCoreApplication::translate("ConsoleView", "No longitudinal control requested."),
+                  QCoreApplication::translate("ConsoleView",
+                                              "The longitudinal request: drag toward Engine or Brake, or hold an arrow "
+                                              "key; it springs back to 0 when let go."));
+    auto [latSlider, latLabel] = addSlider(
+        3, QCoreApplication::translate("ConsoleView", "Lateral"),
+        QCoreApplication::translate("ConsoleView", "Counterclockwise"),
+        QCoreApplication::translate("ConsoleView", "Clockwise"), "latControlSlider", "latControlLabel",
+        QCoreApplication::translate("ConsoleView", "No lateral control requested."),
+        QCoreApplication::translate("ConsoleView",
+                                    "The lateral (steering) request: drag toward Clockwise or "
+                                    "Counterclockwise, or hold an arrow key; it springs back to 0 when let go."));
 
     auto longControl = std::make_shared<QtSlider>(longSlider);
     auto latControl = std::make_shared<QtSlider>(latSlider);

@@ -1,5 +1,6 @@
 #include "qt/InspectorView.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -106,9 +107,10 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
     // Narrow enough to share the window, wide enough that the longest status and the firmware row's
     // button stay whole.
     const QFontMetrics metrics(tree->font());
-    const int valueMinimum =
-        std::max(metrics.horizontalAdvance("Temporarily Deactivated") + 13 + 40,
-                 metrics.horizontalAdvance("0.0.0.0") + metrics.horizontalAdvance("Check for Update") + 60);
+    const int valueMinimum = std::max(
+        metrics.horizontalAdvance(QCoreApplication::translate("InspectorView", "Temporarily Deactivated")) + 13 + 40,
+        metrics.horizontalAdvance("0.0.0.0") +
+            metrics.horizontalAdvance(QCoreApplication::translate("InspectorView", "Check for Update")) + 60);
     tree->setMinimumWidth(210 + valueMinimum + 2 * tree->frameWidth());
 
     outline->registerCellPrototype(InspectorViewController::titleCellIdentifier, [] {

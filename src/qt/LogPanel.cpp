@@ -115,13 +115,13 @@ LogCapture::Taken LogCapture::take() {
     return taken;
 }
 
-LogPanel::LogPanel(QWidget* parent) : BenchPanel(QStringLiteral("Log"), QStringLiteral("logPanel"), parent) {
+LogPanel::LogPanel(QWidget* parent) : BenchPanel(tr("Log"), QStringLiteral("logPanel"), parent) {
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
 
     auto* buttons = new QHBoxLayout;
-    QPushButton* copyAllButton = makeButton(QStringLiteral("Copy All"), QStringLiteral("copyAllButton"));
-    QPushButton* clearButton = makeButton(QStringLiteral("Clear"), QStringLiteral("clearButton"));
+    QPushButton* copyAllButton = makeButton(tr("Copy All"), QStringLiteral("copyAllButton"));
+    QPushButton* clearButton = makeButton(tr("Clear"), QStringLiteral("clearButton"));
     buttons->addWidget(copyAllButton);
     buttons->addWidget(clearButton);
     buttons->addStretch();
@@ -129,7 +129,7 @@ LogPanel::LogPanel(QWidget* parent) : BenchPanel(QStringLiteral("Log"), QStringL
 
     view_ = new QPlainTextEdit(content);
     view_->setObjectName(QStringLiteral("logView"));
-    view_->setAccessibleName(QStringLiteral("Log"));
+    view_->setAccessibleName(tr("Log"));
     view_->setReadOnly(true);
     view_->setUndoRedoEnabled(false);
     view_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -152,7 +152,7 @@ void LogPanel::refresh() {
     if (taken.records.empty() && taken.dropped == 0) return;
     QStringList lines;
     lines.reserve(qsizetype(taken.records.size()) + 1);
-    if (taken.dropped > 0) lines << QStringLiteral("(%1 earlier entries not shown)").arg(taken.dropped);
+    if (taken.dropped > 0) lines << tr("(%1 earlier entries not shown)").arg(taken.dropped);
     for (const LogRecord& record : taken.records) lines << logRecordText(record);
     // One append for the batch: the view lays out once.
     view_->appendPlainText(lines.join(u'\n'));

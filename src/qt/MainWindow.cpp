@@ -47,7 +47,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     resize(1100, 660);
     // No fixed minimum: the layouts' own minimum keeps every label and control whole.
 
-    auto* toolbar = new QToolBar("Devices", this);
+    auto* toolbar = new QToolBar(tr("Devices"), this);
     toolbar->setObjectName("mainToolbar");
     toolbar->setMovable(false);
     toolbar->setFloatable(false);
@@ -56,35 +56,35 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     devices_ = new QComboBox(toolbar);
     devices_->setObjectName("devicesPopupButton");
-    devices_->setAccessibleName("Device");
+    devices_->setAccessibleName(tr("Device"));
     devices_->setMinimumContentsLength(30);
     devices_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    devices_->addItem("No devices found.");
+    devices_->addItem(tr("No devices found."));
 
     gamepads_ = new QComboBox(toolbar);
     gamepads_->setObjectName("gamepadsPopupButton");
-    gamepads_->setAccessibleName("Gamepad");
+    gamepads_->setAccessibleName(tr("Gamepad"));
     gamepads_->setMinimumContentsLength(22);
     gamepads_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    gamepads_->addItem("No gamepads found.");
+    gamepads_->addItem(tr("No gamepads found."));
 
-    connection_ = new QPushButton("Connect", toolbar);
+    connection_ = new QPushButton(tr("Connect"), toolbar);
     connection_->setObjectName("connectionButton");
     connection_->setEnabled(false);
     // Wide enough for either title, so the toolbar does not jump.
-    connection_->setMinimumWidth(
-        std::max(connection_->sizeHint().width(),
-                 connection_->fontMetrics().horizontalAdvance("Disconnect") + 2 * connection_->fontMetrics().height()));
+    connection_->setMinimumWidth(std::max(
+        connection_->sizeHint().width(),
+        connection_->fontMetrics().horizontalAdvance(tr("Disconnect")) + 2 * connection_->fontMetrics().height()));
 
-    settings_ = new QPushButton("Settings…", toolbar);
+    settings_ = new QPushButton(tr("Settings…"), toolbar);
     settings_->setObjectName("settingsButton");
 
     auto* fields = new QWidget(toolbar);
     auto* layout = new QHBoxLayout(fields);
     layout->setContentsMargins(12, 6, 12, 6);
     layout->setSpacing(28);
-    layout->addWidget(makeToolbarField("Device", devices_, fields, connection_));
-    layout->addWidget(makeToolbarField("Gamepad", gamepads_, fields, settings_));
+    layout->addWidget(makeToolbarField(tr("Device"), devices_, fields, connection_));
+    layout->addWidget(makeToolbarField(tr("Gamepad"), gamepads_, fields, settings_));
     layout->addStretch(1);
     toolbar->addWidget(fields);
 }

@@ -42,10 +42,16 @@ QString seconds(double value) { return QString::number(value, 'f', 1) + " s"; }
 
 // "steer step 20%: lateral step, 3.0 s, 3 repeats with 2.0 s to settle"
 QString maneuverLine(const Maneuver& maneuver) {
-    QString line = QString::fromStdString(maneuver.name) + ": " + channelName(maneuver.channel) + " " +
-                   profileName(maneuver.profile.kind) + ", " + seconds(maneuver.profile.duration);
-    line += maneuver.repeats == 1 ? QString(", once") : QString(", %1 repeats").arg(maneuver.repeats);
-    return line + " with " + seconds(maneuver.settle) + " to settle";
+    // The channel and the profile are the maneuver file's own words, as the file spells them.
+    const QString name = QString::fromStdString(maneuver.name);
+    const QString channel = channelName(maneuver.channel), profile = profileName(maneuver.profile.kind);
+    if (maneuver.repeats == 1) {
+        return QCoreApplication::translate("ManeuverRunControl", "%1: %2 %3, %4, once with %5 to settle")
+            .arg(name, channel, profile, seconds(maneuver.profile.duration), seconds(maneuver.settle));
+    }
+    return QCoreApplication::translate("ManeuverRunControl", "%1: %2 %3, %4, %5 repeats with %6 to settle")
+        .arg(name, channel, profile, seconds(maneuver.profile.duration), QString::number(maneuver.repeats),
+             seconds(maneuver.settle));
 }
 
 QMessageBox* sheet(QMessageBox::Icon icon, const QString& text, const QString& informative, QWidget* window,
@@ -62,8 +68,7 @@ QMessageBox* sheet(QMessageBox::Icon icon, const QString& text, const QString& i
 
 // MARK: The panel
 
-ManeuverPanel::ManeuverPanel(QWidget* parent)
-    : BenchPanel(QStringLiteral("Maneuver"), QStringLiteral("maneuverPanel"), parent) {
+ManeuverPanel::ManeuverPanel(QWidget* parent) : BenchPanel(tr("Maneuver"), QStringLiteral("maneuverPanel"), parent) {
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
     layout->setContentsMargins(10, 8, 10, 10);
@@ -95,12 +100,12 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    abort_ = makeButton(QStringLiteral("Abort"), QStringLiteral("maneuverAbortButton"));
+    abort_ = makeButton(tr("Abort"), QStringLiteral("maneuverAbortButton"));
     QFont big = abort_->font();
     big.setPointSizeF(big.pointSizeF() * 2);
     big.setBold(true);
     abort_->setFont(big);
-    abort_->setToolTip("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)");
+    abort_->setToolTip(tr("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)"));
     abort_->setStyleSheet(
         "QPushButton { background: #c62828; color: white; border: 1px solid #8e0000; border-radius: 6px; }"
         "QPushButton:pressed { background: #8e0000; }"
@@ -115,12 +120,12 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     layout->addWidget(progress_);
     // The report of the suite that ended last, again, beside the Abort button; both above the
     // status, so that a long reason never pushes the Abort button out of a short panel.
-    save_ = makeButton(QStringLiteral("Save Report…"), QStringLiteral("maneuverSaveReportButton"));
+    save_ = makeButton(tr("Save Report…"), QStringLiteral("maneuverSaveReportButton"));
     save_->setEnabled(false);
-    save_->setToolTip("Saves the HTML report, the verdicts as JUnit XML, or every metric as JSON");
-    compare_ = makeButton(QStringLiteral("Compare with…"), QStringLiteral("maneuverCompareButton"));
+    save_->setToolTip(tr("Saves the HTML report, the verdicts as JUnit XML, or every metric as JSON"));
+    compare_ = makeButton(tr("Compare with…"), QStringLiteral("maneuverCompareButton"));
     compare_->setEnabled(false);
-    compare_->setToolTip("Compares each metric with a metrics file saved from an earlier run of the same suite");
+    compare_->setToolTip(tr("Compares each metric with a metrics file saved from an earlier run of the same suite"));
     auto* saving = new QVBoxLayout;
     saving->addWidget(save_);
     saving->addWidget(compare_);
@@ -137,7 +142,7 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
 void ManeuverPanel::refresh() {
     const ManeuverRunner* runner = control_ ? control_->runner() : nullptr;
     if (!runner) {
-        maneuver_->setTextAndToolTip("No suite has run");
+        maneuver_->setTextAndToolTip(tr("No suite has run"));
         repeat_->setTextAndToolTip({});
         timeLeft_->setTextAndToolTip({});
         status_->setTextAndToolTip({});
@@ -160,23 +165,23 @@ void ManeuverPanel::refresh() {
     progress_->setValue(total > 0 ? int(std::lround(1000 * (total - state.suiteSecondsLeft) / total)) : 1000);
     if (state.maneuver < maneuvers.size() && state.phase != ManeuverPhase::finished) {
         const Maneuver& maneuver = maneuvers[state.maneuver];
-        maneuver_->setTextAndToolTip(QString("%1 of %2: %3")
+        maneuver_->setTextAndToolTip(tr("%1 of %2: %3")
                                          .arg(state.maneuver + 1)
                                          .arg(maneuvers.size())
                                          .arg(QString::fromStdString(maneuver.name)));
-        repeat_->setTextAndToolTip(QString("Repeat %1 of %2: %3 %4")
+        repeat_->setTextAndToolTip((state.phase == ManeuverPhase::run ? tr("Repeat %1 of %2: run, %3 left")
+                                                                      : tr("Repeat %1 of %2: settle, %3 left"))
                                        .arg(state.repeat + 1)
                                        .arg(maneuver.repeats)
-                                       .arg(state.phase == ManeuverPhase::run ? "run," : "settle,")
-                                       .arg(seconds(state.phaseSecondsLeft) + " left"));
+                                       .arg(seconds(state.phaseSecondsLeft)));
     } else {
-        maneuver_->setTextAndToolTip(QString("%1 maneuvers").arg(maneuvers.size()));
+        maneuver_->setTextAndToolTip(tr("%1 maneuvers").arg(maneuvers.size()));
     }
     if (!running) repeat_->setTextAndToolTip({});  // the status says where it ended
-    timeLeft_->setTextAndToolTip(running ? "Suite: " + seconds(state.suiteSecondsLeft) + " left" : QString());
+    timeLeft_->setTextAndToolTip(running ? tr("Suite: %1 left").arg(seconds(state.suiteSecondsLeft)) : QString());
     if (running) {
         status_->setStyleSheet(QString());
-        status_->setTextAndToolTip("Escape, Abort or any gamepad button stops it.");
+        status_->setTextAndToolTip(tr("Escape, Abort or any gamepad button stops it."));
     } else {
         const bool completed = runner->end()->completed;
         status_->setStyleSheet(completed ? "color: #2e7d32; font-weight: bold;" : "color: #c62828; font-weight: bold;");
@@ -195,7 +200,7 @@ void ManeuverPanel::setVerdict(const QString& text) {
 ManeuverRunControl::ManeuverRunControl(std::shared_ptr<ViewController> console,
                                        std::shared_ptr<ManeuverControl> maneuvers, QMainWindow& window)
     : QObject(&window), console_(std::move(console)), maneuvers_(std::move(maneuvers)), window_(window) {
-    action_ = new QAction("Run &Maneuvers…", this);
+    action_ = new QAction(tr("Run &Maneuvers…"), this);
     action_->setObjectName("runManeuversAction");
     action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     connect(action_, &QAction::triggered, this, [this] { chooseFile(); });
@@ -234,9 +239,10 @@ void ManeuverRunControl::updateAction() { action_->setEnabled(!running_ && conso
 void ManeuverRunControl::chooseFile() {
     updateAction();
     if (!action_->isEnabled()) return;
-    const QString path = QFileDialog::getOpenFileName(
-        &window_, "Run Maneuvers", path_.empty() ? QDir::homePath() : QFileInfo(QString::fromStdString(path_)).path(),
-        "Maneuver files (*.json);;All files (*)");
+    const QString path =
+        QFileDialog::getOpenFileName(&window_, tr("Run Maneuvers"),
+                                     path_.empty() ? QDir::homePath() : QFileInfo(QString::fromStdString(path_)).path(),
+                                     tr("Maneuver files (*.json);;All files (*)"));
     if (!path.isEmpty()) open(path.toStdString());
 }
 
@@ -269,15 +275,15 @@ void ManeuverRunControl::opened(const std::string& path, std::optional<ManeuverS
     if (running_) return;
     const QString fileName = QString::fromStdString(std::filesystem::path(path).filename().string());
     if (!suite) {
-        auto* box = sheet(QMessageBox::Warning, "The maneuver file " + fileName + " cannot be run.",
+        auto* box = sheet(QMessageBox::Warning, tr("The maneuver file %1 cannot be run.").arg(fileName),
                           QString::fromUtf8(error), &window_, "maneuverFileRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
         return;
     }
     if (!console_->canRunManeuvers()) {
-        auto* box = sheet(QMessageBox::Warning, "No device to run the maneuvers on.",
-                          "Connect a device that responds, then run them again.", &window_, "maneuverFileRefusal");
+        auto* box = sheet(QMessageBox::Warning, tr("No device to run the maneuvers on."),
+                          tr("Connect a device that responds, then run them again."), &window_, "maneuverFileRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
         return;
@@ -289,21 +295,23 @@ void ManeuverRunControl::opened(const std::string& path, std::optional<ManeuverS
     const ManeuverLimits& limits = pending_->limits;
     QString details;
     for (const Maneuver& maneuver : pending_->maneuvers) details += "• " + maneuverLine(maneuver) + "\n";
-    details += "\nIn all " + seconds(double(schedule.tickCount()) * ManeuverSchedule::kTickSeconds) +
-               ". Limits: lateral " + QString::number(limits.lateral) + ", longitudinal " +
-               QString::number(limits.longitudinal) + ", driver torque " + QString::number(limits.driverTorqueAbort) +
-               " Nm.\n\nEscape, the Abort button, any gamepad button, the driver's torque or the device falling "
-               "silent stops the suite and returns both requests to 0.";
+    details += tr("\nIn all %1. Limits: lateral %2, longitudinal %3, driver torque %4 Nm.\n\nEscape, the Abort "
+                  "button, any gamepad button, the driver's torque or the device falling silent stops the suite and "
+                  "returns both requests to 0.")
+                   .arg(seconds(double(schedule.tickCount()) * ManeuverSchedule::kTickSeconds),
+                        QString::number(limits.lateral), QString::number(limits.longitudinal),
+                        QString::number(limits.driverTorqueAbort));
     if (console_->gamepadSettings().holdToEnable) {
-        details += "\n\nHold-to-enable is on: hold a gamepad's right shoulder button throughout; letting go aborts.";
+        details +=
+            tr("\n\nHold-to-enable is on: hold a gamepad's right shoulder button throughout; letting go aborts.");
     }
     const auto& session = console_->vehicleInterface();
     auto* box = sheet(QMessageBox::Question,
-                      QString("Run the %1 maneuvers of %2 on %3?")
+                      tr("Run the %1 maneuvers of %2 on %3?")
                           .arg(pending_->maneuvers.size())
-                          .arg(fileName, session ? QString::fromStdString(session->path()) : QString("the device")),
+                          .arg(fileName, session ? QString::fromStdString(session->path()) : tr("the device")),
                       details, &window_, "maneuverConfirmation");
-    QPushButton* runButton = box->addButton("Run", QMessageBox::AcceptRole);
+    QPushButton* runButton = box->addButton(tr("Run"), QMessageBox::AcceptRole);
     runButton->setObjectName("runManeuversButton");
     box->addButton(QMessageBox::Cancel);
     box->setDefaultButton(runButton);
@@ -325,7 +333,7 @@ void ManeuverRunControl::run() {
     const std::string fileName = std::filesystem::path(path_).filename().string();
     std::string refusal;
     if (!console_->startManeuvers(std::move(suite), fileName, &refusal)) {
-        auto* box = sheet(QMessageBox::Warning, "The maneuvers were not run.", QString::fromStdString(refusal),
+        auto* box = sheet(QMessageBox::Warning, tr("The maneuvers were not run."), QString::fromStdString(refusal),
                           &window_, "maneuverFileRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
@@ -367,16 +375,16 @@ void ManeuverRunControl::offerReport() {
     const ManeuverRunner* runner = maneuvers_->runner();
     if (!runner || !runner->hasEnded()) return;
     const bool completed = runner->end()->completed;
-    auto* box = sheet(
-        completed ? QMessageBox::Information : QMessageBox::Warning,
-        completed ? "The maneuver suite completed." : "The maneuver suite was aborted.",
-        (completed ? "Every run of " + QString::fromStdString(maneuvers_->reportInfo().fileName) + " ran to its end."
-                   : QString::fromStdString(maneuverOutcomeText(*runner))) +
-            "\n\nSave the report?",
-        &window_, "maneuverEnded");
-    QPushButton* save = box->addButton("Save Report…", QMessageBox::AcceptRole);
+    auto* box = sheet(completed ? QMessageBox::Information : QMessageBox::Warning,
+                      completed ? tr("The maneuver suite completed.") : tr("The maneuver suite was aborted."),
+                      tr("%1\n\nSave the report?")
+                          .arg(completed ? tr("Every run of %1 ran to its end.")
+                                               .arg(QString::fromStdString(maneuvers_->reportInfo().fileName))
+                                         : QString::fromStdString(maneuverOutcomeText(*runner))),
+                      &window_, "maneuverEnded");
+    QPushButton* save = box->addButton(tr("Save Report…"), QMessageBox::AcceptRole);
     save->setObjectName("saveManeuverReportButton");
-    box->addButton("Close", QMessageBox::RejectRole);
+    box->addButton(tr("Close"), QMessageBox::RejectRole);
     box->setDefaultButton(save);
     connect(box, &QMessageBox::finished, this, [this, box, save] {
         if (box->clickedButton() == save) chooseReportFile();
@@ -408,9 +416,9 @@ void ManeuverRunControl::showVerdict() {
                      .arg(result.verdict == ManeuverVerdict::passed ? "\u2713" : "\u2717");
     }
     QString text = results->verdict == ManeuverVerdict::passed
-                       ? QString("\u2713 Passed: %1 repeats met their expectations").arg(passed)
-                       : QString("\u2717 Failed: %1 of %2 repeats").arg(failed).arg(passed + failed);
-    if (results->comparedWithBaseline) text += ", against the baseline";
+                       ? tr("✓ Passed: %1 repeats met their expectations").arg(passed)
+                       : tr("✗ Failed: %1 of %2 repeats").arg(failed).arg(passed + failed);
+    if (results->comparedWithBaseline) text = tr("%1, against the baseline").arg(text);
     panel_->setVerdict(text + "\n" + marks);
 }
 
@@ -427,12 +435,12 @@ std::optional<std::string> ManeuverRunControl::compareWith(const std::string& pa
 }
 
 void ManeuverRunControl::chooseBaseline() {
-    const QString path =
-        QFileDialog::getOpenFileName(&window_, "Compare with Metrics", QFileInfo(QString::fromStdString(path_)).path(),
-                                     "Metrics files (*.json);;All files (*)");
+    const QString path = QFileDialog::getOpenFileName(&window_, tr("Compare with Metrics"),
+                                                      QFileInfo(QString::fromStdString(path_)).path(),
+                                                      tr("Metrics files (*.json);;All files (*)"));
     if (path.isEmpty()) return;
     if (auto refusal = compareWith(path.toStdString())) {
-        auto* box = sheet(QMessageBox::Warning, "The metrics file cannot be compared with.",
+        auto* box = sheet(QMessageBox::Warning, tr("The metrics file cannot be compared with."),
                           QString::fromStdString(*refusal), &window_, "maneuverBaselineRefusal");
         box->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*box, &window_);
@@ -444,9 +452,10 @@ void ManeuverRunControl::chooseReportFile() {
     const QString stem =
         QDir(suite.path())
             .filePath(suite.completeBaseName() + "-report-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
-    const QString html = "HTML report (*.html)", junit = "JUnit XML (*.xml)", metrics = "Metrics JSON (*.json)";
+    const QString html = tr("HTML report (*.html)"), junit = tr("JUnit XML (*.xml)"),
+                  metrics = tr("Metrics JSON (*.json)");
     QString filter = html;
-    const QString path = QFileDialog::getSaveFileName(&window_, "Save Report", stem + ".html",
+    const QString path = QFileDialog::getSaveFileName(&window_, tr("Save Report"), stem + ".html",
                                                       html + ";;" + junit + ";;" + metrics, &filter);
     if (path.isEmpty()) return;
     const ResultFile kind = filter == junit     ? ResultFile::junit
@@ -455,8 +464,8 @@ void ManeuverRunControl::chooseReportFile() {
     try {
         saveResults(path.toStdString(), kind);
     } catch (const std::exception& error) {
-        auto* failed = sheet(QMessageBox::Warning, "The report could not be saved.", QString::fromUtf8(error.what()),
-                             &window_, "maneuverReportFailure");
+        auto* failed = sheet(QMessageBox::Warning, tr("The report could not be saved."),
+                             QString::fromUtf8(error.what()), &window_, "maneuverReportFailure");
         failed->setStandardButtons(QMessageBox::Ok);
         openOverWindow(*failed, &window_);
     }
@@ -468,11 +477,12 @@ void ManeuverRunControl::saveResults(const std::string& path, ResultFile kind) c
     const auto text = kind == ResultFile::junit     ? maneuvers_->junitXml()
                       : kind == ResultFile::metrics ? maneuvers_->metricsJson()
                                                     : maneuvers_->reportHtml();
-    if (!text) throw std::runtime_error("No maneuver suite has ended yet");
+    if (!text) throw std::runtime_error(tr("No maneuver suite has ended yet").toStdString());
     writeFileWhole(path, *text,
-                   kind == ResultFile::junit     ? "JUnit file"
-                   : kind == ResultFile::metrics ? "metrics file"
-                                                 : "report");
+                   (kind == ResultFile::junit     ? tr("JUnit file")
+                    : kind == ResultFile::metrics ? tr("metrics file")
+                                                  : tr("report"))
+                       .toStdString());
 }
 
 }  // namespace orvane

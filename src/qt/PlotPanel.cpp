@@ -55,9 +55,15 @@ QColor seriesColor(TelemetrySeriesKind kind) {
 
 QString tickText(double value) { return QString::number(value, 'g', 4); }
 
+// The series' titles (seriesTitle's, which the CSV export keeps in English), marked here for the
+// translation tools: the check boxes and the exported pictures' legends show them translated.
+[[maybe_unused]] constexpr const char* kSeriesTitles[] = {
+    QT_TRANSLATE_NOOP("PlotPanel", "Steering Wheel Angle"), QT_TRANSLATE_NOOP("PlotPanel", "Assistance Torque"),
+    QT_TRANSLATE_NOOP("PlotPanel", "Driver Torque"), QT_TRANSLATE_NOOP("PlotPanel", "Lateral Request"),
+    QT_TRANSLATE_NOOP("PlotPanel", "Longitudinal Request")};
+
 QString titleOf(TelemetrySeriesKind kind) {
-    const std::string_view title = seriesTitle(kind);
-    return QString::fromLatin1(title.data(), qsizetype(title.size()));
+    return QCoreApplication::translate("PlotPanel", std::string(seriesTitle(kind)).c_str());
 }
 
 struct ExportType {
@@ -66,9 +72,9 @@ struct ExportType {
     const char* filter;
 };
 constexpr ExportType kExportTypes[] = {
-    {PlotPanel::ExportFormat::png, "png", "PNG image (*.png)"},
-    {PlotPanel::ExportFormat::svg, "svg", "SVG image (*.svg)"},
-    {PlotPanel::ExportFormat::csv, "csv", "CSV file (*.csv)"},
+    {PlotPanel::ExportFormat::png, "png", QT_TRANSLATE_NOOP("PlotPanel", "PNG image (*.png)")},
+    {PlotPanel::ExportFormat::svg, "svg", QT_TRANSLATE_NOOP("PlotPanel", "SVG image (*.svg)")},
+    {PlotPanel::ExportFormat::csv, "csv", QT_TRANSLATE_NOOP("PlotPanel", "CSV file (*.csv)")},
 };
 
 constexpr int kSwatchSize = 10;
@@ -93,7 +99,7 @@ qreal exportScale(QSize size) { return std::max(1.0, size.height() / kExportLayo
 
 TimePlot::TimePlot(double windowSeconds, QWidget* parent) : QWidget(parent), window_(windowSeconds) {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setAccessibleName(QStringLiteral("Plot"));
+    setAccessibleName(tr("Plot"));
 }
 
 void TimePlot::setAxis(Side side, const QString& title, double limit) {
@@ -172,7 +178,7 @@ void TimePlot::paintFrame(QPainter& painter, QSize size) const {
                          Qt::AlignHCenter | Qt::AlignTop, tickText(t));
     }
     painter.drawText(QRect(area.left(), area.bottom() + 3 + metrics.height(), area.width(), metrics.height()),
-                     Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Time (s)"));
+                     Qt::AlignHCenter | Qt::AlignTop, tr("Time (s)"));
 
     // Values: five ticks from -limit to +limit on each axis; the grid follows the left one (or
     // the right one when there is no left).
@@ -276,17 +282,17 @@ void TimePlot::paintLines(QPainter& painter, QSize size, bool cosmetic) {
 // ---- PlotPanel ----
 
 PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
-    : BenchPanel(QStringLiteral("Plots"), QStringLiteral("plotPanel"), parent), series_(std::move(series)) {
+    : BenchPanel(tr("Plots"), QStringLiteral("plotPanel"), parent), series_(std::move(series)) {
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
 
     // Pause, Export… and the series' check boxes wrap onto more lines in a narrow panel.
     auto* controls = new FlowLayout(nullptr, 8);
-    pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
+    pauseButton_ = makeButton(tr("Pause"), QStringLiteral("pauseButton"), true);
     controls->addWidget(pauseButton_);
-    exportButton_ = makeButton(QStringLiteral("Export…"), QStringLiteral("exportButton"));
+    exportButton_ = makeButton(tr("Export…"), QStringLiteral("exportButton"));
     exportButton_->setToolTip(
-        QStringLiteral("Saves what the plots show: a PNG or SVG picture of the size you choose, or the values as CSV"));
+        tr("Saves what the plots show: a PNG or SVG picture of the size you choose, or the values as CSV"));
     controls->addWidget(exportButton_);
     connect(exportButton_, &QPushButton::clicked, this, &PlotPanel::exportPlots);
 
@@ -295,14 +301,14 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
     plotArea_->setObjectName(QStringLiteral("plotArea"));
     anglePlot_ = new TimePlot(window, plotArea_);
     anglePlot_->setObjectName(QStringLiteral("anglePlot"));
-    anglePlot_->setAccessibleDescription(QStringLiteral("Steering wheel angle over the last 30 s"));
+    anglePlot_->setAccessibleDescription(tr("Steering wheel angle over the last 30 s"));
     torquePlot_ = new TimePlot(window, plotArea_);
     torquePlot_->setObjectName(QStringLiteral("torquePlot"));
-    torquePlot_->setAccessibleDescription(QStringLiteral("Torques and requests over the last 30 s"));
+    torquePlot_->setAccessibleDescription(tr("Torques and requests over the last 30 s"));
     // The angle above; the torques left and the requests right below.
-    axes_[std::size_t(PlotAxis::angle)] = {anglePlot_, TimePlot::left, QStringLiteral("Angle (°)")};
-    axes_[std::size_t(PlotAxis::torque)] = {torquePlot_, TimePlot::left, QStringLiteral("Torque (Nm)")};
-    axes_[std::size_t(PlotAxis::request)] = {torquePlot_, TimePlot::right, QStringLiteral("Request (%)")};
+    axes_[std::size_t(PlotAxis::angle)] = {anglePlot_, TimePlot::left, tr("Angle (°)")};
+    axes_[std::size_t(PlotAxis::torque)] = {torquePlot_, TimePlot::left, tr("Torque (Nm)")};
+    axes_[std::size_t(PlotAxis::request)] = {torquePlot_, TimePlot::right, tr("Request (%)")};
 
     for (TelemetrySeriesKind kind : kKinds) {
         Series& plotted = plotted_[std::size_t(kind)];
@@ -375,7 +381,7 @@ void PlotPanel::setShown(TelemetrySeriesKind kind, bool shown) {
 void PlotPanel::setPaused(bool paused) {
     series_->setPaused(paused);
     if (pauseButton_->isChecked() != paused) pauseButton_->setChecked(paused);
-    pauseButton_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    pauseButton_->setText(paused ? tr("Resume") : tr("Pause"));
 }
 
 void PlotPanel::refresh(TelemetrySeriesKind kind) {
@@ -415,7 +421,7 @@ void PlotPanel::fitAxes() {
 
 QStringList PlotPanel::exportFilters() {
     QStringList filters;
-    for (const ExportType& type : kExportTypes) filters << QString::fromLatin1(type.filter);
+    for (const ExportType& type : kExportTypes) filters << QCoreApplication::translate("PlotPanel", type.filter);
     return filters;
 }
 
@@ -425,7 +431,7 @@ PlotPanel::ExportFormat PlotPanel::exportFormat(const QString& fileName, const Q
         if (suffix == QLatin1String(type.suffix)) return type.format;
     }
     for (const ExportType& type : kExportTypes) {
-        if (filter == QLatin1String(type.filter)) return type.format;
+        if (filter == QCoreApplication::translate("PlotPanel", type.filter)) return type.format;
     }
     return ExportFormat::png;
 }
@@ -509,14 +515,15 @@ void PlotPanel::exportPlots() {
     if (exportFilter_.isEmpty()) exportFilter_ = exportFilters().front();
     const QString suggested =
         QDir(exportDirectory_).filePath("orvane-plots-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
-    QFileDialog dialog(window(), QStringLiteral("Export Plots"), suggested);
+    QFileDialog dialog(window(), tr("Export Plots"), suggested);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(exportFilters());
     // A name typed without an extension takes the chosen filter's, before the dialog asks
     // whether to replace a file of that name.
     const auto suffixOf = [](const QString& filter) {
         for (const ExportType& type : kExportTypes) {
-            if (filter == QLatin1String(type.filter)) return QString::fromLatin1(type.suffix);
+            if (filter == QCoreApplication::translate("PlotPanel", type.filter))
+                return QString::fromLatin1(type.suffix);
         }
         return QString();
     };
@@ -535,13 +542,13 @@ void PlotPanel::exportPlots() {
         box->setToolTip(tip);
         return box;
     };
-    QSpinBox* widthBox = sideBox("exportWidthBox", size.width(), QStringLiteral("The picture's width in pixels"));
-    QSpinBox* heightBox = sideBox("exportHeightBox", size.height(), QStringLiteral("The picture's height in pixels"));
+    QSpinBox* widthBox = sideBox("exportWidthBox", size.width(), tr("The picture's width in pixels"));
+    QSpinBox* heightBox = sideBox("exportHeightBox", size.height(), tr("The picture's height in pixels"));
     sizeLayout->addWidget(widthBox);
     sizeLayout->addWidget(new QLabel(QStringLiteral("×"), sizeRow));
     sizeLayout->addWidget(heightBox);
     sizeLayout->addStretch(1);
-    auto* sizeLabel = new QLabel(QStringLiteral("Picture size:"), &dialog);
+    auto* sizeLabel = new QLabel(tr("Picture size:"), &dialog);
     sizeLabel->setBuddy(widthBox);
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
         const int row = grid->rowCount();
@@ -626,10 +633,10 @@ bool PlotPanel::exportToFile(const QString& fileName, const QString& filter) {
     if (written) written = file.commit();
     if (written) return true;
 
-    const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("not written");
+    const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : tr("not written");
     auto* box = new QMessageBox(
         QMessageBox::Warning, QApplication::applicationDisplayName(),
-        QStringLiteral("The plots could not be exported to %1: %2.").arg(QDir::toNativeSeparators(fileName), reason),
+        tr("The plots could not be exported to %1: %2.").arg(QDir::toNativeSeparators(fileName), reason),
         QMessageBox::Ok, window(), sheetWindowFlags());
     box->setAttribute(Qt::WA_DeleteOnClose);
     openOverWindow(*box, window());

@@ -37,7 +37,7 @@ QDialog* makeModalProgressView(ModalProgressViewController& controller) {
     // The tool's output, behind a disclosure that starts closed.
     auto* toggle = new QToolButton(dialog);
     toggle->setObjectName("detailsButton");
-    toggle->setText("Details");
+    toggle->setText(QCoreApplication::translate("ProgressSheet", "Details"));
     toggle->setCheckable(true);
     toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toggle->setArrowType(Qt::RightArrow);

@@ -19,7 +19,7 @@ namespace orvane {
 
 RecordingControl::RecordingControl(std::shared_ptr<SessionTap> tap, QMainWindow& window)
     : QObject(&window), tap_(std::move(tap)), window_(window) {
-    action_ = new QAction("Start &Recording…", &window);
+    action_ = new QAction(tr("Start &Recording…"), &window);
     action_->setObjectName("recordingAction");
     action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     connect(action_, &QAction::triggered, this, [this] { toggle(); });
@@ -42,14 +42,15 @@ void RecordingControl::toggle() {
     }
     const QString suggested =
         QDir::home().filePath("orvane-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss") + ".csv");
-    const QString path = QFileDialog::getSaveFileName(&window_, "Start Recording", suggested, "CSV files (*.csv)");
+    const QString path =
+        QFileDialog::getSaveFileName(&window_, tr("Start Recording"), suggested, tr("CSV files (*.csv)"));
     if (path.isEmpty()) return;
     try {
         start(path.toStdString());
     } catch (const std::exception& error) {
         auto* box =
             new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                            "The recording could not be started.", QMessageBox::Ok, &window_, sheetWindowFlags());
+                            tr("The recording could not be started."), QMessageBox::Ok, &window_, sheetWindowFlags());
         box->setInformativeText(QString::fromUtf8(error.what()));
         box->setAttribute(Qt::WA_DeleteOnClose);
         openOverWindow(*box, &window_);
@@ -70,12 +71,12 @@ void RecordingControl::stop() {
 
 void RecordingControl::showState() {
     const auto recording = tap_->recording();
-    action_->setText(recording ? "Stop &Recording" : "Start &Recording…");
+    action_->setText(recording ? tr("Stop &Recording") : tr("Start &Recording…"));
     if (!recording) {
         label_->hide();
         return;
     }
-    QString text = QString("● Recording to %1: %2 rows")
+    QString text = tr("● Recording to %1: %2 rows")
                        .arg(QString::fromStdString(recording->path()))
                        .arg(static_cast<qulonglong>(recording->rowCount()));
     if (auto error = recording->writeError()) text += " — " + QString::fromStdString(*error);

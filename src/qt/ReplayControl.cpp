@@ -50,18 +50,18 @@ ReplayControl::ReplayControl(QMainWindow& window, ReplayTimeline& timeline,
         if (replay_ && redraw) redraw();
     });
     timeline_.onJump = [this] { redrawSoon_->start(); };
-    openAction_ = new QAction(QStringLiteral("&Open Recording…"), this);
+    openAction_ = new QAction(tr("&Open Recording…"), this);
     openAction_->setShortcut(QKeySequence::Open);
     connect(openAction_, &QAction::triggered, this, &ReplayControl::choose);
-    recentMenu_ = new QMenu(QStringLiteral("Recent &Recordings"), &window_);
+    recentMenu_ = new QMenu(tr("Recent &Recordings"), &window_);
     recentMenu_->setObjectName(QStringLiteral("recentRecordingsMenu"));
     connect(recentMenu_, &QMenu::aboutToShow, this, &ReplayControl::rebuildRecentMenu);
     rebuildRecentMenu();
-    closeAction_ = new QAction(QStringLiteral("&Close Recording"), this);
+    closeAction_ = new QAction(tr("&Close Recording"), this);
     closeAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     closeAction_->setEnabled(false);
     connect(closeAction_, &QAction::triggered, this, &ReplayControl::close);
-    exportMcapAction_ = new QAction(QStringLiteral("&MCAP…"), this);
+    exportMcapAction_ = new QAction(tr("&MCAP…"), this);
     exportMcapAction_->setObjectName(QStringLiteral("exportMcapAction"));
     connect(exportMcapAction_, &QAction::triggered, this, &ReplayControl::chooseMcapExport);
     timeline_.onClose = [this] { close(); };
@@ -75,15 +75,15 @@ QStringList ReplayControl::recentRecordings() { return QSettings().value(kRecent
 void ReplayControl::choose() {
     const QStringList recent = recentRecordings();
     const QString folder = recent.isEmpty() ? QString() : QFileInfo(recent.constFirst()).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(&window_, QStringLiteral("Open Recording"), folder,
-                                                      QStringLiteral("Recordings (*.csv);;All files (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(&window_, tr("Open Recording"), folder, tr("Recordings (*.csv);;All files (*)"));
     if (!path.isEmpty()) open(path);
 }
 
 void ReplayControl::open(const QString& path) {
     auto request = std::make_shared<QString>(path);
     opening_ = request;
-    window_.statusBar()->showMessage(QStringLiteral("Opening %1…").arg(QFileInfo(path).fileName()));
+    window_.statusBar()->showMessage(tr("Opening %1…").arg(QFileInfo(path).fileName()));
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // Reading an hour's recording takes about a second: on a worker, so the window stays live.
     dispatchGlobal([this, alive = alive_, request, file = path.toStdString()] {
@@ -136,7 +136,7 @@ void ReplayControl::opened(const QString& path, std::shared_ptr<RecordingReplay>
 
 void ReplayControl::failed(const QString& message) {
     logWarning(kConsoleLog, message.toStdString());
-    alert(window_, QMessageBox::Warning, QStringLiteral("The recording could not be opened."), message);
+    alert(window_, QMessageBox::Warning, tr("The recording could not be opened."), message);
 }
 
 void ReplayControl::close() {
@@ -152,20 +152,19 @@ void ReplayControl::close() {
 }
 
 void ReplayControl::chooseMcapExport() {
-    const QString title = QStringLiteral("Export Recording as MCAP");
+    const QString title = tr("Export Recording as MCAP");
     QString source;
     if (!recording_) {
         const QStringList recent = recentRecordings();
         const QString folder = recent.isEmpty() ? QString() : QFileInfo(recent.constFirst()).absolutePath();
-        source =
-            QFileDialog::getOpenFileName(&window_, title, folder, QStringLiteral("Recordings (*.csv);;All files (*)"));
+        source = QFileDialog::getOpenFileName(&window_, title, folder, tr("Recordings (*.csv);;All files (*)"));
         if (source.isEmpty()) return;
     }
     // Beside the recording, under its name.
     const QFileInfo from(source.isEmpty() ? QString::fromStdString(recording_->path()) : source);
     const QString target =
         QFileDialog::getSaveFileName(&window_, title, from.absolutePath() + "/" + from.completeBaseName() + ".mcap",
-                                     QStringLiteral("MCAP files (*.mcap);;All files (*)"));
+                                     tr("MCAP files (*.mcap);;All files (*)"));
     if (!target.isEmpty()) exportMcap(source, target);
 }
 
@@ -174,7 +173,7 @@ void ReplayControl::exportMcap(const QString& recordingPath, const QString& targ
     if (exporting_ || (recordingPath.isEmpty() && !shown)) return;
     exporting_ = true;
     exportMcapAction_->setEnabled(false);
-    window_.statusBar()->showMessage(QStringLiteral("Exporting %1…").arg(QFileInfo(target).fileName()));
+    window_.statusBar()->showMessage(tr("Exporting %1…").arg(QFileInfo(target).fileName()));
     QApplication::setOverrideCursor(Qt::BusyCursor);
     // An hour's recording takes a second or two to read and as long to export.
     dispatchGlobal(
@@ -195,13 +194,15 @@ void ReplayControl::exportMcap(const QString& recordingPath, const QString& targ
                 if (!error.isEmpty()) {
                     window_.statusBar()->clearMessage();
                     logWarning(kConsoleLog, error.toStdString());
-                    alert(window_, QMessageBox::Warning, QStringLiteral("The recording could not be exported."), error);
+                    alert(window_, QMessageBox::Warning, tr("The recording could not be exported."), error);
                     return;
                 }
-                const std::string done = "Exported " + std::to_string(written.rows) + " rows (" +
-                                         std::to_string(written.messages) + " messages) to " + target.toStdString();
-                logInfo(kConsoleLog, done);
-                window_.statusBar()->showMessage(QString::fromStdString(done), 15000);
+                logInfo(kConsoleLog, "Exported " + std::to_string(written.rows) + " rows (" +
+                                         std::to_string(written.messages) + " messages) to " + target.toStdString());
+                window_.statusBar()->showMessage(
+                    tr("Exported %1 rows (%2 messages) to %3")
+                        .arg(QString::number(written.rows), QString::number(written.messages), target),
+                    15000);
             });
         });
 }
@@ -226,9 +227,9 @@ void ReplayControl::rebuildRecentMenu() {
         item->setEnabled(QFileInfo(path).isFile());
         connect(item, &QAction::triggered, this, [this, path] { open(path); });
     }
-    if (recent.isEmpty()) recentMenu_->addAction(QStringLiteral("No recent recordings"))->setEnabled(false);
+    if (recent.isEmpty()) recentMenu_->addAction(tr("No recent recordings"))->setEnabled(false);
     recentMenu_->addSeparator();
-    QAction* clear = recentMenu_->addAction(QStringLiteral("Clear Menu"));
+    QAction* clear = recentMenu_->addAction(tr("Clear Menu"));
     clear->setEnabled(!recent.isEmpty());
     connect(clear, &QAction::triggered, this, [this] {
         QSettings().remove(kRecentKey);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHelpEvent>
@@ -25,7 +26,7 @@ namespace orvane {
 
 namespace {
 
-const QString kSliderTip = QStringLiteral("Jump: click or drag");
+QString sliderTip() { return QCoreApplication::translate("ReplayTimeline", "Jump: click or drag"); }
 
 // The slider counts milliseconds of the recording, or tenths of a second in one too long for its
 // int to count milliseconds (24.8 days on; the longest recording, 366 days, has 316,224,000 tenths).
@@ -146,32 +147,32 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
         tool->setAutoRaise(true);
         return tool;
     };
-    QToolButton* back = button(QStyle::SP_MediaSkipBackward, QStringLiteral("replayStepBackButton"),
-                               QStringLiteral("One message back (Left)"));
-    playButton_ = button(QStyle::SP_MediaPlay, QStringLiteral("replayPlayButton"), QStringLiteral("Play (Space)"));
+    QToolButton* back =
+        button(QStyle::SP_MediaSkipBackward, QStringLiteral("replayStepBackButton"), tr("One message back (Left)"));
+    playButton_ = button(QStyle::SP_MediaPlay, QStringLiteral("replayPlayButton"), tr("Play (Space)"));
     QToolButton* forward = button(QStyle::SP_MediaSkipForward, QStringLiteral("replayStepForwardButton"),
-                                  QStringLiteral("One message forward (Right)"));
+                                  tr("One message forward (Right)"));
 
     speedBox_ = new QComboBox(this);
     speedBox_->setObjectName(QStringLiteral("replaySpeedBox"));
-    speedBox_->setToolTip(QStringLiteral("Speed"));
-    speedBox_->setAccessibleName(QStringLiteral("Speed"));
+    speedBox_->setToolTip(tr("Speed"));
+    speedBox_->setAccessibleName(tr("Speed"));
     for (double speed : RecordingReplay::kSpeeds) speedBox_->addItem(QStringLiteral("%1x").arg(speed), speed);
     speedBox_->setCurrentIndex(speedBox_->findData(1.0));
 
     slider_ = new JumpSlider(Qt::Horizontal, this);
     slider_->setObjectName(QStringLiteral("replaySlider"));
-    slider_->setToolTip(kSliderTip);
-    slider_->setAccessibleName(QStringLiteral("Timeline"));
+    slider_->setToolTip(sliderTip());
+    slider_->setAccessibleName(tr("Timeline"));
     slider_->setMinimumWidth(160);
     timeLabel_ = new QLabel(this);
     timeLabel_->setObjectName(QStringLiteral("replayTimeLabel"));
     wallClockLabel_ = new QLabel(this);
     wallClockLabel_->setObjectName(QStringLiteral("replayWallClockLabel"));
-    wallClockLabel_->setToolTip(QStringLiteral("The wall-clock time at the playhead"));
-    closeButton_ = new QPushButton(QStringLiteral("Close"), this);
+    wallClockLabel_->setToolTip(tr("The wall-clock time at the playhead"));
+    closeButton_ = new QPushButton(tr("Close"), this);
     closeButton_->setObjectName(QStringLiteral("replayCloseButton"));
-    closeButton_->setToolTip(QStringLiteral("Close the recording and show the live console again"));
+    closeButton_->setToolTip(tr("Close the recording and show the live console again"));
 
     layout->addWidget(back);
     layout->addWidget(playButton_);
@@ -223,7 +224,7 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
 void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
     replay_ = std::move(replay);
     slider_->setMarks({});
-    slider_->setToolTip(kSliderTip);
+    slider_->setToolTip(sliderTip());
     if (!replay_) return;
     {
         const QSignalBlocker blocker(slider_);
@@ -235,16 +236,16 @@ void ReplayTimeline::setReplay(std::shared_ptr<RecordingReplay> replay) {
     }
     std::vector<JumpSlider::Mark> marks;
     for (const ReplayMark& mark : replay_->marks()) {
-        QString text = QString::fromStdString(mark.maneuver);
-        if (!mark.repeat.empty()) text += QStringLiteral(", repeat ") + QString::fromStdString(mark.repeat);
-        marks.push_back(
-            {sliderPosition(mark.time), mark.maneuverStart,
-             text + QStringLiteral(" from ") + replayTimeText(mark.time) + QStringLiteral(" (click to jump here)")});
+        const QString maneuver = QString::fromStdString(mark.maneuver), at = replayTimeText(mark.time);
+        marks.push_back({sliderPosition(mark.time), mark.maneuverStart,
+                         mark.repeat.empty() ? tr("%1 from %2 (click to jump here)").arg(maneuver, at)
+                                             : tr("%1, repeat %2 from %3 (click to jump here)")
+                                                   .arg(maneuver, QString::fromStdString(mark.repeat), at)});
     }
     if (!marks.empty()) {
-        slider_->setToolTip(kSliderTip +
-                            QStringLiteral("\nThe marks: where each maneuver (tall) and repeat (short) of the "
-                                           "recorded suite begins; click one to jump to it"));
+        slider_->setToolTip(tr("%1\nThe marks: where each maneuver (tall) and repeat (short) of the recorded suite "
+                               "begins; click one to jump to it")
+                                .arg(sliderTip()));
     }
     slider_->setMarks(std::move(marks));
     replay_->setSpeed(speedBox_->currentData().toDouble());
@@ -269,18 +270,18 @@ void ReplayTimeline::sync() {
     }
     const bool playing = replay_->isPlaying();
     playButton_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
-    playButton_->setToolTip(playing ? QStringLiteral("Pause (Space)") : QStringLiteral("Play (Space)"));
-    playButton_->setAccessibleName(playing ? QStringLiteral("Pause") : QStringLiteral("Play"));
+    playButton_->setToolTip(playing ? tr("Pause (Space)") : tr("Play (Space)"));
+    playButton_->setAccessibleName(playing ? tr("Pause") : tr("Play"));
     timeLabel_->setText(replayTimeText(replay_->playhead()) + QStringLiteral(" / ") +
                         replayTimeText(replay_->duration()));
     if (const auto wall = replay_->wallClockTime()) {
         const auto ms = std::chrono::floor<std::chrono::milliseconds>(*wall).time_since_epoch().count();
         const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
         wallClockLabel_->setText(local.toString(QStringLiteral("HH:mm:ss.zzz")));
-        wallClockLabel_->setToolTip(QStringLiteral("The wall-clock time at the playhead: ") +
-                                    local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+        wallClockLabel_->setToolTip(tr("The wall-clock time at the playhead: %1")
+                                        .arg(local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))));
     } else {
-        wallClockLabel_->setText(QStringLiteral("no wall-clock time"));
+        wallClockLabel_->setText(tr("no wall-clock time"));
     }
     const int speedIndex = speedBox_->findData(replay_->speed());
     if (speedIndex >= 0 && speedIndex != speedBox_->currentIndex()) {

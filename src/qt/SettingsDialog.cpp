@@ -18,9 +18,9 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
                                bool allowUnsignedFirmware)
     : QDialog(parent, sheetWindowFlags()) {
     setObjectName("settingsDialog");
-    setWindowTitle("Settings");
+    setWindowTitle(tr("Settings"));
     auto* layout = new QVBoxLayout(this);
-    auto* heading = new QLabel("Gamepad", this);
+    auto* heading = new QLabel(tr("Gamepad"), this);
     heading->setFont(scaledFont(heading->font(), 1.0, QFont::DemiBold));
     layout->addWidget(heading);
 
@@ -31,15 +31,15 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
     deadZone_->setSingleStep(0.05);
     deadZone_->setDecimals(2);
     deadZone_->setValue(settings.deadZone);
-    deadZone_->setToolTip("A stick closer to its centre than this reads as centred.");
-    form->addRow("Stick dead zone", deadZone_);
-    invertLateral_ = new QCheckBox("Invert lateral (sticks to the right ask for a clockwise turn)", this);
+    deadZone_->setToolTip(tr("A stick closer to its centre than this reads as centred."));
+    form->addRow(tr("Stick dead zone"), deadZone_);
+    invertLateral_ = new QCheckBox(tr("Invert lateral (sticks to the right ask for a clockwise turn)"), this);
     invertLateral_->setObjectName("invertLateral");
     invertLateral_->setChecked(settings.invertLateral);
-    invertLongitudinal_ = new QCheckBox("Invert longitudinal (left trigger for engine, right for brake)", this);
+    invertLongitudinal_ = new QCheckBox(tr("Invert longitudinal (left trigger for engine, right for brake)"), this);
     invertLongitudinal_->setObjectName("invertLongitudinal");
     invertLongitudinal_->setChecked(settings.invertLongitudinal);
-    holdToEnable_ = new QCheckBox("Requests only while the right shoulder button is held", this);
+    holdToEnable_ = new QCheckBox(tr("Requests only while the right shoulder button is held"), this);
     holdToEnable_->setObjectName("holdToEnable");
     holdToEnable_->setChecked(settings.holdToEnable);
     form->addRow(invertLateral_);
@@ -47,20 +47,20 @@ SettingsDialog::SettingsDialog(const GamepadSettings& settings, bool reconnectLa
     form->addRow(holdToEnable_);
     layout->addLayout(form);
 
-    auto* deviceHeading = new QLabel("Device", this);
+    auto* deviceHeading = new QLabel(tr("Device"), this);
     deviceHeading->setFont(scaledFont(deviceHeading->font(), 1.0, QFont::DemiBold));
     layout->addWidget(deviceHeading);
-    reconnect_ = new QCheckBox("Connect the last device whenever it appears", this);
+    reconnect_ = new QCheckBox(tr("Connect the last device whenever it appears"), this);
     reconnect_->setObjectName("reconnectLastDevice");
     reconnect_->setChecked(reconnectLastDevice);
     layout->addWidget(reconnect_);
 
-    auto* firmwareHeading = new QLabel("Firmware", this);
+    auto* firmwareHeading = new QLabel(tr("Firmware"), this);
     firmwareHeading->setFont(scaledFont(firmwareHeading->font(), 1.0, QFont::DemiBold));
     layout->addWidget(firmwareHeading);
-    allowUnsigned_ = new QCheckBox("Allow firmware not signed by a trusted key", this);
+    allowUnsigned_ = new QCheckBox(tr("Allow firmware not signed by a trusted key"), this);
     allowUnsigned_->setObjectName("allowUnsignedFirmware");
-    allowUnsigned_->setToolTip("For a lab's own builds: the update dialog then says \"Not signed\" in red.");
+    allowUnsigned_->setToolTip(tr("For a lab's own builds: the update dialog then says \"Not signed\" in red."));
     allowUnsigned_->setChecked(allowUnsignedFirmware);
     layout->addWidget(allowUnsigned_);
 

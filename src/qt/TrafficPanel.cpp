@@ -27,6 +27,10 @@ namespace {
 // must not grow the list without end); they can still be shown through setFilter().
 constexpr std::size_t kMaximumFilterNames = 100;
 
+// The directions as the table shows them, marked for the translation tools.
+[[maybe_unused]] constexpr const char* kDirectionTexts[] = {QT_TRANSLATE_NOOP("TrafficTableModel", "sent"),
+                                                            QT_TRANSLATE_NOOP("TrafficTableModel", "received")};
+
 QString fromStd(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 // A table that copies whole entries on the copy shortcut, instead of the current cell's text.
@@ -109,7 +113,9 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
             return role == Qt::ToolTipRole ? local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"))
                                            : local.toString(QStringLiteral("HH:mm:ss.zzz"));
         }
-        case directionColumn: return QString::fromLatin1(directionText(shown->direction).data());
+        // directionText's words ("sent", "received"), which the copied lines keep in English.
+        case directionColumn:
+            return QCoreApplication::translate("TrafficTableModel", directionText(shown->direction).data());
         // The device's text, escaped as the copied lines have it: no control character reaches the view.
         case nameColumn: return fromStd(trafficToken(shown->message.name));
         case fieldsColumn: return fromStd(trafficFieldsText(shown->message));
@@ -120,10 +126,10 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const {
 QVariant TrafficTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-        case timeColumn: return QStringLiteral("Time");
-        case directionColumn: return QStringLiteral("Direction");
-        case nameColumn: return QStringLiteral("Name");
-        case fieldsColumn: return QStringLiteral("Fields");
+        case timeColumn: return tr("Time");
+        case directionColumn: return tr("Direction");
+        case nameColumn: return tr("Name");
+        case fieldsColumn: return tr("Fields");
         default: return {};
     }
 }
@@ -209,25 +215,25 @@ void TrafficTableModel::clear() {
 }
 
 TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
-    : BenchPanel(QStringLiteral("Traffic"), QStringLiteral("trafficPanel"), parent), log_(std::move(log)) {
+    : BenchPanel(tr("Traffic"), QStringLiteral("trafficPanel"), parent), log_(std::move(log)) {
     QWidget* content = this->content();
     QVBoxLayout* layout = contentLayout();
 
     auto* controls = new QHBoxLayout;
-    pauseButton_ = makeButton(QStringLiteral("Pause"), QStringLiteral("pauseButton"), true);
-    QPushButton* clearButton = makeButton(QStringLiteral("Clear"), QStringLiteral("clearButton"));
-    QPushButton* copyButton = makeButton(QStringLiteral("Copy"), QStringLiteral("copyButton"));
+    pauseButton_ = makeButton(tr("Pause"), QStringLiteral("pauseButton"), true);
+    QPushButton* clearButton = makeButton(tr("Clear"), QStringLiteral("clearButton"));
+    QPushButton* copyButton = makeButton(tr("Copy"), QStringLiteral("copyButton"));
     filterBox_ = new QComboBox(content);
     filterBox_->setObjectName(QStringLiteral("filterBox"));
-    filterBox_->setAccessibleName(QStringLiteral("Messages shown"));
-    filterBox_->setToolTip(QStringLiteral("Show the messages of one name"));
-    filterBox_->addItem(QStringLiteral("All messages"), QString());
+    filterBox_->setAccessibleName(tr("Messages shown"));
+    filterBox_->setToolTip(tr("Show the messages of one name"));
+    filterBox_->addItem(tr("All messages"), QString());
     droppedLabel_ = new QLabel(content);
     droppedLabel_->setObjectName(QStringLiteral("droppedLabel"));
     droppedLabel_->setToolTip(
-        QStringLiteral("Messages lost on their way into the traffic history: the hand-over queue from the link was "
-                       "full because the window did not take them in time. The history keeps the newest %1 messages "
-                       "whether or not this panel is shown; those it lets go as newer ones come are not counted.")
+        tr("Messages lost on their way into the traffic history: the hand-over queue from the link was "
+           "full because the window did not take them in time. The history keeps the newest %1 messages "
+           "whether or not this panel is shown; those it lets go as newer ones come are not counted.")
             .arg(log_->historyCapacity()));
     controls->addWidget(pauseButton_);
     controls->addWidget(clearButton);
@@ -240,7 +246,7 @@ TrafficPanel::TrafficPanel(std::shared_ptr<TrafficLog> log, QWidget* parent)
     model_ = new TrafficTableModel(log_, this);
     view_ = new TrafficTableView([this] { copySelection(); }, content);
     view_->setObjectName(QStringLiteral("trafficView"));
-    view_->setAccessibleName(QStringLiteral("Traffic"));
+    view_->setAccessibleName(tr("Traffic"));
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -307,7 +313,7 @@ void TrafficPanel::showDroppedCount() {
     const std::uint64_t dropped = log_->droppedCount();
     if (dropped == shownDropped_) return;
     shownDropped_ = dropped;
-    droppedLabel_->setText(QStringLiteral("Dropped: %1").arg(dropped));
+    droppedLabel_->setText(tr("Dropped: %1").arg(dropped));
 }
 
 void TrafficPanel::addFilterNames(const std::vector<std::string>& names) {
@@ -328,7 +334,7 @@ void TrafficPanel::setPaused(bool paused) {
     paused_ = paused;
     model_->setFrozen(paused);
     if (pauseButton_->isChecked() != paused) pauseButton_->setChecked(paused);
-    pauseButton_->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    pauseButton_->setText(paused ? tr("Resume") : tr("Pause"));
     if (!paused && isVisible()) refresh();
 }
 

@@ -1,5 +1,6 @@
 #include "qt/UpdateInformationDialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -19,7 +20,7 @@ namespace orvane {
 QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) {
     auto* dialog = new SheetDialog();
     dialog->setObjectName("updateInformationDialog");
-    dialog->setWindowTitle("Software Update");
+    dialog->setWindowTitle(QCoreApplication::translate("UpdateInformationDialog", "Software Update"));
     dialog->resize(560, 420);
 
     auto* layout = new QHBoxLayout(dialog);
@@ -34,7 +35,9 @@ QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) 
     content->setSpacing(10);
     layout->addLayout(content, 1);
 
-    auto* heading = new QLabel("A new version of the device firmware is available.", dialog);
+    auto* heading = new QLabel(
+        QCoreApplication::translate("UpdateInformationDialog", "A new version of the device firmware is available."),
+        dialog);
     heading->setWordWrap(true);
     heading->setFont(scaledFont(heading->font(), 1.15, QFont::DemiBold));
     content->addWidget(heading);
@@ -47,14 +50,14 @@ QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) 
     version->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* date = new QLabel(dialog);
     date->setObjectName("releaseDateTextField");
-    facts->addRow(makeCaption("Version", dialog), version);
-    facts->addRow(makeCaption("Released", dialog), date);
+    facts->addRow(makeCaption(QCoreApplication::translate("UpdateInformationDialog", "Version"), dialog), version);
+    facts->addRow(makeCaption(QCoreApplication::translate("UpdateInformationDialog", "Released"), dialog), date);
     auto* signature = new QLabel(dialog);
     signature->setObjectName("signatureTextField");
-    facts->addRow(makeCaption("Signature", dialog), signature);
+    facts->addRow(makeCaption(QCoreApplication::translate("UpdateInformationDialog", "Signature"), dialog), signature);
     content->addLayout(facts);
 
-    content->addWidget(makeCaption("Release Notes", dialog));
+    content->addWidget(makeCaption(QCoreApplication::translate("UpdateInformationDialog", "Release Notes"), dialog));
     auto* notes = new QPlainTextEdit(dialog);
     notes->setObjectName("releaseNotesTextField");
     notes->setReadOnly(true);
@@ -62,8 +65,10 @@ QDialog* makeUpdateInformationView(UpdateInformationViewController& controller) 
     content->addWidget(notes, 1);
 
     auto* buttons = new QDialogButtonBox(dialog);
-    QPushButton* notNow = buttons->addButton("Not Now", QDialogButtonBox::RejectRole);
-    QPushButton* update = buttons->addButton("Update", QDialogButtonBox::AcceptRole);
+    QPushButton* notNow = buttons->addButton(QCoreApplication::translate("UpdateInformationDialog", "Not Now"),
+                                             QDialogButtonBox::RejectRole);
+    QPushButton* update = buttons->addButton(QCoreApplication::translate("UpdateInformationDialog", "Update"),
+                                             QDialogButtonBox::AcceptRole);
     notNow->setObjectName("notNowButton");
     update->setObjectName("updateButton");
     update->setDefault(true);

@@ -40,10 +40,16 @@ void openUserGuide(QWidget* parent) {
                                          "source it is docs/guide/index.md.");
     qCWarning(guideLog).noquote() << (page ? "No browser opened the user guide." : "The user guide is not installed.")
                                   << where;
-    QMessageBox box(QMessageBox::Information, "User Guide",
-                    page ? "No browser opened the user guide." : "The user guide is not installed.", QMessageBox::Ok,
-                    parent);
-    box.setInformativeText(where);
+    // The log line above stays in English; the message box is in the console's language.
+    QMessageBox box(QMessageBox::Information, QCoreApplication::translate("UserGuide", "User Guide"),
+                    page ? QCoreApplication::translate("UserGuide", "No browser opened the user guide.")
+                         : QCoreApplication::translate("UserGuide", "The user guide is not installed."),
+                    QMessageBox::Ok, parent);
+    box.setInformativeText(
+        page ? QCoreApplication::translate("UserGuide", "It is at %1; open it in a web browser.").arg(*page)
+             : QCoreApplication::translate("UserGuide",
+                                           "The package installs it in /usr/share/doc/orvane-console/guide/; in the "
+                                           "source it is docs/guide/index.md."));
     box.exec();
 }
 
