@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "device/NumberText.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -72,16 +73,19 @@ void GamepadControl::forgetSamples() {
 }
 
 ControlLabel longitudinalControlLabel(double v) {
-    if (v < 0) return {flooredText(v * -100) + "% Brake", Color::systemRed};
-    if (v > 0) return {flooredText(v * 100) + "% Engine", Color::systemGreen};
-    return {"No longitudinal control requested.", Color::label};
+    if (v < 0) return {withArgs(translate("ControlInput", "%1% Brake"), flooredText(v * -100)), Color::systemRed};
+    if (v > 0) return {withArgs(translate("ControlInput", "%1% Engine"), flooredText(v * 100)), Color::systemGreen};
+    return {translate("ControlInput", "No longitudinal control requested."), Color::label};
 }
 
 ControlLabel lateralControlLabel(double v) {
     if (v != 0 || std::isnan(v)) {
-        return {flooredText(v * 100) + "% " + (v > 0 ? "Clockwise" : "Counterclockwise"), Color::label};
+        const std::string percent = flooredText(v * 100);
+        return {v > 0 ? withArgs(translate("ControlInput", "%1% Clockwise"), percent)
+                      : withArgs(translate("ControlInput", "%1% Counterclockwise"), percent),
+                Color::label};
     }
-    return {"No lateral control requested.", Color::label};
+    return {translate("ControlInput", "No lateral control requested."), Color::label};
 }
 
 }  // namespace orvane

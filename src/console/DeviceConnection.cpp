@@ -9,6 +9,7 @@
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -53,11 +54,11 @@ void DeviceConnection::linkEnded(const std::shared_ptr<DeviceSerialInterface>& s
     logWarning(kLinkLog, "Lost the connection to " + session->path() + ": " + end.detail);
     staleTelemetry_ = session->telemetry();
     lostPath_ = session->path();
-    lastLinkEnd_ = "Last connection to " + session->path() + " lost at " + timeOfDay(std::chrono::system_clock::now()) +
-                   ": " + end.detail + ".";
+    lastLinkEnd_ = withArgs(translate("DeviceConnection", "Last connection to %1 lost at %2: %3."), session->path(),
+                            timeOfDay(std::chrono::system_clock::now()), end.detail);
     responsiveness_ = Responsiveness::answering;
     _vehicleInterface = nullptr;
-    setStatus(StatusIndication::negative("Connection lost: " + end.detail + "."));
+    setStatus(StatusIndication::negative(withArgs(translate("DeviceConnection", "Connection lost: %1."), end.detail)));
 }
 
 void DeviceConnection::checkResponsiveness() {
@@ -72,25 +73,34 @@ void DeviceConnection::checkResponsiveness() {
         case Responsiveness::bootloader:
             logWarning(kLinkLog, session->path() + " is the device's bootloader: " + *session->bootloaderVersion());
             setStatus(StatusIndication::warning(
-                "The device is in its bootloader: its firmware is missing or an update was interrupted."));
+                translate("DeviceConnection",
+                          "The device is in its bootloader: its firmware is missing or an update was interrupted.")));
             break;
         case Responsiveness::silent: {
             const auto seconds = silenceWarning.count();
             const std::string silence = std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
             logWarning(kLinkLog, session->path() + " has sent nothing for " + silence);
-            setStatus(StatusIndication::warning("Vehicle not responding: nothing received for " + silence + "."));
+            const std::string count = std::to_string(seconds);
+            setStatus(StatusIndication::warning(
+                seconds == 1
+                    ? withArgs(translate("DeviceConnection", "Vehicle not responding: nothing received for %1 second."),
+                               count)
+                    : withArgs(
+                          translate("DeviceConnection", "Vehicle not responding: nothing received for %1 seconds."),
+                          count)));
             break;
         }
         case Responsiveness::answering:
             logInfo(kLinkLog, session->path() + " answers again");
-            setStatus(StatusIndication::positive("Vehicle connnected"));
+            setStatus(StatusIndication::positive(translate("DeviceConnection", "Vehicle connnected")));
             break;
     }
 }
 
 std::optional<std::string> DeviceConnection::statusDetail() const {
     if (isInBootloader() && _vehicleInterface) {
-        if (auto version = _vehicleInterface->bootloaderVersion()) return "The bootloader answers: " + *version;
+        if (auto version = _vehicleInterface->bootloaderVersion())
+            return withArgs(translate("DeviceConnection", "The bootloader answers: %1"), *version);
     }
     return lastLinkEnd_;
 }
@@ -126,14 +136,14 @@ void DeviceConnection::disconnectFirst(std::function<void()> then) {
     _vehicleInterface = nullptr;
     responsiveness_ = Responsiveness::answering;
     logInfo(kLinkLog, "Disconnecting from " + session->path());
-    setStatus(StatusIndication::warning("Disconnecting from vehicle..."));
+    setStatus(StatusIndication::warning(translate("DeviceConnection", "Disconnecting from vehicle...")));
     auto weak = weak_from_this();
     dispatchGlobal([session, weak, then = std::move(then)] {
         session->disconnect();
         dispatchMain([weak, then] {
             auto self = weak.lock();
             if (!self) return;
-            self->setStatus(StatusIndication::warning("Disconnected"));
+            self->setStatus(StatusIndication::warning(translate("DeviceConnection", "Disconnected")));
             then();
         });
     });
@@ -150,11 +160,11 @@ void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
     if (!path) {
         _isConnectingToVehicle.store(false);
         _vehicleInterface = nullptr;
-        setStatus(StatusIndication::negative("No interface selected or available."));
+        setStatus(StatusIndication::negative(translate("DeviceConnection", "No interface selected or available.")));
         return;
     }
     logInfo(kLinkLog, "Connecting to " + *path);
-    setStatus(StatusIndication::warning("Connecting to vehicle..."));
+    setStatus(StatusIndication::warning(translate("DeviceConnection", "Connecting to vehicle...")));
 
     // The attempt ends on the main queue, in the same step that shows its result, so a choice
     // made right after "Vehicle connnected" is never dropped as if the attempt still ran.
@@ -179,7 +189,7 @@ void DeviceConnection::startConnecting(const std::optional<std::string>& path) {
                     dispatchGlobal([previous] { previous->disconnect(); });
                 }
                 self->_isConnectingToVehicle.store(false);
-                self->setStatus(StatusIndication::positive("Vehicle connnected"));
+                self->setStatus(StatusIndication::positive(translate("DeviceConnection", "Vehicle connnected")));
             });
         } catch (const Error& error) {
             std::string description = error.localizedDescription();

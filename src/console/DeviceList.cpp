@@ -6,6 +6,7 @@
 #include "console/PopupEntries.h"
 #include "device/DeviceSerialInterface.h"
 #include "platform/Log.h"
+#include "platform/Translation.h"
 #include "serial/DeviceDiscovery.h"
 
 namespace orvane {
@@ -84,10 +85,12 @@ void DeviceList::rebuild(const std::vector<std::string>& previous) {
     if (popup) {
         popup->removeAllItems();
         if (!devices_.empty()) {
-            popup->addItemWithTitle("Discovered " + std::to_string(devices_.size()) + " devices.");
+            popup->addItemWithTitle(
+                withArgs(translate("DeviceList", "Discovered %1 devices."), std::to_string(devices_.size())));
         } else {
-            popup->setTitle("No devices found.");
-            popup->addItemWithTitle("No devices found.");
+            const std::string none = translate("DeviceList", "No devices found.");
+            popup->setTitle(none);
+            popup->addItemWithTitle(none);
         }
         popup->setItemEnabled(0, false);
     }

@@ -8,6 +8,7 @@
 #include "device/NumberText.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -15,11 +16,15 @@ namespace {
 
 std::string secondsText(double seconds) { return fixedText(seconds, 1) + " s"; }
 
-// "\"steer step 20%\", repeat 2 of 3"
-std::string whereText(const ManeuverSuite& suite, std::size_t maneuver, int repeat) {
-    if (maneuver >= suite.maneuvers.size()) return "after the last maneuver";
+// "\"steer step 20%\", repeat 2 of 3": in English for the log, translated for the user.
+std::string whereText(const ManeuverSuite& suite, std::size_t maneuver, int repeat, bool forUser) {
+    if (maneuver >= suite.maneuvers.size()) {
+        return forUser ? translate("ManeuverControl", "after the last maneuver") : "after the last maneuver";
+    }
     const Maneuver& m = suite.maneuvers[maneuver];
-    return "\"" + m.name + "\", repeat " + std::to_string(repeat + 1) + " of " + std::to_string(m.repeats);
+    const std::string pattern =
+        forUser ? translate("ManeuverControl", "\"%1\", repeat %2 of %3") : "\"%1\", repeat %2 of %3";
+    return withArgs(pattern, m.name, std::to_string(repeat + 1), std::to_string(m.repeats));
 }
 
 }  // namespace
@@ -29,15 +34,15 @@ ManeuverControl::ManeuverControl(std::shared_ptr<SessionTap> tap, ManeuverTickin
 
 ManeuverControl::~ManeuverControl() {
     *endObserver_ = nullptr;
-    abort("the console closed");
+    abort("the console closed");  // seen only in the log: the window has gone
     timer_.reset();
 }
 
 std::optional<std::string> ManeuverControl::start(ManeuverSuite suite, std::string fileName,
                                                   const std::shared_ptr<DeviceSerialInterface>& session,
                                                   ManeuverRequestTarget target, ManeuverRunner::Options options) {
-    if (isRunning()) return "another suite runs";
-    if (!session) return "no device is connected";
+    if (isRunning()) return translate("ManeuverControl", "another suite runs");
+    if (!session) return translate("ManeuverControl", "no device is connected");
     auto runner = std::make_unique<ManeuverRunner>(std::move(suite), std::move(target), options);
     runner->setEnableHeld(enableHeld_);
     if (auto refusal = runner->startRefusal(observe(*session))) {
@@ -87,8 +92,9 @@ void ManeuverControl::noteGamepads(const std::vector<GamepadHandle>& gamepads) {
         // Without hold-to-enable the enable button is a button like any other.
         if (!pressed && (pad->otherButtonPressed() || (enable && !(runner_ && runner_->options().holdToEnable)))) {
             const auto name = gamepad->vendorName();
-            pressed = "a button of the gamepad " + (name && !name->empty() ? "\"" + *name + "\" " : std::string()) +
-                      "was pressed";
+            pressed = name && !name->empty()
+                          ? withArgs(translate("ManeuverControl", "a button of the gamepad \"%1\" was pressed"), *name)
+                          : translate("ManeuverControl", "a button of the gamepad was pressed");
         }
         enableHeld = enableHeld || enable;
     }
@@ -246,16 +252,17 @@ void ManeuverControl::ended(const ManeuverEnd& end) {
         logInfo(kManeuverLog, "The suite " + info_.fileName + " completed after " + secondsText(end.seconds));
     } else {
         logWarning(kManeuverLog, "The suite " + info_.fileName + " was aborted in " +
-                                     whereText(runner_->suite(), end.maneuver, end.repeat) + " after " +
+                                     whereText(runner_->suite(), end.maneuver, end.repeat, false) + " after " +
                                      secondsText(end.seconds) + ": " + end.reason);
     }
 }
 
 std::string maneuverOutcomeText(const ManeuverRunner& runner) {
     const auto& end = runner.end();
-    if (!end) return "Running";
-    if (end->completed) return "Completed";
-    return "Aborted in " + whereText(runner.suite(), end->maneuver, end->repeat) + ": " + end->reason;
+    if (!end) return translate("ManeuverControl", "Running");
+    if (end->completed) return translate("ManeuverControl", "Completed");
+    return withArgs(translate("ManeuverControl", "Aborted in %1: %2"),
+                    whereText(runner.suite(), end->maneuver, end->repeat, true), end->reason);
 }
 
 }  // namespace orvane

@@ -1,12 +1,17 @@
 #include "console/ModalProgressViewController.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 void ModalProgressViewController::showProgress(const std::optional<std::string>& statusText,
                                                std::optional<double> progress,
                                                const std::optional<std::string>& detailText) {
     if (detailLabel) detailLabel->setStringValue(detailText.value_or(std::string()));
-    if (statusLabel) statusLabel->setStringValue(statusText && !statusText->empty() ? *statusText : "Please wait...");
+    if (statusLabel)
+        statusLabel->setStringValue(statusText && !statusText->empty()
+                                        ? *statusText
+                                        : translate("ModalProgressViewController", "Please wait..."));
     if (progressIndicator) {
         progressIndicator->setIndeterminate(!progress);
         progressIndicator->setDoubleValue(progress ? *progress * 100 : 0);

@@ -9,6 +9,7 @@
 #include "device/NumberText.h"
 #include "device/TrafficLog.h"
 #include "device/ValueSyntax.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -220,7 +221,9 @@ void RecordingReplay::advance() {
     changed();
 }
 
-StatusIndication RecordingReplay::status() const { return StatusIndication::replaying("Replaying " + name_); }
+StatusIndication RecordingReplay::status() const {
+    return StatusIndication::replaying(withArgs(translate("RecordingReplay", "Replaying %1"), name_));
+}
 
 std::optional<DeviceTelemetry> RecordingReplay::telemetry() const { return telemetry_; }
 

@@ -2,21 +2,23 @@
 
 #include "device/NumberText.h"
 #include "inspector/InspectorManager.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
 namespace {
 
 StatusIndication statusForTOI(std::optional<TOIStatus> status) {
-    if (!status) return StatusIndication::unknown("Unknown");
+    if (!status) return StatusIndication::unknown(translate("TelemetryDisplay", "Unknown"));
     switch (*status) {
-        case TOIStatus::unknown: return StatusIndication::unknown("Unknown");
-        case TOIStatus::inactive: return StatusIndication::none("Not Active");
-        case TOIStatus::faulted: return StatusIndication::negative("Faulted");
-        case TOIStatus::active: return StatusIndication::positive("Activated");
-        case TOIStatus::temporaryDeactivated: return StatusIndication::warning("Temporarily Deactivated");
+        case TOIStatus::unknown: return StatusIndication::unknown(translate("TelemetryDisplay", "Unknown"));
+        case TOIStatus::inactive: return StatusIndication::none(translate("TelemetryDisplay", "Not Active"));
+        case TOIStatus::faulted: return StatusIndication::negative(translate("TelemetryDisplay", "Faulted"));
+        case TOIStatus::active: return StatusIndication::positive(translate("TelemetryDisplay", "Activated"));
+        case TOIStatus::temporaryDeactivated:
+            return StatusIndication::warning(translate("TelemetryDisplay", "Temporarily Deactivated"));
     }
-    return StatusIndication::unknown("Unknown");
+    return StatusIndication::unknown(translate("TelemetryDisplay", "Unknown"));
 }
 
 }  // namespace
@@ -43,9 +45,9 @@ void showTelemetry(const std::optional<DeviceTelemetry>& telemetry, InspectorMan
     device.buildDate->setValue(telemetry ? telemetry->buildDate : std::nullopt);
 
     if (!telemetry || unknown(RecordingField::lateralControlMethod)) {
-        steering.controlMethod->setValue(std::string("Unknown"));
+        steering.controlMethod->setValue(translate("TelemetryDisplay", "Unknown"));
     } else if (telemetry->lateralControlMethod.kind == LateralControlMethod::configuring) {
-        steering.controlMethod->setValue(std::string("Learning vehicle configuration..."));
+        steering.controlMethod->setValue(translate("TelemetryDisplay", "Learning vehicle configuration..."));
     } else {
         steering.controlMethod->setValue(description(telemetry->lateralControlMethod));
     }

@@ -3,15 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 std::string_view seriesTitle(TelemetrySeriesKind kind) {
     switch (kind) {
-        case TelemetrySeriesKind::steeringWheelAngle: return "Steering Wheel Angle";
-        case TelemetrySeriesKind::steeringAssistanceTorque: return "Assistance Torque";
-        case TelemetrySeriesKind::steeringDriverTorque: return "Driver Torque";
-        case TelemetrySeriesKind::requestLateral: return "Lateral Request";
-        case TelemetrySeriesKind::requestLongitudinal: return "Longitudinal Request";
+        case TelemetrySeriesKind::steeringWheelAngle:
+            return ORVANE_TRANSLATE_NOOP("TelemetrySeries", "Steering Wheel Angle");
+        case TelemetrySeriesKind::steeringAssistanceTorque:
+            return ORVANE_TRANSLATE_NOOP("TelemetrySeries", "Assistance Torque");
+        case TelemetrySeriesKind::steeringDriverTorque:
+            return ORVANE_TRANSLATE_NOOP("TelemetrySeries", "Driver Torque");
+        case TelemetrySeriesKind::requestLateral: return ORVANE_TRANSLATE_NOOP("TelemetrySeries", "Lateral Request");
+        case TelemetrySeriesKind::requestLongitudinal:
+            return ORVANE_TRANSLATE_NOOP("TelemetrySeries", "Longitudinal Request");
     }
     return "";
 }

@@ -22,8 +22,9 @@ enum class TelemetrySeriesKind {
 };
 inline constexpr std::size_t kTelemetrySeriesCount = 5;
 
-// A series' name for the user: "Steering Wheel Angle", "Assistance Torque", "Driver Torque",
-// "Lateral Request", "Longitudinal Request".
+// A series' name: "Steering Wheel Angle", "Assistance Torque", "Driver Torque", "Lateral Request",
+// "Longitudinal Request". In English, as the exports' column names use it; the plot shows it
+// through translate("TelemetrySeries", title).
 std::string_view seriesTitle(TelemetrySeriesKind kind);
 
 // A point to draw: `seconds` relative to the end of the plotted window (from -window to 0, the

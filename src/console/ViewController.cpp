@@ -10,6 +10,7 @@
 #include "inspector/InspectorViewController.h"
 #include "platform/Log.h"
 #include "platform/SeguePresentation.h"
+#include "platform/Translation.h"
 #include "update/UpdateInformationViewController.h"
 
 namespace orvane {
@@ -34,7 +35,7 @@ ViewController::ViewController() : ViewController(Configuration{}) {}
 ViewController::ViewController(Configuration configuration)
     : configuration_(std::move(configuration)),
       inspectorManager_(std::make_unique<InspectorManager>()),
-      vehicleStatus_(StatusIndication::unknown("Unknown")),
+      vehicleStatus_(StatusIndication::unknown(translate("ViewController", "Unknown"))),
       arbiter_([this](const ControlRequest& request) {
           if (const auto& session = vehicleInterface()) {
               session->setRequestLateralControlMagntiude(request.lateral);
@@ -223,7 +224,8 @@ void ViewController::showVehicleStatus() {
 
 void ViewController::setTelemetrySource(std::shared_ptr<TelemetrySource> source) {
     // A suite drives the device the window shows; once the window shows something else it ends.
-    if (source && isRunningManeuvers()) configuration_.maneuvers->abort("a recording was opened");
+    if (source && isRunningManeuvers())
+        configuration_.maneuvers->abort(translate("ViewController", "a recording was opened"));
     shown_ = source ? std::move(source) : live_;
     // Nothing is asked of the device while a source is shown: the replay's hold keeps it at 0.
     updateRequests();
@@ -255,17 +257,20 @@ void ViewController::updateConnectionControls() {
     // A device in its bootloader runs no firmware: the firmware row says so, and its action
     // installs the latest firmware.
     const bool inBootloader = connected && connection_->isInBootloader();
-    const char* action = inBootloader ? "Install Firmware" : "Check for Update";
+    const std::string action = inBootloader ? translate("ViewController", "Install Firmware")
+                                            : translate("ViewController", "Check for Update");
     auto& version = *inspectorManager_->device().version;
     version.setActionTitle(action);
-    version.setAbsentValueText(inBootloader ? "No firmware" : "Unknown");
+    version.setAbsentValueText(inBootloader ? translate("ViewController", "No firmware")
+                                            : translate("ViewController", "Unknown"));
     version.setActionEnabled(states.firmwareAction);
     if (const auto& button = configuration_.checkForUpdateButton) {
         button->setTitle(action);
         button->setEnabled(states.firmwareAction);
     }
     if (const auto& button = configuration_.connectionButton) {
-        button->setTitle(connected ? "Disconnect" : "Connect");
+        button->setTitle(connected ? translate("ViewController", "Disconnect")
+                                   : translate("ViewController", "Connect"));
         button->setEnabled(states.connectButton);
     }
     if (longControlSlider) longControlSlider->setEnabled(states.sliders);
@@ -340,14 +345,15 @@ void ViewController::refreshGamepads() {
     if (!popup) return;
     popup->removeAllItems();
     if (!gamepads_.empty()) {
-        popup->addItemWithTitle("Discovered " + std::to_string(gamepads_.size()) + " gamepads.");
+        popup->addItemWithTitle(
+            withArgs(translate("ViewController", "Discovered %1 gamepads."), std::to_string(gamepads_.size())));
     } else {
-        popup->addItemWithTitle("No gamepads found.");
+        popup->addItemWithTitle(translate("ViewController", "No gamepads found."));
     }
     popup->setItemEnabled(0, false);
     for (const auto& gamepad : gamepads_) {
         auto name = gamepad->vendorName();
-        popup->addItemWithTitle(name && !name->empty() ? *name : "Untitled Gamepad");
+        popup->addItemWithTitle(name && !name->empty() ? *name : translate("ViewController", "Untitled Gamepad"));
     }
 }
 
@@ -458,7 +464,7 @@ bool ViewController::canRunManeuvers() const {
 
 bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName, std::string* refusal) {
     if (!canRunManeuvers()) {
-        if (refusal) *refusal = "The device no longer responds, or another suite runs.";
+        if (refusal) *refusal = translate("ViewController", "The device no longer responds, or another suite runs.");
         return false;
     }
     // The enable button's hold as the suite starts, so that hold-to-enable starts held.
@@ -469,7 +475,7 @@ bool ViewController::startManeuvers(ManeuverSuite suite, std::string fileName, s
                                                          {.holdToEnable = gamepadSettings().holdToEnable});
     if (refused) {
         // A suite whose first tick would abort is not started: say why, with a capital.
-        if (refusal) *refusal = "It would abort at once: " + *refused + ".";
+        if (refusal) *refusal = withArgs(translate("ViewController", "It would abort at once: %1."), *refused);
         return false;
     }
     updateRequests();

@@ -5,6 +5,7 @@
 
 #include "inspector/ActionTableCellView.h"
 #include "inspector/ValueInspectorItem.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -58,7 +59,7 @@ public:
     }
 
 private:
-    std::string actionTitle_ = "Go";
+    std::string actionTitle_ = translate("ActionInspectorItem", "Go");
     std::function<void()> actionHandler_;
     bool actionEnabled_ = true;
 };

@@ -1,6 +1,7 @@
 #include "inspector/InspectorItem.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -26,6 +27,10 @@ void InspectorItem::setStale(bool stale) {
     if (stale == stale_) return;
     stale_ = stale;
     announceChange();
+}
+
+std::string InspectorItem::staleText(const std::string& text) {
+    return withArgs(translate("InspectorItem", "%1 (stale)"), text);
 }
 
 std::string InspectorItem::valueCellIdentifier() const { return TextValueCellIdentifier; }

@@ -45,7 +45,8 @@ public:
     // such. Announces only a change.
     bool isStale() const { return stale_; }
     void setStale(bool stale);
-    static constexpr const char* staleSuffix = " (stale)";
+    // A stale row's text, marked as such: "12.5° (stale)".
+    static std::string staleText(const std::string& text);
 
     // Fills a cell view of the value column. The plain item shows nothing.
     virtual void updateValueCellView(TableCellView& cellView);

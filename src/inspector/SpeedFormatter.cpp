@@ -7,6 +7,7 @@
 #include <unicode/ulocdata.h>
 
 #include "device/NumberText.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -44,8 +45,8 @@ std::optional<std::string> SpeedFormatter::stringForObjectValue(const FormatterV
     }
     if (!kilometresPerHour) return std::nullopt;
 
-    if (usesMetricSystem()) return numberText(*kilometresPerHour) + " km/hour";
-    return numberText(*kilometresPerHour * milesPerKilometre) + " miles/hour";
+    if (usesMetricSystem()) return withArgs(translate("SpeedFormatter", "%1 km/hour"), numberText(*kilometresPerHour));
+    return withArgs(translate("SpeedFormatter", "%1 miles/hour"), numberText(*kilometresPerHour * milesPerKilometre));
 }
 
 bool SpeedFormatter::getObjectValue(FormatterValue*, const std::string&, std::string*) const { return false; }

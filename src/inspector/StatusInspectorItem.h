@@ -2,6 +2,7 @@
 
 #include "inspector/StatusIndication.h"
 #include "inspector/ValueInspectorItem.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -31,14 +32,14 @@ public:
         status_.apply(cellView.imageView(), cellView.textField());
         TextField* textField = cellView.textField();
         if (!textField) return;
-        const std::string shown = status_.text() + (this->isStale() ? this->staleSuffix : "");
+        const std::string shown = this->isStale() ? this->staleText(status_.text()) : status_.text();
         if (this->isStale()) textField->setStringValue(shown);
         // Set every time: a cell view may have shown another row before.
         textField->setToolTip(detail_ && *detail_ != shown ? shown + "\n" + *detail_ : shown);
     }
 
 private:
-    StatusIndication status_ = StatusIndication::none("Unknown");
+    StatusIndication status_ = StatusIndication::none(translate("StatusInspectorItem", "Unknown"));
     std::optional<std::string> detail_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "inspector/Formatter.h"
 #include "inspector/InspectorItem.h"
+#include "platform/Translation.h"
 #include "platform/Widgets.h"
 
 namespace orvane {
@@ -59,14 +60,15 @@ public:
 
     void updateValueCellView(TableCellView& cellView) override {
         if (TextField* textField = cellView.textField()) {
-            textField->setStringValue(valueText().value_or(absentValueText_) + (this->isStale() ? staleSuffix : ""));
+            const std::string text = valueText().value_or(absentValueText_);
+            textField->setStringValue(this->isStale() ? staleText(text) : text);
         }
     }
 
 private:
     std::optional<T> value_;
     std::shared_ptr<const Formatter> formatter_;
-    std::string absentValueText_ = "Unknown";
+    std::string absentValueText_ = translate("ValueInspectorItem", "Unknown");
 };
 
 }  // namespace orvane
