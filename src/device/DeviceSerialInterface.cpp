@@ -10,6 +10,7 @@
 #include "platform/GlobalQueue.h"
 #include "platform/Log.h"
 #include "platform/ThreadName.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -19,28 +20,45 @@ constexpr auto kNever = std::numeric_limits<std::chrono::steady_clock::rep>::min
 
 std::chrono::steady_clock::rep steadyNow() { return std::chrono::steady_clock::now().time_since_epoch().count(); }
 
-std::string systemErrorText(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+std::string systemErrorText(int error) {
+    return error != 0 ? std::strerror(error) : translate("DeviceSerialInterface", "unknown error");
+}
 
 // Errors of a line whose device went away: a hang-up, or a device file that is no longer there.
 bool isGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
 
-LinkEnd userDisconnectEnd() { return {LinkEndCause::userDisconnect, "the connection was closed on request"}; }
+LinkEnd userDisconnectEnd() {
+    return {LinkEndCause::userDisconnect, translate("DeviceSerialInterface", "the connection was closed on request")};
+}
 
-LinkEnd unpluggedEnd() { return {LinkEndCause::unplugged, "the device was unplugged or its line hung up"}; }
+LinkEnd unpluggedEnd() {
+    return {LinkEndCause::unplugged,
+            translate("DeviceSerialInterface", "the device was unplugged or its line hung up")};
+}
+
+std::string readFailedText(const std::string& cause) {
+    return withArgs(translate("DeviceSerialInterface", "reading from the device failed: %1"), cause);
+}
+
+std::string sendFailedText(const std::string& cause) {
+    return withArgs(translate("DeviceSerialInterface", "sending a request to the device failed: %1"), cause);
+}
+
+std::string portClosedText() { return translate("DeviceSerialInterface", "the serial port was closed"); }
 
 LinkEnd readEnd(const PortError& error) {
     if (error.value() == PortError::deviceNotConnected) {
         // The presence check and a hang-up carry no errno; a failed read carries its own.
         if (error.systemError() == 0 || isGoneError(error.systemError())) return unpluggedEnd();
-        return {LinkEndCause::readFailed, "reading from the device failed: " + systemErrorText(error.systemError())};
+        return {LinkEndCause::readFailed, readFailedText(systemErrorText(error.systemError()))};
     }
-    if (error.value() == PortError::mustBeOpen) return {LinkEndCause::readFailed, "the serial port was closed"};
-    return {LinkEndCause::readFailed, "reading from the device failed: " + error.localizedDescription()};
+    if (error.value() == PortError::mustBeOpen) return {LinkEndCause::readFailed, portClosedText()};
+    return {LinkEndCause::readFailed, readFailedText(error.localizedDescription())};
 }
 
 LinkEnd writeEnd(int error) {
     if (isGoneError(error)) return unpluggedEnd();
-    return {LinkEndCause::writeFailed, "sending a request to the device failed: " + systemErrorText(error)};
+    return {LinkEndCause::writeFailed, sendFailedText(systemErrorText(error))};
 }
 
 }  // namespace
@@ -167,7 +185,9 @@ std::optional<DeviceReport> DeviceSerialInterface::readReport(std::uint64_t gene
                 if (framer_.hasMessage()) return framer_.takeMessage();
                 if (framer_.failed()) {
                     end = {LinkEndCause::protocolViolation,
-                           "the device sent data that is not the protocol (" + framer_.failureDescription() + ")"};
+                           withArgs(
+                               translate("DeviceSerialInterface", "the device sent data that is not the protocol (%1)"),
+                               framer_.failureDescription())};
                     break;
                 }
             }
@@ -205,8 +225,7 @@ bool DeviceSerialInterface::sendText(std::uint64_t generation, const std::string
     std::optional<LinkEnd> end;
     if (!isWellFormedUTF8(text)) {
         end = LinkEnd{LinkEndCause::writeFailed,
-                      "sending a request to the device failed: " +
-                          PortError(PortError::stringsMustBeUTF8, path_).localizedDescription()};
+                      sendFailedText(PortError(PortError::stringsMustBeUTF8, path_).localizedDescription())};
     } else {
         end = writeWhole(text);
     }
@@ -223,14 +242,16 @@ std::optional<LinkEnd> DeviceSerialInterface::writeWhole(std::string_view text) 
         while (!rest.empty()) {
             const ssize_t written = port_->writeChunk(rest);
             if (written < 0) return writeEnd(errno);
-            if (written == 0) return LinkEnd{LinkEndCause::writeFailed, "the device took none of a request"};
+            if (written == 0) {
+                return LinkEnd{LinkEndCause::writeFailed,
+                               translate("DeviceSerialInterface", "the device took none of a request")};
+            }
             rest = rest.subspan(static_cast<std::size_t>(written));
         }
     } catch (const PortError& error) {
-        return LinkEnd{LinkEndCause::writeFailed,
-                       error.value() == PortError::mustBeOpen
-                           ? std::string("the serial port was closed")
-                           : "sending a request to the device failed: " + error.localizedDescription()};
+        return LinkEnd{LinkEndCause::writeFailed, error.value() == PortError::mustBeOpen
+                                                      ? portClosedText()
+                                                      : sendFailedText(error.localizedDescription())};
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "device/LateralControlMethod.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 LateralControlMethod LateralControlMethod::fromDeviceText(const std::string& text) {
@@ -9,15 +11,17 @@ LateralControlMethod LateralControlMethod::fromDeviceText(const std::string& tex
     return makeOther(text);
 }
 
+// English, as the maneuver report writes it too; the window translates it in the context
+// "LateralControlMethod" (the method names HaLF and APA stay as they are).
 std::string description(const LateralControlMethod& method) {
     switch (method.kind) {
         case LateralControlMethod::other: return method.otherText;
-        case LateralControlMethod::unknown: return "Unknown";
+        case LateralControlMethod::unknown: return ORVANE_TRANSLATE_NOOP("LateralControlMethod", "Unknown");
         case LateralControlMethod::half: return "HaLF";
         case LateralControlMethod::apa: return "APA";
-        case LateralControlMethod::configuring: return "Configuring";
+        case LateralControlMethod::configuring: return ORVANE_TRANSLATE_NOOP("LateralControlMethod", "Configuring");
     }
-    return "Unknown";
+    return ORVANE_TRANSLATE_NOOP("LateralControlMethod", "Unknown");
 }
 
 std::string caseName(const LateralControlMethod& method) {

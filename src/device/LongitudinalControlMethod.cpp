@@ -1,5 +1,7 @@
 #include "device/LongitudinalControlMethod.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 LongitudinalControlMethod LongitudinalControlMethod::fromDeviceText(const std::string& text) {
@@ -8,13 +10,15 @@ LongitudinalControlMethod LongitudinalControlMethod::fromDeviceText(const std::s
     return makeOther(text);
 }
 
+// English, as the maneuver report writes it too; the window translates it in the context
+// "LongitudinalControlMethod" (the method name DASM stays as it is).
 std::string description(const LongitudinalControlMethod& method) {
     switch (method.kind) {
         case LongitudinalControlMethod::other: return method.otherText;
-        case LongitudinalControlMethod::unknown: return "Unknown";
+        case LongitudinalControlMethod::unknown: return ORVANE_TRANSLATE_NOOP("LongitudinalControlMethod", "Unknown");
         case LongitudinalControlMethod::dasm: return "DASM";
     }
-    return "Unknown";
+    return ORVANE_TRANSLATE_NOOP("LongitudinalControlMethod", "Unknown");
 }
 
 std::string caseName(const LongitudinalControlMethod& method) {

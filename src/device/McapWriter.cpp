@@ -23,6 +23,7 @@
 #include "device/Recording.h"
 #include "device/TelemetryRecorder.h"
 #include "device/ValueSyntax.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -90,12 +91,15 @@ McapWriter::McapWriter(std::string path, Options options)
     : path_(std::move(path)), options_(std::move(options)), compressor_(std::make_unique<Compressor>()) {
     struct stat status {};
     if (::stat(path_.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) throw McapError(path_ + ": is a directory");
-        if (!S_ISREG(status.st_mode)) throw McapError(path_ + ": is not a regular file");
+        if (S_ISDIR(status.st_mode)) throw McapError(withArgs(translate("McapWriter", "%1: is a directory"), path_));
+        if (!S_ISREG(status.st_mode)) {
+            throw McapError(withArgs(translate("McapWriter", "%1: is not a regular file"), path_));
+        }
     }
     if (!compressor_->context || ZSTD_isError(ZSTD_CCtx_setParameter(compressor_->context, ZSTD_c_compressionLevel,
                                                                      options_.compressionLevel))) {
-        throw McapError(path_ + ": cannot be written: the compressor could not start");
+        throw McapError(
+            withArgs(translate("McapWriter", "%1: cannot be written: the compressor could not start"), path_));
     }
     // A name of its own beside the file, so the rename that puts it in place stays on one file system.
     const std::filesystem::path target(path_);
@@ -129,7 +133,9 @@ void McapWriter::removeTemporary() {
     temporary_.clear();
 }
 
-void McapWriter::fail(int error) const { throw McapError(path_ + ": cannot be written: " + std::strerror(error)); }
+void McapWriter::fail(int error) const {
+    throw McapError(withArgs(translate("McapWriter", "%1: cannot be written: %2"), path_, std::strerror(error)));
+}
 
 void McapWriter::put(std::string_view bytes) {
     crc_ = crc(crc_, bytes);
@@ -209,7 +215,9 @@ void McapWriter::closeChunk() {
     compressed_.resize(ZSTD_compressBound(chunk_.size()));
     const std::size_t size =
         ZSTD_compress2(compressor_->context, compressed_.data(), compressed_.size(), chunk_.data(), chunk_.size());
-    if (ZSTD_isError(size)) throw McapError(path_ + ": cannot be written: " + ZSTD_getErrorName(size));
+    if (ZSTD_isError(size)) {
+        throw McapError(withArgs(translate("McapWriter", "%1: cannot be written: %2"), path_, ZSTD_getErrorName(size)));
+    }
     compressed_.resize(size);
 
     ChunkIndex index;
@@ -467,7 +475,7 @@ McapExport exportRecordingAsMcap(const Recording& recording, const std::string& 
     // Renamed over the recording, the export would take its place.
     std::error_code unknown;
     if (std::filesystem::equivalent(recording.path(), path, unknown)) {
-        throw McapError(path + ": is the recording being exported");
+        throw McapError(withArgs(translate("McapWriter", "%1: is the recording being exported"), path));
     }
     McapWriter writer(path, McapWriter::Options{.library = library});
     std::array<std::uint16_t, kTopicCount> channels{};

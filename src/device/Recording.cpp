@@ -16,6 +16,7 @@
 #include "device/NumberText.h"
 #include "device/ValueSyntax.h"
 #include "platform/OneLineText.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -112,6 +113,10 @@ std::string messageFor(const std::string& path, std::size_t line, const std::str
     return line ? path + ":" + std::to_string(line) + ": " + what : path + ": " + what;
 }
 
+std::string cannotBeRead(int error) {
+    return withArgs(translate("Recording", "cannot be read: %1"), std::strerror(error));
+}
+
 // Closes a descriptor when the reading ends, however it ends.
 struct FileDescriptor {
     int fd;
@@ -149,7 +154,8 @@ class RecordingParser {
 public:
     explicit RecordingParser(const std::string& path) : data_(std::make_unique<Recording::Data>()) {
         data_->path = path;
-        if (csv_init(&csv_, CSV_STRICT | CSV_REPALL_NL | CSV_STRICT_FINI) != 0) fail(0, "cannot start reading");
+        if (csv_init(&csv_, CSV_STRICT | CSV_REPALL_NL | CSV_STRICT_FINI) != 0)
+            fail(0, translate("Recording", "cannot start reading"));
         // Spaces are data: a serial number may begin with one.
         csv_set_space_func(&csv_, [](unsigned char) { return 0; });
         csv_set_blk_size(&csv_, 4096);
@@ -178,17 +184,18 @@ public:
 
     Recording finish() {
         if (!started_) startWith(prefix_);
-        if (bytesRead_ == 0) fail(0, "is empty");
+        if (bytesRead_ == 0) fail(0, translate("Recording", "is empty"));
         if (csv_fini(&csv_, onField, onRowEnd, this) != 0) {
             // The file ends inside a quoted field. One that holds a line end swallowed rows: a
             // quote that is never closed. Otherwise the last row was cut short.
             const std::size_t fieldLine = line_ + fieldLines_;
-            if (lineFeeds_ > fieldLine - 1) fail(fieldLine, "a quoted field that is never closed");
-            if (!haveHeader_) fail(line_, "the file ends inside its header");
+            if (lineFeeds_ > fieldLine - 1)
+                fail(fieldLine, translate("Recording", "a quoted field that is never closed"));
+            if (!haveHeader_) fail(line_, translate("Recording", "the file ends inside its header"));
             incomplete(line_);
         }
         if (error_) throw RecordingError(data_->path, error_->first, error_->second);
-        if (!haveHeader_) fail(0, "holds no header row");
+        if (!haveHeader_) fail(0, translate("Recording", "holds no header row"));
         data_->extraTexts.shrink_to_fit();
         return Recording(std::move(data_));
     }
@@ -218,20 +225,27 @@ private:
         if (parsed < piece.size()) {
             const std::size_t line = 1 + lineFeeds_ + std::count(piece.begin(), piece.begin() + parsed, '\n');
             // Before the header is whole, the file is more likely something else than a broken recording.
-            const std::string before = haveHeader_ ? "" : "not a recording: ";
-            if (csv_error(&csv_) != CSV_EPARSE) fail(line, before + csv_strerror(csv_error(&csv_)));
+            if (csv_error(&csv_) != CSV_EPARSE) fail(line, beforeHeader(csv_strerror(csv_error(&csv_))));
             fail(line,
-                 before + (piece[parsed] == '"' ? "a quote inside a field that does not begin with one"
-                                                : "a character other than a comma or line end after a closing quote"));
+                 beforeHeader(
+                     piece[parsed] == '"'
+                         ? translate("Recording", "a quote inside a field that does not begin with one")
+                         : translate("Recording", "a character other than a comma or line end after a closing quote")));
         }
         lineFeeds_ += std::count(piece.begin(), piece.end(), '\n');
         if (csv_.entry_pos > Recording::kMaximumFieldBytes) fieldTooLong();
     }
 
     void fieldTooLong() {
-        fail(line_ + fieldLines_, std::string(haveHeader_ ? "" : "not a recording: ") + "a field longer than " +
-                                      std::to_string(Recording::kMaximumFieldBytes) +
-                                      " bytes (a quote that is never closed?)");
+        fail(line_ + fieldLines_,
+             beforeHeader(
+                 withArgs(translate("Recording", "a field longer than %1 bytes (a quote that is never closed?)"),
+                          std::to_string(Recording::kMaximumFieldBytes))));
+    }
+
+    // Before the header is whole, the file is more likely something else than a broken recording.
+    std::string beforeHeader(const std::string& what) const {
+        return haveHeader_ ? what : withArgs(translate("Recording", "not a recording: %1"), what);
     }
 
     static void onField(void* bytes, std::size_t size, void* self) {
@@ -280,8 +294,9 @@ private:
 
     void incomplete(std::size_t line) {
         data_->warning = messageFor(data_->path, line,
-                                    "the last row is incomplete (the file ends inside it, as after a crash); it was "
-                                    "left out");
+                                    translate("Recording",
+                                              "the last row is incomplete (the file ends inside it, as after a crash); "
+                                              "it was left out"));
     }
 
     void header() {
@@ -293,17 +308,20 @@ private:
             const std::string& name = fields_[i];
             if (name.empty()) continue;
             named = i + 1;
-            if (!seen.emplace(name, i).second) fail(line_, "the column " + shown(name) + " appears twice");
+            if (!seen.emplace(name, i).second)
+                fail(line_, withArgs(translate("Recording", "the column %1 appears twice"), shown(name)));
         }
         const bool hasTime = seen.contains("time");
         const bool hasMessage = seen.contains("message");
         if (!hasTime || !hasMessage) {
             const bool semicolons = fieldCount_ == 1 && fields_[0].find(';') != std::string::npos;
-            fail(line_, std::string("not a recording: the header has no ") +
-                            (hasTime      ? "\"message\""
-                             : hasMessage ? "\"time\""
-                                          : "\"time\" and \"message\"") +
-                            " column" + (semicolons ? " (its columns are separated by semicolons, not commas)" : ""));
+            fail(line_,
+                 withArgs(translate("Recording", "not a recording: the header has no %1 column%2"),
+                          hasTime      ? std::string("\"message\"")
+                          : hasMessage ? std::string("\"time\"")
+                                       : translate("Recording", "\"time\" and \"message\""),
+                          semicolons ? translate("Recording", " (its columns are separated by semicolons, not commas)")
+                                     : std::string()));
         }
         columns_.resize(named);
         for (std::size_t i = 0; i < named; ++i) {
@@ -337,8 +355,8 @@ private:
     // nothing is kept.
     std::optional<std::string> row() {
         if (fieldCount_ < columns_.size() || surplus_) {
-            return std::to_string(fieldCount_) + " fields, but the header has " + std::to_string(headerFields_) +
-                   " columns";
+            return withArgs(translate("Recording", "%1 fields, but the header has %2 columns"),
+                            std::to_string(fieldCount_), std::to_string(headerFields_));
         }
         Row row{};
         extras_.assign(data_->extraColumns.size(), 0);
@@ -349,16 +367,18 @@ private:
                 case Slot::ignored: break;
                 case Slot::time: {
                     const auto time = parseNumber(value);
-                    if (!time || !std::isfinite(*time)) return "time " + shown(value) + " is not a number";
+                    if (!time || !std::isfinite(*time))
+                        return withArgs(translate("Recording", "time %1 is not a number"), shown(value));
                     // Times count from the recording's start; a bound keeps every time a replay
                     // derives from them (clock points, the timeline's positions) in range.
-                    if (*time < 0) return "time " + shown(value) + " is negative";
+                    if (*time < 0) return withArgs(translate("Recording", "time %1 is negative"), shown(value));
                     if (*time > Recording::kMaximumTime) {
-                        return "time " + shown(value) + " is more than 366 days (31622400 s)";
+                        return withArgs(translate("Recording", "time %1 is more than 366 days (31622400 s)"),
+                                        shown(value));
                     }
                     if (data_->rows > 0 && *time < previousTime_) {
-                        return "time " + numberText(*time) + " is earlier than the row before's (" +
-                               numberText(previousTime_) + ")";
+                        return withArgs(translate("Recording", "time %1 is earlier than the row before's (%2)"),
+                                        numberText(*time), numberText(previousTime_));
                     }
                     row.time = *time + 0.0;  // -0 as 0
                     break;
@@ -397,7 +417,7 @@ private:
             case F::wallClockTime:
             case F::buildDate: {
                 const auto time = parseInternetDateTime(value);
-                if (!time) return "is not an ISO 8601 date and time";
+                if (!time) return translate("Recording", "is not an ISO 8601 date and time");
                 (field == F::wallClockTime ? row.wallClockTime : row.buildDate) = time->time_since_epoch().count();
                 break;
             }
@@ -407,7 +427,7 @@ private:
             case F::requestLateral:
             case F::requestLongitudinal: {
                 const auto number = parseNumber(value);
-                if (!number) return "is not a number";
+                if (!number) return translate("Recording", "is not a number");
                 (field == F::steeringWheelAngle         ? row.steeringWheelAngle
                  : field == F::steeringAssistanceTorque ? row.steeringAssistanceTorque
                  : field == F::steeringDriverTorque     ? row.steeringDriverTorque
@@ -418,23 +438,24 @@ private:
             case F::can0ReceivedMessages:
             case F::can1ReceivedMessages: {
                 const auto count = parseDecimalInteger(value);
-                if (!count) return "is not a whole number";
+                if (!count) return translate("Recording", "is not a whole number");
                 (field == F::can0ReceivedMessages ? row.can0 : row.can1) = *count;
                 break;
             }
             case F::parkTOI:
             case F::halfTOI: {
                 const auto status = toiStatusFromCaseName(value);
-                if (!status) return "is not a torque overlay status";
+                if (!status) return translate("Recording", "is not a torque overlay status");
                 (field == F::parkTOI ? row.parkTOI : row.halfTOI) = static_cast<std::uint8_t>(*status);
                 break;
             }
             case F::lateralControlMethod:
-                if (!lateralMethodFromText(value)) return "is not a lateral control method";
+                if (!lateralMethodFromText(value)) return translate("Recording", "is not a lateral control method");
                 row.lateralControlMethod = text(value);
                 break;
             case F::longitudinalControlMethod:
-                if (!longitudinalMethodFromText(value)) return "is not a longitudinal control method";
+                if (!longitudinalMethodFromText(value))
+                    return translate("Recording", "is not a longitudinal control method");
                 row.longitudinalControlMethod = text(value);
                 break;
             case F::version: row.version = text(value); break;
@@ -484,13 +505,14 @@ Recording Recording::parse(std::string_view text, const std::string& name) {
 Recording Recording::open(const std::string& path) {
     // Not blocking on open: a FIFO would wait for a writer. Only regular files are read.
     FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)};
-    if (file.fd < 0) throw RecordingError(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+    if (file.fd < 0) throw RecordingError(path, 0, cannotBeRead(errno));
     struct stat status {};
     if (::fstat(file.fd, &status) != 0) {
-        throw RecordingError(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+        throw RecordingError(path, 0, cannotBeRead(errno));
     }
-    if (S_ISDIR(status.st_mode)) throw RecordingError(path, 0, "is a directory, not a recording");
-    if (!S_ISREG(status.st_mode)) throw RecordingError(path, 0, "is not a regular file");
+    if (S_ISDIR(status.st_mode))
+        throw RecordingError(path, 0, translate("Recording", "is a directory, not a recording"));
+    if (!S_ISREG(status.st_mode)) throw RecordingError(path, 0, translate("Recording", "is not a regular file"));
 
     RecordingParser parser(path);
     std::vector<char> buffer(kMaximumFieldBytes);
@@ -498,7 +520,7 @@ Recording Recording::open(const std::string& path) {
         const ssize_t got = ::read(file.fd, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw RecordingError(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+            throw RecordingError(path, 0, cannotBeRead(errno));
         }
         if (got == 0) break;
         parser.feed({buffer.data(), static_cast<std::size_t>(got)});

@@ -1,5 +1,7 @@
 #include "device/ReportFramer.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 bool ReportFramer::fail(Failure failure) {
@@ -95,14 +97,17 @@ std::size_t ReportFramer::feed(std::span<const std::uint8_t> bytes) {
 std::string ReportFramer::failureDescription() const {
     switch (failure_) {
         case Failure::none: return {};
-        case Failure::highBitByte: return "a byte with the high bit set";
+        case Failure::highBitByte: return translate("ReportFramer", "a byte with the high bit set");
         case Failure::textTooLong: {
             // A failing run leaves the state where it was: it tells which text grew too long.
-            const char* text = state_ == State::name ? "a name" : (state_ == State::key ? "a key" : "a value");
-            return std::string(text) + " longer than " + std::to_string(kMaximumTextLength) + " bytes";
+            const std::string limit = std::to_string(kMaximumTextLength);
+            if (state_ == State::name) return withArgs(translate("ReportFramer", "a name longer than %1 bytes"), limit);
+            if (state_ == State::key) return withArgs(translate("ReportFramer", "a key longer than %1 bytes"), limit);
+            return withArgs(translate("ReportFramer", "a value longer than %1 bytes"), limit);
         }
         case Failure::messageTooLong:
-            return "a message longer than " + std::to_string(kMaximumMessageLength) + " bytes";
+            return withArgs(translate("ReportFramer", "a message longer than %1 bytes"),
+                            std::to_string(kMaximumMessageLength));
     }
     return {};
 }

@@ -1,16 +1,18 @@
 #include "device/TOIStatus.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 std::string description(TOIStatus status) {
     switch (status) {
-        case TOIStatus::unknown: return "Unknown";
-        case TOIStatus::inactive: return "Not Active";
-        case TOIStatus::faulted: return "Faulted";
-        case TOIStatus::active: return "Activated";
-        case TOIStatus::temporaryDeactivated: return "Temporarily Deactivated";
+        case TOIStatus::unknown: return translate("TOIStatus", "Unknown");
+        case TOIStatus::inactive: return translate("TOIStatus", "Not Active");
+        case TOIStatus::faulted: return translate("TOIStatus", "Faulted");
+        case TOIStatus::active: return translate("TOIStatus", "Activated");
+        case TOIStatus::temporaryDeactivated: return translate("TOIStatus", "Temporarily Deactivated");
     }
-    return "Unknown";
+    return translate("TOIStatus", "Unknown");
 }
 
 std::string caseName(TOIStatus status) {

@@ -13,6 +13,7 @@
 #include "device/Recording.h"
 #include "device/ValueSyntax.h"
 #include "platform/ThreadName.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -38,7 +39,7 @@ std::optional<std::string> writeAll(int fd, std::string_view bytes) {
             if (errno == EINTR) continue;
             return std::string(std::strerror(errno));
         }
-        if (written == 0) return std::string("the file took none of the data");
+        if (written == 0) return translate("TelemetryRecorder", "the file took none of the data");
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return std::nullopt;
@@ -123,14 +124,18 @@ TelemetryRecorder::TelemetryRecorder(const std::string& path, std::vector<std::s
       start_(std::chrono::steady_clock::now()),
       extraColumns_(std::move(extraColumns)) {
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "cannot open " + path_);
+    if (fd_ < 0) {
+        throw std::system_error(errno, std::generic_category(),
+                                withArgs(translate("TelemetryRecorder", "cannot open %1"), path_));
+    }
     std::vector<std::string> columns = telemetryCsvColumns();
     columns.insert(columns.end(), extraColumns_.begin(), extraColumns_.end());
     std::string header;
     appendCsvRow(header, columns);
     if (auto error = writeAll(fd_, header)) {
         ::close(fd_);
-        throw std::system_error(std::make_error_code(std::errc::io_error), "cannot write " + path_ + ": " + *error);
+        throw std::system_error(std::make_error_code(std::errc::io_error),
+                                withArgs(translate("TelemetryRecorder", "cannot write %1: %2"), path_, *error));
     }
     queue_.reserve(1024);
     writer_ = std::thread([this] {
@@ -216,7 +221,9 @@ void TelemetryRecorder::runWriter() {
         lock.lock();
         handled_ += batch.size();
         if (!failed && !error) writtenRows_ += batch.size();
-        if (error && !writeError_) writeError_ = "cannot write " + path_ + ": " + *error;
+        if (error && !writeError_) {
+            writeError_ = withArgs(translate("TelemetryRecorder", "cannot write %1: %2"), path_, *error);
+        }
         batch.clear();
         written_.notify_all();
         // closing_ makes record() refuse rows, so the queue stays empty after this last swap.

@@ -16,6 +16,7 @@
 #include "device/NumberText.h"
 #include "maneuver/ManeuverMetrics.h"
 #include "maneuver/ManeuverSchedule.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -672,7 +673,7 @@ std::string maneuverReportHtml(const ManeuverSuite& suite, const std::vector<Man
 }
 
 void writeManeuverReport(const std::filesystem::path& path, const std::string& html) {
-    writeFileWhole(path, html, "report");
+    writeFileWhole(path, html, translate("ManeuverReport", "report"));
 }
 
 }  // namespace orvane

@@ -14,6 +14,7 @@
 
 #include "device/NumberText.h"
 #include "platform/OneLineText.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -116,7 +117,9 @@ std::string xmlText(std::string_view text) {
 
 std::string secondsText(double seconds) { return fixedText(std::isfinite(seconds) ? seconds : 0, 3); }
 
-[[noreturn]] void notMetrics(const std::string& why) { throw ManeuverFileError("not a maneuver metrics file: " + why); }
+[[noreturn]] void notMetrics(const std::string& why) {
+    throw ManeuverFileError(withArgs(translate("ManeuverBaseline", "not a maneuver metrics file: %1"), why));
+}
 
 }  // namespace
 
@@ -149,34 +152,37 @@ ManeuverBaseline ManeuverBaseline::fromJsonText(std::string_view text) {
         notMetrics(withoutControlCharacters(what));
     }
     if (!document.is_object() || document.value("format", json()) != kMetricsFormat) {
-        notMetrics("it has no \"format\": \"" + std::string(kMetricsFormat) + "\"");
+        notMetrics(withArgs(translate("ManeuverBaseline", "it has no \"format\": \"%1\""), kMetricsFormat));
     }
     if (document.value("formatVersion", json()) != kMetricsFormatVersion) {
-        notMetrics("its \"formatVersion\" is not " + std::to_string(kMetricsFormatVersion));
+        notMetrics(withArgs(translate("ManeuverBaseline", "its \"formatVersion\" is not %1"),
+                            std::to_string(kMetricsFormatVersion)));
     }
     ManeuverBaseline baseline;
     const json suite = document.value("suite", json());
-    if (!suite.is_object() || !suite.value("sha256", json()).is_string()) notMetrics("it names no suite SHA-256");
+    if (!suite.is_object() || !suite.value("sha256", json()).is_string())
+        notMetrics(translate("ManeuverBaseline", "it names no suite SHA-256"));
     baseline.suiteSha256 = suite["sha256"].get<std::string>();
     const json repeats = document.value("repeats", json());
-    if (!repeats.is_array()) notMetrics("it has no list of \"repeats\"");
+    if (!repeats.is_array()) notMetrics(translate("ManeuverBaseline", "it has no list of \"repeats\""));
     for (const json& repeat : repeats) {
         const json index = repeat.is_object() ? repeat.value("index", json()) : json();
         const json number = repeat.is_object() ? repeat.value("repeat", json()) : json();
         if (!index.is_number_unsigned() || !number.is_number_unsigned() || index.get<std::size_t>() < 1 ||
             number.get<long long>() < 1 || number.get<long long>() > 1000) {
-            notMetrics("a repeat has no \"index\" and \"repeat\" counting from 1");
+            notMetrics(translate("ManeuverBaseline", "a repeat has no \"index\" and \"repeat\" counting from 1"));
         }
         auto& values = baseline.metrics[{index.get<std::size_t>() - 1, number.get<int>() - 1}];
         const json metrics = repeat.value("metrics", json());
         if (metrics.is_null()) continue;
-        if (!metrics.is_object()) notMetrics("a repeat's \"metrics\" is not an object");
+        if (!metrics.is_object()) notMetrics(translate("ManeuverBaseline", "a repeat's \"metrics\" is not an object"));
         for (ResponseMetric metric : kResponseMetrics) {
             const json value = metrics.value(metricKey(metric), json());
             if (value.is_number()) {
                 values[metricIndex(metric)] = value.get<double>();
             } else if (!value.is_null()) {
-                notMetrics("a repeat's \"" + std::string(metricKey(metric)) + "\" is not a number");
+                notMetrics(
+                    withArgs(translate("ManeuverBaseline", "a repeat's \"%1\" is not a number"), metricKey(metric)));
             }
         }
     }
@@ -188,19 +194,22 @@ ManeuverBaseline ManeuverBaseline::fromFile(const std::filesystem::path& path) {
     try {
         text = ManeuverSuite::readFileText(path);
     } catch (const ManeuverFileError& error) {
-        throw ManeuverFileError(std::string("the baseline: ") + error.what());
+        throw ManeuverFileError(withArgs(translate("ManeuverBaseline", "the baseline: %1"), error.what()));
     }
     try {
         return fromJsonText(text);
     } catch (const ManeuverFileError& error) {
-        throw ManeuverFileError("the baseline \"" + withoutControlCharacters(path.string()) + "\" is " + error.what());
+        throw ManeuverFileError(withArgs(translate("ManeuverBaseline", "the baseline \"%1\" is %2"),
+                                         withoutControlCharacters(path.string()), error.what()));
     }
 }
 
 std::optional<std::string> baselineMismatch(const ManeuverBaseline& baseline, const std::string& suiteSha256) {
     if (baseline.suiteSha256 == suiteSha256) return std::nullopt;
-    return "the baseline was measured with another suite (SHA-256 " + withoutControlCharacters(baseline.suiteSha256) +
-           ", this suite's is " + suiteSha256 + "): its repeats are not this suite's";
+    return withArgs(translate("ManeuverBaseline",
+                              "the baseline was measured with another suite (SHA-256 %1, this suite's is %2): its "
+                              "repeats are not this suite's"),
+                    withoutControlCharacters(baseline.suiteSha256), suiteSha256);
 }
 
 ManeuverRepeatResult evaluateRepeat(const Maneuver& maneuver, std::size_t index, int repeat,
@@ -408,7 +417,10 @@ std::string maneuverMetricsJson(const ManeuverSuite& suite, const ManeuverSuiteR
 void writeFileWhole(const std::filesystem::path& path, const std::string& text, const std::string& what) {
     namespace fs = std::filesystem;
     const fs::path temporary = path.string() + ".part-" + std::to_string(::getpid());
-    const std::string failed = "cannot write the " + what + " " + withoutControlCharacters(path.string()) + ": ";
+    const auto failed = [&](const std::string& cause) {
+        return withArgs(translate("ManeuverResults", "cannot write the %1 %2: %3"), what,
+                        withoutControlCharacters(path.string()), cause);
+    };
     {
         std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
         if (file) file.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -417,7 +429,7 @@ void writeFileWhole(const std::filesystem::path& path, const std::string& text, 
             const std::string cause = std::strerror(errno);
             std::error_code ignored;
             fs::remove(temporary, ignored);
-            throw std::runtime_error(failed + cause);
+            throw std::runtime_error(failed(cause));
         }
     }
     std::error_code error;
@@ -425,7 +437,7 @@ void writeFileWhole(const std::filesystem::path& path, const std::string& text, 
     if (error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        throw std::runtime_error(failed + error.message());
+        throw std::runtime_error(failed(error.message()));
     }
 }
 

@@ -20,6 +20,7 @@
 #include "maneuver/ManeuverRunner.h"
 #include "platform/OneLineText.h"
 #include "platform/SmallFile.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -44,7 +45,8 @@ std::string inQuotes(std::string_view text) { return "\"" + oneLine(text) + "\""
 
 void refuseUnknownKeys(const json& object, std::initializer_list<std::string_view> known, const std::string& where) {
     for (const auto& [key, value] : object.items()) {
-        if (std::find(known.begin(), known.end(), key) == known.end()) refuse(where, "unknown key " + inQuotes(key));
+        if (std::find(known.begin(), known.end(), key) == known.end())
+            refuse(where, withArgs(translate("ManeuverSuite", "unknown key %1"), inQuotes(key)));
     }
 }
 
@@ -52,49 +54,62 @@ void refuseUnknownKeys(const json& object, std::initializer_list<std::string_vie
 std::optional<double> optionalNumber(const json& object, const char* key, const std::string& where) {
     auto found = object.find(key);
     if (found == object.end()) return std::nullopt;
-    if (!found->is_number()) refuse(where, inQuotes(key) + " is not a number");
+    if (!found->is_number()) refuse(where, withArgs(translate("ManeuverSuite", "%1 is not a number"), inQuotes(key)));
     const double value = found->get<double>();
-    if (!std::isfinite(value)) refuse(where, inQuotes(key) + " is not a finite number");
+    if (!std::isfinite(value))
+        refuse(where, withArgs(translate("ManeuverSuite", "%1 is not a finite number"), inQuotes(key)));
     return value;
 }
 
 double number(const json& object, const char* key, const std::string& where) {
     auto value = optionalNumber(object, key, where);
-    if (!value) refuse(where, inQuotes(key) + " is missing");
+    if (!value) refuse(where, withArgs(translate("ManeuverSuite", "%1 is missing"), inQuotes(key)));
     return *value;
 }
 
 double seconds(const json& object, const char* key, const std::string& where, bool zeroAllowed) {
     const double value = number(object, key, where);
     if (value < 0 || (value == 0 && !zeroAllowed)) {
-        refuse(where, inQuotes(key) + " " + numberText(value) + (zeroAllowed ? " is negative" : " is not above 0"));
+        refuse(where, withArgs(zeroAllowed ? translate("ManeuverSuite", "%1 %2 is negative")
+                                           : translate("ManeuverSuite", "%1 %2 is not above 0"),
+                               inQuotes(key), numberText(value)));
     }
-    if (value > kLongestSeconds) refuse(where, inQuotes(key) + " " + numberText(value) + " s is longer than an hour");
+    if (value > kLongestSeconds)
+        refuse(where, withArgs(translate("ManeuverSuite", "%1 %2 s is longer than an hour"), inQuotes(key),
+                               numberText(value)));
     return value;
 }
 
 ManeuverLimits readLimits(const json& document) {
     auto found = document.find("limits");
-    if (found == document.end()) refuse("", "\"limits\" is missing");
+    if (found == document.end()) refuse("", translate("ManeuverSuite", "\"limits\" is missing"));
     const std::string where = "limits";
-    if (!found->is_object()) refuse(where, "is not a JSON object");
+    if (!found->is_object()) refuse(where, translate("ManeuverSuite", "is not a JSON object"));
     refuseUnknownKeys(*found, {"lateral", "longitudinal", "driverTorqueAbort"}, where);
     ManeuverLimits limits;
     for (auto [key, field] :
          {std::pair{"lateral", &ManeuverLimits::lateral}, std::pair{"longitudinal", &ManeuverLimits::longitudinal}}) {
         const double value = number(*found, key, where);
-        if (value <= 0) refuse(where, inQuotes(key) + " " + numberText(value) + " is not above 0");
-        if (value > 1) refuse(where, inQuotes(key) + " " + numberText(value) + " is above 1, the largest request");
+        if (value <= 0)
+            refuse(where,
+                   withArgs(translate("ManeuverSuite", "%1 %2 is not above 0"), inQuotes(key), numberText(value)));
+        if (value > 1) {
+            refuse(where, withArgs(translate("ManeuverSuite", "%1 %2 is above 1, the largest request"), inQuotes(key),
+                                   numberText(value)));
+        }
         limits.*field = value;
     }
     limits.driverTorqueAbort = number(*found, "driverTorqueAbort", where);
     if (limits.driverTorqueAbort <= 0) {
-        refuse(where, "\"driverTorqueAbort\" " + numberText(limits.driverTorqueAbort) + " Nm is not above 0");
+        refuse(where, withArgs(translate("ManeuverSuite", "\"driverTorqueAbort\" %1 Nm is not above 0"),
+                               numberText(limits.driverTorqueAbort)));
     }
     // A limit no real torque reaches would never abort.
     if (limits.driverTorqueAbort > kMostPlausibleTorque) {
-        refuse(where, "\"driverTorqueAbort\" " + numberText(limits.driverTorqueAbort) + " Nm is beyond " +
-                          numberText(kMostPlausibleTorque) + " Nm, more than a steering column carries");
+        refuse(where, withArgs(translate("ManeuverSuite",
+                                         "\"driverTorqueAbort\" %1 Nm is beyond %2 Nm, more than a steering column "
+                                         "carries"),
+                               numberText(limits.driverTorqueAbort), numberText(kMostPlausibleTorque)));
     }
     return limits;
 }
@@ -104,30 +119,39 @@ ManeuverProfile::Kind profileKind(const std::string& name, const std::string& wh
     for (Kind kind : {Kind::step, Kind::ramp, Kind::sine, Kind::points}) {
         if (name == profileName(kind)) return kind;
     }
-    refuse(where, "unknown profile " + inQuotes(name) + " (step, ramp, sine or points)");
+    refuse(where,
+           withArgs(translate("ManeuverSuite", "unknown profile %1 (step, ramp, sine or points)"), inQuotes(name)));
 }
 
 std::vector<std::pair<double, double>> readPoints(const json& maneuver, const std::string& where) {
     auto found = maneuver.find("points");
-    if (found == maneuver.end()) refuse(where, "\"points\" is missing");
-    if (!found->is_array() || found->empty()) refuse(where, "\"points\" is not a list of [time, value] pairs");
+    if (found == maneuver.end()) refuse(where, translate("ManeuverSuite", "\"points\" is missing"));
+    if (!found->is_array() || found->empty())
+        refuse(where, translate("ManeuverSuite", "\"points\" is not a list of [time, value] pairs"));
     std::vector<std::pair<double, double>> points;
     for (const json& point : *found) {
-        const std::string which = "point " + std::to_string(points.size() + 1);
+        const std::string which = std::to_string(points.size() + 1);
         if (!point.is_array() || point.size() != 2 || !point[0].is_number() || !point[1].is_number()) {
-            refuse(where, which + " is not a [time, value] pair of numbers");
+            refuse(where,
+                   withArgs(translate("ManeuverSuite", "point %1 is not a [time, value] pair of numbers"), which));
         }
         const double time = point[0].get<double>();
         const double value = point[1].get<double>();
-        if (!std::isfinite(time) || !std::isfinite(value)) refuse(where, which + " is not finite");
-        if (time < 0) refuse(where, which + " has a negative time " + numberText(time));
-        if (time > kLongestSeconds) refuse(where, which + " lies more than an hour into the run");
+        if (!std::isfinite(time) || !std::isfinite(value))
+            refuse(where, withArgs(translate("ManeuverSuite", "point %1 is not finite"), which));
+        if (time < 0)
+            refuse(where,
+                   withArgs(translate("ManeuverSuite", "point %1 has a negative time %2"), which, numberText(time)));
+        if (time > kLongestSeconds)
+            refuse(where, withArgs(translate("ManeuverSuite", "point %1 lies more than an hour into the run"), which));
         if (!points.empty() && time <= points.back().first) {
-            refuse(where, which + " at " + numberText(time) + " s does not come after the one before");
+            refuse(where, withArgs(translate("ManeuverSuite", "point %1 at %2 s does not come after the one before"),
+                                   which, numberText(time)));
         }
         points.emplace_back(time, value);
     }
-    if (points.back().first <= 0) refuse(where, "the last point's time, the duration, is not above 0");
+    if (points.back().first <= 0)
+        refuse(where, translate("ManeuverSuite", "the last point's time, the duration, is not above 0"));
     return points;
 }
 
@@ -135,7 +159,7 @@ std::vector<std::pair<double, double>> readPoints(const json& maneuver, const st
 std::vector<ManeuverExpectation> readExpectations(const json& expect, const Maneuver& maneuver, std::string where) {
     using Kind = ManeuverExpectation::Kind;
     where += ": \"expect\"";
-    if (!expect.is_object()) refuse(where, "is not a JSON object");
+    if (!expect.is_object()) refuse(where, translate("ManeuverSuite", "is not a JSON object"));
     refuseUnknownKeys(expect, {"delayMax", "riseMax", "overshootMaxPercent", "heldWithin", "tolerance"}, where);
     std::vector<ManeuverExpectation> expectations;
     for (Kind kind : {Kind::delayMax, Kind::riseMax, Kind::overshootMaxPercent, Kind::heldWithin}) {
@@ -145,50 +169,56 @@ std::vector<ManeuverExpectation> readExpectations(const json& expect, const Mane
         ManeuverExpectation expectation{.kind = kind};
         if (kind == Kind::heldWithin) {
             if (!found->is_array() || found->size() != 2 || !(*found)[0].is_number() || !(*found)[1].is_number()) {
-                refuse(where, "\"heldWithin\" is not a [LO, HI] pair of numbers (degrees)");
+                refuse(where, translate("ManeuverSuite", "\"heldWithin\" is not a [LO, HI] pair of numbers (degrees)"));
             }
             expectation.low = (*found)[0].get<double>();
             expectation.high = (*found)[1].get<double>();
             if (!std::isfinite(expectation.low) || !std::isfinite(expectation.high)) {
-                refuse(where, "\"heldWithin\" is not finite");
+                refuse(where, translate("ManeuverSuite", "\"heldWithin\" is not finite"));
             }
             if (expectation.low > expectation.high) {
-                refuse(where, "\"heldWithin\" [" + numberText(expectation.low) + ", " + numberText(expectation.high) +
-                                  "] is empty: its low end is above its high end");
+                refuse(where, withArgs(translate("ManeuverSuite",
+                                                 "\"heldWithin\" [%1, %2] is empty: its low end is above its high end"),
+                                       numberText(expectation.low), numberText(expectation.high)));
             }
         } else {
             expectation.high = number(expect, key, where);
             if (expectation.high < 0) {
-                refuse(where, inQuotes(key) + " " + numberText(expectation.high) + " is negative: nothing can meet it");
+                refuse(where, withArgs(translate("ManeuverSuite", "%1 %2 is negative: nothing can meet it"),
+                                       inQuotes(key), numberText(expectation.high)));
             }
         }
         const ResponseMetric metric = expectedMetric(kind);
         if (!maneuverHasMetric(maneuver, metric)) {
-            refuse(where, inQuotes(key) + " cannot be met: " +
-                              (channelHasMeasuredResponse(maneuver.channel)
-                                   ? std::string("a ") + profileName(maneuver.profile.kind) + " has no " +
-                                         (metric == ResponseMetric::riseTime ? "rise time" : metricWord(metric)) +
-                                         " (only a step or points hold their end)"
-                                   : std::string("the device reports no measured response to a ") +
-                                         channelName(maneuver.channel) + " request"));
+            refuse(
+                where,
+                channelHasMeasuredResponse(maneuver.channel)
+                    ? withArgs(translate("ManeuverSuite",
+                                         "%1 cannot be met: a %2 has no %3 (only a step or points hold their end)"),
+                               inQuotes(key), profileName(maneuver.profile.kind),
+                               metric == ResponseMetric::riseTime ? "rise time" : metricWord(metric))
+                    : withArgs(translate("ManeuverSuite",
+                                         "%1 cannot be met: the device reports no measured response to a %2 request"),
+                               inQuotes(key), channelName(maneuver.channel)));
         }
         expectations.push_back(expectation);
     }
     if (auto tolerance = expect.find("tolerance"); tolerance != expect.end()) {
         const std::string at = where + " \"tolerance\"";
-        if (!tolerance->is_object()) refuse(at, "is not a JSON object");
+        if (!tolerance->is_object()) refuse(at, translate("ManeuverSuite", "is not a JSON object"));
         refuseUnknownKeys(*tolerance, {"delayMax", "riseMax", "overshootMaxPercent", "heldWithin"}, at);
         for (ManeuverExpectation& expectation : expectations) {
             const char* key = expectationKey(expectation.kind);
             expectation.tolerance = optionalNumber(*tolerance, key, at);
             if (expectation.tolerance && *expectation.tolerance < 0) {
-                refuse(at, inQuotes(key) + " " + numberText(*expectation.tolerance) + " is negative");
+                refuse(at, withArgs(translate("ManeuverSuite", "%1 %2 is negative"), inQuotes(key),
+                                    numberText(*expectation.tolerance)));
             }
         }
         for (const auto& [key, value] : tolerance->items()) {
             if (std::none_of(expectations.begin(), expectations.end(),
                              [&](const auto& e) { return key == expectationKey(e.kind); })) {
-                refuse(at, inQuotes(key) + " has no expectation " + inQuotes(key) + " beside it");
+                refuse(at, withArgs(translate("ManeuverSuite", "%1 has no expectation %1 beside it"), inQuotes(key)));
             }
         }
     }
@@ -196,17 +226,18 @@ std::vector<ManeuverExpectation> readExpectations(const json& expect, const Mane
 }
 
 Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimits& limits) {
-    std::string where = "maneuver " + std::to_string(index + 1);
-    if (!object.is_object()) refuse(where, "is not a JSON object");
+    std::string where = withArgs(translate("ManeuverSuite", "maneuver %1"), std::to_string(index + 1));
+    if (!object.is_object()) refuse(where, translate("ManeuverSuite", "is not a JSON object"));
     Maneuver maneuver;
     auto name = object.find("name");
-    if (name == object.end()) refuse(where, "\"name\" is missing");
-    if (!name->is_string() || name->get<std::string>().empty()) refuse(where, "\"name\" is not a non-empty text");
+    if (name == object.end()) refuse(where, translate("ManeuverSuite", "\"name\" is missing"));
+    if (!name->is_string() || name->get<std::string>().empty())
+        refuse(where, translate("ManeuverSuite", "\"name\" is not a non-empty text"));
     maneuver.name = name->get<std::string>();
     where += " " + inQuotes(maneuver.name);
 
     auto channel = object.find("channel");
-    if (channel == object.end()) refuse(where, "\"channel\" is missing");
+    if (channel == object.end()) refuse(where, translate("ManeuverSuite", "\"channel\" is missing"));
     if (*channel == "lateral") {
         maneuver.channel = ManeuverChannel::lateral;
     } else if (*channel == "longitudinal") {
@@ -214,12 +245,13 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
     } else {
         const std::string given =
             channel->is_string() ? inQuotes(channel->get<std::string>()) : oneLine(channel->dump());
-        refuse(where, "\"channel\" " + given + " is neither \"lateral\" nor \"longitudinal\"");
+        refuse(where, withArgs(translate("ManeuverSuite", "\"channel\" %1 is neither \"lateral\" nor \"longitudinal\""),
+                               given));
     }
 
     auto profile = object.find("profile");
-    if (profile == object.end()) refuse(where, "\"profile\" is missing");
-    if (!profile->is_string()) refuse(where, "\"profile\" is not a text");
+    if (profile == object.end()) refuse(where, translate("ManeuverSuite", "\"profile\" is missing"));
+    if (!profile->is_string()) refuse(where, translate("ManeuverSuite", "\"profile\" is not a text"));
     using Kind = ManeuverProfile::Kind;
     ManeuverProfile& shape = maneuver.profile;
     shape.kind = profileKind(profile->get<std::string>(), where);
@@ -245,8 +277,10 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
             shape.amplitude = number(object, "amplitude", where);
             shape.frequency = number(object, "frequency", where);
             if (shape.frequency <= 0 || shape.frequency >= kFastestFrequency) {
-                refuse(where, "\"frequency\" " + numberText(shape.frequency) +
-                                  " Hz is outside the range above 0 and below 25 Hz (50 requests a second)");
+                refuse(where, withArgs(translate("ManeuverSuite",
+                                                 "\"frequency\" %1 Hz is outside the range above 0 and below 25 Hz "
+                                                 "(50 requests a second)"),
+                                       numberText(shape.frequency)));
             }
             shape.duration = seconds(object, "duration", where, false);
             break;
@@ -260,14 +294,15 @@ Maneuver readManeuver(const json& object, std::size_t index, const ManeuverLimit
     const double limit = limits.forChannel(maneuver.channel);
     const double peak = shape.peakMagnitude();
     if (peak > limit) {
-        refuse(where, std::string("the profile reaches ") + numberText(peak) + ", beyond the " +
-                          channelName(maneuver.channel) + " limit " + numberText(limit));
+        refuse(where, withArgs(translate("ManeuverSuite", "the profile reaches %1, beyond the %2 limit %3"),
+                               numberText(peak), channelName(maneuver.channel), numberText(limit)));
     }
 
     if (object.contains("repeats")) {
         const json& repeats = object["repeats"];
         if (!repeats.is_number_integer() || repeats.get<long long>() < 1 || repeats.get<long long>() > kMostRepeats) {
-            refuse(where, "\"repeats\" " + oneLine(repeats.dump()) + " is not a whole number from 1 to 1000");
+            refuse(where, withArgs(translate("ManeuverSuite", "\"repeats\" %1 is not a whole number from 1 to 1000"),
+                                   oneLine(repeats.dump())));
         }
         maneuver.repeats = repeats.get<int>();
     }
@@ -350,17 +385,17 @@ ManeuverSuite ManeuverSuite::fromJsonText(std::string_view text) {
     try {
         document = json::parse(text);
     } catch (const json::exception& error) {  // a syntax error, or a number beyond a double
-        refuse("", "the file is not JSON: " + parseErrorText(error.what()));
+        refuse("", withArgs(translate("ManeuverSuite", "the file is not JSON: %1"), parseErrorText(error.what())));
     }
-    if (!document.is_object()) refuse("", "the file is not a JSON object");
-    refuseUnknownKeys(document, {"limits", "maneuvers"}, "the file");
+    if (!document.is_object()) refuse("", translate("ManeuverSuite", "the file is not a JSON object"));
+    refuseUnknownKeys(document, {"limits", "maneuvers"}, translate("ManeuverSuite", "the file"));
 
     ManeuverSuite suite;
     suite.limits = readLimits(document);
     auto maneuvers = document.find("maneuvers");
-    if (maneuvers == document.end()) refuse("", "\"maneuvers\" is missing");
-    if (!maneuvers->is_array()) refuse("", "\"maneuvers\" is not a list");
-    if (maneuvers->empty()) refuse("", "\"maneuvers\" is empty: there is nothing to run");
+    if (maneuvers == document.end()) refuse("", translate("ManeuverSuite", "\"maneuvers\" is missing"));
+    if (!maneuvers->is_array()) refuse("", translate("ManeuverSuite", "\"maneuvers\" is not a list"));
+    if (maneuvers->empty()) refuse("", translate("ManeuverSuite", "\"maneuvers\" is empty: there is nothing to run"));
     for (const json& maneuver : *maneuvers) {
         suite.maneuvers.push_back(readManeuver(maneuver, suite.maneuvers.size(), suite.limits));
     }
@@ -375,10 +410,15 @@ std::string ManeuverSuite::readFileText(const std::filesystem::path& path) {
     if (auto* text = std::get_if<std::string>(&read)) return std::move(*text);
     const auto problem = std::get<SmallFileProblem>(read);
     switch (problem.kind) {
-        case SmallFileProblem::Kind::unreadable: refuse("", "cannot read " + name + ": " + std::strerror(problem.error));
-        case SmallFileProblem::Kind::directory: refuse("", name + " is a directory, not a maneuver file");
-        case SmallFileProblem::Kind::notRegular: refuse("", name + " is not a regular file");
-        case SmallFileProblem::Kind::tooLarge: refuse("", name + " is larger than 1 MiB, more than any maneuver file");
+        case SmallFileProblem::Kind::unreadable:
+            refuse("", withArgs(translate("ManeuverSuite", "cannot read %1: %2"), name, std::strerror(problem.error)));
+        case SmallFileProblem::Kind::directory:
+            refuse("", withArgs(translate("ManeuverSuite", "%1 is a directory, not a maneuver file"), name));
+        case SmallFileProblem::Kind::notRegular:
+            refuse("", withArgs(translate("ManeuverSuite", "%1 is not a regular file"), name));
+        case SmallFileProblem::Kind::tooLarge:
+            refuse("",
+                   withArgs(translate("ManeuverSuite", "%1 is larger than 1 MiB, more than any maneuver file"), name));
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #include "platform/InformativeError.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 InformativeError::InformativeError(std::string errorDescription, const std::string& recoveryText,
@@ -7,7 +9,8 @@ InformativeError::InformativeError(std::string errorDescription, const std::stri
     : errorDescription_(std::move(errorDescription)), underlyingError_(std::move(underlyingError)) {
     const std::string technicalDetails = underlyingError_ ? underlyingError_->localizedDescription() : std::string();
     failureReason_ = failureReason ? std::move(failureReason) : technicalDetails;
-    recoverySuggestion_ = recoveryText + "\n\nTechnical Details: " + technicalDetails;
+    recoverySuggestion_ =
+        withArgs(translate("InformativeError", "%1\n\nTechnical Details: %2"), recoveryText, technicalDetails);
 }
 
 std::string InformativeError::localizedDescription() const { return errorDescription_.value_or(std::string()); }

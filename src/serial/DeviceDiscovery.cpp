@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "platform/OneLineText.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -86,10 +87,10 @@ std::string SerialDeviceDescription::title() const {
     } else if (manufacturer) {
         name = *manufacturer;
     }
-    if (serialNumber) addDetail("serial " + *serialNumber);
+    if (serialNumber) addDetail(withArgs(translate("SerialDeviceDescription", "serial %1"), *serialNumber));
 
     if (name.empty() && details.empty()) return path;
-    if (name.empty()) name = "USB device";
+    if (name.empty()) name = translate("SerialDeviceDescription", "USB device");
     if (!details.empty()) name += " (" + details + ")";
     return name + " \u2014 " + path;
 }

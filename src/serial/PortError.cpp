@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 namespace {
@@ -14,28 +16,38 @@ bool isBusyErrno(int systemError) {
 std::string describe(PortError::Code code, const std::string& path, int systemError) {
     switch (code) {
         case PortError::failedToOpen: {
-            std::string name = path.empty() ? std::string("the serial port") : "“" + path + "”";
+            const std::string name = path.empty() ? translate("PortError", "the serial port")
+                                                  : withArgs(translate("PortError", "“%1”"), path);
             if (systemError == EACCES || systemError == EPERM) {
-                return "Could not open " + name + ": " + std::strerror(systemError) +
-                       ". Your user must be in the “dialout” group to use serial ports.";
+                return withArgs(translate("PortError",
+                                          "Could not open %1: %2. Your user must be in the “dialout” group to use "
+                                          "serial ports."),
+                                name, std::strerror(systemError));
             }
             if (isBusyErrno(systemError)) {
-                return "Could not open " + name + ": the port is busy, it is in use by another program.";
+                return withArgs(
+                    translate("PortError", "Could not open %1: the port is busy, it is in use by another program."),
+                    name);
             }
-            if (systemError == ENOTTY) return "Could not open " + name + ": it is not a serial device.";
-            if (systemError != 0) return "Could not open " + name + ": " + std::strerror(systemError) + ".";
-            return "Could not open " + name + ".";
+            if (systemError == ENOTTY) {
+                return withArgs(translate("PortError", "Could not open %1: it is not a serial device."), name);
+            }
+            if (systemError != 0) {
+                return withArgs(translate("PortError", "Could not open %1: %2."), name, std::strerror(systemError));
+            }
+            return withArgs(translate("PortError", "Could not open %1."), name);
         }
-        case PortError::invalidPath: return "No serial port was given to open.";
+        case PortError::invalidPath: return translate("PortError", "No serial port was given to open.");
         case PortError::mustReceiveOrTransmit:
-            return "A serial port must be opened for reading, for writing or for both.";
-        case PortError::mustBeOpen: return "The serial port is not open.";
-        case PortError::stringsMustBeUTF8: return "Text sent or received on the serial port must be UTF-8.";
+            return translate("PortError", "A serial port must be opened for reading, for writing or for both.");
+        case PortError::mustBeOpen: return translate("PortError", "The serial port is not open.");
+        case PortError::stringsMustBeUTF8:
+            return translate("PortError", "Text sent or received on the serial port must be UTF-8.");
         case PortError::unableToConvertByteToCharacter:
-            return "The device sent a byte that is not a 7-bit ASCII character.";
-        case PortError::deviceNotConnected: return "The device is not connected.";
+            return translate("PortError", "The device sent a byte that is not a 7-bit ASCII character.");
+        case PortError::deviceNotConnected: return translate("PortError", "The device is not connected.");
     }
-    return "Serial port error " + std::to_string(static_cast<int>(code)) + ".";
+    return withArgs(translate("PortError", "Serial port error %1."), std::to_string(static_cast<int>(code)));
 }
 
 }  // namespace
@@ -51,11 +63,13 @@ bool PortError::isBusy() const { return code_ == failedToOpen && isBusyErrno(sys
 std::optional<std::string> PortError::recoverySuggestion() const {
     if (code_ != failedToOpen) return std::nullopt;
     if (systemError_ == EACCES || systemError_ == EPERM) {
-        return "Add your user to the dialout group (sudo usermod -aG dialout $USER), then log out and in again.";
+        return translate("PortError",
+                         "Add your user to the dialout group (sudo usermod -aG dialout $USER), then log out and in "
+                         "again.");
     }
-    if (isBusy()) return "Quit the other program that uses the port, then connect again.";
+    if (isBusy()) return translate("PortError", "Quit the other program that uses the port, then connect again.");
     if (systemError_ == ENOENT || systemError_ == ENXIO || systemError_ == ENODEV) {
-        return "Check that the device is plugged in.";
+        return translate("PortError", "Check that the device is plugged in.");
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "update/BossacError.h"
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 std::string BossacError::localizedDescription() const {
@@ -10,12 +12,16 @@ std::string BossacError::localizedDescription() const {
             while (!shown.empty() && (shown.back() == '\r' || shown.back() == ' ' || shown.back() == '\t')) {
                 shown.pop_back();
             }
-            return "The flashing tool reported a failure: " + shown + (end_.empty() ? "" : " (" + end_ + ")");
+            if (end_.empty()) {
+                return withArgs(translate("BossacError", "The flashing tool reported a failure: %1"), shown);
+            }
+            return withArgs(translate("BossacError", "The flashing tool reported a failure: %1 (%2)"), shown, end_);
         }
-        case Kind::endedAbnormally: return "The flashing tool failed without saying why: " + end_ + ".";
+        case Kind::endedAbnormally:
+            return withArgs(translate("BossacError", "The flashing tool failed without saying why: %1."), end_);
         case Kind::unknown: break;
     }
-    return "The flashing tool ended without reporting whether the firmware was written.";
+    return translate("BossacError", "The flashing tool ended without reporting whether the firmware was written.");
 }
 
 }  // namespace orvane

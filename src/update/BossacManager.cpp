@@ -15,6 +15,7 @@
 
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
+#include "platform/Translation.h"
 #include "serial/DeviceDiscovery.h"
 #include "serial/SerialPort.h"
 #include "update/BossacError.h"
@@ -54,8 +55,10 @@ public:
         const auto tenths = (limit_.count() + 50) / 100;
         const std::string seconds =
             std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "");
-        return "The flashing tool printed nothing for " + seconds +
-               " seconds and was stopped. The device may have gone away while it was being written.";
+        return withArgs(translate("BossacManager",
+                                  "The flashing tool printed nothing for %1 seconds and was stopped. The device may "
+                                  "have gone away while it was being written."),
+                        seconds);
     }
     std::string domain() const override { return "orvane.BossacManager.ToolSilentError"; }
 
@@ -166,15 +169,18 @@ std::variant<std::filesystem::path, ErrorRef> BossacManager::awaitBootloaderPort
             std::string names;
             for (const auto& device : appeared) names += (names.empty() ? "" : ", ") + device;
             return std::make_shared<BootloaderPortError>(
-                "After the reset " + port.string() + " did not come back and several serial devices appeared (" +
-                names + "); the bootloader's cannot be told apart. Unplug the other devices and try again.");
+                withArgs(translate("BossacManager",
+                                   "After the reset %1 did not come back and several serial devices appeared (%2); "
+                                   "the bootloader's cannot be told apart. Unplug the other devices and try again."),
+                         port.string(), names));
         }
         if (appeared.size() == 1) return appeared.front();
         if (std::chrono::steady_clock::now() >= deadline) {
-            return std::make_shared<BootloaderPortError>("After the reset into the bootloader " + port.string() +
-                                                         " did not come back and no other serial "
-                                                         "device appeared in " +
-                                                         directory + ".");
+            return std::make_shared<BootloaderPortError>(
+                withArgs(translate("BossacManager",
+                                   "After the reset into the bootloader %1 did not come back and no other serial "
+                                   "device appeared in %2."),
+                         port.string(), directory));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -205,11 +211,12 @@ std::variant<std::filesystem::path, ErrorRef> BossacManager::locateTool(
         }
         start = end + 1;
     }
-    return std::make_shared<PlatformError>("POSIX", ENOENT,
-                                           "The flashing tool bossac was found neither beside the application (" +
-                                               executableDirectory.string() +
-                                               ") nor on the PATH. Install bossa-cli or place bossac "
-                                               "beside the application.");
+    return std::make_shared<PlatformError>(
+        "POSIX", ENOENT,
+        withArgs(translate("BossacManager",
+                           "The flashing tool bossac was found neither beside the application (%1) nor on the PATH. "
+                           "Install bossa-cli or place bossac beside the application."),
+                 executableDirectory.string()));
 }
 
 ErrorRef BossacManager::outcomeOfLog(std::string_view log) {
@@ -270,7 +277,8 @@ std::optional<BossacManager::Settings> BossacManager::beginRun() {
         dispatchMain([self = shared_from_this()] {
             if (self->completionHandler) {
                 self->completionHandler(std::make_shared<PlatformError>(
-                    "POSIX", EBUSY, "The firmware is already being written to the device."));
+                    "POSIX", EBUSY,
+                    translate("BossacManager", "The firmware is already being written to the device.")));
             }
         });
         return std::nullopt;
@@ -298,7 +306,7 @@ std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
-        return makeSystemError("Creating the pipe for the flashing tool failed", errno);
+        return makeSystemError(translate("BossacManager", "Creating the pipe for the flashing tool failed"), errno);
     }
 
     // Standard output and standard error both go into the pipe; standard input is empty.
@@ -334,7 +342,8 @@ std::variant<BossacManager::RunningTool, ErrorRef> BossacManager::startTool(
 
     if (spawnError != 0) {
         ::close(ends[0]);
-        return makeSystemError("Starting the flashing tool " + toolText + " failed", spawnError);
+        return makeSystemError(withArgs(translate("BossacManager", "Starting the flashing tool %1 failed"), toolText),
+                               spawnError);
     }
     return RunningTool{std::move(handle), ends[0]};
 }
@@ -398,16 +407,17 @@ ErrorRef BossacManager::decideOutcome(const std::shared_ptr<ChildProcessHandle>&
         const ToolExit exit = process->wait(silenceLimit);
         if (exit.state == ToolExit::State::ended) return outcomeOfRun(entireLog(), exit.status);
         if (exit.state == ToolExit::State::unknown) {
-            return makeSystemError(
-                "The exit status of the flashing tool could not be obtained, so whether the firmware was written "
-                "is not known",
-                exit.error);
+            return makeSystemError(translate("BossacManager",
+                                             "The exit status of the flashing tool could not be obtained, so whether "
+                                             "the firmware was written is not known"),
+                                   exit.error);
         }
     }
     // The run can no longer be followed: stop the tool and say why.
     stopTool(process);
     if (end.kind == OutputEnd::Kind::readFailed) {
-        return makeSystemError("Reading the output of the flashing tool failed", end.readError);
+        return makeSystemError(translate("BossacManager", "Reading the output of the flashing tool failed"),
+                               end.readError);
     }
     return std::make_shared<ToolSilentError>(silenceLimit);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/Translation.h"
 #include "update/FirmwareTrust.h"
 
 namespace orvane {
@@ -11,7 +12,8 @@ namespace orvane {
 class ChecksumMismatchError : public FirmwareRefusedError {
 public:
     ChecksumMismatchError(std::string expected, std::string actual)
-        : FirmwareRefusedError("the image's SHA-256 is " + actual + ", not the announced " + expected),
+        : FirmwareRefusedError(withArgs(
+              translate("ChecksumMismatchError", "the image's SHA-256 is %1, not the announced %2"), actual, expected)),
           expected_(std::move(expected)),
           actual_(std::move(actual)) {}
 
@@ -19,9 +21,10 @@ public:
     const std::string& actual() const { return actual_; }
 
     std::string localizedDescription() const override {
-        return "The downloaded firmware image does not match its published SHA-256 checksum "
-               "(expected " +
-               expected_ + ", received " + actual_ + ").";
+        return withArgs(translate("ChecksumMismatchError",
+                                  "The downloaded firmware image does not match its published SHA-256 checksum "
+                                  "(expected %1, received %2)."),
+                        expected_, actual_);
     }
     std::string domain() const override { return "orvane.ChecksumMismatchError"; }
 

@@ -13,6 +13,7 @@
 
 #include <openssl/evp.h>
 
+#include "platform/Translation.h"
 #include "update/ChecksumMismatchError.h"
 #include "update/TransferError.h"
 
@@ -55,35 +56,43 @@ private:
 ErrorRef directoryError(const std::filesystem::path& directory, const std::string& problem) {
     return std::make_shared<PlatformError>(
         "orvane.FirmwareDirectory", EACCES,
-        "The firmware directory " + directory.string() + " cannot be used: " + problem + ".");
+        withArgs(translate("FirmwareDownload", "The firmware directory %1 cannot be used: %2."), directory.string(),
+                 problem));
 }
 
 // Opens the firmware directory, creating it when missing, and makes sure it is private:
 // a real directory (not a link), owned by this user, with no access for anyone else.
 std::variant<int, ErrorRef> openPrivateDirectory(const std::filesystem::path& directory) {
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        return makeSystemError("Creating the firmware directory " + directory.string() + " failed", errno);
+        return makeSystemError(
+            withArgs(translate("FirmwareDownload", "Creating the firmware directory %1 failed"), directory.string()),
+            errno);
     }
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP || error == ENOTDIR) {
-            return directoryError(directory, "it is a link or not a directory");
+            return directoryError(directory, translate("FirmwareDownload", "it is a link or not a directory"));
         }
-        return makeSystemError("Opening the firmware directory " + directory.string() + " failed", error);
+        return makeSystemError(
+            withArgs(translate("FirmwareDownload", "Opening the firmware directory %1 failed"), directory.string()),
+            error);
     }
     Descriptor owned(fd);
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
-        return makeSystemError("Examining the firmware directory " + directory.string() + " failed", errno);
+        return makeSystemError(
+            withArgs(translate("FirmwareDownload", "Examining the firmware directory %1 failed"), directory.string()),
+            errno);
     }
     if (status.st_uid != ::geteuid()) {
-        return directoryError(directory, "it belongs to another user");
+        return directoryError(directory, translate("FirmwareDownload", "it belongs to another user"));
     }
     if ((status.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
-        return directoryError(directory, std::string("other users have access to it (mode ") + mode + ")");
+        return directoryError(directory,
+                              withArgs(translate("FirmwareDownload", "other users have access to it (mode %1)"), mode));
     }
     return owned.release();
 }
@@ -109,14 +118,17 @@ ErrorRef writeReplacing(int directoryFd, const std::filesystem::path& directory,
         }
     }
     if (file.get() < 0) {
-        return makeSystemError("Creating the firmware file in " + directory.string() + " failed", openError);
+        return makeSystemError(
+            withArgs(translate("FirmwareDownload", "Creating the firmware file in %1 failed"), directory.string()),
+            openError);
     }
     const std::string target = (directory / firmwareFileName).string();
 
     const auto fail = [&](int error) {
         file.reset();
         ::unlinkat(directoryFd, name.c_str(), 0);
-        return makeSystemError("Writing the firmware file " + target + " failed", error);
+        return makeSystemError(withArgs(translate("FirmwareDownload", "Writing the firmware file %1 failed"), target),
+                               error);
     };
     std::size_t written = 0;
     while (written < bytes.size()) {
@@ -135,7 +147,8 @@ ErrorRef writeReplacing(int directoryFd, const std::filesystem::path& directory,
     if (::renameat(directoryFd, name.c_str(), directoryFd, std::string(firmwareFileName).c_str()) != 0) {
         const int error = errno;
         ::unlinkat(directoryFd, name.c_str(), 0);
-        return makeSystemError("Replacing the firmware file " + target + " failed", error);
+        return makeSystemError(withArgs(translate("FirmwareDownload", "Replacing the firmware file %1 failed"), target),
+                               error);
     }
     return nullptr;
 }
@@ -177,8 +190,9 @@ FirmwareDownloadResult downloadFirmware(const DeviceSoftwareUpdateInformation& i
         // An image that keeps coming past its announced length is not the image announced.
         const auto* failed = dynamic_cast<const TransferError*>(error->get());
         if (information.size && failed && failed->reason() == TransferError::Reason::tooLarge) {
-            return std::make_shared<FirmwareRefusedError>("the image is longer than the announced " +
-                                                          std::to_string(*information.size) + " bytes");
+            return std::make_shared<FirmwareRefusedError>(
+                withArgs(translate("FirmwareDownload", "the image is longer than the announced %1 bytes"),
+                         std::to_string(*information.size)));
         }
         return *error;
     }
@@ -186,9 +200,9 @@ FirmwareDownloadResult downloadFirmware(const DeviceSoftwareUpdateInformation& i
 
     // The image is checked before it is written, so a damaged one never becomes firmware.bin.
     if (information.size && image.size() != *information.size) {
-        return std::make_shared<FirmwareRefusedError>("the image is " + std::to_string(image.size()) +
-                                                      " bytes long, not the announced " +
-                                                      std::to_string(*information.size));
+        return std::make_shared<FirmwareRefusedError>(
+            withArgs(translate("FirmwareDownload", "the image is %1 bytes long, not the announced %2"),
+                     std::to_string(image.size()), std::to_string(*information.size)));
     }
     if (information.sha256) {
         std::string actual = sha256Hex(image);

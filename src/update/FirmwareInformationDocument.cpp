@@ -8,6 +8,7 @@
 
 #include "device/ValueSyntax.h"
 #include "platform/OptionalNilError.h"
+#include "platform/Translation.h"
 #include "update/JSONError.h"
 
 namespace orvane {
@@ -59,7 +60,8 @@ UpdateInformationResult parseFirmwareInformationDocument(std::string_view body, 
         return std::make_shared<JSONError>(error.what());
     }
     if (!document.is_object() && !document.is_array()) {
-        return std::make_shared<JSONError>("the document is a bare value, not an object or array");
+        return std::make_shared<JSONError>(
+            translate("FirmwareInformationDocument", "the document is a bare value, not an object or array"));
     }
     if (!document.is_object()) {
         return missingValue();

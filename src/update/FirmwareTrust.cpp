@@ -4,6 +4,7 @@
 
 #include "device/ValueSyntax.h"
 #include "platform/Log.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -19,13 +20,14 @@ ErrorRef refused(std::string reason) {
 std::variant<std::optional<std::string>, ErrorRef> checkDescriptionSignature(std::string_view document,
                                                                             const std::optional<std::string>& signature,
                                                                             const FirmwareTrustPolicy& policy) {
-    std::string unsignedBecause = "the description is not signed (nothing at its address + .minisig)";
+    std::string unsignedBecause =
+        translate("FirmwareTrust", "the description is not signed (nothing at its address + .minisig)");
     if (signature) {
         MinisignSignature parsed;
         try {
             parsed = parseMinisignSignature(*signature);
         } catch (const MinisignError& error) {
-            return refused(std::string("its signature cannot be read: ") + error.what());
+            return refused(withArgs(translate("FirmwareTrust", "its signature cannot be read: %1"), error.what()));
         }
         const bool trusted = std::any_of(policy.keys.begin(), policy.keys.end(),
                                          [&](const MinisignPublicKey& key) { return key.keyId == parsed.keyId; });
@@ -37,7 +39,8 @@ std::variant<std::optional<std::string>, ErrorRef> checkDescriptionSignature(std
             }
         }
         unsignedBecause =
-            "the description is signed by key ID " + minisignKeyIdText(parsed.keyId) + ", which is not trusted";
+            withArgs(translate("FirmwareTrust", "the description is signed by key ID %1, which is not trusted"),
+                     minisignKeyIdText(parsed.keyId));
     }
     if (!policy.allowUnsigned) return refused(unsignedBecause);
     logWarning(kUpdateLog, "Not signed by a trusted key, let through by the setting: " + unsignedBecause);
@@ -52,10 +55,11 @@ UpdateInformationResult checkFirmwareTrust(DeviceSoftwareUpdateInformation infor
     if (auto* error = std::get_if<ErrorRef>(&signer)) return *error;
     information.signedBy = std::get<std::optional<std::string>>(signer);
     if (information.signedBy && (!information.sha256 || !information.size)) {
-        return refused("a signed description must give the image's sha256 and size");
+        return refused(translate("FirmwareTrust", "a signed description must give the image's sha256 and size"));
     }
     if (information.expires && *information.expires <= now) {
-        return refused("the description expired at " + internetDateTimeText(*information.expires));
+        return refused(withArgs(translate("FirmwareTrust", "the description expired at %1"),
+                                internetDateTimeText(*information.expires)));
     }
     return information;
 }

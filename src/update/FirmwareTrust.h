@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/Translation.h"
 #include "update/DeviceUpdateProvider.h"
 #include "update/Minisign.h"
 
@@ -30,7 +31,9 @@ struct FirmwareTrustPolicy {
 class FirmwareRefusedError : public Error {
 public:
     explicit FirmwareRefusedError(std::string reason) : reason_(std::move(reason)) {}
-    std::string localizedDescription() const override { return "The announced firmware was refused: " + reason_; }
+    std::string localizedDescription() const override {
+        return withArgs(translate("FirmwareRefusedError", "The announced firmware was refused: %1"), reason_);
+    }
     const std::string& reason() const { return reason_; }
     std::string domain() const override { return "orvane.FirmwareRefusedError"; }
 

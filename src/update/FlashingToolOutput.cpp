@@ -8,6 +8,7 @@
 
 #include <unicode/utf8.h>
 
+#include "platform/Translation.h"
 #include "update/BossacError.h"
 
 namespace orvane {
@@ -33,9 +34,15 @@ bool namesFailure(std::string_view line) {
 }
 
 std::string describeEnd(int waitStatus) {
-    if (WIFSIGNALED(waitStatus)) return "the tool was ended by signal " + std::to_string(WTERMSIG(waitStatus));
-    if (WIFEXITED(waitStatus)) return "the tool exited with status " + std::to_string(WEXITSTATUS(waitStatus));
-    return "the tool ended abnormally";
+    if (WIFSIGNALED(waitStatus)) {
+        return withArgs(translate("FlashingToolOutput", "the tool was ended by signal %1"),
+                        std::to_string(WTERMSIG(waitStatus)));
+    }
+    if (WIFEXITED(waitStatus)) {
+        return withArgs(translate("FlashingToolOutput", "the tool exited with status %1"),
+                        std::to_string(WEXITSTATUS(waitStatus)));
+    }
+    return translate("FlashingToolOutput", "the tool ended abnormally");
 }
 
 // "(20/49 pages)" at the end of a progress bar: 20/49.

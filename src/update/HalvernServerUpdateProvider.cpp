@@ -6,6 +6,7 @@
 
 #include "platform/GlobalQueue.h"
 #include "platform/MainQueue.h"
+#include "platform/Translation.h"
 #include "update/FirmwareInformationDocument.h"
 #include "update/TransferError.h"
 
@@ -24,8 +25,9 @@ UpdateInformationResult HalvernServerUpdateProvider::fetchNow(const std::string&
     if (auto* error = std::get_if<ErrorRef>(&body)) {
         const auto* transfer = dynamic_cast<const TransferError*>(error->get());
         if (transfer && transfer->reason() == TransferError::Reason::tooLarge) {
-            return std::make_shared<FirmwareRefusedError>("the description is larger than " +
-                                                          std::to_string(kMaximumDescriptionBytes) + " bytes");
+            return std::make_shared<FirmwareRefusedError>(
+                withArgs(translate("HalvernServerUpdateProvider", "the description is larger than %1 bytes"),
+                         std::to_string(kMaximumDescriptionBytes)));
         }
         return *error;
     }
@@ -43,8 +45,9 @@ UpdateInformationResult HalvernServerUpdateProvider::fetchNow(const std::string&
                             (transfer->code() == 404 || transfer->code() == 410);
         if (!absent) {
             if (transfer && transfer->reason() == TransferError::Reason::tooLarge) {
-                return std::make_shared<FirmwareRefusedError>("its signature is larger than " +
-                                                              std::to_string(kMaximumMinisignFileBytes) + " bytes");
+                return std::make_shared<FirmwareRefusedError>(
+                    withArgs(translate("HalvernServerUpdateProvider", "its signature is larger than %1 bytes"),
+                             std::to_string(kMaximumMinisignFileBytes)));
             }
             return *error;
         }
@@ -69,8 +72,10 @@ void HalvernServerUpdateProvider::fetchUpdateInformation(std::function<void(Upda
             try {
                 *result = fetchNow(infoURL, options, trust);
             } catch (const std::exception& error) {
-                *result = std::make_shared<PlatformError>("orvane.UpdateProvider", 0,
-                                                          std::string("Checking for updates failed: ") + error.what());
+                *result = std::make_shared<PlatformError>(
+                    "orvane.UpdateProvider", 0,
+                    withArgs(translate("HalvernServerUpdateProvider", "Checking for updates failed: %1"),
+                             error.what()));
             }
             dispatchMain([completion = std::move(completion), result] {
                 if (completion) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Error.h"
+#include "platform/Translation.h"
 
 namespace orvane {
 
@@ -14,7 +15,8 @@ public:
     const std::string& parserMessage() const { return parserMessage_; }
 
     std::string localizedDescription() const override {
-        return "The firmware information could not be read as JSON: " + parserMessage_;
+        return withArgs(translate("JSONError", "The firmware information could not be read as JSON: %1"),
+                        parserMessage_);
     }
     std::string domain() const override { return "orvane.JSONError"; }
 

@@ -9,6 +9,8 @@
 
 #include <unicode/utf8.h>
 
+#include "platform/Translation.h"
+
 namespace orvane {
 namespace {
 
@@ -32,7 +34,8 @@ constexpr std::size_t kSecretKeyBytes = 2 + 2 + 2 + 32 + 8 + 8 + 8 + 64 + 32;
 
 void needSodium() {
     // sodium_init() may be called from any thread and more than once.
-    if (sodium_init() < 0) throw MinisignError("the signature library (libsodium) could not be initialised");
+    if (sodium_init() < 0)
+        throw MinisignError(translate("Minisign", "the signature library (libsodium) could not be initialised"));
 }
 
 using Bytes = std::span<const std::uint8_t>;
@@ -67,7 +70,8 @@ std::array<std::uint8_t, N> slice(Bytes bytes, std::size_t offset) {
 // The lines of a key or signature file, each without a trailing CR, without the empty lines at
 // its end. Refuses a file above the size limit before looking further.
 std::vector<std::string_view> linesOf(std::string_view text, std::string_view what) {
-    if (text.size() > kMaximumMinisignFileBytes) throw MinisignError(std::string(what) + " is larger than 4 KiB");
+    if (text.size() > kMaximumMinisignFileBytes)
+        throw MinisignError(withArgs(translate("Minisign", "%1 is larger than 4 KiB"), what));
     std::vector<std::string_view> lines;
     while (!text.empty()) {
         const auto end = text.find('\n');
@@ -77,7 +81,7 @@ std::vector<std::string_view> linesOf(std::string_view text, std::string_view wh
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    if (lines.empty()) throw MinisignError(std::string(what) + " is empty");
+    if (lines.empty()) throw MinisignError(withArgs(translate("Minisign", "%1 is empty"), what));
     return lines;
 }
 
@@ -96,12 +100,12 @@ std::vector<std::uint8_t> decodeBase64(std::string_view line, std::size_t expect
     if (sodium_base642bin(bytes.data(), bytes.size(), line.data(), line.size(), nullptr, &length, nullptr,
                           sodium_base64_VARIANT_ORIGINAL) != 0) {
         sodium_memzero(bytes.data(), bytes.size());
-        throw MinisignError(std::string(what) + " is not base64");
+        throw MinisignError(withArgs(translate("Minisign", "%1 is not base64"), what));
     }
     if (length != expected) {
         sodium_memzero(bytes.data(), bytes.size());
-        throw MinisignError(std::string(what) + " holds " + std::to_string(length) + " bytes, not " +
-                            std::to_string(expected));
+        throw MinisignError(withArgs(translate("Minisign", "%1 holds %2 bytes, not %3"), what, std::to_string(length),
+                                     std::to_string(expected)));
     }
     bytes.resize(length);
     return bytes;
@@ -119,9 +123,10 @@ std::string_view keyLine(std::string_view text, std::string_view what) {
     const auto lines = linesOf(text, what);
     if (lines.size() == 1) return lines[0];
     if (!lines[0].starts_with(kUntrustedCommentPrefix)) {
-        throw MinisignError(std::string(what) + " does not begin with an \"untrusted comment:\" line");
+        throw MinisignError(
+            withArgs(translate("Minisign", "%1 does not begin with an \"untrusted comment:\" line"), what));
     }
-    if (lines.size() > 2) throw MinisignError(std::string(what) + " has more than two lines");
+    if (lines.size() > 2) throw MinisignError(withArgs(translate("Minisign", "%1 has more than two lines"), what));
     return lines[1];
 }
 
@@ -132,14 +137,15 @@ void checkTrustedComment(std::string_view comment) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(comment.data());
     const auto length = static_cast<std::int32_t>(std::min(comment.size(), kMaximumMinisignFileBytes + 1));
     if (static_cast<std::size_t>(length) != comment.size()) {
-        throw MinisignError("the trusted comment is longer than a signature file may be");
+        throw MinisignError(translate("Minisign", "the trusted comment is longer than a signature file may be"));
     }
     std::int32_t index = 0;
     while (index < length) {
         UChar32 c;
         U8_NEXT(data, index, length, c);
-        if (c < 0) throw MinisignError("the trusted comment is not valid UTF-8");
-        if ((c < 0x20 && c != '\t') || (c >= 0x7f && c <= 0x9f)) throw MinisignError("the trusted comment has control characters");
+        if (c < 0) throw MinisignError(translate("Minisign", "the trusted comment is not valid UTF-8"));
+        if ((c < 0x20 && c != '\t') || (c >= 0x7f && c <= 0x9f))
+            throw MinisignError(translate("Minisign", "the trusted comment has control characters"));
     }
 }
 
@@ -168,9 +174,11 @@ std::string minisignKeyIdText(const MinisignKeyId& keyId) {
 }
 
 MinisignPublicKey parseMinisignPublicKey(std::string_view text) {
-    const auto bytes = decodeBase64(keyLine(text, "the public key file"), kPublicKeyBytes, "the public key");
+    const auto bytes = decodeBase64(keyLine(text, translate("Minisign", "the public key file")), kPublicKeyBytes,
+                                    translate("Minisign", "the public key"));
     if (!tagIs(bytes, 0, kEd25519)) {
-        throw MinisignError("the public key uses an unknown algorithm " + tagText(Bytes(bytes).first(2)));
+        throw MinisignError(withArgs(translate("Minisign", "the public key uses an unknown algorithm %1"),
+                                     tagText(Bytes(bytes).first(2))));
     }
     MinisignPublicKey key;
     key.keyId = slice<8>(bytes, 2);
@@ -179,35 +187,41 @@ MinisignPublicKey parseMinisignPublicKey(std::string_view text) {
 }
 
 MinisignSignature parseMinisignSignature(std::string_view text) {
-    const auto lines = linesOf(text, "the signature file");
+    const auto lines = linesOf(text, translate("Minisign", "the signature file"));
     if (!lines[0].starts_with(kUntrustedCommentPrefix)) {
-        throw MinisignError("the signature file does not begin with an \"untrusted comment:\" line");
+        throw MinisignError(
+            translate("Minisign", "the signature file does not begin with an \"untrusted comment:\" line"));
     }
-    if (lines.size() < 2) throw MinisignError("the signature file ends before its signature line");
-    const auto bytes = decodeBase64(lines[1], kSignatureBytes, "the signature line");
+    if (lines.size() < 2)
+        throw MinisignError(translate("Minisign", "the signature file ends before its signature line"));
+    const auto bytes = decodeBase64(lines[1], kSignatureBytes, translate("Minisign", "the signature line"));
     MinisignSignature signature;
     if (tagIs(bytes, 0, kEd25519Prehashed)) {
         signature.prehashed = true;
     } else if (tagIs(bytes, 0, kEd25519)) {
         signature.prehashed = false;
     } else {
-        throw MinisignError("the signature uses an unknown algorithm " + tagText(Bytes(bytes).first(2)));
+        throw MinisignError(withArgs(translate("Minisign", "the signature uses an unknown algorithm %1"),
+                                     tagText(Bytes(bytes).first(2))));
     }
     signature.keyId = slice<8>(bytes, 2);
     signature.signature = slice<64>(bytes, 10);
 
-    if (lines.size() < 3) throw MinisignError("the signature file ends before its trusted comment");
+    if (lines.size() < 3)
+        throw MinisignError(translate("Minisign", "the signature file ends before its trusted comment"));
     if (!lines[2].starts_with(kTrustedCommentPrefix)) {
-        throw MinisignError("the signature file's third line is not a \"trusted comment: \" line");
+        throw MinisignError(
+            translate("Minisign", "the signature file's third line is not a \"trusted comment: \" line"));
     }
     const std::string_view comment = lines[2].substr(kTrustedCommentPrefix.size());
     checkTrustedComment(comment);
     signature.trustedComment = comment;
 
-    if (lines.size() < 4) throw MinisignError("the signature file ends before the trusted comment's signature");
-    signature.globalSignature =
-        slice<64>(decodeBase64(lines[3], kGlobalSignatureBytes, "the trusted comment's signature"), 0);
-    if (lines.size() > 4) throw MinisignError("the signature file has more than four lines");
+    if (lines.size() < 4)
+        throw MinisignError(translate("Minisign", "the signature file ends before the trusted comment's signature"));
+    signature.globalSignature = slice<64>(
+        decodeBase64(lines[3], kGlobalSignatureBytes, translate("Minisign", "the trusted comment's signature")), 0);
+    if (lines.size() > 4) throw MinisignError(translate("Minisign", "the signature file has more than four lines"));
     return signature;
 }
 
@@ -228,12 +242,14 @@ MinisignPublicKey verifyMinisign(std::string_view message, const MinisignSignatu
             break;
         }
     }
-    if (!known) throw MinisignError("signed by key ID " + signature.keyIdText() + ", which is not trusted");
-    if (!signer) throw MinisignError("the signature does not match the description");
+    if (!known)
+        throw MinisignError(
+            withArgs(translate("Minisign", "signed by key ID %1, which is not trusted"), signature.keyIdText()));
+    if (!signer) throw MinisignError(translate("Minisign", "the signature does not match the description"));
     const auto global = globallySigned(signature.signature, signature.trustedComment);
     if (crypto_sign_verify_detached(signature.globalSignature.data(), global.data(), global.size(),
                                     signer->key.data()) != 0) {
-        throw MinisignError("the trusted comment's signature does not match");
+        throw MinisignError(translate("Minisign", "the trusted comment's signature does not match"));
     }
     return *signer;
 }

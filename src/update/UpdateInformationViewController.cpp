@@ -5,6 +5,8 @@
 #include <unicode/datefmt.h>
 #include <unicode/unistr.h>
 
+#include "platform/Translation.h"
+
 namespace orvane {
 
 namespace {
@@ -33,7 +35,9 @@ void UpdateInformationViewController::setUpdateInformation(std::optional<DeviceS
     if (releaseNotesTextField) releaseNotesTextField->setStringValue(updateInformation_->releaseNotes);
     if (signatureTextField) {
         const auto& key = updateInformation_->signedBy;
-        signatureTextField->setStringValue(key ? "Signed by key ID " + *key : "Not signed");
+        signatureTextField->setStringValue(
+            key ? withArgs(translate("UpdateInformationViewController", "Signed by key ID %1"), *key)
+                : translate("UpdateInformationViewController", "Not signed"));
         signatureTextField->setTextColor(key ? Color::label : Color::systemRed);
     }
 }

@@ -10,6 +10,7 @@
 #include "platform/InformativeError.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/Translation.h"
 #include "update/BossacManager.h"
 #include "update/FirmwareDownload.h"
 #include "update/FirmwareTrust.h"
@@ -26,8 +27,9 @@ constexpr const char* kFirmwareUpdateIcon = "FirmwareUpdate";
 class NoDeviceSelectedError : public Error {
 public:
     std::string localizedDescription() const override {
-        return "No device was selected when the firmware was ready to be written. Select the device in the "
-               "device list and check for the update again.";
+        return translate("UpdateWorkflow",
+                         "No device was selected when the firmware was ready to be written. Select the device in the "
+                         "device list and check for the update again.");
     }
     std::string domain() const override { return "UpdateWorkflow.NoDeviceSelectedError"; }
 };
@@ -36,16 +38,16 @@ public:
 
 std::string UpdateWorkflow::stageName(Stage stage) {
     switch (stage) {
-        case Stage::checking: return "Checking for the update";
-        case Stage::downloading: return "Downloading the firmware";
-        case Stage::resetting: return "Resetting the device into its bootloader";
-        case Stage::erasing: return "Erasing the device's flash";
-        case Stage::writing: return "Writing the firmware";
-        case Stage::verifying: return "Verifying the firmware";
-        case Stage::finishing: return "Setting the device to start the new firmware";
-        case Stage::confirming: return "Waiting for the device to report the new version";
+        case Stage::checking: return translate("UpdateWorkflow", "Checking for the update");
+        case Stage::downloading: return translate("UpdateWorkflow", "Downloading the firmware");
+        case Stage::resetting: return translate("UpdateWorkflow", "Resetting the device into its bootloader");
+        case Stage::erasing: return translate("UpdateWorkflow", "Erasing the device's flash");
+        case Stage::writing: return translate("UpdateWorkflow", "Writing the firmware");
+        case Stage::verifying: return translate("UpdateWorkflow", "Verifying the firmware");
+        case Stage::finishing: return translate("UpdateWorkflow", "Setting the device to start the new firmware");
+        case Stage::confirming: return translate("UpdateWorkflow", "Waiting for the device to report the new version");
     }
-    return "Updating";
+    return translate("UpdateWorkflow", "Updating");
 }
 
 void UpdateWorkflow::showStage(Stage stage, std::optional<double> fraction) {
@@ -57,7 +59,9 @@ void UpdateWorkflow::showStage(Stage stage, std::optional<double> fraction) {
     stage_ = stage;
     shownPercent_ = percent;
     host->setModalProgressStatusProgress(fraction);
-    host->setModalProgressDetailText(stageName(stage) + (percent ? ": " + std::to_string(*percent) + "%" : "..."));
+    host->setModalProgressDetailText(
+        percent ? withArgs(translate("UpdateWorkflow", "%1: %2%"), stageName(stage), std::to_string(*percent))
+                : withArgs(translate("UpdateWorkflow", "%1..."), stageName(stage)));
 }
 
 UpdateWorkflow::UpdateWorkflow(std::shared_ptr<DeviceUpdateProvider> provider, std::shared_ptr<BossacManager> bossac)
@@ -82,7 +86,7 @@ void UpdateWorkflow::installFirmware() {
 void UpdateWorkflow::fetchUpdateInformation() {
     auto host = host_.lock();
     if (!host) return;
-    host->setModalProgressStatusText(std::string("Checking for Updates..."));
+    host->setModalProgressStatusText(translate("UpdateWorkflow", "Checking for Updates..."));
     host->setModalProgressStatusProgress(std::nullopt);
     auto weak = weak_from_this();
     _updateProvider->fetchUpdateInformation([weak](UpdateInformationResult result) {
@@ -101,7 +105,8 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
         if (const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(error->get())) {
             logWarning(kUpdateLog, refusal->localizedDescription());
             host->presentErrorModalForWindow(std::make_shared<InformativeError>(
-                "The announced firmware was refused.", "Nothing was written to the device: " + refusal->reason() + ".",
+                translate("UpdateWorkflow", "The announced firmware was refused."),
+                withArgs(translate("UpdateWorkflow", "Nothing was written to the device: %1."), refusal->reason()),
                 *error));
             reportEnd(UpdateRunOutcome::Kind::refused, refusal->reason());
             return;
@@ -109,7 +114,8 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
         const std::string reason = *error ? (*error)->localizedDescription() : std::string();
         logWarning(kUpdateLog, "The check for an update failed: " + reason);
         host->presentErrorModalForWindow(std::make_shared<InformativeError>(
-            "Unable to check for updates.", "Check your internet connection and try again.", *error));
+            translate("UpdateWorkflow", "Unable to check for updates."),
+            translate("UpdateWorkflow", "Check your internet connection and try again."), *error));
         reportEnd(UpdateRunOutcome::Kind::checkFailed, reason);
         return;
     }
@@ -134,8 +140,9 @@ void UpdateWorkflow::didReceiveUpdateInformation(const UpdateInformationResult& 
         });
         return;
     }
-    host->showAlertModalForWindow({"No software update is available.",
-                                   "Your device is already running the latest version.", kFirmwareUpdateIcon});
+    host->showAlertModalForWindow({translate("UpdateWorkflow", "No software update is available."),
+                                   translate("UpdateWorkflow", "Your device is already running the latest version."),
+                                   kFirmwareUpdateIcon});
     if (information.version == deviceVersion) {
         reportEnd(UpdateRunOutcome::Kind::current);
     } else {
@@ -171,7 +178,7 @@ void UpdateWorkflow::download(const DeviceSoftwareUpdateInformation& information
     auto host = host_.lock();
     if (!host) return;
     logInfo(kUpdateLog, "Downloading " + information.downloadURL);
-    host->setModalProgressStatusText(std::string("Downloading software..."));
+    host->setModalProgressStatusText(translate("UpdateWorkflow", "Downloading software..."));
     host->setModalProgressStatusProgress(std::nullopt);
     showStage(Stage::downloading, std::nullopt);
     auto weak = weak_from_this();
@@ -217,19 +224,20 @@ void UpdateWorkflow::didDownloadUpdate(const std::string& file, const ErrorRef& 
         if (const auto* refusal = dynamic_cast<const FirmwareRefusedError*>(error.get())) {
             logWarning(kUpdateLog, refusal->localizedDescription());
             host->presentError(std::make_shared<InformativeError>(
-                "The announced firmware was refused.", "Nothing was written to the device: " + refusal->reason() + ".",
+                translate("UpdateWorkflow", "The announced firmware was refused."),
+                withArgs(translate("UpdateWorkflow", "Nothing was written to the device: %1."), refusal->reason()),
                 error));
             reportEnd(UpdateRunOutcome::Kind::refused, refusal->reason());
             return;
         }
         logWarning(kUpdateLog, "The download failed: " + error->localizedDescription());
-        host->presentError(
-            std::make_shared<InformativeError>("The software update file could not be downloaded.",
-                                               "Make sure you're connected to the internet, and try again.", error));
+        host->presentError(std::make_shared<InformativeError>(
+            translate("UpdateWorkflow", "The software update file could not be downloaded."),
+            translate("UpdateWorkflow", "Make sure you're connected to the internet, and try again."), error));
         reportEnd(UpdateRunOutcome::Kind::downloadFailed, error->localizedDescription());
         return;
     }
-    host->setModalProgressStatusText(std::string("Flashing new firmware to device..."));
+    host->setModalProgressStatusText(translate("UpdateWorkflow", "Flashing new firmware to device..."));
     host->setModalProgressStatusProgress(std::nullopt);
     toolOutput_ = TerminalTranscript();
     host->setModalProgressOutput(std::string());
@@ -308,8 +316,8 @@ void UpdateWorkflow::didFinishFlashing(const ErrorRef& error) {
         failure = std::make_shared<FlashingStepError>(stageName(stage), failure, output);
     }
     host->presentError(std::make_shared<InformativeError>(
-        "Failed to flash the firmware update.", "Disconnect and reconnect the device's USB connection and try again.",
-        failure));
+        translate("UpdateWorkflow", "Failed to flash the firmware update."),
+        translate("UpdateWorkflow", "Disconnect and reconnect the device's USB connection and try again."), failure));
     reportEnd(UpdateRunOutcome::Kind::flashFailed, failure->localizedDescription());
 }
 
@@ -321,24 +329,30 @@ void UpdateWorkflow::didComeBack(const std::optional<Version>& reported) {
     if (!host) return;
     if (reported && *reported == announced) {
         logInfo(kUpdateLog, "The firmware update completed: the device reports " + reported->description());
-        Alert alert{"The firmware update completed.",
-                    "Your device should reappear in the device list.  If the status indicator on the device is "
-                    "not pulsing or flashing, disconnect and reconnect the device. The device now reports " +
-                        reported->description() + ".",
+        Alert alert{translate("UpdateWorkflow", "The firmware update completed."),
+                    withArgs(translate("UpdateWorkflow",
+                                       "Your device should reappear in the device list.  If the status indicator on "
+                                       "the device is not pulsing or flashing, disconnect and reconnect the device. "
+                                       "The device now reports %1."),
+                             reported->description()),
                     kFirmwareUpdateIcon};
         if (!output.empty()) alert.detailedText = output;
         host->showAlertModalForWindow(alert);
         reportEnd(UpdateRunOutcome::Kind::completed, {}, reported);
         return;
     }
-    const std::string what = reported ? "The device came back reporting version " + reported->description() + ", not " +
-                                            announced.description() + "."
-                                      : "The device did not come back running firmware within " +
-                                            std::to_string(kConfirmationTime.count()) + " s.";
+    const std::string what =
+        reported ? withArgs(translate("UpdateWorkflow", "The device came back reporting version %1, not %2."),
+                            reported->description(), announced.description())
+                 : withArgs(translate("UpdateWorkflow", "The device did not come back running firmware within %1 s."),
+                            std::to_string(kConfirmationTime.count()));
     logWarning(kUpdateLog, "The firmware update was not confirmed: " + what);
     host->presentError(std::make_shared<InformativeError>(
-        "The firmware update was not confirmed.",
-        what + " Check for Update again; a device left in its bootloader is recovered with Install Firmware.",
+        translate("UpdateWorkflow", "The firmware update was not confirmed."),
+        withArgs(translate("UpdateWorkflow",
+                           "%1 Check for Update again; a device left in its bootloader is recovered with Install "
+                           "Firmware."),
+                 what),
         std::make_shared<PlatformError>("orvane.UpdateWorkflow", 0, what)));
     reportEnd(UpdateRunOutcome::Kind::unconfirmed, what, reported);
 }

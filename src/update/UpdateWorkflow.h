@@ -8,6 +8,7 @@
 
 #include "device/Version.h"
 #include "platform/Error.h"
+#include "platform/Translation.h"
 #include "platform/ViewControllerBase.h"
 #include "update/DeviceUpdateProvider.h"
 #include "update/FirmwareDownload.h"
@@ -25,7 +26,8 @@ public:
     FlashingStepError(std::string stage, ErrorRef underlying, std::string output)
         : stage_(std::move(stage)), underlying_(std::move(underlying)), output_(std::move(output)) {}
     std::string localizedDescription() const override {
-        return stage_ + " failed: " + (underlying_ ? underlying_->localizedDescription() : std::string());
+        return withArgs(translate("FlashingStepError", "%1 failed: %2"), stage_,
+                        underlying_ ? underlying_->localizedDescription() : std::string());
     }
     const std::string& stage() const { return stage_; }
     std::optional<std::string> detailedText() const override {
