@@ -146,7 +146,7 @@ def connect(app, device):
                      "the Connect button"), "Press")
     wait_for(lambda: first(app, lambda n: n.name == "Vehicle connnected"), '"Vehicle connnected"')
     if not announced.wait_for("Vehicle connnected"):
-        sys.exit(f'accessible_tree: "Vehicle connnected" was shown but not announced; heard only {announced.names}')
+        sys.exit(f'accessible_tree: "Vehicle connnected" was shown but not announced; heard (the last 20) {announced.names[-20:]}')
     # The inspector's firmware version row: the cell after the one named "Firmware Version" (the
     # inspector is a table whose cells are siblings).
     def version():
