@@ -7,7 +7,7 @@
 
 namespace orvane {
 
-void FocusRingStyle::drawRing(const QStyleOption* option, QPainter* painter, const QWidget* widget) {
+void FocusRingStyle::drawRing(const QStyleOption* option, QPainter* painter, const QWidget* widget, QRect area) {
     // The option says whether this drawing is of the focused control; a widget drawn for another
     // purpose (a combo box's list, say) has no focus state.
     if (!option || !(option->state & State_HasFocus) || !widget || !widget->hasFocus()) return;
@@ -18,7 +18,8 @@ void FocusRingStyle::drawRing(const QStyleOption* option, QPainter* painter, con
     painter->setPen(pen);
     painter->setBrush(Qt::NoBrush);
     // The pen is centred on the path: inset by half its width so that the whole ring is inside.
-    const QRect ring = widget->rect().adjusted(kRingWidth / 2, kRingWidth / 2, -kRingWidth / 2, -kRingWidth / 2);
+    if (area.isNull()) area = widget->rect();
+    const QRect ring = area.adjusted(kRingWidth / 2, kRingWidth / 2, -kRingWidth / 2, -kRingWidth / 2);
     painter->drawRect(ring);
     painter->restore();
 }
@@ -40,6 +41,11 @@ void FocusRingStyle::drawControl(ControlElement element, const QStyleOption* opt
     QProxyStyle::drawControl(element, option, painter, widget);
     if (element == CE_PushButton || element == CE_CheckBox || element == CE_RadioButton) {
         drawRing(option, painter, widget);
+    } else if (element == CE_ShapedFrame && widget && widget->inherits("QAbstractScrollArea")) {
+        // A list, table or text view: its frame, outside the viewport, shows whose the keys are.
+        drawRing(option, painter, widget);
+    } else if (element == CE_TabBarTab && option) {
+        drawRing(option, painter, widget, option->rect);  // only the current tab has the focus state
     }
 }
 

@@ -106,8 +106,10 @@ ManeuverPanel::ManeuverPanel(QWidget* parent) : BenchPanel(tr("Maneuver"), QStri
     big.setBold(true);
     abort_->setFont(big);
     abort_->setToolTip(tr("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)"));
+    // A style sheet draws the whole button, so the focus ring is its own: the highlight colour.
     abort_->setStyleSheet(
         "QPushButton { background: #c62828; color: white; border: 1px solid #8e0000; border-radius: 6px; }"
+        "QPushButton:focus { border: 2px solid palette(highlight); }"
         "QPushButton:pressed { background: #8e0000; }"
         "QPushButton:disabled { background: #bdbdbd; color: #eeeeee; border-color: #9e9e9e; }");
 

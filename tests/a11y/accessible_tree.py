@@ -2,9 +2,16 @@
 """The console as a screen reader sees it, over the AT-SPI bus (python3-pyatspi).
 
     accessible_tree.py walk      fails on any object a person acts on that has no name
-    accessible_tree.py connect   chooses the device in the Device popup, presses Connect when it
+    accessible_tree.py connect DEVICE
+                                 chooses the device in the Device popup, presses Connect when it
                                  is offered, and reads the firmware version row, by accessible
-                                 actions alone; prints the version
+                                 actions alone; prints the version. Fails unless the status
+                                 "Vehicle connnected" was announced (an accessible-name change,
+                                 which a screen reader hears)
+    accessible_tree.py maneuvers SUITE
+                                 runs the suite by accessible actions alone (Test > Run Maneuvers...,
+                                 the file dialog, Run), then walks the tree as `walk` does while it
+                                 runs; fails also when the maneuver panel offers no Abort
 
 The console must be running on the same session bus (tests/a11y/check.sh starts it)."""
 
@@ -12,6 +19,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 # Objects a person acts on: they must have a name.
 ACTIONABLE = {
@@ -81,6 +89,33 @@ def act(node, action):
     sys.exit(f"accessible_tree: {describe(node)} '{node.name}' offers no {action} action, only {names}")
 
 
+class Heard:
+    """The names of the objects that send AT-SPI events of `kind` from now on, as a screen reader
+    hears them ("object:property-change:accessible-name": a label's new text)."""
+
+    def __init__(self, kind):
+        self.names = []
+        pyatspi.Registry.registerEventListener(self._heard, kind)
+
+    def _heard(self, event):
+        try:
+            self.names.append(event.source.name)
+        except Exception:
+            pass
+
+    def wait_for(self, name, seconds=10):
+        """Delivers the events received (they wait on the bus until then) until one named `name`."""
+        context = GLib.MainContext.default()
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            while context.pending():
+                context.iteration(False)
+            if name in self.names:
+                return True
+            time.sleep(0.05)
+        return False
+
+
 def walk(app):
     unnamed = []
     for node in nodes(app):
@@ -95,6 +130,8 @@ def walk(app):
 
 
 def connect(app, device):
+    # Registered first: the console sends only the events someone listens for.
+    announced = Heard("object:property-change:accessible-name")
     # The Device popup: the combo box that lists the device; its list item is chosen.
     item = wait_for(lambda: first(app, lambda n: n.getRole() == pyatspi.ROLE_LIST_ITEM and n.name.endswith(device)),
                     f"the Device popup's entry for {device}")
@@ -108,6 +145,8 @@ def connect(app, device):
         act(wait_for(lambda: first(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "Connect"),
                      "the Connect button"), "Press")
     wait_for(lambda: first(app, lambda n: n.name == "Vehicle connnected"), '"Vehicle connnected"')
+    if not announced.wait_for("Vehicle connnected"):
+        sys.exit(f'accessible_tree: "Vehicle connnected" was shown but not announced; heard (the last 20) {announced.names[-20:]}')
     # The inspector's firmware version row: the cell after the one named "Firmware Version" (the
     # inspector is a table whose cells are siblings).
     def version():
@@ -122,6 +161,41 @@ def connect(app, device):
     return 0
 
 
+def press(node):
+    """Presses `node`; one that opens a modal dialog answers only when the dialog closes, so the
+    call's timeout is no failure."""
+    try:
+        act(node, "Press")
+    except Exception:
+        pass
+
+
+def maneuvers(app, suite):
+    item = wait_for(lambda: first(app, lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM and
+                                  n.name.replace("&", "") == "Run Maneuvers…" and
+                                  n.getState().contains(pyatspi.STATE_ENABLED)),
+                    "an enabled Test > Run Maneuvers… menu item")
+    press(item)
+    # The file dialog: the file's path typed into its file name field, then Open.
+    dialog = wait_for(lambda: first(app, lambda n: n.getRole() == pyatspi.ROLE_DIALOG and n.name == "Run Maneuvers"),
+                      "the Run Maneuvers file dialog")
+    field = wait_for(lambda: first(dialog, lambda n: n.getRole() == pyatspi.ROLE_TEXT and
+                                   n.getState().contains(pyatspi.STATE_EDITABLE) and
+                                   n.name.replace("&", "").startswith("File name")),
+                     "the file dialog's file name field")
+    field.queryEditableText().setTextContents(suite)
+    press(wait_for(lambda: first(dialog, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and
+                                 n.name.replace("&", "") == "Open"), "the file dialog's Open button"))
+    # The suite is read, shown and confirmed.
+    press(wait_for(lambda: first(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "Run"),
+                   "the confirmation's Run button"))
+    wait_for(lambda: first(app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "Abort" and
+                           n.getState().contains(pyatspi.STATE_ENABLED) and
+                           n.getState().contains(pyatspi.STATE_SHOWING)),
+             "the running suite's Abort button")
+    return walk(app)
+
+
 if __name__ == "__main__":
     command = sys.argv[1] if len(sys.argv) > 1 else "walk"
     app = application()
@@ -129,4 +203,6 @@ if __name__ == "__main__":
         sys.exit(walk(app))
     if command == "connect" and len(sys.argv) == 3:
         sys.exit(connect(app, sys.argv[2]))
-    sys.exit("usage: accessible_tree.py walk | connect DEVICE")
+    if command == "maneuvers" and len(sys.argv) == 3:
+        sys.exit(maneuvers(app, sys.argv[2]))
+    sys.exit("usage: accessible_tree.py walk | connect DEVICE | maneuvers SUITE")

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The console through a screen reader's eyes: under Xvfb with its own session bus and AT-SPI bus,
 # the live console is connected to the simulator by accessible actions alone (choose the device,
-# Connect, read the firmware version row), and the accessible tree is walked for objects a person
-# acts on that have no name, live and with a recording shown.
+# Connect, read the firmware version row; the new status must be announced), and the accessible
+# tree is walked for objects a person acts on that have no name: live, while a maneuver suite runs
+# (started by accessible actions too: Test > Run Maneuvers..., the file dialog, Run) and with a
+# recording shown.
 #
 #   tests/a11y/check.sh CONSOLE SIMULATOR
 set -euo pipefail
@@ -48,6 +50,13 @@ echo "firmware version row: $version"
 [ "$version" = "1.1.9" ] || { echo "a11y: expected the firmware version 1.1.9, read '$version'" >&2; status=1; }
 echo "== live: the accessible tree"
 /usr/bin/python3 "$here/accessible_tree.py" walk || status=1
+echo "== live: the accessible tree while a maneuver suite runs"
+# A small step held for a minute: it is still running when the tree has been walked.
+cat >"$scratch/suite.json" <<'EOF'
+{"limits": {"lateral": 0.3, "longitudinal": 0.2, "driverTorqueAbort": 5.0},
+ "maneuvers": [{"name": "held step", "channel": "lateral", "profile": "step", "amplitude": 0.05, "duration": 60}]}
+EOF
+/usr/bin/python3 "$here/accessible_tree.py" maneuvers "$scratch/suite.json" || status=1
 stop_console
 
 echo "== replay: the accessible tree"
@@ -55,5 +64,5 @@ run_console "$scratch/recording.csv"
 sleep 2
 /usr/bin/python3 "$here/accessible_tree.py" walk || status=1
 stop_console
-[ "$status" = 0 ] && echo "a11y: every object a person acts on is named; connected by accessible actions"
+[ "$status" = 0 ] && echo "a11y: every object a person acts on is named, a suite running too; connected and a suite run by accessible actions; the status announced"
 exit "$status"
