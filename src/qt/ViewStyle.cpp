@@ -32,12 +32,13 @@ void showLabelsAsPlainText() {
     qApp->installEventFilter(filter);
 }
 
+QColor mixedColor(const QColor& a, const QColor& b, qreal share) {
+    return QColor::fromRgbF(a.redF() * share + b.redF() * (1 - share), a.greenF() * share + b.greenF() * (1 - share),
+                            a.blueF() * share + b.blueF() * (1 - share));
+}
+
 QColor mutedTextColor(const QPalette& palette, qreal strength) {
-    const QColor text = palette.color(QPalette::Text);
-    const QColor base = palette.color(QPalette::Base);
-    return QColor::fromRgbF(text.redF() * strength + base.redF() * (1 - strength),
-                            text.greenF() * strength + base.greenF() * (1 - strength),
-                            text.blueF() * strength + base.blueF() * (1 - strength));
+    return mixedColor(palette.color(QPalette::Text), palette.color(QPalette::Base), strength);
 }
 
 void setTextColor(QWidget* widget, const QColor& color) {

@@ -13,6 +13,8 @@ class QWidget;
 
 namespace orvane {
 
+// `share` of `a` and the rest of `b`, channel by channel (opaque).
+QColor mixedColor(const QColor& a, const QColor& b, qreal share);
 // Secondary text: the text colour faded towards the background.
 QColor mutedTextColor(const QPalette& palette, qreal strength = 0.58);
 void setTextColor(QWidget* widget, const QColor& color);
