@@ -29,6 +29,7 @@
 #include "qt/ElidedLabel.h"
 #include "qt/FlowLayout.h"
 #include "qt/SheetDialog.h"
+#include "qt/ViewStyle.h"
 #include "update/FirmwareDownload.h"
 
 namespace orvane {
@@ -73,10 +74,7 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     // width there is and ends in an ellipsis where its text does not fit (the tooltip has it all).
     maneuver_ = new ElidedLabel(1, content);
     maneuver_->setObjectName("maneuverNameLabel");
-    QFont large = maneuver_->font();
-    large.setPointSizeF(large.pointSizeF() * 1.3);
-    large.setBold(true);
-    maneuver_->setFont(large);
+    maneuver_->setFont(scaledFont(maneuver_->font(), 1.3, QFont::Bold));
     maneuver_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     repeat_ = new ElidedLabel(1, content);
     repeat_->setObjectName("maneuverRepeatLabel");
@@ -96,10 +94,7 @@ ManeuverPanel::ManeuverPanel(QWidget* parent)
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     abort_ = makeButton(QStringLiteral("Abort"), QStringLiteral("maneuverAbortButton"));
-    QFont big = abort_->font();
-    big.setPointSizeF(big.pointSizeF() * 2);
-    big.setBold(true);
-    abort_->setFont(big);
+    abort_->setFont(scaledFont(abort_->font(), 2, QFont::Bold));
     abort_->setToolTip("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)");
     abort_->setStyleSheet(
         "QPushButton { background: #c62828; color: white; border: 1px solid #8e0000; border-radius: 6px; }"

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 
 namespace orvane {
 
@@ -48,8 +49,14 @@ void setTextColor(QWidget* widget, const QColor& color) {
 }
 
 QFont scaledFont(const QFont& font, qreal factor, QFont::Weight weight) {
+    // The desktop's font may be given in points or in pixels (then pointSizeF() is -1): either
+    // way the scaled font keeps its proportion to it.
     QFont scaled = font;
-    if (scaled.pointSizeF() > 0) scaled.setPointSizeF(scaled.pointSizeF() * factor);
+    if (scaled.pointSizeF() > 0) {
+        scaled.setPointSizeF(scaled.pointSizeF() * factor);
+    } else if (scaled.pixelSize() > 0) {
+        scaled.setPixelSize(std::max(1, qRound(scaled.pixelSize() * factor)));
+    }
     scaled.setWeight(weight);
     return scaled;
 }
