@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "qt/ViewStyle.h"
+
 namespace orvane {
 
 namespace {
@@ -33,13 +35,16 @@ struct LampColors {
     QColor light, base, dark;
 };
 
-void drawEmptyLamp(QPainter& painter, const QRectF& rect) {
+// The unlit lamp is a hollow of the view's base with a ring of faded text: light on a light
+// desktop, dark on a dark one, never a bright disc that could pass for a lit lamp.
+void drawEmptyLamp(QPainter& painter, const QRectF& rect, const QPalette& palette) {
     DesignBox box(painter, rect);
+    const QColor base = palette.color(QPalette::Base);
     QRadialGradient fill(QPointF(42, 36), 46);
-    fill.setColorAt(0, QColor(0xf4, 0xf4, 0xf5));
-    fill.setColorAt(1, QColor(0xd4, 0xd6, 0xda));
+    fill.setColorAt(0, base);
+    fill.setColorAt(1, mixedColor(palette.color(QPalette::Text), base, 0.14));
     painter.setBrush(fill);
-    painter.setPen(QPen(QColor(0x8e, 0x92, 0x9a), 6));
+    painter.setPen(QPen(mutedTextColor(palette, 0.45), 6));
     painter.drawEllipse(QPointF(50, 50), 40, 40);
 }
 
@@ -58,7 +63,7 @@ void drawLitLamp(QPainter& painter, const QRectF& rect, const LampColors& colors
     painter.drawEllipse(QRectF(30, 20, 34, 20));
 }
 
-void drawFirmwareUpdate(QPainter& painter, const QRectF& rect) {
+void drawFirmwareUpdate(QPainter& painter, const QRectF& rect, const QPalette&) {
     DesignBox box(painter, rect);
     // Pins on all four sides of the chip.
     painter.setPen(Qt::NoPen);
@@ -99,39 +104,51 @@ void drawFirmwareUpdate(QPainter& painter, const QRectF& rect) {
 // marker at the top so that the turn is easy to read. Drawn in layers, bottom first, so that a
 // view turning it turns only what shows the turn: the rim and hub are round, and their shading
 // is light from above, which stays where it is as the wheel turns.
-void drawWheelSpoke(QPainter& painter, const QRectF& rect, QPointF from, QPointF to) {
+//
+// The wheel is drawn in the window's text colour faded a little towards the window: dark grey on a
+// light desktop, light grey on a dark one, black or white under a high-contrast scheme. Its shading
+// lightens the top and darkens the bottom of that colour, whichever it is.
+QColor wheelColor(const QPalette& palette, qreal strength) {
+    return mixedColor(palette.color(QPalette::WindowText), palette.color(QPalette::Window), strength);
+}
+
+void drawWheelSpoke(QPainter& painter, const QRectF& rect, const QPalette& palette, QPointF from, QPointF to) {
     DesignBox box(painter, rect);
-    painter.setPen(QPen(QColor(0x3a, 0x40, 0x4b), 10, Qt::SolidLine, Qt::RoundCap));
+    painter.setPen(QPen(wheelColor(palette, 0.8), 10, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(from, to);
 }
 
-void drawWheelRimAndHub(QPainter& painter, const QRectF& rect) {
+void drawWheelRimAndHub(QPainter& painter, const QRectF& rect, const QPalette& palette) {
     DesignBox box(painter, rect);
     const QPointF centre(50, 50);
+    const QColor rim = wheelColor(palette, 0.85);
 
     QLinearGradient rimShade(QPointF(0, 6), QPointF(0, 94));
-    rimShade.setColorAt(0, QColor(0x55, 0x5d, 0x6b));
-    rimShade.setColorAt(1, QColor(0x22, 0x26, 0x2d));
+    rimShade.setColorAt(0, mixedColor(Qt::white, rim, 0.2));
+    rimShade.setColorAt(1, mixedColor(Qt::black, rim, 0.25));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QBrush(rimShade), 9.5));
     painter.drawEllipse(centre, 41.5, 41.5);
     // A fine edge on the inside and outside of the rim.
-    painter.setPen(QPen(QColor(0x17, 0x1a, 0x1f), 0.8));
+    const QColor edge = mixedColor(Qt::black, rim, 0.45);
+    painter.setPen(QPen(edge, 0.8));
     painter.drawEllipse(centre, 46.3, 46.3);
     painter.drawEllipse(centre, 36.7, 36.7);
 
+    const QColor hubColor = wheelColor(palette, 0.75);
     QRadialGradient hub(QPointF(46, 45), 20);
-    hub.setColorAt(0, QColor(0x5a, 0x64, 0x76));
-    hub.setColorAt(1, QColor(0x2a, 0x2f, 0x38));
+    hub.setColorAt(0, mixedColor(Qt::white, hubColor, 0.15));
+    hub.setColorAt(1, mixedColor(Qt::black, hubColor, 0.3));
     painter.setBrush(hub);
-    painter.setPen(QPen(QColor(0x17, 0x1a, 0x1f), 1.2));
+    painter.setPen(QPen(edge, 1.2));
     painter.drawEllipse(centre, 15, 15);
-    painter.setBrush(QColor(0x3a, 0x78, 0xd8));
-    painter.setPen(QPen(QColor(0x9d, 0xb8, 0xe6), 1.0));
+    const QColor cap = palette.color(QPalette::Highlight);
+    painter.setBrush(cap);
+    painter.setPen(QPen(mixedColor(Qt::white, cap, 0.5), 1.0));
     painter.drawEllipse(centre, 4.5, 4.5);
 }
 
-void drawWheelMarker(QPainter& painter, const QRectF& rect) {
+void drawWheelMarker(QPainter& painter, const QRectF& rect, const QPalette&) {
     DesignBox box(painter, rect);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xf2, 0x8c, 0x28));
@@ -142,7 +159,10 @@ std::vector<Artwork::Layer> steeringWheelLayers() {
     // Each spoke is a layer of its own: a view turning the wheel turns each one's small bitmap
     // rather than one that spans the wheel.
     auto spoke = [](QPointF from, QPointF to) {
-        return Artwork::Layer{[from, to](QPainter& p, const QRectF& r) { drawWheelSpoke(p, r, from, to); }, false};
+        return Artwork::Layer{[from, to](QPainter& p, const QRectF& r, const QPalette& colours) {
+                                  drawWheelSpoke(p, r, colours, from, to);
+                              },
+                              false};
     };
     return {spoke(QPointF(13, 53), QPointF(38, 51)), spoke(QPointF(87, 53), QPointF(62, 51)),
             spoke(QPointF(50, 62), QPointF(50, 87)), Artwork::Layer{drawWheelRimAndHub, true},
@@ -151,7 +171,7 @@ std::vector<Artwork::Layer> steeringWheelLayers() {
 
 // The application icon: a white steering wheel on a blue tile (the same picture as
 // resources/orvane-console.svg).
-void drawApplicationIcon(QPainter& painter, const QRectF& rect) {
+void drawApplicationIcon(QPainter& painter, const QRectF& rect, const QPalette&) {
     DesignBox box(painter, rect);
     QLinearGradient tile(QPointF(0, 4), QPointF(0, 96));
     tile.setColorAt(0, QColor(0x3b, 0x8e, 0xff));
@@ -181,16 +201,16 @@ struct Catalog {
 
     Catalog() {
         drawings["NSStatusNone"] = {{drawEmptyLamp}};
-        drawings["NSStatusUnavailable"] = {{[](QPainter& p, const QRectF& r) {
+        drawings["NSStatusUnavailable"] = {{[](QPainter& p, const QRectF& r, const QPalette&) {
             drawLitLamp(p, r, {QColor(0xff, 0x9a, 0x94), QColor(0xe5, 0x48, 0x4d), QColor(0xa8, 0x1f, 0x24)});
         }}};
-        drawings["NSStatusPartiallyAvailable"] = {{[](QPainter& p, const QRectF& r) {
+        drawings["NSStatusPartiallyAvailable"] = {{[](QPainter& p, const QRectF& r, const QPalette&) {
             drawLitLamp(p, r, {QColor(0xff, 0xe8, 0x8a), QColor(0xf5, 0xb4, 0x00), QColor(0xb7, 0x80, 0x00)});
         }}};
-        drawings["NSStatusAvailable"] = {{[](QPainter& p, const QRectF& r) {
+        drawings["NSStatusAvailable"] = {{[](QPainter& p, const QRectF& r, const QPalette&) {
             drawLitLamp(p, r, {QColor(0x9c, 0xeb, 0xbd), QColor(0x30, 0xa4, 0x6c), QColor(0x1a, 0x6e, 0x45)});
         }}};
-        drawings["OrvaneStatusReplaying"] = {{[](QPainter& p, const QRectF& r) {
+        drawings["OrvaneStatusReplaying"] = {{[](QPainter& p, const QRectF& r, const QPalette&) {
             drawLitLamp(p, r, {QColor(0x9c, 0xc8, 0xff), QColor(0x2f, 0x7b, 0xe5), QColor(0x17, 0x4a, 0xa8)});
         }}};
         drawings["FirmwareUpdate"] = {{drawFirmwareUpdate}};
@@ -211,15 +231,16 @@ std::vector<Artwork::Layer> find(const std::string& name) {
     return it == c.drawings.end() ? std::vector<Artwork::Layer>{} : it->second;
 }
 
-void drawLayers(QPainter& painter, const std::vector<Artwork::Layer>& layers, const QRectF& rect) {
-    for (const auto& layer : layers) layer.drawing(painter, rect);
+void drawLayers(QPainter& painter, const std::vector<Artwork::Layer>& layers, const QRectF& rect,
+                const QPalette& palette) {
+    for (const auto& layer : layers) layer.drawing(painter, rect, palette);
 }
 
 }  // namespace
 
-bool Artwork::paint(QPainter& painter, const std::string& name, const QRectF& rect) {
+bool Artwork::paint(QPainter& painter, const std::string& name, const QRectF& rect, const QPalette& palette) {
     const auto found = find(name);
-    drawLayers(painter, found, rect);
+    drawLayers(painter, found, rect, palette);
     return !found.empty();
 }
 
@@ -227,14 +248,14 @@ bool Artwork::contains(const std::string& name) { return !find(name).empty(); }
 
 std::vector<Artwork::Layer> Artwork::layers(const std::string& name) { return find(name); }
 
-QPixmap Artwork::pixmap(const std::string& name, QSize size, qreal devicePixelRatio) {
+QPixmap Artwork::pixmap(const std::string& name, QSize size, qreal devicePixelRatio, const QPalette& palette) {
     const auto found = find(name);
     if (found.empty() || size.isEmpty()) return {};
     QPixmap pixmap(size * devicePixelRatio);
     pixmap.setDevicePixelRatio(devicePixelRatio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    drawLayers(painter, found, QRectF(QPointF(0, 0), QSizeF(size)));
+    drawLayers(painter, found, QRectF(QPointF(0, 0), QSizeF(size)), palette);
     return pixmap;
 }
 

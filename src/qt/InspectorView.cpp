@@ -95,6 +95,10 @@ QLabel* makeCellLabel(QWidget* cell, int lines = 1) {
 const QMargins kCellMargins(6, 3, 10, 3);
 constexpr int kValueLines = 2;
 
+// A status lamp is a little smaller than a line of the text beside it, and grows with it (a
+// larger desktop font), never below 13 pixels.
+int lampSide(const QFontMetrics& metrics) { return std::max(13, qRound(metrics.height() * 0.8)); }
+
 }  // namespace
 
 std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspector) {
@@ -108,7 +112,8 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
     // button stay whole.
     const QFontMetrics metrics(tree->font());
     const int valueMinimum = std::max(
-        metrics.horizontalAdvance(QCoreApplication::translate("InspectorView", "Temporarily Deactivated")) + 13 + 40,
+        metrics.horizontalAdvance(QCoreApplication::translate("InspectorView", "Temporarily Deactivated")) +
+            lampSide(metrics) + 40,
         metrics.horizontalAdvance("0.0.0.0") +
             metrics.horizontalAdvance(QCoreApplication::translate("InspectorView", "Check for Update")) + 60);
     tree->setMinimumWidth(210 + valueMinimum + 2 * tree->frameWidth());
@@ -147,8 +152,9 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
         QWidget* cell = makeCellWidget(layout, kCellMargins);
         auto* lamp = new ImageCanvas(cell);
         lamp->setObjectName("statusLamp");
-        lamp->setFixedSize(13, 13);
         QLabel* label = makeCellLabel(cell, kValueLines);
+        const int side = lampSide(label->fontMetrics());
+        lamp->setFixedSize(side, side);
         lamp->installEventFilter(new LampToolTip(label, lamp));
         layout->addWidget(lamp, 0, Qt::AlignVCenter);
         layout->addWidget(label);

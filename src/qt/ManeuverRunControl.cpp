@@ -29,6 +29,7 @@
 #include "qt/ElidedLabel.h"
 #include "qt/FlowLayout.h"
 #include "qt/SheetDialog.h"
+#include "qt/ViewStyle.h"
 #include "update/FirmwareDownload.h"
 
 namespace orvane {
@@ -78,10 +79,7 @@ ManeuverPanel::ManeuverPanel(QWidget* parent) : BenchPanel(tr("Maneuver"), QStri
     // width there is and ends in an ellipsis where its text does not fit (the tooltip has it all).
     maneuver_ = new ElidedLabel(1, content);
     maneuver_->setObjectName("maneuverNameLabel");
-    QFont large = maneuver_->font();
-    large.setPointSizeF(large.pointSizeF() * 1.3);
-    large.setBold(true);
-    maneuver_->setFont(large);
+    maneuver_->setFont(scaledFont(maneuver_->font(), 1.3, QFont::Bold));
     maneuver_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     repeat_ = new ElidedLabel(1, content);
     repeat_->setObjectName("maneuverRepeatLabel");
@@ -101,10 +99,7 @@ ManeuverPanel::ManeuverPanel(QWidget* parent) : BenchPanel(tr("Maneuver"), QStri
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     abort_ = makeButton(tr("Abort"), QStringLiteral("maneuverAbortButton"));
-    QFont big = abort_->font();
-    big.setPointSizeF(big.pointSizeF() * 2);
-    big.setBold(true);
-    abort_->setFont(big);
+    abort_->setFont(scaledFont(abort_->font(), 2, QFont::Bold));
     abort_->setToolTip(tr("Stops the suite: both requests go to 0 at once (also Escape or any gamepad button)"));
     // A style sheet draws the whole button, so the focus ring is its own: the highlight colour.
     abort_->setStyleSheet(

@@ -30,6 +30,7 @@
 #include "console/PlotExport.h"
 #include "qt/FlowLayout.h"
 #include "qt/SheetDialog.h"
+#include "qt/ViewStyle.h"
 
 namespace orvane {
 
@@ -77,7 +78,9 @@ constexpr ExportType kExportTypes[] = {
     {PlotPanel::ExportFormat::csv, "csv", QT_TRANSLATE_NOOP("PlotPanel", "CSV file (*.csv)")},
 };
 
-constexpr int kSwatchSize = 10;
+// A series' colour swatch: a square about as tall as a capital letter of the font (at least 10
+// pixels), so it grows with the text beside it.
+int swatchSize(const QFontMetrics& metrics) { return std::max(10, metrics.capHeight()); }
 
 // The size of an exported picture unless the user chose another (kept in the settings), and the
 // sizes one can choose.
@@ -138,6 +141,22 @@ void TimePlot::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
+void TimePlot::changeEvent(QEvent* event) {
+    // The frame, grid and labels take the palette's colours and the font's size: drawn again
+    // when either changes (a desktop switched to a dark scheme or a larger font).
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
+        background_ = QPixmap();
+        update();
+    }
+    QWidget::changeEvent(event);
+}
+
+QSize TimePlot::minimumSizeHint() const {
+    // Room for the labels below and beside the plot and a few lines of it, at the font's size.
+    const QFontMetrics metrics = fontMetrics();
+    return {200, std::max(100, 7 * metrics.height())};
+}
+
 QRect TimePlot::plotRect(QSize size) const {
     const QFontMetrics metrics = fontMetrics();
     const int labelWidth = metrics.horizontalAdvance(QStringLiteral("-0000"));
@@ -157,8 +176,10 @@ void TimePlot::paintFrame(QPainter& painter, QSize size) const {
     const QRect area = plotRect(size);
     const QFontMetrics metrics = fontMetrics();
     painter.fillRect(area, palette().color(QPalette::Base));
-    const QColor grid = palette().color(QPalette::Mid).lighter(150);
-    const QColor text = palette().color(QPalette::Text);
+    // The grid is the plot's text faded towards its base, so it shows on a light, dark or
+    // high-contrast palette alike; the labels around the plot are in the window's text colour.
+    const QColor grid = mixedColor(palette().color(QPalette::Text), palette().color(QPalette::Base), 0.2);
+    const QColor text = palette().color(QPalette::WindowText);
 
     // Time: a grid line every 5 s, the newest at the right edge, and a label on every line, or
     // on every 2nd, 3rd or 6th where the plot is too narrow for the labels to stand apart.
@@ -190,7 +211,7 @@ void TimePlot::paintFrame(QPainter& painter, QSize size) const {
             const double value = axis.limit * (i - 2) / 2.0;
             const int y = area.top() + int(std::lround((4 - i) / 4.0 * area.height()));
             if (side == gridSide) {
-                painter.setPen(i == 2 ? grid.darker(130) : grid);
+                painter.setPen(i == 2 ? mixedColor(palette().color(QPalette::Text), grid, 0.25) : grid);
                 painter.drawLine(area.left(), y, area.right(), y);
             }
             painter.setPen(text);
@@ -210,7 +231,7 @@ void TimePlot::paintFrame(QPainter& painter, QSize size) const {
         painter.drawText(title, Qt::AlignCenter, axis.title);
         painter.restore();
     }
-    painter.setPen(palette().color(QPalette::Mid));
+    painter.setPen(mixedColor(text, palette().color(QPalette::Window), 0.45));
     painter.drawRect(area.adjusted(0, 0, -1, -1));
     painter.restore();
 }
@@ -320,9 +341,11 @@ PlotPanel::PlotPanel(std::shared_ptr<TelemetrySeries> series, QWidget* parent)
         plotted.toggle = new QCheckBox(titleOf(kind), content);
         plotted.toggle->setObjectName(QStringLiteral("plotToggle%1").arg(int(kind)));
         plotted.toggle->setChecked(true);
-        QPixmap swatch(kSwatchSize, kSwatchSize);
+        const int side = swatchSize(plotted.toggle->fontMetrics());
+        QPixmap swatch(side, side);
         swatch.fill(seriesColor(kind));
         plotted.toggle->setIcon(QIcon(swatch));
+        plotted.toggle->setIconSize(QSize(side, side));
         controls->addWidget(plotted.toggle);
         connect(plotted.toggle, &QCheckBox::toggled, this, [this, kind](bool shown) { setShown(kind, shown); });
     }
@@ -442,7 +465,7 @@ std::vector<std::vector<TelemetrySeriesKind>> PlotPanel::legendLines(int width) 
     int x = 0;
     for (TelemetrySeriesKind kind : kKinds) {
         if (!isShown(kind)) continue;
-        const int entry = kSwatchSize + 4 + metrics.horizontalAdvance(titleOf(kind)) + 16;
+        const int entry = swatchSize(metrics) + 4 + metrics.horizontalAdvance(titleOf(kind)) + 16;
         if (lines.empty() || (x + entry > width && !lines.back().empty())) {
             lines.emplace_back();
             x = 8;
@@ -477,8 +500,9 @@ void PlotPanel::paintExport(QPainter& painter, QSize size) {
         int x = 8;
         for (TelemetrySeriesKind kind : line) {
             const QString title = titleOf(kind);
-            painter.fillRect(QRect(x, y + (lineHeight - kSwatchSize) / 2, kSwatchSize, kSwatchSize), seriesColor(kind));
-            x += kSwatchSize + 4;
+            const int side = swatchSize(metrics);
+            painter.fillRect(QRect(x, y + (lineHeight - side) / 2, side, side), seriesColor(kind));
+            x += side + 4;
             painter.setPen(palette().color(QPalette::WindowText));
             painter.drawText(QRect(x, y, metrics.horizontalAdvance(title) + 2, lineHeight),
                              Qt::AlignLeft | Qt::AlignVCenter, title);

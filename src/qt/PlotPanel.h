@@ -58,11 +58,12 @@ public:
     void paintAt(QPainter& painter, QSize size);
 
     QSize sizeHint() const override { return {600, 180}; }
-    QSize minimumSizeHint() const override { return {200, 100}; }
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Axis {

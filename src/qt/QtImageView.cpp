@@ -159,7 +159,7 @@ void ImageCanvas::renderLayers(int side, qreal density) {
         QImage image(pixels + 2 * kCachePadding, pixels + 2 * kCachePadding, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        layer.drawing(painter, QRectF(kCachePadding, kCachePadding, side * density, side * density));
+        layer.drawing(painter, QRectF(kCachePadding, kCachePadding, side * density, side * density), palette());
         painter.end();
         int left = image.width(), right = -1, top = image.height(), bottom = -1;
         for (int y = 0; y < image.height(); ++y) {
@@ -224,6 +224,13 @@ void ImageCanvas::paintLayers(QPainter& painter, const QRect& area, bool backgro
     }
 }
 
+void ImageCanvas::changeEvent(QEvent* event) {
+    // The picture takes its colours from the palette (a desktop switched to a dark scheme while
+    // the console runs): the next paint renders the layers again.
+    if (event->type() == QEvent::PaletteChange) update();
+    QWidget::changeEvent(event);
+}
+
 void ImageCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const int side = std::min(width(), height());
@@ -233,11 +240,13 @@ void ImageCanvas::paintEvent(QPaintEvent* event) {
     }
     const QTransform toDevice = painter.deviceTransform();
     const qreal density = std::max(1.0, std::hypot(toDevice.m11(), toDevice.m12()));
-    if (cacheName_ != imageName_ || cacheSide_ != side || cacheDensity_ != density) {
+    if (cacheName_ != imageName_ || cacheSide_ != side || cacheDensity_ != density ||
+        cachePalette_ != palette().cacheKey()) {
         renderLayers(side, density);
         cacheName_ = imageName_;
         cacheSide_ = side;
         cacheDensity_ = density;
+        cachePalette_ = palette().cacheKey();
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     shownTransform_ = paintTransform();

@@ -23,7 +23,7 @@ namespace orvane {
 //   (ax * width, ay * height) of the layer there: changing the anchor moves the picture;
 // - the transform (row-vector convention) then acts about the anchor point.
 // The picture is rendered at the pixel density it is shown at, so it is sharp on high-density
-// screens.
+// screens, and in the canvas' palette (see Artwork), rendered again when the palette changes.
 class ImageCanvas : public QWidget {
     Q_OBJECT
 public:
@@ -56,6 +56,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     std::string imageName_;
@@ -86,6 +87,7 @@ private:
     std::string cacheName_;
     int cacheSide_ = 0;
     qreal cacheDensity_ = 0;
+    qint64 cachePalette_ = 0;  // the cache key of the palette the layers were rendered in
     void renderLayers(int side, qreal density);
     void paintLayers(QPainter& painter, const QRect& area, bool background);
 };

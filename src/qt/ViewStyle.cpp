@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QWidget>
+#include <algorithm>
 
 namespace orvane {
 
@@ -32,12 +33,13 @@ void showLabelsAsPlainText() {
     qApp->installEventFilter(filter);
 }
 
+QColor mixedColor(const QColor& a, const QColor& b, qreal share) {
+    return QColor::fromRgbF(a.redF() * share + b.redF() * (1 - share), a.greenF() * share + b.greenF() * (1 - share),
+                            a.blueF() * share + b.blueF() * (1 - share));
+}
+
 QColor mutedTextColor(const QPalette& palette, qreal strength) {
-    const QColor text = palette.color(QPalette::Text);
-    const QColor base = palette.color(QPalette::Base);
-    return QColor::fromRgbF(text.redF() * strength + base.redF() * (1 - strength),
-                            text.greenF() * strength + base.greenF() * (1 - strength),
-                            text.blueF() * strength + base.blueF() * (1 - strength));
+    return mixedColor(palette.color(QPalette::Text), palette.color(QPalette::Base), strength);
 }
 
 void setTextColor(QWidget* widget, const QColor& color) {
@@ -47,8 +49,14 @@ void setTextColor(QWidget* widget, const QColor& color) {
 }
 
 QFont scaledFont(const QFont& font, qreal factor, QFont::Weight weight) {
+    // The desktop's font may be given in points or in pixels (then pointSizeF() is -1): either
+    // way the scaled font keeps its proportion to it.
     QFont scaled = font;
-    if (scaled.pointSizeF() > 0) scaled.setPointSizeF(scaled.pointSizeF() * factor);
+    if (scaled.pointSizeF() > 0) {
+        scaled.setPointSizeF(scaled.pointSizeF() * factor);
+    } else if (scaled.pixelSize() > 0) {
+        scaled.setPixelSize(std::max(1, qRound(scaled.pixelSize() * factor)));
+    }
     scaled.setWeight(weight);
     return scaled;
 }

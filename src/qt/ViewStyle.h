@@ -13,9 +13,12 @@ class QWidget;
 
 namespace orvane {
 
+// `share` of `a` and the rest of `b`, channel by channel (opaque).
+QColor mixedColor(const QColor& a, const QColor& b, qreal share);
 // Secondary text: the text colour faded towards the background.
 QColor mutedTextColor(const QPalette& palette, qreal strength = 0.58);
 void setTextColor(QWidget* widget, const QColor& color);
+// `font` at `factor` times its size (in points or pixels, as it is given) and of `weight`.
 QFont scaledFont(const QFont& font, qreal factor, QFont::Weight weight = QFont::Normal);
 // A small label in the muted colour.
 QLabel* makeCaption(const QString& text, QWidget* parent);

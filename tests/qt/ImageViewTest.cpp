@@ -21,7 +21,7 @@ constexpr double kPi = 3.141592653589793;
 
 // A test picture: red top half, blue bottom half.
 void registerTopRedPicture() {
-    Artwork::registerImage("TestTopRed", [](QPainter& painter, const QRectF& rect) {
+    Artwork::registerImage("TestTopRed", [](QPainter& painter, const QRectF& rect, const QPalette&) {
         painter.fillRect(QRectF(rect.x(), rect.y(), rect.width(), rect.height() / 2), Qt::red);
         painter.fillRect(QRectF(rect.x(), rect.center().y(), rect.width(), rect.height() / 2), Qt::blue);
     });
@@ -181,20 +181,20 @@ TEST(ImageView, ALayeredPictureTurnsAsOneBitmapOfItWould) {
     // dot. Drawn band by band, each layer cut to its visible pixels, it must look like one plain
     // turned draw of the whole picture, also faded (faded layer by layer, the bar would show
     // through the ring).
-    const auto bar = [](QPainter& p, const QRectF& r) {
+    const auto bar = [](QPainter& p, const QRectF& r, const QPalette&) {
         p.fillRect(
             QRectF(r.x() + r.width() * 0.1, r.center().y() - r.height() * 0.05, r.width() * 0.8, r.height() * 0.1),
             QColor(0x30, 0x90, 0x30));
     };
     // Soft-edged, so that it looks the same resampled (turned) or not.
-    const auto ring = [](QPainter& p, const QRectF& r) {
+    const auto ring = [](QPainter& p, const QRectF& r, const QPalette&) {
         QRadialGradient shade(r.center(), r.width() * 0.48);
         shade.setColorAt(0.4, Qt::transparent);
         shade.setColorAt(0.75, QColor(0x20, 0x30, 0xc0));
         shade.setColorAt(1.0, Qt::transparent);
         p.fillRect(r, shade);
     };
-    const auto dot = [](QPainter& p, const QRectF& r) {
+    const auto dot = [](QPainter& p, const QRectF& r, const QPalette&) {
         p.fillRect(
             QRectF(r.center().x() - r.width() * 0.05, r.y() + r.height() * 0.06, r.width() * 0.1, r.height() * 0.1),
             QColor(0xf0, 0x80, 0x20));
