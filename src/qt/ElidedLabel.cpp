@@ -149,7 +149,10 @@ void ElidedLabel::paintEvent(QPaintEvent* event) {
     int y = area.top();
     if (alignment() & Qt::AlignVCenter) y += (area.height() - block) / 2;
     if (alignment() & Qt::AlignBottom) y += area.height() - block;
-    const int flags = int(alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter | Qt::TextSingleLine;
+    // Not clipped to the line: an accent on a capital (the Ä of GERÄT) may rise above the font's
+    // ascent at small sizes, into the label's top margin.
+    const int flags =
+        int(alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip;
     for (const QString& line : lines) {
         style()->drawItemText(&painter, QRect(area.left(), y, area.width(), metrics.height()), flags, palette(),
                               isEnabled(), line, foregroundRole());

@@ -116,7 +116,7 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
             lampSide(metrics) + 40,
         metrics.horizontalAdvance("0.0.0.0") +
             metrics.horizontalAdvance(QCoreApplication::translate("InspectorView", "Check for Update")) + 60);
-    tree->setMinimumWidth(210 + valueMinimum + 2 * tree->frameWidth());
+    outline->setMinimumLastColumnWidth(valueMinimum);
 
     outline->registerCellPrototype(InspectorViewController::titleCellIdentifier, [] {
         QHBoxLayout* layout = nullptr;
@@ -134,6 +134,8 @@ std::shared_ptr<QtOutlineView> makeInspectorView(InspectorViewController& inspec
         QFont font = scaledFont(label->font(), 0.82, QFont::Bold);
         font.setLetterSpacing(QFont::AbsoluteSpacing, 0.8);
         label->setFont(font);
+        // Room above the capitals for their accents, which the small bold font draws above its ascent.
+        label->setContentsMargins(0, 2, 0, 0);
         setTextColor(label, mutedTextColor(label->palette(), 0.72));
         layout->addWidget(label);
         return std::make_shared<QtTableCellView>(InspectorViewController::groupCellIdentifier, cell,

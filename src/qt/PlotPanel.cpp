@@ -227,8 +227,11 @@ void TimePlot::paintFrame(QPainter& painter, QSize size) const {
         const int x = side == left ? 2 : size.width() - 2 - metrics.height();
         painter.translate(x, area.center().y());
         painter.rotate(side == left ? -90 : 90);
-        const QRect title(-area.height() / 2, side == left ? 0 : -metrics.height(), area.height(), metrics.height());
-        painter.drawText(title, Qt::AlignCenter, axis.title);
+        // It may run on beside the time labels below the plot; what is longer still (a large font,
+        // a short plot) ends in an ellipsis rather than being cut at both ends.
+        const int room = 2 * std::min(area.center().y(), size.height() - area.center().y());
+        const QRect title(-room / 2, side == left ? 0 : -metrics.height(), room, metrics.height());
+        painter.drawText(title, Qt::AlignCenter, metrics.elidedText(axis.title, Qt::ElideRight, room));
         painter.restore();
     }
     painter.setPen(mixedColor(text, palette().color(QPalette::Window), 0.45));

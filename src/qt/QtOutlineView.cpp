@@ -429,7 +429,19 @@ void QtOutlineView::fitColumns() {
         measure(model_->root(), 0);
         if (widest > 0) tree_->setColumnWidth(0, widest + 8);
     }
+    if (minimumLastColumnWidth_ > 0) {
+        // Titles grow with the desktop's font and the language: the outline grows with them
+        // rather than squeezing the values.
+        int others = 0;
+        for (int column = 0; column + 1 < int(columns_.size()); ++column) others += tree_->columnWidth(column);
+        tree_->setMinimumWidth(others + minimumLastColumnWidth_ + 2 * tree_->frameWidth());
+    }
     tree_->fitLastColumn();
+}
+
+void QtOutlineView::setMinimumLastColumnWidth(int width) {
+    minimumLastColumnWidth_ = width;
+    fitColumns();
 }
 
 void QtOutlineView::beginUpdates() { ++updateDepth_; }

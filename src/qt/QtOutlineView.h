@@ -63,6 +63,9 @@ public:
     void setDelegate(OutlineViewDelegate* delegate) override;
     void expandItem(Object* item, bool expandChildren) override;
     void setAutoresizesOutlineColumn(bool autoresizes) override;
+    // The least width the last column keeps: the outline is never narrower than its other
+    // columns, as wide as their texts make them, and this.
+    void setMinimumLastColumnWidth(int width);
     void beginUpdates() override;
     void endUpdates() override;
     void reloadItem(Object* item) override;
@@ -101,6 +104,7 @@ private:
     // While a row is being reloaded: its former cell views by prototype, for reuse.
     std::map<std::string, std::vector<std::shared_ptr<TableCellView>>>* reusableCells_ = nullptr;
     bool autoresizesOutlineColumn_ = false;
+    int minimumLastColumnWidth_ = 0;
     int updateDepth_ = 0;
     std::vector<Object*> pendingReloads_;
 };
