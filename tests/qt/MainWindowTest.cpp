@@ -118,6 +118,32 @@ TEST_F(MainWindow, StartsWithTheInspectorEmbeddedAndItsGroupsAndRowsInOrder) {
         << "+" << button->parentWidget()->width() << " min " << button->parentWidget()->minimumSizeHint().width();
 }
 
+// A desktop with a larger font: the titles widen their column, and the outline widens with them
+// instead of squeezing the firmware row's button out of sight.
+TEST_F(MainWindow, TheFirmwareButtonStaysWholeWithALargerDesktopFont) {
+    const QFont desktop = QApplication::font();
+    for (const qreal factor : {1.0, 1.5}) {
+        SCOPED_TRACE(factor);
+        QFont font = desktop;
+        font.setPointSizeF(desktop.pointSizeF() * factor);
+        QApplication::setFont(font);
+        {
+            AppHarness h;
+            QTreeView* tree = h.outline().widget();
+            auto cell = std::dynamic_pointer_cast<QtActionTableCellView>(
+                h.outline().cellView(h.console().inspectorManager().device().version.get(), "Value Column"));
+            ASSERT_NE(cell, nullptr);
+            QPushButton* button = cell->qtButton()->widget();
+            QCoreApplication::processEvents();
+            const QRect inViewport(button->mapTo(tree->viewport(), QPoint(0, 0)), button->size());
+            EXPECT_TRUE(tree->viewport()->rect().contains(inViewport))
+                << "button " << inViewport.x() << "+" << inViewport.width() << " in " << tree->viewport()->width();
+            EXPECT_GE(button->width(), button->sizeHint().width());
+        }
+        QApplication::setFont(desktop);
+    }
+}
+
 TEST_F(MainWindow, AChangedValueReloadsOnlyItsRowAndLightsItsLamp) {
     AppHarness h;
     QtOutlineView& outline = h.outline();
