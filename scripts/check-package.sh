@@ -85,6 +85,14 @@ XDG_CONFIG_HOME="$scratch/config" ORVANE_SCREENSHOT="$shot_path" ORVANE_SCREENSH
 [ -s "$shot_path" ] || fail "the console wrote no screenshot"
 echo "screenshot: $shot"
 
+echo "== the installed console in German (LANG=de_DE.UTF-8) finds its installed translation"
+ls /usr/share/orvane-console/translations/orvane_de.qm
+LANG=de_DE.UTF-8 XDG_CONFIG_HOME="$scratch/config" ORVANE_SCREENSHOT="$scratch/german.png" ORVANE_SCREENSHOT_DELAY=3 \
+  timeout 60 xvfb-run -a -s "-screen 0 1280x800x24" \
+  /usr/bin/orvane-console --device-dir "$scratch" --connect "$scratch/ttyACM0" 2>"$scratch/german.log"
+grep -q "Vehicle status: Fahrzeug verbunden" "$scratch/german.log" ||
+  { cat "$scratch/german.log" >&2; fail "the installed console did not show its German status"; }
+
 echo "== the installed updater: a signed update of the simulator, confirmed"
 minisign -G -W -p "$scratch/key.pub" -s "$scratch/key.sec" >/dev/null
 /usr/bin/orvane-firmware-server --sign-key "$scratch/key.sec" >"$scratch/server.out" 2>"$scratch/server.err" &

@@ -39,6 +39,7 @@ deb=$(ls "$root"/release/orvane-console_*_amd64.deb)
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in usr/bin/orvane-console usr/bin/orvane-monitor usr/bin/orvane-sim usr/bin/orvane-firmware-server \
     usr/bin/orvane-update usr/share/man/man1/orvane-update.1.gz usr/share/doc/orvane-console/guide/index.html \
+    usr/share/orvane-console/translations/orvane_de.qm \
     usr/share/applications/orvane-console.desktop usr/share/icons/hicolor/scalable/apps/orvane-console.svg \
     usr/share/icons/hicolor/48x48/apps/orvane-console.png usr/lib/udev/rules.d/60-orvane-console.rules \
     usr/share/doc/orvane-console/copyright usr/share/man/man1/orvane-console.1.gz \
