@@ -203,14 +203,17 @@ TEST_F(ToolsTest, MonitorEndsWithStatusTwoWhenTheDeviceGoes) {
     }
     // A simulator started after a killed one replaces the link it left: dangling, and once more
     // pointing at a pty that has taken the killed one's number (this test opens it, as a terminal
-    // opened meanwhile would).
+    // opened meanwhile would). Both links are made here: the number the killed simulator had may
+    // meanwhile belong to a simulator of a test running beside this one, whose link is rightly kept.
     int other = -1;
     for (const bool taken : {false, true}) {
+        fs::remove(link_);
         if (taken) {
             other = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
             ASSERT_TRUE(other >= 0 && ::grantpt(other) == 0 && ::unlockpt(other) == 0);
-            fs::remove(link_);
             fs::create_symlink(::ptsname(other), link_);
+        } else {
+            fs::create_symlink(directory_ / "pts-of-a-killed-simulator", link_);
         }
         auto simulator = startSimulator();
         auto monitor = startMonitor({"--count", "1", link_});

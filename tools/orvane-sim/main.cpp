@@ -128,7 +128,7 @@ std::variant<Options, int> parseOptions(int argc, char** argv) {
          "N")
         ->check(kCount);
     text(app.add_option("--unplug-after", options.unplugAfter,
-                        "After N messages, close the device and remove the link, then exit"),
+                        "After N messages, close the device when the next request comes and remove the link, then exit"),
          "N")
         ->check(kCount);
     app.add_flag("--silent", options.silent, "Read requests but never answer");
@@ -712,6 +712,14 @@ private:
     }
 
     bool answer() {
+        // The unplug comes with the request after the last message, not right after sending it:
+        // that request shows the client has read the message, which the line's hang-up would
+        // otherwise discard from its input.
+        if (options_.unplugAfter && sent_ >= *options_.unplugAfter) {
+            std::fprintf(stderr, "orvane-sim: unplugging after %ld messages\n", sent_);
+            port_.detach();
+            return false;
+        }
         if (options_.silent || endless_ || frozen_) return true;
         if (options_.endlessNameAfter && sent_ == *options_.endlessNameAfter && !endlessDone_) {
             std::fprintf(stderr, "orvane-sim: sending a name that never ends\n");
@@ -733,14 +741,6 @@ private:
         write(text);
         stats_.messageSent();
         ++sent_;
-        if (options_.unplugAfter && sent_ >= *options_.unplugAfter) {
-            std::fprintf(stderr, "orvane-sim: unplugging after %ld messages\n", sent_);
-            // Let the last message reach the client before the line goes.
-            ::tcdrain(port_.master());
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            port_.detach();
-            return false;
-        }
         return true;
     }
 
