@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <ctime>
+#include <utility>
 
 #include "console/SessionTap.h"
 #include "device/DeviceSerialInterface.h"
@@ -113,40 +114,56 @@ DeviceConnection::~DeviceConnection() {
 
 void DeviceConnection::connectToDevice(const std::optional<std::string>& path) {
     if (_isConnectingToVehicle.load()) return;
-    if (_vehicleInterface && _vehicleInterface->isConnected()) {
-        auto weak = weak_from_this();
-        disconnectFirst([weak, path] {
-            if (auto self = weak.lock()) self->startConnecting(path);
-        });
+    // A session still closing holds the port: the request waits for the close, and replaces one
+    // that waited before it (a device that went and came back while its last session closed).
+    // Started at once, it would race the close, and the earlier request's turn would come after it.
+    if (disconnecting_) {
+        connectAfterDisconnect_ = path;
+    } else if (_vehicleInterface && _vehicleInterface->isConnected()) {
+        connectAfterDisconnect_ = path;
+        disconnectFirst();
     } else {
         startConnecting(path);
     }
 }
 
 void DeviceConnection::disconnectIfConnected(std::function<void()> then) {
-    if (_vehicleInterface && _vehicleInterface->isConnected()) {
-        disconnectFirst(std::move(then));
+    if (disconnecting_) {
+        // The caller wants the port free: a connection waiting for the close is not made.
+        connectAfterDisconnect_.reset();
+        afterDisconnect_.push_back(std::move(then));
+    } else if (_vehicleInterface && _vehicleInterface->isConnected()) {
+        afterDisconnect_.push_back(std::move(then));
+        disconnectFirst();
     } else {
         then();
     }
 }
 
-void DeviceConnection::disconnectFirst(std::function<void()> then) {
+void DeviceConnection::disconnectFirst() {
     auto session = std::move(_vehicleInterface);
     _vehicleInterface = nullptr;
+    disconnecting_ = true;
     responsiveness_ = Responsiveness::answering;
     logInfo(kLinkLog, "Disconnecting from " + session->path());
     setStatus(StatusIndication::warning(translate("DeviceConnection", "Disconnecting from vehicle...")));
     auto weak = weak_from_this();
-    dispatchGlobal([session, weak, then = std::move(then)] {
+    dispatchGlobal([session, weak] {
         session->disconnect();
-        dispatchMain([weak, then] {
-            auto self = weak.lock();
-            if (!self) return;
-            self->setStatus(StatusIndication::warning(translate("DeviceConnection", "Disconnected")));
-            then();
+        dispatchMain([weak] {
+            if (auto self = weak.lock()) self->disconnected();
         });
     });
+}
+
+void DeviceConnection::disconnected() {
+    disconnecting_ = false;
+    setStatus(StatusIndication::warning(translate("DeviceConnection", "Disconnected")));
+    auto waiting = std::exchange(afterDisconnect_, {});
+    auto next = std::exchange(connectAfterDisconnect_, std::nullopt);
+    for (auto& then : waiting) then();
+    // Unless what waited has started something of its own.
+    if (next && !disconnecting_ && !_isConnectingToVehicle.load() && !_vehicleInterface) startConnecting(*next);
 }
 
 void DeviceConnection::startConnecting(const std::optional<std::string>& path) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/DeviceTelemetry.h"
 #include "inspector/StatusIndication.h"
@@ -40,12 +41,14 @@ public:
     DeviceConnection& operator=(const DeviceConnection&) = delete;
 
     // Connects to `path` (none: "No interface selected or available."), disconnecting a connected
-    // session first. Ignored while an attempt runs. Returns at once.
+    // session first. Ignored while an attempt runs; while a session closes, it waits for the close
+    // and replaces a request that waited before it. Returns at once.
     void connectToDevice(const std::optional<std::string>& path);
 
     // Drops the session and disconnects it on a worker ("Disconnecting from vehicle...", then
     // "Disconnected"), then calls `then`. With no connected session calls `then` at once, and a
-    // session that is not connected stays referenced.
+    // session that is not connected stays referenced. While a session closes, `then` waits for
+    // the close, and a connection that waited for it is not made.
     void disconnectIfConnected(std::function<void()> then);
 
     const std::shared_ptr<DeviceSerialInterface>& session() const { return _vehicleInterface; }
@@ -76,7 +79,8 @@ public:
 private:
     enum class Responsiveness { answering, silent, bootloader };
 
-    void disconnectFirst(std::function<void()> then);
+    void disconnectFirst();
+    void disconnected();
     void startConnecting(const std::optional<std::string>& path);
     void setStatus(StatusIndication status);
     static void watch(std::weak_ptr<DeviceConnection> weak, const std::shared_ptr<DeviceSerialInterface>& session);
@@ -86,6 +90,11 @@ private:
     std::shared_ptr<SessionTap> tap_;
     std::shared_ptr<DeviceSerialInterface> _vehicleInterface;
     std::atomic<bool> _isConnectingToVehicle{false};
+    // A session is closing on a worker; what waits for the close: callers of
+    // disconnectIfConnected, and the newest connection request.
+    bool disconnecting_ = false;
+    std::vector<std::function<void()>> afterDisconnect_;
+    std::optional<std::optional<std::string>> connectAfterDisconnect_;
     std::optional<DeviceTelemetry> staleTelemetry_;
     std::optional<std::string> lostPath_;
     std::optional<std::string> lastLinkEnd_;

@@ -65,6 +65,39 @@ TEST(ConnectionFlow, AChoiceWhileConnectingIsDroppedAndTheRunningAttemptComplete
     EXPECT_EQ(h.statusTexts, (Texts{"Connecting to vehicle...", "Vehicle connnected"}));
 }
 
+// The device went, and came back (or another was chosen) while its session still closed: that
+// request waits for the close and is not undone by the one before it. A caller that wants the
+// port free (the update) then waits for the close as well and drops the waiting connection.
+TEST(ConnectionFlow, ARequestWhileTheLastSessionClosesWaitsForTheClose) {
+    for (const bool freeThePort : {false, true}) {
+        SCOPED_TRACE(freeThePort ? "then the port is wanted free" : "connect");
+        auto first = answeringDevice();
+        auto second = answeringDevice();
+        ConsoleHarness h;
+        h.loadWithoutTimers();
+        h.console->connectToDevice(first->devicePath());
+        ASSERT_TRUE(waitFor([&] { return connected(h); }));
+
+        h.statusTexts.clear();
+        h.console->connectToDevice(std::nullopt);
+        h.console->connectToDevice(second->devicePath());
+        int freed = 0;
+        if (freeThePort) h.console->disconnectDeviceFirst([&] { ++freed; });
+        if (freeThePort) {
+            ASSERT_TRUE(waitFor([&] { return freed > 0; }));
+            EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected"}));
+            EXPECT_FALSE(h.console->vehicleInterface());
+            EXPECT_FALSE(h.console->isConnectingToVehicle());
+        } else {
+            ASSERT_TRUE(waitFor([&] { return connected(h) && !h.console->isConnectingToVehicle(); }));
+            EXPECT_EQ(h.console->vehicleInterface()->path(), second->devicePath());
+            EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected", "Connecting to vehicle...",
+                                            "Vehicle connnected"}));
+        }
+        EXPECT_EQ(freed, freeThePort ? 1 : 0);
+    }
+}
+
 TEST(ConnectionFlow, NoPathShowsNoInterfaceAtOnce) {
     ConsoleHarness h;
     h.loadWithoutTimers();
