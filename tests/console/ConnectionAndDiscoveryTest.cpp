@@ -82,8 +82,8 @@ TEST(ConnectionFlow, ARequestWhileTheLastSessionClosesWaitsForTheClose) {
         h.console->connectToDevice(std::nullopt);
         h.console->connectToDevice(second->devicePath());
         int freed = 0;
-        if (freeThePort) h.console->disconnectDeviceFirst([&] { ++freed; });
         if (freeThePort) {
+            h.console->disconnectDeviceFirst([&] { ++freed; });
             ASSERT_TRUE(waitFor([&] { return freed > 0; }));
             EXPECT_EQ(h.statusTexts, (Texts{"Disconnecting from vehicle...", "Disconnected"}));
             EXPECT_FALSE(h.console->vehicleInterface());
